@@ -1,0 +1,43 @@
+// dxf_error.h - the one error the DXF layers raise, and the locator that turns a tag's
+// line into the place a person can find it ("plan.dxf:1207" or "plan.dxf: byte 5123").
+//
+// Inside host/dxf a bad file is reported by throwing DxfError; the public entry points in
+// dxf_io.h catch it and hand back the message, so no exception crosses the API boundary.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dxf {
+
+// A bad or unreadable DXF file. what() is the complete message, place first.
+class DxfError : public std::runtime_error {
+public:
+    explicit DxfError(const std::string &message) : std::runtime_error(message) {}
+};
+
+// Names places in one source: by line for ASCII files, by byte offset for binary files
+// (whose tags were turned into text lines; tagOffsets[i] is the byte offset of tag i).
+class Locator {
+public:
+    explicit Locator(std::string name = "<memory>") : name_(std::move(name)) {}
+
+    const std::string &name() const { return name_; }
+    void setBinaryOffsets(std::vector<std::uint64_t> offsets) { tagOffsets_ = std::move(offsets); }
+    bool isBinary() const { return !tagOffsets_.empty(); }
+
+    // "name:line", or "name: byte N" for a binary source; line 0 means "the whole file".
+    std::string where(std::uint32_t line) const;
+
+    // Throws DxfError("<where>: <what>").
+    [[noreturn]] void fail(std::uint32_t line, std::string_view what) const;
+
+private:
+    std::string name_;
+    std::vector<std::uint64_t> tagOffsets_;
+};
+
+} // namespace dxf

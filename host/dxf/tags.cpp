@@ -1,0 +1,279 @@
+// tags.cpp - the ASCII tag reader and strict number parsing.
+#include "tags.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace dxf {
+
+ValueType valueType(int code) {
+    if (code == 5 || code == 105 || code == 1005 || code == 480 || code == 481)
+        return ValueType::Handle;
+    if (code < 10)
+        return ValueType::String;
+    if (code < 60)
+        return ValueType::Double;
+    if (code < 90)
+        return ValueType::Int16;
+    if (code < 100)
+        return ValueType::Int32;
+    if (code < 110)
+        return ValueType::String;  // 100 subclass, 102 control, 105 handle (above)
+    if (code < 150)
+        return ValueType::Double;
+    if (code >= 160 && code < 170)
+        return ValueType::Int64;
+    if (code >= 170 && code < 180)
+        return ValueType::Int16;
+    if (code >= 210 && code < 240)
+        return ValueType::Double;
+    if (code >= 270 && code < 290)
+        return ValueType::Int16;
+    if (code >= 290 && code < 300)
+        return ValueType::Bool;
+    if (code >= 300 && code < 310)
+        return ValueType::String;
+    if (code >= 310 && code < 320)
+        return ValueType::Binary;
+    if ((code >= 320 && code < 370) || (code >= 390 && code < 400))
+        return ValueType::Handle;
+    if (code >= 370 && code < 390)
+        return ValueType::Int16;
+    if (code >= 400 && code < 410)
+        return ValueType::Int16;
+    if (code >= 420 && code < 460)
+        return ValueType::Int32;
+    if (code >= 460 && code < 470)
+        return ValueType::Double;
+    if (code == 1004)
+        return ValueType::Binary;
+    if (code >= 1010 && code < 1060)
+        return ValueType::Double;
+    if (code >= 1060 && code < 1071)
+        return ValueType::Int16;
+    if (code == 1071)
+        return ValueType::Int32;
+    return ValueType::String;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && (text[b] == ' ' || text[b] == '\t'))
+        ++b;
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t'))
+        --e;
+    return text.substr(b, e - b);
+}
+
+namespace {
+
+// A value as it may appear in a message: quoted, at most 40 bytes, control bytes escaped.
+std::string shown(std::string_view text) {
+    std::string out = "\"";
+    std::size_t n = 0;
+    for (unsigned char c : text) {
+        if (++n > 40) {
+            out += "...";
+            break;
+        }
+        if (c < 0x20 || c == 0x7f) {
+            static const char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+const char *typeWords(ValueType type) {
+    switch (type) {
+    case ValueType::Int16:
+        return "a 16-bit integer";
+    case ValueType::Int32:
+        return "a 32-bit integer";
+    case ValueType::Int64:
+        return "a 64-bit integer";
+    case ValueType::Bool:
+        return "a 0/1 flag";
+    case ValueType::Double:
+        return "a number";
+    case ValueType::Handle:
+        return "a handle";
+    case ValueType::String:
+    case ValueType::Binary:
+        return "an integer";
+    }
+    return "an integer";
+}
+
+} // namespace
+
+TagReader::TagReader(std::string_view text, const Locator &where, std::uint32_t firstLine,
+                     std::size_t base)
+    : text_(text), where_(where), base_(base), line_(firstLine - 1) {
+    // A UTF-8 byte order mark some editors put before the first tag.
+    if (base == 0 && text_.size() >= 3 && text_.substr(0, 3) == "\xEF\xBB\xBF")
+        pos_ = 3;
+}
+
+std::string_view TagReader::nextLine(bool &terminated) {
+    const char *begin = text_.data() + pos_;
+    std::size_t left = text_.size() - pos_;
+    const void *nl = std::memchr(begin, '\n', left);
+    ++line_;
+    std::size_t len;
+    if (nl == nullptr) {
+        len = left;
+        pos_ = text_.size();
+        terminated = false;
+    } else {
+        len = static_cast<const char *>(nl) - begin;
+        pos_ += len + 1;
+        terminated = true;
+    }
+    if (len > 0 && begin[len - 1] == '\r') {
+        --len;
+        if (!sawLineEnd_)
+            crlf_ = true;
+    }
+    if (terminated)
+        sawLineEnd_ = true;
+    return {begin, len};
+}
+
+bool TagReader::next(Tag &tag) {
+    if (pos_ >= text_.size())
+        return false;
+    const std::size_t at = pos_;
+    bool terminated = false;
+    std::string_view codeText = trimBlanks(nextLine(terminated));
+    const std::uint32_t codeLine = line_;
+    int code = 0;
+    auto [end, ec] = std::from_chars(codeText.data(), codeText.data() + codeText.size(), code);
+    if (codeText.empty() || ec != std::errc() || end != codeText.data() + codeText.size())
+        where_.fail(codeLine, "group code " + shown(codeText) + " is not a number");
+    if (code < kMinGroupCode || code > kMaxGroupCode)
+        where_.fail(codeLine, "group code " + std::to_string(code) + " is out of range");
+    if (!terminated || pos_ >= text_.size())
+        where_.fail(codeLine, "group code " + std::to_string(code) +
+                                  " has no value (the file ends here)");
+    tag.code = code;
+    tag.line = codeLine;
+    tag.offset = base_ + at;
+    tag.value = nextLine(terminated);
+    unterminated_ = !terminated;
+    return true;
+}
+
+bool toDouble(std::string_view text, double &out) {
+    text = trimBlanks(text);
+    if (!text.empty() && text[0] == '+')
+        text.remove_prefix(1);
+    if (text.empty() || text[0] == '+')
+        return false;
+    const char *first = text.data(), *last = first + text.size();
+    double value = 0;
+    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (end != last)
+        return false;
+    if (ec == std::errc::result_out_of_range) {
+        // Underflow is harmless (the value is zero); overflow is not a usable number.
+        std::string_view t(first, last - first);
+        std::size_t e = t.find_first_of("eE");
+        if (e == std::string_view::npos || e + 1 >= t.size() || t[e + 1] != '-')
+            return false;
+        value = t[0] == '-' ? -0.0 : 0.0;
+    } else if (ec != std::errc()) {
+        return false;
+    }
+    if (!std::isfinite(value))
+        return false;
+    out = value;
+    return true;
+}
+
+bool toInteger(std::string_view text, std::int64_t lo, std::int64_t hi, std::int64_t &out) {
+    text = trimBlanks(text);
+    if (!text.empty() && text[0] == '+')
+        text.remove_prefix(1);
+    if (text.empty() || text[0] == '+')
+        return false;
+    std::int64_t value = 0;
+    const char *last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(text.data(), last, value);
+    if (ec != std::errc() || end != last || value < lo || value > hi)
+        return false;
+    out = value;
+    return true;
+}
+
+bool toHandle(std::string_view text, std::uint64_t &out) {
+    text = trimBlanks(text);
+    if (text.empty() || text.size() > 16)
+        return false;
+    std::uint64_t value = 0;
+    const char *last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(text.data(), last, value, 16);
+    if (ec != std::errc() || end != last)
+        return false;
+    out = value;
+    return true;
+}
+
+double parseDouble(const Tag &tag, const Locator &where) {
+    double value = 0;
+    if (!toDouble(tag.value, value))
+        where.fail(tag.line + 1, "value " + shown(tag.value) + " of group " +
+                                     std::to_string(tag.code) + " is not a finite number");
+    return value;
+}
+
+std::int64_t parseInteger(const Tag &tag, const Locator &where) {
+    std::int64_t lo = std::numeric_limits<std::int64_t>::min();
+    std::int64_t hi = std::numeric_limits<std::int64_t>::max();
+    const ValueType type = valueType(tag.code);
+    switch (type) {
+    case ValueType::Int16:
+    case ValueType::Bool:
+        lo = std::numeric_limits<std::int16_t>::min();
+        hi = std::numeric_limits<std::int16_t>::max();
+        break;
+    case ValueType::Int32:
+        lo = std::numeric_limits<std::int32_t>::min();
+        hi = std::numeric_limits<std::int32_t>::max();
+        break;
+    case ValueType::Int64:
+    case ValueType::String:
+    case ValueType::Binary:
+        break;
+    case ValueType::Double:
+    case ValueType::Handle:
+        where.fail(tag.line, "group " + std::to_string(tag.code) + " does not hold an integer");
+    }
+    std::int64_t value = 0;
+    if (!toInteger(tag.value, lo, hi, value)) {
+        std::int64_t any = 0;
+        const bool number = toInteger(tag.value, std::numeric_limits<std::int64_t>::min(),
+                                      std::numeric_limits<std::int64_t>::max(), any);
+        where.fail(tag.line + 1, "value " + shown(tag.value) +
+                                     (number ? " does not fit group " : " is not an integer for group ") +
+                                     std::to_string(tag.code) + " (" + typeWords(type) + ")");
+    }
+    return value;
+}
+
+std::uint64_t parseHandle(const Tag &tag, const Locator &where) {
+    std::uint64_t value = 0;
+    if (!toHandle(tag.value, value))
+        where.fail(tag.line + 1, "value " + shown(tag.value) + " of group " +
+                                     std::to_string(tag.code) + " is not a handle");
+    return value;
+}
+
+} // namespace dxf

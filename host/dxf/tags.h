@@ -1,0 +1,93 @@
+// tags.h - the lowest DXF layer: group codes and their value types, a reader that walks an
+// ASCII DXF buffer tag by tag, and strict, locale-free number parsing.
+//
+// The reader never allocates: a tag's value is a view into the caller's buffer, which must
+// outlive every tag read from it. Input is untrusted; every defect is a DxfError that names
+// the line and what is wrong.
+#pragma once
+
+#include "dxf_error.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace dxf {
+
+// What a group code's value is, by the code ranges of the DXF reference.
+enum class ValueType : std::uint8_t {
+    String,  // text (also names and markers)
+    Handle,  // hexadecimal object handle (5, 105, 320-369, 390-399, 480-481, 1005)
+    Double,  // floating point, including coordinates
+    Int16,   // 16-bit integer (280-289 too: some writers exceed 8 bits)
+    Int32,   // 32-bit integer
+    Int64,   // 64-bit integer (160-169)
+    Bool,    // 0 or 1 (290-299)
+    Binary,  // hexadecimal bytes (310-319, 1004)
+};
+
+// The value type of a group code; codes the reference leaves open are strings.
+ValueType valueType(int code);
+
+// The smallest and largest group codes a file may use.
+constexpr int kMinGroupCode = -5;
+constexpr int kMaxGroupCode = 1071;
+
+// One group code and its value, as it stands in the source.
+struct Tag {
+    int code = 0;
+    std::string_view value;  // the value line without its line end (a view into the source)
+    std::uint32_t line = 0;  // 1-based line of the group code
+    std::size_t offset = 0;  // byte offset of the group code line
+};
+
+// Reads tags from an ASCII DXF buffer. Tolerates CRLF or LF line ends, blanks before and
+// after the group code, blanks around numeric values and a last line without a line end.
+class TagReader {
+public:
+    // Reads `text` (a whole file or a span of one starting at `firstLine`, at byte `base`
+    // of the file). Errors are located by `where`, which must outlive the reader.
+    TagReader(std::string_view text, const Locator &where, std::uint32_t firstLine = 1,
+              std::size_t base = 0);
+
+    // Reads the next tag into `tag`; false at the end of the buffer. Throws DxfError for a
+    // group code that is not a number or out of range, or a code without its value line.
+    bool next(Tag &tag);
+
+    // Whether the last value line ended without a line end (the file's last byte).
+    bool lastLineUnterminated() const { return unterminated_; }
+    // Whether the first line end seen was CRLF.
+    bool usesCrLf() const { return crlf_; }
+    std::size_t position() const { return pos_; }
+    std::uint32_t line() const { return line_; }
+    const Locator &locator() const { return where_; }
+
+private:
+    std::string_view nextLine(bool &terminated);
+
+    std::string_view text_;
+    const Locator &where_;
+    std::size_t pos_ = 0;
+    std::size_t base_ = 0;
+    std::uint32_t line_;
+    bool unterminated_ = false;
+    bool crlf_ = false;
+    bool sawLineEnd_ = false;
+};
+
+// Strict number parsing, independent of the locale: the whole value (less surrounding blanks)
+// must be the number. Each throws DxfError naming the tag's line and group on failure.
+double parseDouble(const Tag &tag, const Locator &where);          // finite only
+std::int64_t parseInteger(const Tag &tag, const Locator &where);    // checked against the code's type
+std::uint64_t parseHandle(const Tag &tag, const Locator &where);    // 1 to 16 hex digits
+
+// Non-throwing forms for callers that report on their own. False when `text` is not a
+// finite number / an integer in [lo, hi] / a handle.
+bool toDouble(std::string_view text, double &out);
+bool toInteger(std::string_view text, std::int64_t lo, std::int64_t hi, std::int64_t &out);
+bool toHandle(std::string_view text, std::uint64_t &out);
+
+// Blanks (space, tab) removed from both ends.
+std::string_view trimBlanks(std::string_view text);
+
+} // namespace dxf
