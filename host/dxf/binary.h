@@ -1,0 +1,26 @@
+// binary.h - binary DXF ("AutoCAD Binary DXF" sentinel). The file is turned once into the
+// ASCII tag text the rest of host/dxf reads, so every higher layer has one input form;
+// the locator keeps each tag's byte offset so that errors still name a place in the file.
+#pragma once
+
+#include "dxf_error.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dxf {
+
+// Whether `data` starts with the binary DXF sentinel.
+bool isBinaryDxf(std::string_view data);
+
+// The ASCII form of binary DXF `data` (LF line ends). Group codes are one byte (255 then
+// two bytes for larger codes) in R12 files and two bytes from R13 on, told apart by the
+// first tag. Fills `tagOffsets` with the byte offset of each tag. Throws DxfError (located by
+// byte offset through `name`) for a truncated file, a string without its terminating zero,
+// a string holding a line break, or a non-finite double.
+std::string transcodeBinary(std::string_view data, const std::string &name,
+                            std::vector<std::uint64_t> &tagOffsets);
+
+} // namespace dxf

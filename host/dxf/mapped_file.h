@@ -1,0 +1,27 @@
+// mapped_file.h - a whole file as one read-only byte view, memory-mapped so that reading a
+// large drawing costs no copy; the view lives as long as the MappedFile.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace dxf {
+
+class MappedFile {
+public:
+    // Maps `path`. Throws DxfError ("<path>: cannot open: <reason>") when the file cannot
+    // be opened, is not a regular file, or is larger than `maxBytes`.
+    MappedFile(const std::string &path, std::size_t maxBytes);
+    ~MappedFile();
+    MappedFile(const MappedFile &) = delete;
+    MappedFile &operator=(const MappedFile &) = delete;
+
+    std::string_view view() const { return {static_cast<const char *>(data_), size_}; }
+
+private:
+    void *data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+} // namespace dxf

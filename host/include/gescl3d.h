@@ -1,0 +1,3 @@
+// gescl3d.h - part of the host's geometry types; everything lives in gegeom.h.
+#pragma once
+#include "gegeom.h"
