@@ -40,7 +40,9 @@ private:
 };
 
 // Coordinates on a 0.0001 grid: short numbers in the file, as real drawings have.
-double grid(double v) { return std::round(v * 10000.0) / 10000.0; }
+double grid(double v) {
+    return std::round(v * 10000.0) / 10000.0;
+}
 
 constexpr double kWidth = 100000.0;
 constexpr double kHeight = 70000.0;
@@ -49,13 +51,13 @@ constexpr double kPi = 3.14159265358979323846;
 // Layer names in Windows-1251, as a Russian office would name them.
 constexpr std::array<std::string_view, 20> kLayerNames = {
     "0",
-    "\xD1\xF2\xE5\xED\xFB",                 // Стены
-    "\xCE\xEA\xED\xE0",                     // Окна
-    "\xC4\xE2\xE5\xF0\xE8",                 // Двери
-    "\xCE\xF1\xE8",                         // Оси
-    "\xD0\xE0\xE7\xEC\xE5\xF0\xFB",         // Размеры
-    "\xCC\xE5\xE1\xE5\xEB\xFC",             // Мебель
-    "\xD2\xE5\xEA\xF1\xF2",                 // Текст
+    "\xD1\xF2\xE5\xED\xFB",         // Стены
+    "\xCE\xEA\xED\xE0",             // Окна
+    "\xC4\xE2\xE5\xF0\xE8",         // Двери
+    "\xCE\xF1\xE8",                 // Оси
+    "\xD0\xE0\xE7\xEC\xE5\xF0\xFB", // Размеры
+    "\xCC\xE5\xE1\xE5\xEB\xFC",     // Мебель
+    "\xD2\xE5\xEA\xF1\xF2",         // Текст
     "A-WALL",
     "A-DOOR",
     "A-GLAZ",
@@ -83,9 +85,7 @@ struct BlockDef {
     std::string_view name;
 };
 constexpr std::array<BlockDef, 3> kBlocks = {{
-    {"DOOR"},
-    {"WINDOW"},
-    {"\xC1\xEE\xEB\xF2"}, // Болт
+    {"DOOR"}, {"WINDOW"}, {"\xC1\xEE\xEB\xF2"}, // Болт
 }};
 
 class Generator {
@@ -124,12 +124,12 @@ private:
 
     void reserveHandles() {
         Fixed &f = fixed_;
-        for (uint64_t *h : {&f.vportTable, &f.ltypeTable, &f.layerTable, &f.styleTable,
-                            &f.viewTable, &f.ucsTable, &f.appidTable, &f.dimstyleTable,
-                            &f.blockRecordTable, &f.vportActive, &f.style, &f.appid, &f.dimstyle,
-                            &f.modelRecord, &f.paperRecord, &f.modelBlock, &f.modelEnd,
-                            &f.paperBlock, &f.paperEnd, &f.rootDict, &f.groupDict, &f.layoutDict,
-                            &f.modelLayout, &f.paperLayout})
+        for (uint64_t *h :
+             {&f.vportTable, &f.ltypeTable, &f.layerTable,    &f.styleTable,       &f.viewTable,
+              &f.ucsTable,   &f.appidTable, &f.dimstyleTable, &f.blockRecordTable, &f.vportActive,
+              &f.style,      &f.appid,      &f.dimstyle,      &f.modelRecord,      &f.paperRecord,
+              &f.modelBlock, &f.modelEnd,   &f.paperBlock,    &f.paperEnd,         &f.rootDict,
+              &f.groupDict,  &f.layoutDict, &f.modelLayout,   &f.paperLayout})
             *h = take();
         for (auto &h : f.ltypes)
             h = take();
@@ -411,8 +411,8 @@ private:
                 w_.integer(90, 4);
                 w_.integer(70, 1);
                 w_.real(43, 0.0);
-                for (auto [x, y] : {std::pair{0.0, 0.0}, {1200.0, 0.0}, {1200.0, 250.0},
-                                    {0.0, 250.0}})
+                for (auto [x, y] :
+                     {std::pair{0.0, 0.0}, {1200.0, 0.0}, {1200.0, 250.0}, {0.0, 250.0}})
                     w_.real(10, x), w_.real(20, y);
                 line(rec, "0", 0, 0, 125, 0, 1200, 125, 0);
                 break;

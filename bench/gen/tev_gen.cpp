@@ -69,12 +69,11 @@ int main(int argc, char **argv) {
     std::printf("%s: %llu entities (%llu LINE, %llu LWPOLYLINE, %llu 2D POLYLINE, %llu 3D "
                 "POLYLINE, %llu CIRCLE, %llu ARC, %llu TEXT, %llu INSERT), %llu vertices, %llu "
                 "ByLayer, %llu bytes\n",
-                outPath.c_str(), (unsigned long long)stats.total(),
-                (unsigned long long)stats.lines, (unsigned long long)stats.lwpolylines,
-                (unsigned long long)stats.polylines2d, (unsigned long long)stats.polylines3d,
-                (unsigned long long)stats.circles, (unsigned long long)stats.arcs,
-                (unsigned long long)stats.texts, (unsigned long long)stats.inserts,
-                (unsigned long long)stats.vertices, (unsigned long long)stats.byLayer,
-                (unsigned long long)stats.bytes);
+                outPath.c_str(), (unsigned long long)stats.total(), (unsigned long long)stats.lines,
+                (unsigned long long)stats.lwpolylines, (unsigned long long)stats.polylines2d,
+                (unsigned long long)stats.polylines3d, (unsigned long long)stats.circles,
+                (unsigned long long)stats.arcs, (unsigned long long)stats.texts,
+                (unsigned long long)stats.inserts, (unsigned long long)stats.vertices,
+                (unsigned long long)stats.byLayer, (unsigned long long)stats.bytes);
     return 0;
 }
