@@ -1,0 +1,73 @@
+// command_loop.cpp - the command prompt and the dispatch of a typed command name.
+#include "command_loop.h"
+#include "command_line.h"
+#include "command_stack.h"
+#include "host_commands.h"
+#include "drawing_io.h"
+
+#include <string>
+
+namespace host {
+
+namespace {
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char &c : out) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+} // namespace
+
+bool runCommand(std::string_view typed) {
+    CommandLine &cl = CommandLine::current();
+    if (equalsNoCase(typed, "QUIT") || equalsNoCase(typed, "_QUIT"))
+        return false;
+    if (const CommandEntry *entry = commandStack().lookup(typed)) {
+        cl.setBreakPending(false); // invoking a command clears a break typed before it
+        cl.setRunningModule(entry->module);
+        entry->function();
+        reportLeftOpen(entry->localName);
+        return true;
+    }
+    if (const HostCommand *command = findHostCommand(typed)) {
+        command->run();
+        reportLeftOpen(command->name);
+        return true;
+    }
+    if (isSystemVariable(typed)) {
+        runSystemVariableCommand(typed);
+        return true;
+    }
+    cl.print("\nUnknown command \"" + upper(typed) + "\".\n");
+    return true;
+}
+
+void runCommandLoop() {
+    CommandLine &cl = CommandLine::current();
+    std::string last;
+    for (;;) {
+        Answer answer = cl.askCommand();
+        if (!answer.isText()) {
+            if (cl.endOfInput())
+                return;
+            continue; // Escape at the command prompt cancels nothing
+        }
+        std::string name = answer.text;
+        if (name.empty()) {
+            if (last.empty())
+                continue;
+            name = last; // Enter at an empty prompt repeats the previous command
+        }
+        last = name;
+        if (!runCommand(name))
+            return;
+        if (cl.endOfInput())
+            return;
+    }
+}
+
+} // namespace host

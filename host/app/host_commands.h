@@ -1,0 +1,22 @@
+// host_commands.h - the commands the host itself offers at the command prompt.
+#pragma once
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host {
+
+struct HostCommand {
+    std::string name;
+    std::function<void()> run;
+};
+
+// The built-in commands: ARX, and whatever the drawing layers add (LINE, SAVE, ...).
+std::vector<HostCommand> &hostCommands();
+const HostCommand *findHostCommand(std::string_view typed);
+
+// ARX: Load a module by path, Unload one by file name, ? to list.
+void arxCommand();
+
+} // namespace host

@@ -1,0 +1,128 @@
+// main.cpp - arxhost: loads the module, opens a drawing, runs commands from a script,
+// standard input or a terminal, and saves the result.
+//
+// Exit codes: 0 done; 2 bad arguments or a file named on the command line that cannot be
+// used; 3 a drawing that cannot be read; 4 a save or picture that could not be written.
+#include "command_line.h"
+#include "command_loop.h"
+#include "drawing_io.h"
+#include "options.h"
+#include "runtime.h"
+
+#include "dbapserv.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+// A file named on the command line must exist, be readable and not be a folder.
+bool usableFile(const std::string &path, const char *what) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        std::cerr << "arxhost: " << what << " " << path << ": no such file\n";
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        std::cerr << "arxhost: " << what << " " << path << ": is a folder, not a file\n";
+        return false;
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        std::cerr << "arxhost: " << what << " " << path << ": cannot be read\n";
+        return false;
+    }
+    return true;
+}
+
+std::string defaultModule(const char *argv0) {
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
+    if (ec)
+        self = std::filesystem::absolute(argv0, ec);
+    return (self.parent_path() / "tevcom.arx").string();
+}
+
+std::unique_ptr<host::InputSource> makeSource(const host::Options &options, bool &terminal) {
+    terminal = false;
+    if (!options.script.empty()) {
+        std::string error;
+        auto script = host::ScriptSource::fromFile(options.script, error);
+        if (!script)
+            std::cerr << "arxhost: " << error << "\n";
+        return script;
+    }
+    if (host::TerminalSource::stdinIsTerminal()) {
+        terminal = true;
+        return std::make_unique<host::TerminalSource>();
+    }
+    return std::make_unique<host::StreamSource>(std::cin);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    host::Options options;
+    if (int rc = host::parseOptions(argc, argv, options); rc >= 0)
+        return rc;
+    if (options.modules.empty())
+        options.modules.push_back(defaultModule(argv[0]));
+    for (const std::string &m : options.modules) {
+        if (!usableFile(m, "module"))
+            return 2;
+    }
+    if (!options.script.empty() && !usableFile(options.script, "script"))
+        return 2;
+    if (!options.drawing.empty() && !usableFile(options.drawing, "drawing"))
+        return 2;
+    if (!host::openRegistry(options.registry, options.registryReadOnly))
+        return 2;
+
+    host::installRuntime();
+    host::CommandLine &cl = host::CommandLine::reset();
+    bool terminal = false;
+    std::unique_ptr<host::InputSource> source = makeSource(options, terminal);
+    if (!source)
+        return 2;
+    cl.setSource(std::move(source));
+    cl.setTranscript(&std::cout, terminal);
+
+    std::string error;
+    std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error);
+    if (!db) {
+        std::cerr << "arxhost: " << error << "\n";
+        return 3;
+    }
+    acdbHostApplicationServices()->setWorkingDatabase(db.get());
+
+    for (const std::string &m : options.modules) {
+        if (!host::dynamicLinker().load(m, error)) {
+            std::cerr << "arxhost: cannot load module " << m << ": " << error << "\n";
+            acdbHostApplicationServices()->setWorkingDatabase(nullptr);
+            return 2;
+        }
+    }
+
+    host::runCommandLoop();
+
+    int rc = 0;
+    if (!options.output.empty() && !host::saveDrawing(*db, options.output, error)) {
+        std::cerr << "arxhost: " << error << "\n";
+        rc = 4;
+    }
+    if (!options.svg.empty() && !host::writePicture(*db, options.svg, error)) {
+        std::cerr << "arxhost: " << error << "\n";
+        rc = 4;
+    }
+    host::dynamicLinker().unloadAll();
+    if (!host::closeRegistry(error)) {
+        std::cerr << "arxhost: " << error << "\n";
+        rc = 4;
+    }
+    acdbHostApplicationServices()->setWorkingDatabase(nullptr);
+    std::cout.flush();
+    return rc;
+}

@@ -1,0 +1,22 @@
+// options.h - what the arxhost command line asks for.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct Options {
+    std::vector<std::string> modules; // --load; empty: tevcom.arx beside the executable
+    std::string script;               // --script
+    std::string output;               // --output
+    std::string svg;                  // --svg
+    std::string registry;             // --registry; empty: the user's configuration folder
+    bool registryReadOnly = false;    // --registry-readonly
+    std::string drawing;              // the drawing to open; empty: a new drawing
+};
+
+// Parses argv. Returns -1 to go on, else the exit code (0 after --help, 2 after an error,
+// which has been printed to standard error).
+int parseOptions(int argc, char **argv, Options &options);
+
+} // namespace host

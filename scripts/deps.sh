@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build, the tests and the benchmarks need
+# and the machine lacks. Safe to run again: it asks apt only for what is missing.
+set -euo pipefail
+pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev libcli11-dev
+      libedit-dev python3-ezdxf hyperfine clang-14 libfuzzer-14-dev libclang-rt-14-dev)
+missing=()
+for p in "${pkgs[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "deps: installing ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the plain build, then the same
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default
+ctest --preset default -j2
+if [ "${TEV_SKIP_ASAN:-0}" != 1 ]; then
+    cmake --preset asan >/dev/null
+    cmake --build --preset asan
+    ASAN_OPTIONS=detect_leaks=1 ctest --preset asan -j2
+fi
