@@ -63,13 +63,6 @@ char *getSysVarString(const char *name) {
     return empty;
 }
 
-bool setSysVarReal(const char *name, double value) {
-    resbuf rb{};
-    rb.restype = RTREAL;
-    rb.resval.rreal = value;
-    return acedSetVar(name, &rb) == RTNORM;
-}
-
 // The block table record new entities go to: model space for TILEMODE 1, paper space for 0,
 // none for anything else (a failed read included).
 static const char *currentSpaceName(int tileMode) {

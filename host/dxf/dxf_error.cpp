@@ -16,6 +16,11 @@ std::string Locator::where(std::uint32_t line) const {
     return name_ + ":" + std::to_string(line);
 }
 
+std::string Locator::at(std::uint32_t line) const {
+    const std::string full = where(line);
+    return isBinary() ? full.substr(name_.size() + 2) : "line " + std::to_string(line);
+}
+
 void Locator::fail(std::uint32_t line, std::string_view what) const {
     throw DxfError(where(line) + ": " + std::string(what));
 }

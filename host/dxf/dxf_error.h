@@ -32,6 +32,9 @@ public:
     // "name:line", or "name: byte N" for a binary source; line 0 means "the whole file".
     std::string where(std::uint32_t line) const;
 
+    // "line N", or "byte N" for a binary source: a second place in one message.
+    std::string at(std::uint32_t line) const;
+
     // Throws DxfError("<where>: <what>").
     [[noreturn]] void fail(std::uint32_t line, std::string_view what) const;
 

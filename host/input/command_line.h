@@ -240,6 +240,7 @@ private:
     std::unique_ptr<InputSource> source_;
     std::ostream *out_ = nullptr;
     bool outIsTerminal_ = false;
+    bool atLineStart_ = true;
     std::string captured_;
     bool endOfInput_ = false;
     bool breakPending_ = false;
