@@ -130,7 +130,7 @@ public:
     static AcGeMatrix3d scaling(const AcGeScale3d &scale,
                                 const AcGePoint3d &center = AcGePoint3d::kOrigin);
     AcGeMatrix3d operator*(const AcGeMatrix3d &m) const;
-    AcGeMatrix3d &preMultBy(const AcGeMatrix3d &left);  // this = left * this
+    AcGeMatrix3d &preMultBy(const AcGeMatrix3d &left);   // this = left * this
     AcGeMatrix3d &postMultBy(const AcGeMatrix3d &right); // this = this * right
     double det() const;
     // The inverse; a singular matrix gives the identity and *ok = false.
