@@ -123,7 +123,7 @@ std::string transcodeBinary(std::string_view data, const std::string &name,
             pos += n + 1;
             out.string(code, value);
             if (code == 0 && value == "EOF")
-                return text;  // whatever follows is not part of the drawing
+                return text; // whatever follows is not part of the drawing
             break;
         }
         }

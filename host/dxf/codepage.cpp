@@ -73,7 +73,9 @@ void appendToDb(std::string &out, std::uint32_t cp) {
 }
 
 // A byte that is not valid text: kept as a lone low surrogate so it comes back as itself.
-void appendInvalidByte(std::string &out, unsigned char byte) { appendEscape(out, 0xDC00 | byte); }
+void appendInvalidByte(std::string &out, unsigned char byte) {
+    appendEscape(out, 0xDC00 | byte);
+}
 
 // Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when the byte at i does
 // not start a valid, shortest-form sequence of a scalar value.
@@ -158,8 +160,8 @@ long escapeAt(std::string_view text, std::size_t i) {
 // One item of database text: a character, a raw byte to write as it is, or literal text.
 struct Item {
     enum { Char, Byte, Literal } kind;
-    std::uint32_t value;    // code point or byte
-    std::string_view text;  // the literal
+    std::uint32_t value;   // code point or byte
+    std::string_view text; // the literal
 };
 
 // Walks database text item by item, resolving \U+XXXX escapes.
@@ -171,8 +173,9 @@ template <class F> void forEachDbItem(std::string_view text, F &&f) {
             if (u >= 0xD800 && u <= 0xDBFF) {
                 const long low = escapeAt(text, i + 7);
                 if (low >= 0xDC00 && low <= 0xDFFF) {
-                    f(Item{Item::Char, 0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) +
-                                           (static_cast<std::uint32_t>(low) - 0xDC00),
+                    f(Item{Item::Char,
+                           0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) +
+                               (static_cast<std::uint32_t>(low) - 0xDC00),
                            {}});
                     i += 14;
                     continue;
@@ -246,10 +249,10 @@ int unicodeToCp1251(std::uint32_t cp) {
 struct TextCodec::Impl {
     Kind kind = Kind::Cp1251;
     std::string name = "ANSI_1251";
-    std::array<std::uint32_t, 256> table{};             // Table: byte to code point
-    std::unordered_map<std::uint32_t, unsigned char> reverse;  // Table: code point to byte
-    iconv_t toUtf8 = reinterpret_cast<iconv_t>(-1);     // Iconv: file to UTF-8
-    iconv_t fromUtf8 = reinterpret_cast<iconv_t>(-1);   // Iconv: UTF-8 to file
+    std::array<std::uint32_t, 256> table{};                   // Table: byte to code point
+    std::unordered_map<std::uint32_t, unsigned char> reverse; // Table: code point to byte
+    iconv_t toUtf8 = reinterpret_cast<iconv_t>(-1);           // Iconv: file to UTF-8
+    iconv_t fromUtf8 = reinterpret_cast<iconv_t>(-1);         // Iconv: UTF-8 to file
 
     ~Impl() {
         if (toUtf8 != reinterpret_cast<iconv_t>(-1))
@@ -272,7 +275,7 @@ struct TextCodec::Impl {
             std::size_t outLeft = sizeof outBuf;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
             const std::size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
-            iconv(cd, nullptr, nullptr, &outp, &outLeft);  // flush a held base character
+            iconv(cd, nullptr, nullptr, &outp, &outLeft); // flush a held base character
             const std::size_t produced = sizeof outBuf - outLeft;
             if (r == static_cast<std::size_t>(-1) || produced != 4) {
                 table[b] = kNone;
@@ -290,8 +293,7 @@ struct TextCodec::Impl {
     bool openIconv(const std::string &iconvName) {
         toUtf8 = iconv_open("UTF-8", iconvName.c_str());
         fromUtf8 = iconv_open(iconvName.c_str(), "UTF-8");
-        return toUtf8 != reinterpret_cast<iconv_t>(-1) &&
-               fromUtf8 != reinterpret_cast<iconv_t>(-1);
+        return toUtf8 != reinterpret_cast<iconv_t>(-1) && fromUtf8 != reinterpret_cast<iconv_t>(-1);
     }
 
     // Multi-byte file text to UTF-8; a byte iconv refuses is kept as \U+DCxx later, so it
@@ -380,9 +382,15 @@ TextCodec TextCodec::forFile(std::string_view acadver, std::string_view codePage
     return codec;
 }
 
-bool TextCodec::identity() const { return impl_->kind == Kind::Cp1251; }
-bool TextCodec::utf8() const { return impl_->kind == Kind::Utf8; }
-const std::string &TextCodec::name() const { return impl_->name; }
+bool TextCodec::identity() const {
+    return impl_->kind == Kind::Cp1251;
+}
+bool TextCodec::utf8() const {
+    return impl_->kind == Kind::Utf8;
+}
+const std::string &TextCodec::name() const {
+    return impl_->name;
+}
 
 void TextCodec::toDatabase(std::string_view text, std::string &out) const {
     if (impl_->kind == Kind::Cp1251 || isAscii(text)) {

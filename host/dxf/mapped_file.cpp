@@ -41,7 +41,7 @@ MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
             ::close(fd);
             throw DxfError(path + ": cannot read: " + std::strerror(err));
         }
-        (void)::madvise(data_, size_, MADV_SEQUENTIAL);  // only a hint
+        (void)::madvise(data_, size_, MADV_SEQUENTIAL); // only a hint
     }
     ::close(fd);
 }

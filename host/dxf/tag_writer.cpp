@@ -11,7 +11,7 @@ void appendDouble(std::string &out, double value) {
     assert(std::isfinite(value));
     char buf[64];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    (void)ec;  // 64 bytes hold every shortest double
+    (void)ec; // 64 bytes hold every shortest double
     std::string_view text(buf, end - buf);
     const std::size_t e = text.find('e');
     if (text.find('.') != std::string_view::npos) {
@@ -45,12 +45,11 @@ std::string formatHandle(std::uint64_t handle) {
 
 void TagWriter::code(int code) {
     char buf[16];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, code);
+    auto [last, ec] = std::to_chars(buf, buf + sizeof buf, code);
     (void)ec;
-    const auto width = end - buf;
-    for (auto i = width; i < 3; ++i)
+    for (auto i = last - buf; i < 3; ++i)
         out_.push_back(' ');
-    out_.append(buf, end);
+    out_.append(buf, last);
     end();
 }
 

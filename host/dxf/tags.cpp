@@ -21,7 +21,7 @@ ValueType valueType(int code) {
     if (code < 100)
         return ValueType::Int32;
     if (code < 110)
-        return ValueType::String;  // 100 subclass, 102 control, 105 handle (above)
+        return ValueType::String; // 100 subclass, 102 control, 105 handle (above)
     if (code < 150)
         return ValueType::Double;
     if (code >= 160 && code < 170)
@@ -161,8 +161,8 @@ bool TagReader::next(Tag &tag) {
     if (code < kMinGroupCode || code > kMaxGroupCode)
         where_.fail(codeLine, "group code " + std::to_string(code) + " is out of range");
     if (!terminated || pos_ >= text_.size())
-        where_.fail(codeLine, "group code " + std::to_string(code) +
-                                  " has no value (the file ends here)");
+        where_.fail(codeLine,
+                    "group code " + std::to_string(code) + " has no value (the file ends here)");
     tag.code = code;
     tag.line = codeLine;
     tag.offset = base_ + at;
@@ -261,9 +261,10 @@ std::int64_t parseInteger(const Tag &tag, const Locator &where) {
         std::int64_t any = 0;
         const bool number = toInteger(tag.value, std::numeric_limits<std::int64_t>::min(),
                                       std::numeric_limits<std::int64_t>::max(), any);
-        where.fail(tag.line + 1, "value " + shown(tag.value) +
-                                     (number ? " does not fit group " : " is not an integer for group ") +
-                                     std::to_string(tag.code) + " (" + typeWords(type) + ")");
+        where.fail(tag.line + 1,
+                   "value " + shown(tag.value) +
+                       (number ? " does not fit group " : " is not an integer for group ") +
+                       std::to_string(tag.code) + " (" + typeWords(type) + ")");
     }
     return value;
 }

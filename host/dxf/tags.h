@@ -16,14 +16,14 @@ namespace dxf {
 
 // What a group code's value is, by the code ranges of the DXF reference.
 enum class ValueType : std::uint8_t {
-    String,  // text (also names and markers)
-    Handle,  // hexadecimal object handle (5, 105, 320-369, 390-399, 480-481, 1005)
-    Double,  // floating point, including coordinates
-    Int16,   // 16-bit integer (280-289 too: some writers exceed 8 bits)
-    Int32,   // 32-bit integer
-    Int64,   // 64-bit integer (160-169)
-    Bool,    // 0 or 1 (290-299)
-    Binary,  // hexadecimal bytes (310-319, 1004)
+    String, // text (also names and markers)
+    Handle, // hexadecimal object handle (5, 105, 320-369, 390-399, 480-481, 1005)
+    Double, // floating point, including coordinates
+    Int16,  // 16-bit integer (280-289 too: some writers exceed 8 bits)
+    Int32,  // 32-bit integer
+    Int64,  // 64-bit integer (160-169)
+    Bool,   // 0 or 1 (290-299)
+    Binary, // hexadecimal bytes (310-319, 1004)
 };
 
 // The value type of a group code; codes the reference leaves open are strings.
@@ -36,9 +36,9 @@ constexpr int kMaxGroupCode = 1071;
 // One group code and its value, as it stands in the source.
 struct Tag {
     int code = 0;
-    std::string_view value;  // the value line without its line end (a view into the source)
-    std::uint32_t line = 0;  // 1-based line of the group code
-    std::size_t offset = 0;  // byte offset of the group code line
+    std::string_view value; // the value line without its line end (a view into the source)
+    std::uint32_t line = 0; // 1-based line of the group code
+    std::size_t offset = 0; // byte offset of the group code line
 };
 
 // Reads tags from an ASCII DXF buffer. Tolerates CRLF or LF line ends, blanks before and
@@ -77,9 +77,9 @@ private:
 
 // Strict number parsing, independent of the locale: the whole value (less surrounding blanks)
 // must be the number. Each throws DxfError naming the tag's line and group on failure.
-double parseDouble(const Tag &tag, const Locator &where);          // finite only
-std::int64_t parseInteger(const Tag &tag, const Locator &where);    // checked against the code's type
-std::uint64_t parseHandle(const Tag &tag, const Locator &where);    // 1 to 16 hex digits
+double parseDouble(const Tag &tag, const Locator &where);        // finite only
+std::int64_t parseInteger(const Tag &tag, const Locator &where); // checked against the code's type
+std::uint64_t parseHandle(const Tag &tag, const Locator &where); // 1 to 16 hex digits
 
 // Non-throwing forms for callers that report on their own. False when `text` is not a
 // finite number / an integer in [lo, hi] / a handle.

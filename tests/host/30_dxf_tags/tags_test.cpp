@@ -1,0 +1,252 @@
+// Tests of the tag layer: reading group code / value pairs, strict numbers, the writer.
+#include "tag_writer.h"
+#include "tags.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace dxf;
+
+std::vector<Tag> readAll(std::string_view text, const Locator &where) {
+    TagReader reader(text, where);
+    std::vector<Tag> tags;
+    Tag tag;
+    while (reader.next(tag))
+        tags.push_back(tag);
+    return tags;
+}
+
+// The message of the DxfError `f` throws, or "" when it throws none.
+template <class F> std::string errorOf(F &&f) {
+    try {
+        f();
+    } catch (const DxfError &e) {
+        return e.what();
+    }
+    return "";
+}
+
+// Test that codes, values, lines and byte offsets come out as written, with CRLF and LF
+// mixed, blanks around the code and a last line without a line end.
+TEST(TagReader, ReadsCodesValuesLinesAndOffsets) {
+    const std::string text = "  0\r\nSECTION\r\n2\nHEADER\n\t 10 \n1.5\n999\nsome comment  \n"
+                             "  0\nEOF";
+    Locator where("t.dxf");
+    const auto tags = readAll(text, where);
+    ASSERT_EQ(tags.size(), 5u);
+    EXPECT_EQ(tags[0].code, 0);
+    EXPECT_EQ(tags[0].value, "SECTION");
+    EXPECT_EQ(tags[0].line, 1u);
+    EXPECT_EQ(tags[0].offset, 0u);
+    EXPECT_EQ(tags[1].code, 2);
+    EXPECT_EQ(tags[1].value, "HEADER");
+    EXPECT_EQ(tags[1].line, 3u);
+    EXPECT_EQ(tags[1].offset, text.find("2\nHEADER"));
+    EXPECT_EQ(tags[2].code, 10);
+    EXPECT_EQ(tags[2].value, "1.5");
+    EXPECT_EQ(tags[3].code, 999);
+    EXPECT_EQ(tags[3].value, "some comment  "); // trailing blanks of text are kept
+    EXPECT_EQ(tags[4].value, "EOF");
+    EXPECT_EQ(tags[4].line, 9u);
+}
+
+// Test that the reader reports a final line without a line end and the CRLF convention.
+TEST(TagReader, NoticesLineEndConventions) {
+    Locator where;
+    {
+        TagReader r("0\r\nEOF", where);
+        Tag t;
+        ASSERT_TRUE(r.next(t));
+        EXPECT_TRUE(r.lastLineUnterminated());
+        EXPECT_TRUE(r.usesCrLf());
+        EXPECT_FALSE(r.next(t));
+    }
+    {
+        TagReader r("0\nEOF\n", where);
+        Tag t;
+        ASSERT_TRUE(r.next(t));
+        EXPECT_FALSE(r.lastLineUnterminated());
+        EXPECT_FALSE(r.usesCrLf());
+    }
+}
+
+// Test that a byte order mark before the first tag is skipped.
+TEST(TagReader, SkipsByteOrderMark) {
+    Locator where;
+    const auto tags = readAll("\xEF\xBB\xBF  0\nEOF\n", where);
+    ASSERT_EQ(tags.size(), 1u);
+    EXPECT_EQ(tags[0].code, 0);
+    EXPECT_EQ(tags[0].value, "EOF");
+}
+
+// Test that bad group codes and a code without its value are errors naming file and line.
+TEST(TagReader, RefusesBadGroupCodes) {
+    Locator where("plan.dxf");
+    EXPECT_EQ(errorOf([&] { readAll("0\nSECTION\n1O\nx\n", where); }),
+              "plan.dxf:3: group code \"1O\" is not a number");
+    EXPECT_EQ(errorOf([&] { readAll("0\nSECTION\n\nx\n", where); }),
+              "plan.dxf:3: group code \"\" is not a number");
+    EXPECT_EQ(errorOf([&] { readAll("0\nSECTION\n10 5\nx\n", where); }),
+              "plan.dxf:3: group code \"10 5\" is not a number");
+    EXPECT_EQ(errorOf([&] { readAll("1072\nx\n", where); }),
+              "plan.dxf:1: group code 1072 is out of range");
+    EXPECT_EQ(errorOf([&] { readAll("-6\nx\n", where); }),
+              "plan.dxf:1: group code -6 is out of range");
+    EXPECT_EQ(errorOf([&] { readAll("0\nSECTION\n  2\n", where); }),
+              "plan.dxf:3: group code 2 has no value (the file ends here)");
+    EXPECT_EQ(errorOf([&] { readAll("0\nSECTION\n  2", where); }),
+              "plan.dxf:3: group code 2 has no value (the file ends here)");
+    EXPECT_EQ(errorOf([&] { readAll("0\nSECTION\nab\x01\n", where); }),
+              "plan.dxf:3: group code \"ab\\x01\" is not a number");
+    EXPECT_EQ(errorOf([&] { readAll("-5\nx\n1071\ny\n", where); }), "");
+}
+
+Tag tagOf(int code, std::string_view value) {
+    Tag t;
+    t.code = code;
+    t.value = value;
+    t.line = 7;
+    return t;
+}
+
+// Test that doubles are parsed exactly and refused when not finite or not wholly a number.
+TEST(Numbers, DoublesAreStrict) {
+    Locator where("n.dxf");
+    EXPECT_EQ(parseDouble(tagOf(10, "1.5"), where), 1.5);
+    EXPECT_EQ(parseDouble(tagOf(10, "  -2.25  "), where), -2.25);
+    EXPECT_EQ(parseDouble(tagOf(10, "+3"), where), 3.0);
+    EXPECT_EQ(parseDouble(tagOf(10, "1e3"), where), 1000.0);
+    EXPECT_EQ(parseDouble(tagOf(10, ".5"), where), 0.5);
+    EXPECT_EQ(parseDouble(tagOf(10, "1E-400"), where), 0.0); // underflow is zero
+    EXPECT_EQ(parseDouble(tagOf(40, "0.1"), where), 0.1);
+    for (const char *bad :
+         {"nan", "inf", "-inf", "1e999", "1,5", "", "  ", "1.5x", "x", "++1", "0x10", "1 2"}) {
+        EXPECT_EQ(errorOf([&] { parseDouble(tagOf(10, bad), where); }),
+                  std::string("n.dxf:8: value \"") + bad + "\" of group 10 is not a finite number")
+            << bad;
+    }
+}
+
+// Test that parsing does not depend on the locale (a Russian locale writes a comma).
+TEST(Numbers, IgnoreTheLocale) {
+    const char *old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old ? old : "C";
+    if (std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") == nullptr &&
+        std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    Locator where;
+    double value = 0;
+    EXPECT_TRUE(toDouble("2.5", value));
+    EXPECT_EQ(value, 2.5);
+    EXPECT_FALSE(toDouble("2,5", value));
+    EXPECT_EQ(formatDouble(2.5), "2.5");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+// Test that integers must fit the type of their group.
+TEST(Numbers, IntegersFitTheirGroup) {
+    Locator where("n.dxf");
+    EXPECT_EQ(parseInteger(tagOf(70, "     1"), where), 1);
+    EXPECT_EQ(parseInteger(tagOf(70, "-32768"), where), -32768);
+    EXPECT_EQ(parseInteger(tagOf(90, "2147483647"), where), 2147483647);
+    EXPECT_EQ(parseInteger(tagOf(160, "-9000000000"), where), -9000000000LL);
+    EXPECT_EQ(errorOf([&] { parseInteger(tagOf(70, "32768"), where); }),
+              "n.dxf:8: value \"32768\" does not fit group 70 (a 16-bit integer)");
+    EXPECT_EQ(errorOf([&] { parseInteger(tagOf(90, "2147483648"), where); }),
+              "n.dxf:8: value \"2147483648\" does not fit group 90 (a 32-bit integer)");
+    EXPECT_EQ(errorOf([&] { parseInteger(tagOf(62, "1.0"), where); }),
+              "n.dxf:8: value \"1.0\" is not an integer for group 62 (a 16-bit integer)");
+    EXPECT_EQ(errorOf([&] { parseInteger(tagOf(10, "1"), where); }),
+              "n.dxf:7: group 10 does not hold an integer");
+}
+
+// Test that handles are 1 to 16 hexadecimal digits.
+TEST(Numbers, Handles) {
+    Locator where("n.dxf");
+    EXPECT_EQ(parseHandle(tagOf(5, "1A"), where), 0x1Au);
+    EXPECT_EQ(parseHandle(tagOf(330, "ffffffffffffffff"), where), 0xFFFFFFFFFFFFFFFFu);
+    EXPECT_EQ(parseHandle(tagOf(330, "0"), where), 0u);
+    for (const char *bad : {"", "1G", "-1", "10000000000000000", "0x1"})
+        EXPECT_EQ(errorOf([&] { parseHandle(tagOf(5, bad), where); }),
+                  std::string("n.dxf:8: value \"") + bad + "\" of group 5 is not a handle");
+    EXPECT_EQ(formatHandle(0x2AB), "2AB");
+    EXPECT_EQ(formatHandle(0), "0");
+}
+
+// Test that value types follow the format's code ranges at their edges.
+TEST(Numbers, ValueTypesByCodeRange) {
+    struct Case {
+        int code;
+        ValueType type;
+    };
+    const Case cases[] = {
+        {0, ValueType::String},    {5, ValueType::Handle},    {9, ValueType::String},
+        {10, ValueType::Double},   {59, ValueType::Double},   {60, ValueType::Int16},
+        {79, ValueType::Int16},    {90, ValueType::Int32},    {99, ValueType::Int32},
+        {100, ValueType::String},  {102, ValueType::String},  {105, ValueType::Handle},
+        {110, ValueType::Double},  {149, ValueType::Double},  {160, ValueType::Int64},
+        {170, ValueType::Int16},   {210, ValueType::Double},  {239, ValueType::Double},
+        {280, ValueType::Int16},   {290, ValueType::Bool},    {300, ValueType::String},
+        {310, ValueType::Binary},  {320, ValueType::Handle},  {330, ValueType::Handle},
+        {369, ValueType::Handle},  {370, ValueType::Int16},   {390, ValueType::Handle},
+        {410, ValueType::String},  {420, ValueType::Int32},   {1000, ValueType::String},
+        {1004, ValueType::Binary}, {1005, ValueType::Handle}, {1010, ValueType::Double},
+        {1070, ValueType::Int16},  {1071, ValueType::Int32},  {999, ValueType::String},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(valueType(c.code), c.type) << "group " << c.code;
+}
+
+// Test that doubles are written shortest, with a decimal point, and read back exactly.
+TEST(TagWriter, DoublesRoundTrip) {
+    EXPECT_EQ(formatDouble(0.0), "0.0");
+    EXPECT_EQ(formatDouble(12.5), "12.5");
+    EXPECT_EQ(formatDouble(-3.0), "-3.0");
+    EXPECT_EQ(formatDouble(0.1), "0.1");
+    EXPECT_EQ(formatDouble(1e20), "1.0e+20");
+    EXPECT_EQ(formatDouble(1.5e-7), "1.5e-07");
+    std::mt19937_64 random(20240531);
+    std::uniform_real_distribution<double> wide(-1e6, 1e6);
+    for (int i = 0; i < 20000; ++i) {
+        double v = wide(random);
+        if (i % 3 == 0)
+            v = std::ldexp(v, static_cast<int>(random() % 200) - 100);
+        const std::string text = formatDouble(v);
+        double back = 0;
+        ASSERT_TRUE(toDouble(text, back)) << text;
+        ASSERT_EQ(back, v) << text;
+        ASSERT_NE(text.find('.'), std::string::npos) << text;
+    }
+}
+
+// Test the layout of written tags and that the reader reads them back unchanged.
+TEST(TagWriter, LayoutAndReadBack) {
+    std::string out;
+    TagWriter w(out);
+    w.string(0, "LINE");
+    w.handle(5, 0x2F);
+    w.integer(62, 1);
+    w.point(10, 1.0, 2.5, 0.0);
+    w.integer(1071, -7);
+    w.integer(-1, 3);
+    EXPECT_EQ(out, "  0\nLINE\n  5\n2F\n 62\n1\n 10\n1.0\n 20\n2.5\n 30\n0.0\n1071\n-7\n -1\n3\n");
+    std::string crlf;
+    TagWriter wc(crlf, /*crlf=*/true);
+    wc.real(40, 2.0);
+    EXPECT_EQ(crlf, " 40\r\n2.0\r\n");
+    Locator where;
+    const auto tags = readAll(crlf, where);
+    ASSERT_EQ(tags.size(), 1u);
+    EXPECT_EQ(tags[0].code, 40);
+    EXPECT_EQ(tags[0].value, "2.0");
+}
+
+} // namespace
