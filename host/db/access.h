@@ -1,0 +1,81 @@
+// access.h - the host's side doors into database objects, for the file layer and the
+// command line: kept data and source bytes, handles asked for by a file, the owned vertex
+// sequences, the lists of tables and block records, and appending what a file holds.
+#pragma once
+#include "dbmain.h"
+#include "dbsymtb.h"
+#include "kept.h"
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tev::db {
+
+class ObjectAccess {
+public:
+    // --- what the host does not model ---------------------------------------------------
+    static KeptData *kept(const AcDbObject &obj) { return obj.mKept; }
+    // The object takes ownership; the previous kept data is deleted.
+    static void setKept(AcDbObject &obj, std::unique_ptr<KeptData> data);
+    // The object's original bytes in the file it was read from (empty when none). The
+    // buffer must outlive the database.
+    static std::string_view source(const AcDbObject &obj) { return obj.mSource; }
+    // Sets the source bytes and clears the modified flag.
+    static void setSource(AcDbObject &obj, std::string_view bytes);
+    // True once a write open of the object was closed after setSource.
+    static bool modifiedSinceRead(const AcDbObject &obj) { return obj.mModifiedSinceRead; }
+
+    // --- handles -------------------------------------------------------------------------
+    // The handle a new object gets on append (from a file). Ignored, with a fresh handle
+    // given instead, when another object already has it.
+    static void presetHandle(AcDbObject &obj, AcDbHandle handle) { obj.mPresetHandle = handle; }
+    // Gives a database object another handle (a file's handles for the tables a new
+    // database made). False when the handle is null or taken (nothing changes).
+    static bool rehandle(AcDbObject &obj, AcDbHandle handle);
+
+    // --- owned objects ---------------------------------------------------------------------
+    // The vertices and sequence end of a 2D/3D polyline; nullptr for other objects.
+    static AcDbOwnedSequence *sequence(AcDbObject &obj) { return obj.ownedSequence(); }
+    static const AcDbOwnedSequence *sequence(const AcDbObject &obj) {
+        return const_cast<AcDbObject &>(obj).ownedSequence();
+    }
+    // Gives a polyline not yet appended the sequence end read from a file (with its preset
+    // handle). False when obj owns no sequence or already has an end (seqEnd is then
+    // the caller's).
+    static bool setSequenceEnd(AcDbObject &obj, AcDbSequenceEnd *seqEnd);
+
+    // --- lists -------------------------------------------------------------------------------
+    static const std::vector<AcDbObject *> &entities(const AcDbBlockTableRecord &rec) {
+        return rec.mEntities;
+    }
+    static const std::vector<AcDbObject *> &records(const AcDbSymbolTable &table) {
+        return table.mRecords;
+    }
+};
+
+// The DXF type name of an object: "LINE", "LWPOLYLINE", the kept name of an unknown
+// entity, "" when its class has none.
+std::string_view dxfTypeName(const AcDbObject &obj);
+
+// Appends an entity read from a file to rec, closed and not new. Unlike
+// appendAcDbEntity, what the file left unset takes the file's defaults (layer "0",
+// BYLAYER colour, ByLayer linetype), not the drawing's current ones. Neither rec nor
+// entity need be open. Statuses as appendAcDbEntity.
+Acad::ErrorStatus appendFromFile(AcDbBlockTableRecord &rec, AcDbEntity *entity);
+// Adds a record read from a file to table, closed. Statuses as AcDbSymbolTable::add.
+Acad::ErrorStatus addFromFile(AcDbSymbolTable &table, AcDbSymbolTableRecord *record);
+// Makes sure the next handle given is above handle ($HANDSEED).
+void raiseHandseed(AcDbDatabase &db, AcDbHandle handle);
+// The object with this handle, or the null id.
+AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle);
+
+// The layout name of a space record ("Model", "Layout1"); "" for other block records.
+std::string layoutName(const AcDbBlockTableRecord &rec);
+void setLayoutName(AcDbBlockTableRecord &rec, std::string name);
+
+// The ads_name of an entity (the number is made on first use) and the reverse;
+// equivalent to acdbGetAdsName / acdbGetObjectId.
+constexpr long kEntityNameTag = 0x454E; // ads_name[1] of an entity name ("EN")
+
+} // namespace tev::db
