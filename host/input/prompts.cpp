@@ -1,0 +1,195 @@
+// prompts.cpp - the host's get functions: acedGetPoint, acedGetAngle, acedGetReal,
+// acedGetString and acedInitGet. An answer a prompt cannot take is refused with a short
+// message and the same prompt is asked again; the module only ever sees a value, an
+// empty answer (RTNONE) or Escape (RTCAN).
+#include "acedads.h"
+#include "answer_parse.h"
+#include "command_line.h"
+#include "sysvars.h"
+
+#include <cmath>
+#include <cstring>
+
+using host::Answer;
+using host::AnswerEnd;
+using host::CommandLine;
+using host::Point3;
+
+namespace {
+
+// Messages of refused answers.
+constexpr const char *kNeedPoint = "Point or option keyword required.";
+constexpr const char *kInvalidPoint = "Invalid point.";
+constexpr const char *kNeedNumber = "Requires numeric value.";
+constexpr const char *kNeedAngle = "Requires valid numeric angle or second point.";
+constexpr const char *kNonzero = "Value must be nonzero.";
+constexpr const char *kPositive = "Value must be positive.";
+constexpr const char *kPositiveNonzero = "Value must be positive and nonzero.";
+
+Point3 toPoint3(const ads_point p) {
+    return {p[X], p[Y], p[Z]};
+}
+
+void fromPoint3(const Point3 &p, ads_point out) {
+    out[X] = p.x;
+    out[Y] = p.y;
+    out[Z] = p.z;
+}
+
+Point3 lastPoint() {
+    ads_point p;
+    host::getLastPoint(p);
+    return toPoint3(p);
+}
+
+const char *orEmpty(const char *s) {
+    return s ? s : "";
+}
+
+// Asks for one point until one is given. Relative input starts at base.
+int askPoint(const char *prompt, const Point3 &base, bool noNull, Point3 &out) {
+    auto &cl = CommandLine::current();
+    for (;;) {
+        Answer a = cl.ask(orEmpty(prompt));
+        if (!a.isText())
+            return RTCAN;
+        if (a.text.empty()) {
+            if (!noNull)
+                return RTNONE;
+            cl.refuse(kNeedPoint);
+            continue;
+        }
+        if (auto p = host::parsePoint(a.text, base)) {
+            out = *p;
+            return RTNORM;
+        }
+        cl.refuse(kInvalidPoint);
+    }
+}
+
+// The refusal of a number the initget bits forbid, or nullptr when it is allowed.
+const char *numberRefusal(double v, int bits, bool honourNoNeg) {
+    bool noZero = (bits & RSG_NOZERO) != 0;
+    bool noNeg = honourNoNeg && (bits & RSG_NONEG) != 0;
+    if ((noZero && v == 0) || (noNeg && v < 0))
+        return noZero && noNeg ? kPositiveNonzero : noZero ? kNonzero : kPositive;
+    return nullptr;
+}
+
+} // namespace
+
+int acedInitGet(int val, const char *kwl) {
+    CommandLine::current().setInitGet(val, orEmpty(kwl));
+    return RTNORM;
+}
+
+int acedGetPoint(const ads_point pt, const char *prompt, ads_point result) {
+    auto &cl = CommandLine::current();
+    int bits = cl.takeInitGet(); // a point prompt honours RSG_NONULL only
+    if (result == nullptr)
+        return RTERROR;
+    Point3 base = pt ? toPoint3(pt) : lastPoint();
+    Point3 p;
+    int rc = askPoint(prompt, base, (bits & RSG_NONULL) != 0, p);
+    if (rc != RTNORM)
+        return rc;
+    fromPoint3(p, result);
+    host::setLastPoint(result);
+    return RTNORM;
+}
+
+int acedGetAngle(const ads_point pt, const char *prompt, ads_real *result) {
+    auto &cl = CommandLine::current();
+    // The angle prompt honours RSG_NONULL and RSG_NOZERO; RSG_NONEG means nothing to it
+    // (any angle is normalised).
+    int bits = cl.takeInitGet();
+    if (result == nullptr)
+        return RTERROR;
+    for (;;) {
+        Answer a = cl.ask(orEmpty(prompt));
+        if (!a.isText())
+            return RTCAN;
+        if (a.text.empty()) {
+            if (bits & RSG_NONULL) {
+                cl.refuse(kNeedAngle);
+                continue;
+            }
+            return RTNONE;
+        }
+        double angle;
+        if (host::looksLikePoint(a.text)) {
+            // The angle shown by two points: from the base point when there is one,
+            // else from this point to a second one asked for now.
+            auto first = host::parsePoint(a.text, pt ? toPoint3(pt) : lastPoint());
+            if (!first) {
+                cl.refuse(kInvalidPoint);
+                continue;
+            }
+            Point3 from = pt ? toPoint3(pt) : *first;
+            Point3 to = *first;
+            if (!pt) {
+                int rc = askPoint("\nSpecify second point: ", from, /*noNull=*/true, to);
+                if (rc != RTNORM)
+                    return rc;
+            }
+            angle = std::atan2(to.y - from.y, to.x - from.x);
+        } else if (auto typed = host::parseAngle(a.text)) {
+            angle = *typed;
+        } else {
+            cl.refuse(kNeedAngle);
+            continue;
+        }
+        angle = host::normalizeAngle(angle);
+        if (const char *why = numberRefusal(angle, bits, /*honourNoNeg=*/false)) {
+            cl.refuse(why);
+            continue;
+        }
+        *result = angle;
+        return RTNORM;
+    }
+}
+
+int acedGetReal(const char *prompt, ads_real *result) {
+    auto &cl = CommandLine::current();
+    int bits = cl.takeInitGet();
+    if (result == nullptr)
+        return RTERROR;
+    for (;;) {
+        Answer a = cl.ask(orEmpty(prompt));
+        if (!a.isText())
+            return RTCAN;
+        if (a.text.empty()) {
+            if (bits & RSG_NONULL) {
+                cl.refuse(kNeedNumber);
+                continue;
+            }
+            return RTNONE;
+        }
+        auto v = host::parseNumber(a.text);
+        if (!v) {
+            cl.refuse(kNeedNumber);
+            continue;
+        }
+        if (const char *why = numberRefusal(*v, bits, /*honourNoNeg=*/true)) {
+            cl.refuse(why);
+            continue;
+        }
+        *result = *v;
+        return RTNORM;
+    }
+}
+
+int acedGetString(int cronly, const char *prompt, char *result) {
+    auto &cl = CommandLine::current();
+    (void)cl.takeInitGet(); // the string prompt honours no initget bit
+    if (result == nullptr)
+        return RTERROR;
+    Answer a = cl.ask(orEmpty(prompt), cronly ? AnswerEnd::LineOnly : AnswerEnd::SpaceOrLine);
+    if (!a.isText())
+        return RTCAN;
+    // The buffer holds 133 bytes: 132 characters are kept, the rest of the answer dropped.
+    std::size_t n = std::min<std::size_t>(a.text.size(), 132);
+    std::memcpy(result, a.text.data(), n);
+    result[n] = '\0';
+    return RTNORM;
+}
