@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# One command for the benchmark: builds the generator and the tag-scan floor (Release), writes
+# the 10k/100k/1M drawings into a scratch directory outside the repository, and prints a table
+# per size (tag-scan floor, arxhost reading, each command over ALL, saving, peak memory, ratios)
+# plus python3-ezdxf on the 100k drawing where it is installed.
+#
+#   bench/run.sh [--sizes 10000,100000,1000000] [--runs N] [--no-host-build]
+#
+# Environment: ARXHOST (the host to measure; default build/default/bin/arxhost),
+# TEV_BENCH_SCRATCH (drawings and copies; default $TMPDIR/tev-bench), TEV_BENCH_BUILD (build
+# directory of the benchmark tools; default build/bench-release).
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+sizes=10000,100000,1000000
+runs=0
+build_host=1
+while [[ $# -gt 0 ]]; do
+    case $1 in
+        --sizes) sizes=$2; shift 2 ;;
+        --runs) runs=$2; shift 2 ;;
+        --no-host-build) build_host=0; shift ;;
+        -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+        *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+
+build=${TEV_BENCH_BUILD:-$root/build/bench-release}
+scratch=${TEV_BENCH_SCRATCH:-${TMPDIR:-/tmp}/tev-bench}
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+
+# The floor builds on its own, so that it never waits on the rest of the tree.
+if [[ ! -f $build/CMakeCache.txt ]]; then
+    cmake -S "$root/bench" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
+        -DTEV_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" -j2 --target tev_gen tev_tagscan >/dev/null
+
+# The host: as given, else as the default preset builds it (built here unless told not to).
+arxhost=${ARXHOST:-}
+if [[ -z $arxhost ]]; then
+    for candidate in "$root/build/default/bin/arxhost" "$root/build/default/host/app/arxhost"; do
+        [[ -x $candidate ]] && arxhost=$candidate && break
+    done
+fi
+if [[ -z $arxhost && $build_host == 1 && -f $root/host/app/CMakeLists.txt ]]; then
+    echo "building arxhost (cmake --preset default) ..." >&2
+    if (cd "$root" && cmake --preset default >/dev/null && cmake --build --preset default \
+            --target arxhost >/dev/null); then
+        for candidate in "$root/build/default/bin/arxhost" "$root/build/default/host/app/arxhost"; do
+            [[ -x $candidate ]] && arxhost=$candidate && break
+        done
+    else
+        echo "run.sh: arxhost did not build; its rows show n/a" >&2
+    fi
+fi
+
+mkdir -p "$scratch"
+exec /usr/bin/python3 "$root/bench/scripts/measure.py" --gen "$build/tev_gen" \
+    --tagscan "$build/tev_tagscan" --arxhost "$arxhost" --scratch "$scratch" \
+    --sizes "$sizes" --runs "$runs"

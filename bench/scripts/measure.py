@@ -1,0 +1,239 @@
+#!/usr/bin/python3
+"""Measures the benchmark passes over generated drawings and prints one table per size.
+
+Every figure is a whole process, timed with hyperfine where installed (otherwise with
+/usr/bin/time over the same number of runs); peak memory is the maximum resident set of one
+run, from /usr/bin/time -v. Ratios are against the tag-scan pass over the same file in the
+same run, never against a stored figure.
+
+run.sh calls this after building; it can be called by hand too:
+  measure.py --gen TEV_GEN --tagscan TEV_TAGSCAN [--arxhost ARXHOST] [--scratch DIR]
+             [--sizes 10000,100000] [--seed 1] [--runs N]
+"""
+import argparse
+import json
+import os
+import platform
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def machine():
+    cpu = platform.processor() or "unknown cpu"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    mem = ""
+    try:
+        with open("/proc/meminfo") as f:
+            kb = int(f.readline().split()[1])
+            mem = ", %.0f GB RAM" % (kb / 1048576)
+    except (OSError, ValueError, IndexError):
+        pass
+    return "%s, %d cores%s, %s %s" % (cpu, os.cpu_count() or 0, mem, platform.system(),
+                                      platform.release())
+
+
+def run_once(argv):
+    """Runs argv once; returns (ok, stdout, peak KB or None, stderr tail)."""
+    timer = shutil.which("time", path="/usr/bin")
+    with tempfile.NamedTemporaryFile("r", suffix=".time") as tf:
+        cmd = ([timer, "-v", "-o", tf.name] if timer else []) + argv
+        p = subprocess.run(cmd, capture_output=True)
+        peak = None
+        for line in tf.read().splitlines():
+            if "Maximum resident set size" in line:
+                peak = int(line.split(":")[1])
+    out = p.stdout.decode("utf-8", "replace")
+    err = p.stderr.decode("utf-8", "replace").strip().splitlines()[-3:]
+    return p.returncode == 0, out, peak, " / ".join(err)
+
+
+def timed(argv, runs):
+    """Mean and standard deviation in seconds over runs (after one warm-up), or None."""
+    if shutil.which("hyperfine"):
+        with tempfile.NamedTemporaryFile("r", suffix=".json") as jf:
+            p = subprocess.run(["hyperfine", "-N", "--warmup", "1", "--runs", str(runs),
+                                "--style", "none", "--export-json", jf.name,
+                                shlex.join(argv)], capture_output=True)
+            if p.returncode != 0:
+                return None
+            r = json.load(open(jf.name))["results"][0]
+            return r["mean"], r["stddev"] or 0.0
+    import time
+    subprocess.run(argv, capture_output=True)
+    times = []
+    for _ in range(runs):
+        t0 = time.perf_counter()
+        if subprocess.run(argv, capture_output=True).returncode != 0:
+            return None
+        times.append(time.perf_counter() - t0)
+    mean = sum(times) / len(times)
+    sd = (sum((t - mean) ** 2 for t in times) / max(1, len(times) - 1)) ** 0.5
+    return mean, sd
+
+
+def total_of(text):
+    """The all-colours total from tev_tagscan or ezdxf_total.py, or the length the Lpl
+    command prints (the last one, should a script run it twice)."""
+    m = re.search(r"all colours: ([-0-9.]+)", text)
+    if m:
+        return float(m.group(1))
+    found = re.findall("\u0414\u043b\u0438\u043d\u0430\\s*=\\s*([-0-9.]+)", text)  # "Длина ="
+    return float(found[-1]) if found else None
+
+
+def runs_for(size, base):
+    if base:
+        return base
+    return 10 if size <= 10000 else 5 if size <= 100000 else 3
+
+
+def ensure_drawing(gen, scratch, size, seed):
+    path = os.path.join(scratch, "tev_%d_s%d.dxf" % (size, seed))
+    if not os.path.exists(path) or os.path.getmtime(path) < os.path.getmtime(gen):
+        subprocess.run([gen, "--entities", str(size), "--seed", str(seed), path], check=True,
+                       stdout=subprocess.DEVNULL)
+    return path
+
+
+def fmt(v, spec, missing="n/a"):
+    return missing if v is None else format(v, spec)
+
+
+def measure_size(args, size, per_entity):
+    dxf = ensure_drawing(args.gen, args.scratch, size, args.seed)
+    mb = os.path.getsize(dxf) / 1e6
+    runs = runs_for(size, args.runs)
+    out = os.path.join(args.scratch, "out_%d.dxf" % size)
+    scripts = os.path.join(HERE)
+    rows = []  # label, argv or None, target ratio, note
+
+    rows.append(("tag-scan: length by colour over ALL", [args.tagscan, dxf], None))
+    rows.append(("tag-scan: recolour copy", [args.tagscan, "--recolor", "3", dxf, out], None))
+    host = args.arxhost
+
+    def arx(script, save):
+        if not host:
+            return None
+        argv = [host, "--script", os.path.join(scripts, script)]
+        if save:
+            argv += ["--output", out]
+        return argv + [dxf]
+
+    rows.append(("arxhost: read + exit", arx("quit.scr", False), None))
+    rows.append(("arxhost: read + save", arx("quit.scr", True), None))
+    rows.append(("arxhost: read + Lpl ALL + exit", arx("lpl_all.scr", False), 2.0))
+    rows.append(("arxhost: read + Sel ALL + save", arx("sel_all.scr", True), 3.0))
+    rows.append(("arxhost: read + Wpe ALL + save", arx("wpe_all.scr", True), 5.0))
+    if size == 100000 and args.ezdxf:
+        rows.append(("python3-ezdxf: read + total",
+                     ["/usr/bin/python3", os.path.join(HERE, "ezdxf_total.py"), dxf], None))
+
+    print("\n### %d entities (%s, %.1f MB, %d runs each)\n" % (size, os.path.basename(dxf), mb,
+                                                             runs))
+    print("| pass | mean s | ± s | µs/entity | peak MB | peak / file | × tag-scan | target |")
+    print("|---|---:|---:|---:|---:|---:|---:|---|")
+    floor = None
+    floor_total = None
+    notes = []
+    for label, argv, target in rows:
+        if argv is None:
+            print("| %s | n/a | | | | | | %s |" % (label, "≤ %gx" % target if target else ""))
+            continue
+        ok, stdout, peak, err = run_once(argv)
+        if not ok:
+            print("| %s | failed | | | | | | |" % label)
+            notes.append("%s failed: %s" % (label, err or "no message"))
+            continue
+        t = timed(argv, 1 if "ezdxf" in label else runs)
+        if t is None:
+            print("| %s | failed | | | | | | |" % label)
+            continue
+        mean, sd = t
+        if floor is None:
+            floor = mean
+            floor_total = total_of(stdout)
+        ratio = mean / floor if floor else None
+        peak_mb = peak / 1024 if peak else None
+        verdict = ""
+        if target:
+            verdict = "≤ %gx: %s" % (target, "holds" if ratio <= target else "MISSED")
+        print("| %s | %.3f | %.3f | %.3f | %s | %s | %.2f | %s |"
+              % (label, mean, sd, mean / size * 1e6, fmt(peak_mb, ".0f"),
+                 fmt(peak_mb / mb if peak_mb else None, ".2f"), ratio, verdict))
+        per_entity.setdefault(label, {})[size] = mean / size
+        if "Lpl" in label or "ezdxf" in label:
+            theirs = total_of(stdout)
+            if theirs is None or floor_total is None:
+                notes.append("%s printed no total to compare" % label)
+            elif abs(theirs - floor_total) > 1e-6 * max(1.0, abs(floor_total)):
+                notes.append("%s total %f DIFFERS from the tag-scan total %f"
+                             % (label, theirs, floor_total))
+            else:
+                notes.append("%s total agrees with the tag-scan total (%f)" % (label, theirs))
+        if label.startswith("arxhost") and peak_mb:
+            if peak_mb > 1.5 * mb:
+                notes.append("%s peak memory %.2fx the file (target ≤ 1.5x)"
+                             % (label, peak_mb / mb))
+    print()
+    for n in notes:
+        print("- " + n)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--gen", required=True)
+    ap.add_argument("--tagscan", required=True)
+    ap.add_argument("--arxhost", default="")
+    ap.add_argument("--scratch", default=os.path.join(tempfile.gettempdir(), "tev-bench"))
+    ap.add_argument("--sizes", default="10000,100000,1000000")
+    ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--runs", type=int, default=0, help="runs per figure (default by size)")
+    args = ap.parse_args()
+    os.makedirs(args.scratch, exist_ok=True)
+    try:
+        import ezdxf  # noqa: F401
+        args.ezdxf = True
+    except ImportError:
+        args.ezdxf = False
+    if args.arxhost and not os.access(args.arxhost, os.X_OK):
+        args.arxhost = ""
+
+    sizes = [int(s) for s in args.sizes.split(",") if s]
+    print("## Benchmark figures\n")
+    print("Machine: %s  " % machine())
+    print("Timer: %s; arxhost: %s; python3-ezdxf: %s" % (
+        "hyperfine" if shutil.which("hyperfine") else "/usr/bin/time",
+        args.arxhost or "not built (rows n/a)", "yes" if args.ezdxf else "not installed"))
+    per_entity = {}
+    for size in sizes:
+        measure_size(args, size, per_entity)
+
+    if len(sizes) > 1:
+        lo, hi = min(sizes), max(sizes)
+        print("\n### Scaling: time per entity at %d against %d entities (target within 20%%)\n"
+              % (hi, lo))
+        print("| pass | µs/entity at %d | µs/entity at %d | change |" % (lo, hi))
+        print("|---|---:|---:|---:|")
+        for label, by in per_entity.items():
+            if lo in by and hi in by:
+                change = by[hi] / by[lo] - 1
+                print("| %s | %.3f | %.3f | %+.0f%% |" % (label, by[lo] * 1e6, by[hi] * 1e6,
+                                                         change * 100))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
