@@ -52,53 +52,55 @@ std::string_view TagCursor::lineEnding(std::string_view text) {
 TagCursor::Result TagCursor::next(Tag &tag) {
     if (p_ >= end_)
         return kEnd;
+    // Group code: blanks, an optional minus, up to 4 digits, blanks ('\r' counts as one), then
+    // the line end. Read in place: group code lines are too short to be worth a memchr.
     const char *codeStart = p_;
-    const char *nl = static_cast<const char *>(std::memchr(p_, '\n', end_ - p_));
-    if (!nl) {
-        // A last line of blanks only is a harmless trailing newline-less tail.
-        if (trim(std::string_view(p_, end_ - p_)).empty()) {
+    const char *q = p_;
+    while (q < end_ && isBlank(*q))
+        ++q;
+    bool negative = false;
+    if (q < end_ && *q == '-') {
+        negative = true;
+        ++q;
+    }
+    int code = 0;
+    int digits = 0;
+    while (q < end_ && *q >= '0' && *q <= '9' && digits < 5) {
+        code = code * 10 + (*q - '0');
+        ++q;
+        ++digits;
+    }
+    while (q < end_ && isBlank(*q))
+        ++q;
+    if (q >= end_) {
+        // A last line of blanks only is a harmless tail without a line end.
+        if (digits == 0 && !negative) {
             p_ = end_;
             return kEnd;
         }
         error_ = lineError(line_, "group code without a value line (file cut short?)");
         return kError;
     }
-    // Group code: blanks, an optional minus, up to 4 digits, blanks.
-    const char *q = p_;
-    while (q < nl && isBlank(*q))
-        ++q;
-    bool negative = false;
-    if (q < nl && *q == '-') {
-        negative = true;
-        ++q;
-    }
-    int code = 0;
-    int digits = 0;
-    while (q < nl && *q >= '0' && *q <= '9' && digits < 5) {
-        code = code * 10 + (*q - '0');
-        ++q;
-        ++digits;
-    }
-    while (q < nl && isBlank(*q))
-        ++q;
-    if (digits == 0 || digits > 4 || q != nl) {
-        std::string shown(trim(std::string_view(p_, nl - p_)).substr(0, 20));
+    if (digits == 0 || digits > 4 || *q != '\n') {
+        const char *nl = static_cast<const char *>(std::memchr(q, '\n', end_ - q));
+        std::string shown(trim(std::string_view(p_, (nl ? nl : end_) - p_)).substr(0, 20));
         error_ = lineError(line_, "group code \"" + shown + "\" is not a number");
         return kError;
     }
-    const char *valueStart = nl + 1;
+    const char *valueStart = q + 1;
     if (valueStart >= end_) {
         error_ = lineError(line_, "group code without a value line (file cut short?)");
         return kError;
     }
-    const char *vnl = static_cast<const char *>(std::memchr(valueStart, '\n', end_ - valueStart));
-    const char *valueEnd = vnl ? vnl : end_;
-    p_ = vnl ? vnl + 1 : end_;
-    const char *ve = valueEnd;
-    if (ve > valueStart && ve[-1] == '\r')
-        --ve;
+    // Most values are a few characters long; a plain loop beats a library call there.
+    const char *v = valueStart;
+    while (v < end_ && *v != '\n')
+        ++v;
+    p_ = v < end_ ? v + 1 : end_;
+    if (v > valueStart && v[-1] == '\r')
+        --v;
     tag.code = negative ? -code : code;
-    tag.value = std::string_view(valueStart, ve - valueStart);
+    tag.value = std::string_view(valueStart, v - valueStart);
     tag.start = codeStart;
     tag.line = line_;
     line_ += 2;
@@ -115,7 +117,36 @@ bool parseInt(std::string_view v, int &out) {
     return r.ec == std::errc() && r.ptr == v.data() + v.size() && !v.empty();
 }
 
+// Exact powers of ten: a whole number below 2^53 divided by one of these is correctly
+// rounded, so the fast path below gives the same double as from_chars.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 bool parseReal(std::string_view v, double &out) {
+    // Fast path: [-]digits[.digits] with at most 15 digits, as drawings write coordinates.
+    const char *p = v.data(), *e = p + v.size();
+    const bool negative = p < e && *p == '-';
+    if (negative)
+        ++p;
+    uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    while (p < e && *p >= '0' && *p <= '9') {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+        ++digits;
+    }
+    if (p < e && *p == '.') {
+        ++p;
+        while (p < e && *p >= '0' && *p <= '9') {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+            ++digits;
+            ++fraction;
+        }
+    }
+    if (p == e && digits > 0 && digits <= 15) {
+        const double m = static_cast<double>(mantissa) / kPow10[fraction];
+        out = negative ? -m : m;
+        return true;
+    }
     v = trim(v);
     if (!v.empty() && v.front() == '+')
         v.remove_prefix(1);

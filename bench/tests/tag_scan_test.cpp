@@ -176,6 +176,30 @@ TEST(LengthScan, LineEndsAndPadding) {
     EXPECT_DOUBLE_EQ(padded.totals.byColour[1], 3.0);
 }
 
+// Test that numbers read to the nearest double, on the short path and the long one alike:
+// 0.3 - 0.1 is not 0.2 in doubles, and only exactly read values give that difference.
+TEST(LengthScan, NumbersReadExactly) {
+    struct Case {
+        std::string x1, x2;
+        double want;
+    };
+    const std::vector<Case> cases = {
+        {"0.1", "0.3", 0.3 - 0.1},
+        {"-0.1", "0.7", 0.7 + 0.1},
+        {"12345.6789", "98765.4321", 98765.4321 - 12345.6789},
+        {"0.1000000000000000055511151231257827", "0.3", 0.3 - 0.1}, // more than 15 digits
+        {"1.5E+02", "4.5e2", 300.0},
+        {"3", "1234567890123456789", 1234567890123456789.0 - 3.0},
+    };
+    for (const Case &c : cases) {
+        const std::string body =
+            "  0\nLINE\n  8\n0\n 62\n1\n 10\n" + c.x1 + "\n 20\n0\n 11\n" + c.x2 + "\n 21\n0\n";
+        const ScanResult r = scanLengths(drawing(body));
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(r.totals.byColour[1], c.want) << c.x1 << " .. " << c.x2;
+    }
+}
+
 // Test that malformed input is refused with the line where it went wrong.
 TEST(LengthScan, BadInputIsReported) {
     const std::string good = drawing(line("0", "1", 0, 0, 0, 3, 4, 0));
