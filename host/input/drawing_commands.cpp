@@ -1,0 +1,436 @@
+// drawing_commands.cpp - LINE, PLINE, CIRCLE and -LAYER.
+#include "drawing_commands.h"
+
+#include "acedads.h"
+#include "answer_parse.h"
+#include "command_line.h"
+#include "dbapserv.h"
+#include "dbents.h"
+#include "dbpl.h"
+#include "dbsymtb.h"
+#include "sysvars.h"
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace host {
+namespace {
+
+AcDbDatabase *working() {
+    return acdbHostApplicationServices()->workingDatabase();
+}
+
+std::string upper(std::string s) {
+    for (char &c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+Point3 lastPoint() {
+    ads_point p;
+    getLastPoint(p);
+    return {p[X], p[Y], p[Z]};
+}
+
+void rememberPoint(const Point3 &p) {
+    ads_point q = {p.x, p.y, p.z};
+    setLastPoint(q);
+}
+
+AcGePoint3d ge(const Point3 &p) {
+    return {p.x, p.y, p.z};
+}
+
+// Appends entity to the current space and closes it; on failure deletes it. Returns its id
+// (null on failure, with a message).
+AcDbObjectId addEntity(AcDbDatabase &db, AcDbEntity *entity) {
+    auto &cl = CommandLine::current();
+    if (entity == nullptr) {
+        cl.refuse("Out of memory: nothing was drawn.");
+        return {};
+    }
+    AcDbBlockTableRecord *space = nullptr;
+    if (acdbOpenObject(space, db.currentSpaceId(), AcDb::kForWrite) != Acad::eOk) {
+        delete entity;
+        cl.refuse("The current space cannot be changed now.");
+        return {};
+    }
+    AcDbObjectId id;
+    Acad::ErrorStatus es = space->appendAcDbEntity(id, entity);
+    (void)space->close(); // our own write open: closing commits and cannot fail
+    if (es != Acad::eOk) {
+        delete entity;
+        cl.refuse(std::string("Cannot add the entity: ") + Acad::errorStatusName(es));
+        return {};
+    }
+    (void)entity->close();
+    return id;
+}
+
+// Erases an entity this command drew (Undo).
+void eraseEntity(AcDbObjectId id) {
+    AcDbEntity *ent = nullptr;
+    if (acdbOpenAcDbEntity(ent, id, AcDb::kForWrite) != Acad::eOk)
+        return;
+    (void)ent->erase();
+    (void)ent->close();
+}
+
+enum class Step { Point, Word, Empty, Cancel };
+
+// Asks for a point or a word. A word is returned upper-case in word.
+Step askPointOrWord(const std::string &prompt, const Point3 &base, Point3 &pt, std::string &word) {
+    auto &cl = CommandLine::current();
+    Answer a = cl.ask(prompt);
+    if (!a.isText())
+        return Step::Cancel;
+    if (a.text.empty())
+        return Step::Empty;
+    if (auto p = parsePoint(a.text, base)) {
+        pt = *p;
+        rememberPoint(pt);
+        return Step::Point;
+    }
+    word = upper(a.text);
+    return Step::Word;
+}
+
+AcDbDatabase *needDrawing() {
+    AcDbDatabase *db = working();
+    if (!db)
+        CommandLine::current().refuse("No drawing is open.");
+    return db;
+}
+
+// Opens the layer table of db for read or write; nullptr with a message when it cannot.
+AcDbLayerTable *openLayers(AcDbDatabase &db, AcDb::OpenMode mode) {
+    AcDbLayerTable *table = nullptr;
+    if (db.getSymbolTable(table, mode) != Acad::eOk) {
+        CommandLine::current().refuse("The layer table cannot be opened.");
+        return nullptr;
+    }
+    return table;
+}
+
+// Splits "a,b,c" into names; empty names are dropped.
+std::vector<std::string> nameList(const std::string &text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = text.find(',', start);
+        std::string name =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!name.empty())
+            out.push_back(name);
+        if (comma == std::string::npos)
+            return out;
+        start = comma + 1;
+    }
+}
+
+// Applies change to each named layer, reporting those that do not exist.
+template <class Change> void forLayers(AcDbDatabase &db, const std::string &names, Change change) {
+    auto &cl = CommandLine::current();
+    AcDbLayerTable *table = openLayers(db, AcDb::kForRead);
+    if (!table)
+        return;
+    for (const std::string &name : nameList(names)) {
+        AcDbLayerTableRecord *layer = nullptr;
+        if (table->getAt(name.c_str(), layer, AcDb::kForWrite) != Acad::eOk) {
+            cl.refuse("No matching layer names found: " + name);
+            continue;
+        }
+        change(*layer);
+        (void)layer->close();
+    }
+    (void)table->close();
+}
+
+void newLayers(AcDbDatabase &db, const std::string &names) {
+    auto &cl = CommandLine::current();
+    AcDbLayerTable *table = openLayers(db, AcDb::kForWrite);
+    if (!table)
+        return;
+    for (const std::string &name : nameList(names)) {
+        if (table->has(name.c_str())) {
+            cl.refuse("Layer \"" + name + "\" already exists.");
+            continue;
+        }
+        auto *layer = new AcDbLayerTableRecord;
+        if (layer == nullptr) {
+            cl.refuse("Out of memory: layer \"" + name + "\" was not made.");
+            continue;
+        }
+        if (layer->setName(name.c_str()) != Acad::eOk || table->add(layer) != Acad::eOk) {
+            delete layer;
+            cl.refuse("Invalid layer name: " + name);
+            continue;
+        }
+        (void)layer->close();
+    }
+    (void)table->close();
+}
+
+} // namespace
+
+void lineCommand() {
+    AcDbDatabase *db = needDrawing();
+    if (!db)
+        return;
+    Point3 first, prev, p;
+    std::string word;
+    for (;;) {
+        Step s = askPointOrWord("\nSpecify first point: ", lastPoint(), first, word);
+        if (s == Step::Point)
+            break;
+        if (s != Step::Word)
+            return;
+        CommandLine::current().refuse("Invalid point.");
+    }
+    prev = first;
+    std::vector<std::pair<AcDbObjectId, Point3>> drawn; // each line and its start
+    for (;;) {
+        std::string prompt = drawn.size() >= 2 ? "\nSpecify next point or [Close/Undo]: "
+                                               : "\nSpecify next point or [Undo]: ";
+        Step s = askPointOrWord(prompt, prev, p, word);
+        if (s == Step::Empty || s == Step::Cancel)
+            return;
+        if (s == Step::Word && (word == "U" || word == "UNDO")) {
+            if (drawn.empty()) {
+                CommandLine::current().refuse("All segments already undone.");
+                continue;
+            }
+            eraseEntity(drawn.back().first);
+            prev = drawn.back().second;
+            drawn.pop_back();
+            continue;
+        }
+        if (s == Step::Word && (word == "C" || word == "CLOSE") && drawn.size() >= 2) {
+            (void)addEntity(*db, new AcDbLine(ge(prev), ge(first)));
+            rememberPoint(first);
+            return;
+        }
+        if (s == Step::Word) {
+            CommandLine::current().refuse("Invalid point.");
+            continue;
+        }
+        AcDbObjectId id = addEntity(*db, new AcDbLine(ge(prev), ge(p)));
+        if (id.isNull())
+            return;
+        drawn.emplace_back(id, prev);
+        prev = p;
+    }
+}
+
+namespace {
+
+struct PlineVertex {
+    Point3 at;
+    double startWidth, endWidth; // of the segment that starts here
+};
+
+// Asks a width with a default. False on Escape.
+bool askWidth(const std::string &prompt, double &width) {
+    auto &cl = CommandLine::current();
+    for (;;) {
+        Answer a = cl.ask(prompt);
+        if (!a.isText())
+            return false;
+        if (a.text.empty())
+            return true;
+        auto v = parseNumber(a.text);
+        if (v && *v >= 0) {
+            width = *v;
+            return true;
+        }
+        cl.refuse(v ? "Value must be positive." : "Requires numeric value.");
+    }
+}
+
+std::string formatWidth(double w) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.4f", w);
+    return buf;
+}
+
+void addPolyline(AcDbDatabase &db, const std::vector<PlineVertex> &verts, bool closed) {
+    if (verts.size() < 2)
+        return;
+    auto *pl = new AcDbPolyline(static_cast<unsigned int>(verts.size()));
+    if (pl != nullptr) {
+        for (unsigned int i = 0; i < verts.size(); ++i)
+            (void)pl->addVertexAt(i, AcGePoint2d(verts[i].at.x, verts[i].at.y), 0,
+                                  verts[i].startWidth, verts[i].endWidth);
+        pl->setClosed(closed);
+    }
+    (void)addEntity(db, pl);
+}
+
+} // namespace
+
+void plineCommand() {
+    AcDbDatabase *db = needDrawing();
+    if (!db)
+        return;
+    auto &cl = CommandLine::current();
+    Point3 p;
+    std::string word;
+    for (;;) {
+        Step s = askPointOrWord("\nSpecify start point: ", lastPoint(), p, word);
+        if (s == Step::Point)
+            break;
+        if (s != Step::Word)
+            return;
+        cl.refuse("Invalid point.");
+    }
+    double startWidth = 0, endWidth = 0;
+    cl.refuse("Current line-width is " + formatWidth(startWidth));
+    std::vector<PlineVertex> verts{{p, startWidth, endWidth}};
+    for (;;) {
+        std::string prompt = verts.size() >= 3 ? "\nSpecify next point or [Close/Undo/Width]: "
+                                               : "\nSpecify next point or [Undo/Width]: ";
+        Step s = askPointOrWord(prompt, verts.back().at, p, word);
+        if (s == Step::Empty || s == Step::Cancel) {
+            addPolyline(*db, verts, false); // what was drawn stays, as the host keeps it
+            return;
+        }
+        if (s == Step::Point) {
+            verts.back().startWidth = startWidth;
+            verts.back().endWidth = endWidth;
+            startWidth = endWidth; // the next segment starts where this one ended
+            verts.push_back({p, startWidth, endWidth});
+        } else if (word == "W" || word == "WIDTH") {
+            double w = startWidth;
+            if (!askWidth("\nSpecify starting width <" + formatWidth(w) + ">: ", w)) {
+                addPolyline(*db, verts, false);
+                return;
+            }
+            double e = w;
+            if (!askWidth("\nSpecify ending width <" + formatWidth(e) + ">: ", e)) {
+                addPolyline(*db, verts, false);
+                return;
+            }
+            startWidth = w;
+            endWidth = e;
+        } else if (word == "U" || word == "UNDO") {
+            if (verts.size() > 1)
+                verts.pop_back();
+            else
+                cl.refuse("All segments already undone.");
+        } else if ((word == "C" || word == "CLOSE") && verts.size() >= 3) {
+            verts.back().startWidth = startWidth;
+            verts.back().endWidth = endWidth;
+            addPolyline(*db, verts, true);
+            return;
+        } else {
+            cl.refuse("Invalid point.");
+        }
+    }
+}
+
+void circleCommand() {
+    AcDbDatabase *db = needDrawing();
+    if (!db)
+        return;
+    auto &cl = CommandLine::current();
+    Point3 centre;
+    std::string word;
+    for (;;) {
+        Step s = askPointOrWord("\nSpecify center point for circle: ", lastPoint(), centre, word);
+        if (s == Step::Point)
+            break;
+        if (s != Step::Word)
+            return;
+        cl.refuse("Invalid point.");
+    }
+    for (;;) {
+        Answer a = cl.ask("\nSpecify radius of circle: ");
+        if (!a.isText() || a.text.empty())
+            return;
+        double radius;
+        if (auto v = parseNumber(a.text)) {
+            radius = *v;
+        } else if (auto p = parsePoint(a.text, centre)) {
+            radius = std::hypot(p->x - centre.x, p->y - centre.y);
+        } else {
+            cl.refuse("Requires numeric distance or second point.");
+            continue;
+        }
+        if (!(radius > 0) || !std::isfinite(radius)) {
+            cl.refuse("Value must be positive and nonzero.");
+            continue;
+        }
+        (void)addEntity(*db, new AcDbCircle(ge(centre), AcGeVector3d(0, 0, 1), radius));
+        return;
+    }
+}
+
+void layerCommand() {
+    AcDbDatabase *db = needDrawing();
+    if (!db)
+        return;
+    auto &cl = CommandLine::current();
+    for (;;) {
+        Answer a = cl.ask("\nEnter an option [New/Color/LOck/Unlock/Set]: ");
+        if (!a.isText() || a.text.empty())
+            return;
+        std::string option = upper(a.text);
+        if (option == "N" || option == "NEW") {
+            Answer names = cl.ask("\nEnter name list for new layer(s): ");
+            if (!names.isText())
+                return;
+            newLayers(*db, names.text);
+        } else if (option == "C" || option == "COLOR") {
+            std::optional<int> color;
+            for (;;) {
+                Answer c = cl.ask("\nEnter color name or number (1-255): ");
+                if (!c.isText())
+                    return;
+                if (c.text.empty())
+                    break;
+                color = parseColorText(c.text);
+                if (color && *color >= 1 && *color <= 255)
+                    break;
+                color.reset();
+                cl.refuse("Invalid color.");
+            }
+            if (!color)
+                continue;
+            Answer names =
+                cl.ask("\nEnter name list of layer(s) for color " + std::to_string(*color) + ": ");
+            if (!names.isText())
+                return;
+            forLayers(*db, names.text, [&](AcDbLayerTableRecord &layer) {
+                AcCmColor c;
+                (void)c.setColorIndex(static_cast<Adesk::UInt16>(*color)); // 1..255: taken
+                (void)layer.setColor(c);
+            });
+        } else if (option == "LO" || option == "LOCK" || option == "U" || option == "UNLOCK") {
+            bool lock = option[0] == 'L';
+            Answer names = cl.ask(lock ? "\nEnter name list of layer(s) to lock: "
+                                       : "\nEnter name list of layer(s) to unlock: ");
+            if (!names.isText())
+                return;
+            forLayers(*db, names.text,
+                      [&](AcDbLayerTableRecord &layer) { (void)layer.setIsLocked(lock); });
+        } else if (option == "S" || option == "SET") {
+            Answer name = cl.ask("\nEnter layer name to make current: ");
+            if (!name.isText())
+                return;
+            if (!name.text.empty()) {
+                resbuf rb{};
+                rb.restype = RTSTR;
+                rb.resval.rstring = name.text.data();
+                if (acedSetVar("CLAYER", &rb) != RTNORM)
+                    cl.refuse("Cannot find layer \"" + name.text + "\" or it is frozen.");
+            }
+        } else {
+            cl.refuse("Invalid option keyword.");
+        }
+    }
+}
+
+} // namespace host

@@ -1,0 +1,122 @@
+// picks.cpp - acedEntSel and acedNEntSelP: one entity by a point. The answer is a point;
+// the entity whose geometry passes nearest within the pick aperture (PICKAPERTURE) is
+// taken, the later one in drawing order on a tie. A miss answers at once with ERRNO 7,
+// an empty answer with ERRNO 52, Escape with RTCAN.
+#include "acedads.h"
+#include "answer_parse.h"
+#include "command_line.h"
+#include "dbapserv.h"
+#include "spatial.h"
+#include "sysvars.h"
+
+using host::Answer;
+using host::CommandLine;
+
+namespace {
+
+constexpr const char *kSelectObject = "\nSelect object: ";
+
+// Asks for the pick point. RTNORM with pt, or the status to return (ERRNO set).
+int askPickPoint(const char *prompt, ads_point pt) {
+    auto &cl = CommandLine::current();
+    (void)cl.takeInitGet(); // keywords are not offered by this host's picks
+    for (;;) {
+        Answer a = cl.ask(prompt ? prompt : kSelectObject);
+        if (!a.isText())
+            return RTCAN;
+        if (a.text.empty()) {
+            host::setErrno(OL_ENTSELNULL);
+            return RTERROR;
+        }
+        ads_point last;
+        host::getLastPoint(last);
+        if (auto p = host::parsePoint(a.text, {last[X], last[Y], last[Z]})) {
+            pt[X] = p->x;
+            pt[Y] = p->y;
+            pt[Z] = p->z;
+            return RTNORM;
+        }
+        cl.refuse("Invalid point.");
+    }
+}
+
+AcDbDatabase *working() {
+    return acdbHostApplicationServices()->workingDatabase();
+}
+
+// The entity name of id in out (an ads_name that has decayed to a pointer).
+bool nameOf(AcDbObjectId id, long *out) {
+    ads_name n;
+    if (id.isNull() || acdbGetAdsName(n, id) != Acad::eOk)
+        return false;
+    ads_name_set(n, out);
+    return true;
+}
+
+} // namespace
+
+int acedEntSel(const char *str, ads_name entres, ads_point ptres) {
+    if (entres == nullptr || ptres == nullptr)
+        return RTERROR;
+    ads_point pt;
+    int rc = askPickPoint(str, pt);
+    if (rc != RTNORM)
+        return rc;
+    AcDbDatabase *db = working();
+    AcDbObjectId id;
+    if (db)
+        id = tev::db::pickEntity(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]),
+                                 host::pickAperture());
+    if (!nameOf(id, entres)) {
+        host::setErrno(OL_ENTSELPICK);
+        return RTERROR;
+    }
+    ads_point_set(pt, ptres);
+    return RTNORM;
+}
+
+int acedNEntSelP(const char *str, ads_name entres, ads_point ptres, int pickflag,
+                 ads_matrix xformres, resbuf **refstkres) {
+    if (entres == nullptr || ptres == nullptr)
+        return RTERROR;
+    if (refstkres)
+        *refstkres = nullptr;
+    ads_point pt;
+    if (pickflag) {
+        ads_point_set(ptres, pt); // the caller gives the point: no prompt
+    } else {
+        int rc = askPickPoint(str, pt);
+        if (rc != RTNORM)
+            return rc;
+    }
+    AcDbDatabase *db = working();
+    tev::db::NestedPick pick;
+    if (!db ||
+        !tev::db::pickNested(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]),
+                             host::pickAperture(), pick) ||
+        !nameOf(pick.entity, entres)) {
+        host::setErrno(OL_ENTSELPICK);
+        return RTERROR;
+    }
+    if (xformres)
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j)
+                xformres[i][j] = pick.xform.entry[i][j];
+    if (refstkres && !pick.containers.empty()) {
+        // The containing references, innermost first; the list is the caller's.
+        resbuf *head = nullptr, *tail = nullptr;
+        for (const AcDbObjectId &ref : pick.containers) {
+            resbuf *rb = acutNewRb(RTENAME);
+            if (rb == nullptr || acdbGetAdsName(rb->resval.rlname, ref) != Acad::eOk) {
+                acutRelRb(rb);
+                acutRelRb(head);
+                return RTERROR;
+            }
+            (tail ? tail->rbnext : head) = rb;
+            tail = rb;
+        }
+        *refstkres = head;
+    }
+    ads_point_set(pt, ptres);
+    return RTNORM;
+}

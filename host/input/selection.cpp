@@ -1,0 +1,355 @@
+// selection.cpp - acedSSGet and the selection-set calls. Without a mode, points or a
+// filter acedSSGet runs the host's "Select objects:" prompt:
+//   a point      the entity nearest within the pick aperture (a miss finds nothing; this
+//                host does not start an implied window)
+//   W / C        window (entities wholly inside) / crossing (inside or touching)
+//   ALL          the current space except frozen layers
+//   L / P        the last visible entity / the previous selection
+//   F            fence: the entities a line of points touches
+//   R / A        from now on remove / add what is found
+//   U            undo the last step
+//   Enter        finish
+// Each step reports "N found" (with duplicates, removals and the running total). The
+// call answers RTNORM and a new set, RTERROR (no set) when nothing is selected or 128
+// sets are alive (ERRNO 3), RTCAN on Escape. Sets hold entity names; membership is kept
+// in a hash set, so that selecting a million entities stays linear.
+#include "acedads.h"
+#include "answer_parse.h"
+#include "command_line.h"
+#include "dbapserv.h"
+#include "selection_sets.h"
+#include "spatial.h"
+#include "sysvars.h"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+using host::Answer;
+using host::CommandLine;
+using host::EntName;
+
+namespace {
+
+AcDbDatabase *working() {
+    return acdbHostApplicationServices()->workingDatabase();
+}
+
+AcGePoint2d flat(const host::Point3 &p) {
+    return {p.x, p.y};
+}
+
+// The selection being built, with the steps that built it for Undo.
+class Selection {
+public:
+    struct Change {
+        AcDbObjectId id;
+        bool added; // else removed
+    };
+
+    // Adds (or removes) found; prints the host's count line.
+    void apply(const std::vector<AcDbObjectId> &found, bool removing) {
+        std::vector<Change> step;
+        std::size_t duplicates = 0, removed = 0;
+        for (const AcDbObjectId &id : found) {
+            if (removing) {
+                if (members_.erase(id)) {
+                    step.push_back({id, false});
+                    ++removed;
+                }
+            } else if (members_.insert(id).second) {
+                order_.push_back(id);
+                step.push_back({id, true});
+            } else {
+                ++duplicates;
+            }
+        }
+        steps_.push_back(std::move(step));
+        report(found.size(), duplicates, removed, removing);
+    }
+
+    // Takes back the last step; false when there is none.
+    bool undo() {
+        if (steps_.empty())
+            return false;
+        for (const Change &c : steps_.back()) {
+            if (c.added) {
+                members_.erase(c.id);
+            } else {
+                members_.insert(c.id);
+                order_.push_back(c.id);
+            }
+        }
+        steps_.pop_back();
+        return true;
+    }
+
+    std::size_t size() const { return members_.size(); }
+
+    // The members in the order they were first selected.
+    std::vector<AcDbObjectId> members() const {
+        std::vector<AcDbObjectId> out;
+        out.reserve(members_.size());
+        std::unordered_set<AcDbObjectId> seen;
+        for (const AcDbObjectId &id : order_)
+            if (members_.count(id) && seen.insert(id).second)
+                out.push_back(id);
+        return out;
+    }
+
+private:
+    void report(std::size_t found, std::size_t duplicates, std::size_t removed, bool removing) {
+        std::string text = std::to_string(found) + " found";
+        if (duplicates)
+            text += " (" + std::to_string(duplicates) + " duplicate)";
+        if (removing)
+            text += ", " + std::to_string(removed) + " removed";
+        if (removing || reported_)
+            text += ", " + std::to_string(size()) + " total";
+        reported_ = true;
+        CommandLine::current().refuse(text);
+    }
+
+    std::vector<AcDbObjectId> order_;
+    std::unordered_set<AcDbObjectId> members_;
+    std::vector<std::vector<Change>> steps_;
+    bool reported_ = false;
+};
+
+enum class Got { Point, Empty, Cancel };
+
+// Asks for a point (refusing anything else). Empty means "go back".
+Got askPoint(const char *prompt, const host::Point3 &base, host::Point3 &out) {
+    auto &cl = CommandLine::current();
+    for (;;) {
+        Answer a = cl.ask(prompt);
+        if (!a.isText())
+            return Got::Cancel;
+        if (a.text.empty())
+            return Got::Empty;
+        if (auto p = host::parsePoint(a.text, base)) {
+            out = *p;
+            return Got::Point;
+        }
+        cl.refuse("Invalid point.");
+    }
+}
+
+host::Point3 lastPoint() {
+    ads_point p;
+    host::getLastPoint(p);
+    return {p[X], p[Y], p[Z]};
+}
+
+std::string upper(std::string s) {
+    for (char &c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+bool nameOf(AcDbObjectId id, EntName &out) {
+    ads_name n;
+    if (acdbGetAdsName(n, id) != Acad::eOk)
+        return false;
+    out = EntName::of(n);
+    return true;
+}
+
+// The entities of a previous selection still in the current space and not erased.
+std::vector<AcDbObjectId> previousIds(AcDbObjectId space) {
+    std::vector<AcDbObjectId> out;
+    for (const EntName &n : CommandLine::current().selectionSets().previous()) {
+        ads_name name;
+        n.to(name);
+        AcDbObjectId id;
+        if (acdbGetObjectId(id, name) != Acad::eOk || id.isErased())
+            continue;
+        AcDbEntity *ent = nullptr;
+        if (acdbOpenAcDbEntity(ent, id, AcDb::kForRead) != Acad::eOk)
+            continue;
+        bool here = ent->blockId() == space;
+        (void)ent->close();
+        if (here)
+            out.push_back(id);
+    }
+    return out;
+}
+
+constexpr const char *kOptions =
+    "Expects a point or Window/Crossing/ALL/Last/Previous/Fence/Add/Remove/Undo";
+
+// The "Select objects:" prompt. RTNORM with the chosen ids, RTNONE when the user finished
+// with nothing chosen, RTCAN on Escape.
+int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
+    auto &cl = CommandLine::current();
+    AcDbObjectId space = db.currentSpaceId();
+    Selection sel;
+    bool removing = false;
+    for (;;) {
+        Answer a = cl.ask(removing ? "\nRemove objects: " : "\nSelect objects: ");
+        if (!a.isText())
+            return RTCAN;
+        if (a.text.empty())
+            break;
+        std::string word = upper(a.text);
+        if (auto p = host::parsePoint(a.text, lastPoint())) {
+            AcDbObjectId id = tev::db::pickEntity(db, space, flat(*p), host::pickAperture());
+            std::vector<AcDbObjectId> found;
+            if (!id.isNull())
+                found.push_back(id);
+            sel.apply(found, removing);
+        } else if (word == "W" || word == "WINDOW" || word == "C" || word == "CROSSING") {
+            host::Point3 c1, c2;
+            Got g = askPoint("\nSpecify first corner: ", lastPoint(), c1);
+            if (g == Got::Point)
+                g = askPoint("\nSpecify opposite corner: ", c1, c2);
+            if (g == Got::Cancel)
+                return RTCAN;
+            if (g == Got::Point)
+                sel.apply(tev::db::selectWindow(db, space, flat(c1), flat(c2), word[0] == 'C'),
+                          removing);
+        } else if (word == "ALL") {
+            sel.apply(tev::db::selectAll(db, space), removing);
+        } else if (word == "L" || word == "LAST") {
+            AcDbObjectId id = tev::db::lastEntity(db, space);
+            std::vector<AcDbObjectId> found;
+            if (!id.isNull())
+                found.push_back(id);
+            sel.apply(found, removing);
+        } else if (word == "P" || word == "PREVIOUS") {
+            sel.apply(previousIds(space), removing);
+        } else if (word == "F" || word == "FENCE") {
+            std::vector<AcGePoint2d> fence;
+            host::Point3 p;
+            Got g = askPoint("\nSpecify first fence point: ", lastPoint(), p);
+            while (g == Got::Point) {
+                fence.push_back(flat(p));
+                g = askPoint("\nSpecify endpoint of line: ", p, p);
+            }
+            if (g == Got::Cancel)
+                return RTCAN;
+            if (fence.size() >= 2)
+                sel.apply(tev::db::selectFence(db, space, fence), removing);
+        } else if (word == "R" || word == "REMOVE") {
+            removing = true;
+        } else if (word == "A" || word == "ADD") {
+            removing = false;
+        } else if (word == "U" || word == "UNDO") {
+            if (!sel.undo())
+                cl.refuse("Everything has been undone.");
+        } else if (word == "?") {
+            cl.refuse(kOptions);
+        } else {
+            cl.refuse(std::string("*Invalid selection*\n") + kOptions);
+        }
+    }
+    chosen = sel.members();
+    return chosen.empty() ? RTNONE : RTNORM;
+}
+
+// Names a new set holding ids. RTNORM, or RTERROR with ERRNO 3 when 128 sets are alive.
+int makeSet(const std::vector<AcDbObjectId> &ids, ads_name ss) {
+    std::vector<EntName> names;
+    names.reserve(ids.size());
+    for (const AcDbObjectId &id : ids) {
+        EntName n;
+        if (nameOf(id, n))
+            names.push_back(n);
+    }
+    auto &sets = CommandLine::current().selectionSets();
+    sets.setPrevious(names);
+    if (!sets.allocate(std::move(names), ss)) {
+        host::setErrno(OL_ESSMAX);
+        return RTERROR;
+    }
+    return RTNORM;
+}
+
+// A point passed to acedSSGet: an ads_point.
+host::Point3 pointArg(const void *p) {
+    const ads_real *r = static_cast<const ads_real *>(p);
+    return {r[X], r[Y], r[Z]};
+}
+
+} // namespace
+
+int acedSSGet(const char *str, const void *pt1, const void *pt2, const resbuf *filter,
+              ads_name ss) {
+    auto &cl = CommandLine::current();
+    (void)cl.takeInitGet();
+    if (ss == nullptr)
+        return RTERROR;
+    ads_name_clear(ss);
+    if (filter != nullptr) { // this host does not filter selections
+        host::setErrno(56);  // OL_EFLTR1
+        return RTERROR;
+    }
+    AcDbDatabase *db = working();
+    if (!db)
+        return RTERROR;
+    if (cl.allocatedSelectionSets() >= host::kMaxSelectionSets) {
+        host::setErrno(OL_ESSMAX);
+        return RTERROR;
+    }
+    AcDbObjectId space = db->currentSpaceId();
+    std::vector<AcDbObjectId> ids;
+    std::string mode = upper(str ? str : "");
+    if (mode.empty() && pt1 == nullptr) {
+        int rc = selectObjects(*db, ids);
+        if (rc == RTCAN)
+            return RTCAN;
+    } else if (mode.empty()) {
+        AcDbObjectId id =
+            tev::db::pickEntity(*db, space, flat(pointArg(pt1)), host::pickAperture());
+        if (!id.isNull())
+            ids.push_back(id);
+    } else if ((mode == "W" || mode == "C") && pt1 && pt2) {
+        ids = tev::db::selectWindow(*db, space, flat(pointArg(pt1)), flat(pointArg(pt2)),
+                                    mode == "C");
+    } else if (mode == "X" || mode == "A" || mode == "ALL") {
+        ids = tev::db::selectAll(*db, space);
+    } else if (mode == "L") {
+        AcDbObjectId id = tev::db::lastEntity(*db, space);
+        if (!id.isNull())
+            ids.push_back(id);
+    } else if (mode == "P") {
+        ids = previousIds(space);
+    } else {
+        host::setErrno(OL_EBADSSMOD);
+        return RTERROR;
+    }
+    if (ids.empty())
+        return RTERROR; // an empty selection makes no set
+    return makeSet(ids, ss);
+}
+
+int acedSSLength(const ads_name ss, long *len) {
+    const auto *set = CommandLine::current().selectionSets().find(ss);
+    if (set == nullptr || len == nullptr) {
+        host::setErrno(OL_ESSVALID);
+        return RTERROR;
+    }
+    *len = static_cast<long>(set->size());
+    return RTNORM;
+}
+
+int acedSSName(const ads_name ss, long i, ads_name entres) {
+    const auto *set = CommandLine::current().selectionSets().find(ss);
+    if (set == nullptr || entres == nullptr) {
+        host::setErrno(OL_ESSVALID);
+        return RTERROR;
+    }
+    if (i < 0 || static_cast<std::size_t>(i) >= set->size())
+        return RTERROR;
+    (*set)[static_cast<std::size_t>(i)].to(entres);
+    return RTNORM;
+}
+
+int acedSSFree(const ads_name ss) {
+    if (!CommandLine::current().selectionSets().free(ss)) {
+        host::setErrno(OL_ESSVALID);
+        return RTERROR;
+    }
+    return RTNORM;
+}
