@@ -57,6 +57,16 @@ if [[ -z $arxhost && $build_host == 1 && -f $root/host/app/CMakeLists.txt ]]; th
 fi
 
 mkdir -p "$scratch"
-exec /usr/bin/python3 "$root/bench/scripts/measure.py" --gen "$build/tev_gen" \
+/usr/bin/python3 "$root/bench/scripts/measure.py" --gen "$build/tev_gen" \
     --tagscan "$build/tev_tagscan" --arxhost "$arxhost" --scratch "$scratch" \
     --sizes "$sizes" --runs "$runs"
+
+# In-process figures of the floor, where Google Benchmark is installed.
+if cmake --build "$build" -j2 --target tev_bench_tags >/dev/null 2>&1; then
+    echo
+    echo "### In-process tag-scan figures (Google Benchmark)"
+    echo
+    echo '```'
+    "$build/tev_bench_tags" --benchmark_min_time=0.2 2>/dev/null | grep -v '^-\+$'
+    echo '```'
+fi
