@@ -8,8 +8,10 @@
 #include <link.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -25,11 +27,34 @@ std::string executablePath() {
     return ec ? std::string() : self.string();
 }
 
-// The absolute path an object was loaded from, without resolving links: the name it
-// was loaded by, as Windows answers it.
-std::string absolutePath(const char *name) {
+// The file the kernel has mapped at address, from /proc/self/maps; empty if none.
+std::string mappedFileAt(std::uintptr_t address) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        unsigned long start = 0, end = 0;
+        int pathAt = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx %*s %*s %*s %*s %n", &start, &end, &pathAt) < 2 ||
+            pathAt == 0)
+            continue;
+        if (address >= start && address < end && line[pathAt] == '/')
+            return line.substr(static_cast<std::size_t>(pathAt));
+    }
+    return {};
+}
+
+// The absolute path an object was loaded from. A name given whole is answered as it
+// was given, links and all, as Windows answers the name a module was loaded by; a
+// relative one no longer says where it led once the working folder changed, so the
+// kernel's mapping tells.
+std::string absolutePath(const char *name, std::uintptr_t base) {
     if (name == nullptr || name[0] == '\0')
         return executablePath();
+    if (name[0] == '/')
+        return std::filesystem::path(name).lexically_normal().string();
+    std::string mapped = mappedFileAt(base);
+    if (!mapped.empty())
+        return mapped;
     std::error_code ec;
     std::filesystem::path p = std::filesystem::absolute(name, ec);
     return ec ? std::string(name) : p.lexically_normal().string();
@@ -54,7 +79,8 @@ template <typename Visit> bool forEachObject(Visit visit) {
     dl_iterate_phdr(
         [](dl_phdr_info *info, std::size_t, void *data) -> int {
             auto *w = static_cast<Walk *>(data);
-            LoadedObject object{baseOf(info), absolutePath(info->dlpi_name)};
+            std::uintptr_t base = baseOf(info);
+            LoadedObject object{base, absolutePath(info->dlpi_name, base)};
             w->found = (*w->visit)(object);
             return w->found ? 1 : 0;
         },
@@ -92,8 +118,10 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
     }
     std::string wanted = lookupName(lpModuleName);
     bool byPath = wanted.find_first_of("/\\") != std::string::npos;
-    if (byPath)
-        wanted = absolutePath(wanted.c_str());
+    if (byPath) {
+        std::error_code ec;
+        wanted = std::filesystem::absolute(wanted, ec).lexically_normal().string();
+    }
     forEachObject([&](const LoadedObject &o) {
         std::string_view candidate = byPath ? std::string_view(o.path) : fileNameOf(o.path);
         if (!o.path.empty() && host::win::sameName(candidate, wanted)) {
