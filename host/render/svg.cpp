@@ -1,0 +1,680 @@
+// svg.cpp - the walk over the model space that turns entities into a scene: transforms of
+// block references, colours and linetypes resolved, hidden layers left out.
+#include "svg.h"
+
+#include "scene.h"
+#include "text.h"
+
+#include "dbmain.h"
+#include "dbents.h"
+#include "dbpl.h"
+#include "dbpoly.h"
+#include "dbsymtb.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+namespace host::render {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Nesting deeper than this is not a real drawing (the host refuses to make such blocks).
+constexpr int kMaxDepth = 32;
+// Block references can multiply: a picture beyond this many elements is refused.
+constexpr std::size_t kMaxPrimitives = 4'000'000;
+constexpr int kWhite = 7; // drawn black on paper
+
+bool sameName(const char *a, const char *b) {
+    return strcasecmp(a, b) == 0;
+}
+
+struct LayerInfo {
+    bool isZero = false; // layer "0": entities on it in a block take the reference's layer
+    bool off = false;
+    bool frozen = false;
+    int color = kWhite;
+    AcDbObjectId linetype;
+};
+
+struct LinetypeInfo {
+    enum Kind { Solid, ByLayer, ByBlock, Dashed } kind = Solid;
+    std::vector<double> pattern; // + dash, - gap, 0 dot; empty: none known
+};
+
+// What a block reference hands down to the entities of its block.
+struct Context {
+    Xform xf;                     // block coordinates → world
+    int byBlockColor = kWhite;    // the reference's resolved colour
+    AcDbObjectId byBlockLinetype; // the reference's resolved linetype (null: solid)
+    AcDbObjectId insertLayer;     // the reference's layer; null at the top
+    int depth = 0;
+};
+
+// The dashes of a linetype record, when the database keeps them (numDashes/dashLengthAt);
+// otherwise nothing, and the pattern length stands in.
+template <class Record> std::vector<double> dashesOf(const Record &rec) {
+    std::vector<double> dashes;
+    if constexpr (requires(const Record &r) {
+                      r.numDashes();
+                      r.dashLengthAt(0);
+                  }) {
+        for (int i = 0; i < static_cast<int>(rec.numDashes()); ++i)
+            dashes.push_back(rec.dashLengthAt(i));
+    }
+    return dashes;
+}
+
+// A linetype's pattern (+ dash, - gap, 0 dot) as an SVG dash array: dash first, an even
+// count, neighbours of one kind merged. Empty when there is nothing to dash.
+std::vector<double> svgDashes(const std::vector<double> &pattern, double scale) {
+    std::vector<double> out;
+    for (double d : pattern) {
+        if (!std::isfinite(d))
+            return {};
+        bool on = d >= 0;
+        double len = std::fabs(d) * scale;
+        if (out.empty() && !on)
+            out.push_back(0);
+        bool lastOn = !out.empty() && out.size() % 2 == 1;
+        if (!out.empty() && lastOn == on)
+            out.back() += len;
+        else
+            out.push_back(len);
+    }
+    if (out.size() % 2 == 1)
+        out.push_back(0);
+    double total = 0;
+    for (double d : out)
+        total += d;
+    if (!(total > 0))
+        return {};
+    return out;
+}
+
+struct WideVertex {
+    Point2 p;
+    double bulge = 0;
+    double startWidth = 0;
+    double endWidth = 0;
+};
+
+// The unit tangent at the start (atEnd false) or end of the segment a→b with this bulge.
+Point2 segmentTangent(Point2 a, Point2 b, double bulge, bool atEnd) {
+    double dx = b.x - a.x, dy = b.y - a.y;
+    double len = std::hypot(dx, dy);
+    if (len == 0)
+        return {1, 0};
+    double half = 2 * std::atan(bulge); // half the arc's sweep
+    double turn = atEnd ? half : -half;
+    double c = std::cos(turn), s = std::sin(turn);
+    return {(dx * c - dy * s) / len, (dx * s + dy * c) / len};
+}
+
+// The outline of one segment drawn with widths tapering from start to end (in the
+// polyline's own coordinates): the left edge forward, then the right edge back.
+std::vector<Point2> bandOutline(const WideVertex &a, Point2 b) {
+    std::vector<Point2> mid = tessellateBulge(a.p, b, a.bulge);
+    std::size_t n = mid.size();
+    std::vector<Point2> left, right;
+    for (std::size_t i = 0; i < n; ++i) {
+        Point2 t;
+        if (i == 0)
+            t = segmentTangent(a.p, b, a.bulge, /*atEnd=*/false);
+        else if (i == n - 1)
+            t = segmentTangent(a.p, b, a.bulge, /*atEnd=*/true);
+        else {
+            double dx = mid[i + 1].x - mid[i - 1].x, dy = mid[i + 1].y - mid[i - 1].y;
+            double len = std::hypot(dx, dy);
+            t = len > 0 ? Point2{dx / len, dy / len} : Point2{1, 0};
+        }
+        double w = a.startWidth + (a.endWidth - a.startWidth) * static_cast<double>(i) /
+                                      static_cast<double>(n - 1);
+        Point2 normal{-t.y * w / 2, t.x * w / 2};
+        left.push_back({mid[i].x + normal.x, mid[i].y + normal.y});
+        right.push_back({mid[i].x - normal.x, mid[i].y - normal.y});
+    }
+    left.insert(left.end(), right.rbegin(), right.rend());
+    return left;
+}
+
+class Painter {
+public:
+    explicit Painter(Scene &scene) : mScene(scene) {}
+
+    // Draws the entities of a block record. False once the picture is too large.
+    bool drawBlock(AcDbObjectId blockId, const Context &ctx);
+    void writeNotes();
+    bool overflowed() const { return mOverflow; }
+
+private:
+    void drawEntity(AcDbObjectId id, const Context &ctx);
+    void drawOpenEntity(AcDbEntity *ent, const Context &ctx, AcDbObjectId layerId,
+                        const Stroke &stroke);
+    void drawInsert(AcDbBlockReference *ref, const Context &ctx, AcDbObjectId layerId, int color,
+                    AcDbObjectId linetypeId);
+
+    void drawLine(const AcDbLine &line, const Context &ctx, const Stroke &stroke);
+    void drawCircle(const AcDbCircle &circle, const Context &ctx, const Stroke &stroke);
+    void drawArc(const AcDbArc &arc, const Context &ctx, const Stroke &stroke);
+    void drawLwPolyline(const AcDbPolyline &pl, const Context &ctx, const Stroke &stroke);
+    void draw2dPolyline(const AcDb2dPolyline &pl, const Context &ctx, const Stroke &stroke);
+    void draw3dPolyline(const AcDb3dPolyline &pl, const Context &ctx, const Stroke &stroke);
+    void drawText(const AcDbText &text, const Context &ctx, const Rgb &color);
+
+    // A path given in an entity's own coordinates (at height z) through xf: arcs kept as
+    // arcs where the plan view is a similarity, else followed by short chords.
+    void addLocalPath(std::string_view kind, const std::vector<PathVertex> &verts, double z,
+                      bool closed, const Xform &xf, const Stroke &stroke, double width = 0);
+    void drawWidePath(std::string_view kind, const std::vector<WideVertex> &verts, double z,
+                      bool closed, const Xform &xf, const Stroke &stroke);
+
+    const LayerInfo &layer(AcDbObjectId id);
+    const LinetypeInfo &linetype(AcDbObjectId id);
+    int resolveColor(int index, const LayerInfo &layer, const Context &ctx) const;
+    AcDbObjectId resolveLinetype(AcDbObjectId own, const LayerInfo &layer, const Context &ctx);
+    Stroke makeStroke(int color, AcDbObjectId linetypeId, double scale);
+
+    Scene &mScene;
+    std::vector<AcDbObjectId> mStack; // the blocks being drawn, outermost first
+    std::unordered_map<AcDbObjectId, LayerInfo> mLayers;
+    std::unordered_map<AcDbObjectId, LinetypeInfo> mLinetypes;
+    std::map<std::string, int> mNotDrawn; // kinds the picture does not show
+    int mUnreadable = 0;
+    int mCyclic = 0;
+    int mTooDeep = 0;
+    bool mOverflow = false;
+};
+
+const LayerInfo &Painter::layer(AcDbObjectId id) {
+    auto found = mLayers.find(id);
+    if (found != mLayers.end())
+        return found->second;
+    LayerInfo info;
+    AcDbLayerTableRecord *rec = nullptr;
+    if (!id.isNull() && acdbOpenObject(rec, id, AcDb::kForRead) == Acad::eOk) {
+        const char *name = "";
+        (void)rec->getName(name); // a record always has a name
+        info.isZero = std::strcmp(name, "0") == 0;
+        info.off = rec->isOff();
+        info.frozen = rec->isFrozen();
+        int c = rec->color().colorIndex();
+        info.color = c >= 1 && c <= 255 ? c : kWhite;
+        info.linetype = rec->linetypeObjectId();
+        (void)rec->close(); // closing our own read open cannot fail
+    }
+    return mLayers.emplace(id, info).first->second;
+}
+
+const LinetypeInfo &Painter::linetype(AcDbObjectId id) {
+    auto found = mLinetypes.find(id);
+    if (found != mLinetypes.end())
+        return found->second;
+    LinetypeInfo info; // a missing record draws solid
+    AcDbLinetypeTableRecord *rec = nullptr;
+    if (!id.isNull() && acdbOpenObject(rec, id, AcDb::kForRead) == Acad::eOk) {
+        const char *name = "";
+        (void)rec->getName(name);
+        if (sameName(name, "ByLayer"))
+            info.kind = LinetypeInfo::ByLayer;
+        else if (sameName(name, "ByBlock"))
+            info.kind = LinetypeInfo::ByBlock;
+        else if (!sameName(name, "Continuous")) {
+            info.kind = LinetypeInfo::Dashed;
+            info.pattern = dashesOf(*rec);
+            double length = rec->patternLength();
+            if (info.pattern.empty() && length > 0 && std::isfinite(length))
+                info.pattern = {length / 2, -length / 2};
+        }
+        (void)rec->close();
+    }
+    return mLinetypes.emplace(id, info).first->second;
+}
+
+int Painter::resolveColor(int index, const LayerInfo &layer, const Context &ctx) const {
+    if (index >= 1 && index <= 255)
+        return index;
+    if (index == 0)
+        return ctx.byBlockColor;
+    return layer.color; // BYLAYER (and a colour never set)
+}
+
+// The linetype that actually draws: ByLayer through the layer, ByBlock through the
+// reference. The null id means solid.
+AcDbObjectId Painter::resolveLinetype(AcDbObjectId own, const LayerInfo &layer,
+                                      const Context &ctx) {
+    AcDbObjectId id = own;
+    LinetypeInfo::Kind kind = own.isNull() ? LinetypeInfo::ByLayer : linetype(own).kind;
+    if (kind == LinetypeInfo::ByLayer)
+        id = layer.linetype;
+    else if (kind == LinetypeInfo::ByBlock)
+        id = ctx.byBlockLinetype;
+    if (id.isNull() || linetype(id).kind != LinetypeInfo::Dashed)
+        return AcDbObjectId();
+    return id;
+}
+
+Stroke Painter::makeStroke(int color, AcDbObjectId linetypeId, double scale) {
+    Stroke s;
+    s.color = aciToRgb(color);
+    if (linetypeId.isNull())
+        return s;
+    const LinetypeInfo &lt = linetype(linetypeId);
+    if (lt.pattern.empty()) {
+        s.fixedDash = true;
+        return s;
+    }
+    s.dashes = svgDashes(lt.pattern, scale);
+    return s;
+}
+
+bool Painter::drawBlock(AcDbObjectId blockId, const Context &ctx) {
+    AcDbBlockTableRecord *rec = nullptr;
+    if (acdbOpenObject(rec, blockId, AcDb::kForRead) != Acad::eOk) {
+        ++mUnreadable;
+        return !mOverflow;
+    }
+    std::vector<AcDbObjectId> ids;
+    AcDbBlockTableRecordIterator *it = nullptr;
+    if (rec->newIterator(it, /*atBeginning=*/true, /*skipDeleted=*/true) == Acad::eOk) {
+        std::unique_ptr<AcDbBlockTableRecordIterator> owner(it);
+        for (; !it->done(); it->step()) {
+            AcDbObjectId id;
+            if (it->getEntityId(id) == Acad::eOk)
+                ids.push_back(id);
+        }
+    }
+    (void)rec->close();
+    mStack.push_back(blockId);
+    for (AcDbObjectId id : ids) {
+        if (mOverflow)
+            break;
+        drawEntity(id, ctx);
+        if (mScene.primitiveCount() > kMaxPrimitives)
+            mOverflow = true;
+    }
+    mStack.pop_back();
+    return !mOverflow;
+}
+
+void Painter::drawEntity(AcDbObjectId id, const Context &ctx) {
+    AcDbEntity *ent = nullptr;
+    Acad::ErrorStatus es = acdbOpenAcDbEntity(ent, id, AcDb::kForRead);
+    if (es == Acad::eWasErased)
+        return;
+    if (es != Acad::eOk) {
+        ++mUnreadable;
+        return;
+    }
+    // Inside a block, what is on layer "0" takes the layer of the reference.
+    AcDbObjectId layerId = ent->layerId();
+    if (!ctx.insertLayer.isNull() && layer(layerId).isZero)
+        layerId = ctx.insertLayer;
+    const LayerInfo &lay = layer(layerId);
+    AcDbBlockReference *ref = AcDbBlockReference::cast(ent);
+    // A reference on a layer that is off still shows what its block has on other layers.
+    bool hidden = !ent->isVisible() || lay.frozen || (lay.off && ref == nullptr);
+    if (hidden) {
+        (void)ent->close();
+        return;
+    }
+    int color = resolveColor(ent->colorIndex(), lay, ctx);
+    AcDbObjectId linetypeId = resolveLinetype(ent->linetypeId(), lay, ctx);
+    if (ref != nullptr) {
+        drawInsert(ref, ctx, layerId, color, linetypeId); // closes ref
+        return;
+    }
+    double dashScale = ent->linetypeScale() * ctx.xf.planScale();
+    if (!(dashScale > 0) || !std::isfinite(dashScale))
+        dashScale = 1;
+    drawOpenEntity(ent, ctx, layerId, makeStroke(color, linetypeId, dashScale));
+    (void)ent->close();
+}
+
+void Painter::drawOpenEntity(AcDbEntity *ent, const Context &ctx, AcDbObjectId,
+                             const Stroke &stroke) {
+    if (auto *line = AcDbLine::cast(ent))
+        return drawLine(*line, ctx, stroke);
+    if (auto *circle = AcDbCircle::cast(ent))
+        return drawCircle(*circle, ctx, stroke);
+    if (auto *arc = AcDbArc::cast(ent))
+        return drawArc(*arc, ctx, stroke);
+    if (auto *pl = AcDbPolyline::cast(ent))
+        return drawLwPolyline(*pl, ctx, stroke);
+    if (auto *pl = AcDb2dPolyline::cast(ent))
+        return draw2dPolyline(*pl, ctx, stroke);
+    if (auto *pl = AcDb3dPolyline::cast(ent))
+        return draw3dPolyline(*pl, ctx, stroke);
+    if (auto *text = AcDbText::cast(ent))
+        return drawText(*text, ctx, stroke.color);
+    if (auto *unknown = AcDbUnknownEntity::cast(ent)) {
+        ++mNotDrawn[unknown->dxfTypeName()];
+        return;
+    }
+    AcRxClass *cls = ent->isA();
+    ++mNotDrawn[cls != nullptr ? cls->name() : "?"];
+}
+
+void Painter::drawInsert(AcDbBlockReference *ref, const Context &ctx, AcDbObjectId layerId,
+                         int color, AcDbObjectId linetypeId) {
+    AcDbObjectId blockId = ref->blockTableRecord();
+    AcGePoint3d pos = ref->position();
+    AcGeScale3d scale = ref->scaleFactors();
+    AcGeVector3d normal = ref->normal();
+    double rotation = ref->rotation();
+    (void)ref->close();
+
+    if (std::find(mStack.begin(), mStack.end(), blockId) != mStack.end()) {
+        ++mCyclic; // a block that (through others) inserts itself: drawn once, not forever
+        return;
+    }
+    if (ctx.depth + 1 > kMaxDepth) {
+        ++mTooDeep;
+        return;
+    }
+    AcDbBlockTableRecord *rec = nullptr;
+    if (acdbOpenObject(rec, blockId, AcDb::kForRead) != Acad::eOk) {
+        ++mUnreadable;
+        return;
+    }
+    AcGePoint3d origin = rec->origin();
+    bool layout = rec->isLayout();
+    (void)rec->close();
+    if (layout) { // a layout is no block to insert
+        ++mNotDrawn["reference to a layout"];
+        return;
+    }
+    Context inner;
+    inner.xf = ctx.xf * Xform::translation(pos.x, pos.y, pos.z) *
+               Xform::fromNormal(normal.x, normal.y, normal.z) * Xform::rotationZ(rotation) *
+               Xform::scaling(scale.sx, scale.sy, scale.sz) *
+               Xform::translation(-origin.x, -origin.y, -origin.z);
+    inner.byBlockColor = color;
+    inner.byBlockLinetype = linetypeId;
+    inner.insertLayer = layerId;
+    inner.depth = ctx.depth + 1;
+    mScene.open("insert");
+    drawBlock(blockId, inner);
+    mScene.close();
+}
+
+void Painter::addLocalPath(std::string_view kind, const std::vector<PathVertex> &verts, double z,
+                           bool closed, const Xform &xf, const Stroke &stroke, double width) {
+    PathItem item;
+    item.kind = kind;
+    item.closed = closed;
+    item.stroke = stroke;
+    double scale = 1;
+    bool mirrored = false;
+    if (xf.isPlanSimilarity(scale, mirrored)) {
+        for (const PathVertex &v : verts)
+            item.verts.push_back({xf.apply2(v.p.x, v.p.y, z), mirrored ? -v.bulge : v.bulge});
+        item.width = width * scale;
+    } else {
+        std::size_t segments = closed ? verts.size() : verts.size() - 1;
+        for (std::size_t i = 0; i < segments; ++i) {
+            std::vector<Point2> pts =
+                tessellateBulge(verts[i].p, verts[(i + 1) % verts.size()].p, verts[i].bulge);
+            pts.pop_back(); // the next segment starts there
+            for (Point2 p : pts)
+                item.verts.push_back({xf.apply2(p.x, p.y, z), 0});
+        }
+        if (!closed && !verts.empty())
+            item.verts.push_back({xf.apply2(verts.back().p.x, verts.back().p.y, z), 0});
+        item.width = width * xf.planScale();
+    }
+    mScene.add(std::move(item));
+}
+
+// Widths: none → a thin path; one width everywhere → a path stroked that wide (when the
+// plan view keeps its shape); otherwise each wide segment is a filled band.
+void Painter::drawWidePath(std::string_view kind, const std::vector<WideVertex> &verts, double z,
+                           bool closed, const Xform &xf, const Stroke &stroke) {
+    if (verts.size() < 2)
+        return;
+    std::size_t segments = closed ? verts.size() : verts.size() - 1;
+    bool anyWidth = false, constant = true;
+    for (std::size_t i = 0; i < segments; ++i) {
+        anyWidth = anyWidth || verts[i].startWidth > 0 || verts[i].endWidth > 0;
+        constant = constant && verts[i].startWidth == verts[0].startWidth &&
+                   verts[i].endWidth == verts[0].startWidth;
+    }
+    std::vector<PathVertex> plain;
+    for (const WideVertex &v : verts)
+        plain.push_back({v.p, v.bulge});
+    double scale = 1;
+    bool mirrored = false;
+    if (!anyWidth || (constant && xf.isPlanSimilarity(scale, mirrored))) {
+        addLocalPath(kind, plain, z, closed, xf, stroke, anyWidth ? verts[0].startWidth : 0);
+        return;
+    }
+    mScene.open(kind);
+    for (std::size_t i = 0; i < segments; ++i) {
+        const WideVertex &a = verts[i];
+        Point2 b = verts[(i + 1) % verts.size()].p;
+        if (a.startWidth > 0 || a.endWidth > 0) {
+            PolygonItem band;
+            band.fill = stroke.color;
+            for (Point2 p : bandOutline(a, b))
+                band.pts.push_back(xf.apply2(p.x, p.y, z));
+            mScene.add(std::move(band));
+        } else {
+            addLocalPath("", {plain[i], {b, 0}}, z, /*closed=*/false, xf, stroke);
+        }
+    }
+    mScene.close();
+}
+
+void Painter::drawLine(const AcDbLine &line, const Context &ctx, const Stroke &stroke) {
+    AcGePoint3d a = line.startPoint(), b = line.endPoint();
+    PathItem item;
+    item.kind = "line";
+    item.stroke = stroke;
+    item.verts = {{ctx.xf.apply2(a.x, a.y, a.z), 0}, {ctx.xf.apply2(b.x, b.y, b.z), 0}};
+    mScene.add(std::move(item));
+}
+
+void Painter::drawCircle(const AcDbCircle &circle, const Context &ctx, const Stroke &stroke) {
+    AcGePoint3d c = circle.center();
+    AcGeVector3d n = circle.normal();
+    double r = circle.radius();
+    Xform xf = ctx.xf * Xform::translation(c.x, c.y, c.z) * Xform::fromNormal(n.x, n.y, n.z);
+    double scale = 1;
+    bool mirrored = false;
+    if (xf.isPlanSimilarity(scale, mirrored)) {
+        mScene.add(CircleItem{"circle", xf.apply2(0, 0, 0), r * scale, stroke});
+        return;
+    }
+    // Seen at a slant or scaled unevenly: an ellipse, followed by two half circles.
+    addLocalPath("circle", {{{r, 0}, 1}, {{-r, 0}, 1}}, 0, /*closed=*/true, xf, stroke);
+}
+
+void Painter::drawArc(const AcDbArc &arc, const Context &ctx, const Stroke &stroke) {
+    AcGePoint3d c = arc.center();
+    AcGeVector3d n = arc.normal();
+    double r = arc.radius();
+    double start = arc.startAngle();
+    double sweep = std::fmod(arc.endAngle() - start, 2 * kPi);
+    if (sweep <= 0)
+        sweep += 2 * kPi; // counter-clockwise from start to end; equal angles: a whole turn
+    Xform xf = ctx.xf * Xform::translation(c.x, c.y, c.z) * Xform::fromNormal(n.x, n.y, n.z);
+    // Two halves, so that no piece has a bulge near infinity.
+    double mid = start + sweep / 2, end = start + sweep;
+    double bulge = std::tan(sweep / 8);
+    std::vector<PathVertex> verts = {{{r * std::cos(start), r * std::sin(start)}, bulge},
+                                     {{r * std::cos(mid), r * std::sin(mid)}, bulge},
+                                     {{r * std::cos(end), r * std::sin(end)}, 0}};
+    addLocalPath("arc", verts, 0, /*closed=*/false, xf, stroke);
+}
+
+void Painter::drawLwPolyline(const AcDbPolyline &pl, const Context &ctx, const Stroke &stroke) {
+    std::vector<WideVertex> verts;
+    for (unsigned int i = 0; i < pl.numVerts(); ++i) {
+        WideVertex v;
+        AcGePoint2d p;
+        if (pl.getPointAt(i, p) != Acad::eOk)
+            continue;
+        v.p = {p.x, p.y};
+        (void)pl.getBulgeAt(i, v.bulge); // the index is in range
+        (void)pl.getWidthsAt(i, v.startWidth, v.endWidth);
+        verts.push_back(v);
+    }
+    AcGeVector3d n = pl.normal();
+    drawWidePath("lwpolyline", verts, pl.elevation(), pl.isClosed(),
+                 ctx.xf * Xform::fromNormal(n.x, n.y, n.z), stroke);
+}
+
+void Painter::draw2dPolyline(const AcDb2dPolyline &pl, const Context &ctx, const Stroke &stroke) {
+    std::vector<WideVertex> verts;
+    std::unique_ptr<AcDbObjectIterator> it(pl.vertexIterator());
+    for (; it && !it->done(); it->step()) {
+        auto *v = AcDb2dVertex::cast(it->entity());
+        // Spline frames are not part of the curve; their fit points are.
+        if (v == nullptr || v->isErased() || v->vertexType() == AcDb::k2dSplineCtlVertex)
+            continue;
+        AcGePoint3d p = v->position();
+        verts.push_back({{p.x, p.y}, v->bulge(), v->startWidth(), v->endWidth()});
+    }
+    AcGeVector3d n = pl.normal();
+    drawWidePath("polyline2d", verts, pl.elevation(), pl.isClosed(),
+                 ctx.xf * Xform::fromNormal(n.x, n.y, n.z), stroke);
+}
+
+void Painter::draw3dPolyline(const AcDb3dPolyline &pl, const Context &ctx, const Stroke &stroke) {
+    PathItem item;
+    item.kind = "polyline3d";
+    item.closed = pl.isClosed();
+    item.stroke = stroke;
+    std::unique_ptr<AcDbObjectIterator> it(pl.vertexIterator());
+    for (; it && !it->done(); it->step()) {
+        auto *v = AcDb3dPolylineVertex::cast(it->entity());
+        if (v == nullptr || v->isErased() || v->vertexType() == AcDb::k3dControlVertex)
+            continue;
+        AcGePoint3d p = v->position();
+        item.verts.push_back({ctx.xf.apply2(p.x, p.y, p.z), 0});
+    }
+    mScene.add(std::move(item));
+}
+
+void Painter::drawText(const AcDbText &text, const Context &ctx, const Rgb &color) {
+    AcDb::TextHorzMode horz = text.horizontalMode();
+    AcDb::TextVertMode vert = text.verticalMode();
+    bool aligned = horz != AcDb::kTextLeft || vert != AcDb::kTextBase;
+    bool spread = horz == AcDb::kTextAlign || horz == AcDb::kTextFit;
+    // Left-aligned text hangs from its position; the others from the alignment point,
+    // except "aligned" and "fit", which run from the position.
+    AcGePoint3d at = aligned && !spread ? text.alignmentPoint() : text.position();
+    AcGeVector3d n = text.normal();
+    Xform xf = ctx.xf * Xform::translation(at.x, at.y, at.z) * Xform::fromNormal(n.x, n.y, n.z) *
+               Xform::rotationZ(text.rotation());
+    Point2 along = xf.applyVector2(1, 0, 0), up = xf.applyVector2(0, 1, 0);
+    double height = text.height() > 0 ? text.height() : 1.0; // 0: the style's; not modelled
+    TextItem item;
+    item.kind = "text";
+    item.pos = xf.apply2(0, 0, 0);
+    item.height = height * std::hypot(up.x, up.y);
+    item.rotation = std::atan2(along.y, along.x);
+    double stretch =
+        std::hypot(up.x, up.y) > 0 ? std::hypot(along.x, along.y) / std::hypot(up.x, up.y) : 1;
+    item.widthFactor = (text.widthFactor() > 0 ? text.widthFactor() : 1) * stretch;
+    item.xmlText = drawingTextToXml(text.textStringConst());
+    item.color = color;
+    if (horz == AcDb::kTextCenter || horz == AcDb::kTextMid)
+        item.anchor = Anchor::Middle;
+    else if (horz == AcDb::kTextRight)
+        item.anchor = Anchor::End;
+    if (horz == AcDb::kTextMid || vert == AcDb::kTextVertMid)
+        item.baseline = Baseline::Middle;
+    else if (vert == AcDb::kTextTop)
+        item.baseline = Baseline::Top;
+    else if (vert == AcDb::kTextBottom)
+        item.baseline = Baseline::Bottom;
+    mScene.add(std::move(item));
+}
+
+void Painter::writeNotes() {
+    if (mUnreadable > 0)
+        mScene.addNote(std::to_string(mUnreadable) + " object(s) could not be opened");
+    for (const auto &[kind, count] : mNotDrawn)
+        mScene.addNote(std::to_string(count) + " " + kind + " not drawn");
+    if (mCyclic > 0)
+        mScene.addNote(std::to_string(mCyclic) + " reference(s) of a block inside itself skipped");
+    if (mTooDeep > 0)
+        mScene.addNote(std::to_string(mTooDeep) + " reference(s) nested too deep skipped");
+    if (mScene.refusedCount() > 0)
+        mScene.addNote(std::to_string(mScene.refusedCount()) +
+                       " element(s) with unusable numbers skipped");
+}
+
+// Writes all of data to a new file beside path and renames it over path.
+bool writeFileAtomically(const std::string &path, const std::string &data, std::string &error) {
+    std::string tmp = path + ".XXXXXX";
+    int fd = mkstemp(tmp.data());
+    if (fd < 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    mode_t mask = umask(0);
+    umask(mask);
+    (void)fchmod(fd, 0666 & ~mask); // mkstemp makes 0600; a picture is for everyone to read
+    const char *p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = "cannot write " + path + ": " + std::strerror(errno);
+            close(fd);
+            unlink(tmp.c_str());
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (close(fd) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error) {
+    Scene scene;
+    Painter painter(scene);
+    AcDbObjectId model = db.modelSpaceId();
+    if (model.isNull()) {
+        error = "the drawing has no model space";
+        return false;
+    }
+    if (!painter.drawBlock(model, Context())) {
+        error = "the picture would have more than " + std::to_string(kMaxPrimitives) +
+                " elements (block references nest too many times)";
+        return false;
+    }
+    painter.writeNotes();
+    svg = sceneToSvg(scene);
+    return true;
+}
+
+bool writeSvg(AcDbDatabase &db, const std::string &path, std::string &error) {
+    std::string svg;
+    if (!makeSvg(db, svg, error))
+        return false;
+    return writeFileAtomically(path, svg, error);
+}
+
+} // namespace host::render
