@@ -6,9 +6,9 @@
 #
 #   bench/run.sh [--sizes 10000,100000,1000000] [--runs N] [--no-host-build]
 #
-# Environment: ARXHOST (the host to measure; default build/default/bin/arxhost),
-# TEV_BENCH_SCRATCH (drawings and copies; default $TMPDIR/tev-bench), TEV_BENCH_BUILD (build
-# directory of the benchmark tools; default build/bench-release).
+# Environment: ARXHOST (the host to measure; default build/default/bin/arxhost, else one built
+# in build/bench-host), TEV_BENCH_SCRATCH (drawings and copies; default $TMPDIR/tev-bench),
+# TEV_BENCH_BUILD (build directory of the benchmark tools; default build/bench-release).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -20,7 +20,7 @@ while [[ $# -gt 0 ]]; do
         --sizes) sizes=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         --no-host-build) build_host=0; shift ;;
-        -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -37,20 +37,21 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
 fi
 cmake --build "$build" -j2 --target tev_gen tev_tagscan >/dev/null
 
-# The host: as given, else as the default preset builds it (built here unless told not to).
-arxhost=${ARXHOST:-}
-if [[ -z $arxhost ]]; then
-    for candidate in "$root/build/default/bin/arxhost" "$root/build/default/host/app/arxhost"; do
-        [[ -x $candidate ]] && arxhost=$candidate && break
+# The host: as given, else as the default preset built it, else built here (RelWithDebInfo, as
+# the default preset builds, without the tests) unless told not to.
+find_host() {
+    for candidate in "$root/build/default/bin/arxhost" "$root/build/default/host/app/arxhost" \
+                     "$root/build/bench-host/bin/arxhost"; do
+        [[ -x $candidate ]] && echo "$candidate" && return
     done
-fi
+}
+arxhost=${ARXHOST:-$(find_host)}
 if [[ -z $arxhost && $build_host == 1 && -f $root/host/app/CMakeLists.txt ]]; then
-    echo "building arxhost (cmake --preset default) ..." >&2
-    if (cd "$root" && cmake --preset default >/dev/null && cmake --build --preset default \
-            --target arxhost >/dev/null); then
-        for candidate in "$root/build/default/bin/arxhost" "$root/build/default/host/app/arxhost"; do
-            [[ -x $candidate ]] && arxhost=$candidate && break
-        done
+    echo "building arxhost in build/bench-host ..." >&2
+    if cmake -S "$root" -B "$root/build/bench-host" "${generator[@]}" \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEV_TESTS=OFF -DTEV_BENCH=OFF >/dev/null &&
+       cmake --build "$root/build/bench-host" -j2 --target arxhost >/dev/null; then
+        arxhost=$(find_host)
     else
         echo "run.sh: arxhost did not build; its rows show n/a" >&2
     fi
