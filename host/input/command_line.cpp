@@ -118,7 +118,7 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
         line += '\n';
         writeTranscript(line);
     } else if (!a.isText()) {
-        writeTranscript("*Cancel*\n");
+        writeTranscript(" *Cancel*\n"); // after what was typed, on the prompt's line
     } else {
         atLineStart_ = true;
     }

@@ -3,12 +3,16 @@
 #include "command_line.h"
 #include "input_internal.h"
 
+#include <clocale>
+#include <cstdlib>
 #include <fstream>
 #include <istream>
 #include <sstream>
 
+#if !defined(_WIN32) // the Windows terminal: host/win/terminal_win.cpp
 #include <editline/readline.h>
 #include <unistd.h>
+#endif
 
 namespace host {
 
@@ -62,8 +66,11 @@ std::string toHostText(std::string text) {
 
 Answer LineSource::next(AnswerEnd end, std::string_view promptLine) {
     while (!haveLine_) {
-        if (!readLine(line_, promptLine))
-            return takeInterrupt() ? Answer::escape() : Answer::end();
+        if (!readLine(line_, promptLine)) {
+            Answer a = takeInterrupt() ? Answer::escape() : Answer::end();
+            a.shownBySource = echoesTyping(); // the prompt is on the screen already
+            return a;
+        }
         if (!line_.empty() && line_.back() == '\r')
             line_.pop_back();
         pos_ = 0;
@@ -158,6 +165,8 @@ bool StreamSource::readLine(std::string &line, std::string_view) {
 
 // --- TerminalSource -------------------------------------------------------------------
 
+#if !defined(_WIN32)
+
 namespace {
 
 extern "C" void onInterrupt(int) {
@@ -175,6 +184,9 @@ TerminalSource::TerminalSource() {
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0;
     sigaction(SIGINT, &sa, &gPreviousSigint);
+    // The line editor reads multibyte (UTF-8) input only under the user's character
+    // locale. Only LC_CTYPE: numbers are read without regard to the locale anyway.
+    std::setlocale(LC_CTYPE, "");
     using_history();
 }
 
@@ -207,5 +219,7 @@ bool TerminalSource::takeInterrupt() {
     detail::gInterrupt = 0;
     return was;
 }
+
+#endif // !_WIN32
 
 } // namespace host
