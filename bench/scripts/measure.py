@@ -94,6 +94,30 @@ def total_of(text):
     return float(found[-1]) if found else None
 
 
+def check_saved(tagscan, saved, label, want_total):
+    """What the saved drawing must show after the command: Sel leaves every measured length in
+    colour 3; Wpe leaves no line (each became a 2D polyline of the same length). Either way the
+    total over all colours is the one read."""
+    p = subprocess.run([tagscan, saved], capture_output=True, text=True)
+    if p.returncode != 0:
+        return "%s: the saved drawing does not read back: %s" % (label, p.stderr.strip())
+    total = total_of(p.stdout)
+    colours = re.findall(r"^colour (\d+):", p.stdout, re.M)
+    lines = re.search(r"measured (\d+) LINE", p.stdout)
+    problems = []
+    if total is None or want_total is None or \
+            abs(total - want_total) > 1e-6 * max(1.0, abs(want_total)):
+        problems.append("total %s, read %s" % (total, want_total))
+    if "Sel" in label and colours != ["3"]:
+        problems.append("colours %s, want only 3" % ",".join(colours))
+    if "Wpe" in label and (not lines or lines.group(1) != "0"):
+        problems.append("%s lines left" % (lines.group(1) if lines else "?"))
+    if problems:
+        return "%s: the saved drawing is WRONG: %s" % (label, "; ".join(problems))
+    return "%s: the saved drawing checks out (total kept%s)" % (
+        label, ", all colour 3" if "Sel" in label else ", no lines left")
+
+
 def runs_for(size, base):
     if base:
         return base
@@ -152,11 +176,15 @@ def measure_size(args, size, per_entity):
         if argv is None:
             print("| %s | n/a | | | | | | %s |" % (label, "≤ %gx" % target if target else ""))
             continue
+        if os.path.exists(out):
+            os.remove(out)  # a row that should save must not pass on an earlier row's file
         ok, stdout, peak, err = run_once(argv)
         if not ok:
             print("| %s | failed | | | | | | |" % label)
             notes.append("%s failed: %s" % (label, err or "no message"))
             continue
+        if "Sel" in label or "Wpe" in label:
+            notes.append(check_saved(args.tagscan, out, label, floor_total))
         t = timed(argv, 1 if "ezdxf" in label else runs)
         if t is None:
             print("| %s | failed | | | | | | |" % label)
