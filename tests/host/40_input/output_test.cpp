@@ -2,6 +2,7 @@
 #include "acedads.h"
 #include "input_fixture.h"
 
+#include <cstdlib>
 #include <string>
 
 using inputtest::CommandLineTest;
@@ -49,6 +50,30 @@ TEST_F(OutputTest, CodeNames) {
     EXPECT_STREQ(rtCodeName(RTERROR), "RTERROR");
     EXPECT_STREQ(rtCodeName(RT3DPOINT), "RT3DPOINT");
     EXPECT_EQ(rtCodeName(12345), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Test that a new node is zeroed with its type, and that a list with owned strings and
+// binary chunks is released whole (the sanitizer build checks nothing leaks).
+TEST(Resbuf, NewAndReleaseList) {
+    resbuf *head = acutNewRb(RTSTR);
+    ASSERT_NE(head, nullptr);
+    EXPECT_EQ(head->restype, RTSTR);
+    EXPECT_EQ(head->rbnext, nullptr);
+    EXPECT_EQ(head->resval.rstring, nullptr);
+    head->resval.rstring = static_cast<char *>(std::malloc(4));
+    resbuf *bin = head->rbnext = acutNewRb(310);
+    bin->resval.rbinary.clen = 3;
+    bin->resval.rbinary.buf = static_cast<char *>(std::malloc(3));
+    resbuf *layer = bin->rbnext = acutNewRb(8);
+    layer->resval.rstring = static_cast<char *>(std::malloc(2));
+    resbuf *real = layer->rbnext = acutNewRb(RTREAL);
+    real->resval.rreal = 1.5;
+    EXPECT_EQ(acutRelRb(head), RTNORM);
+    EXPECT_EQ(acutRelRb(nullptr), RTNORM);
 }
 
 } // namespace
