@@ -1,0 +1,1271 @@
+// drawing_reader.cpp - tables, blocks and entities into the database's classes; the rest
+// kept as the bytes it was read from.
+#include "drawing_reader.h"
+
+#include "codepage.h"
+#include "tag_writer.h"
+#include "dbents.h"
+#include "dbpl.h"
+#include "dbpoly.h"
+#include "dbsymtb.h"
+#include "access.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <unordered_map>
+
+namespace dxf {
+
+namespace {
+
+using tev::db::ObjectAccess;
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char &c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+const char *statusWords(Acad::ErrorStatus es) {
+    switch (es) {
+    case Acad::eOutOfMemory:
+        return "out of memory";
+    case Acad::eDuplicateKey:
+        return "the name is taken";
+    case Acad::eInvalidInput:
+        return "invalid input";
+    default:
+        return "the database refused it";
+    }
+}
+
+// What kind of object a handle names, for the owner checks.
+enum class Kind : std::uint8_t { Other, BlockRecord, Polyline, Insert };
+
+struct HandleUse {
+    std::uint64_t handle;
+    std::uint32_t line;
+    Kind kind;
+};
+
+struct OwnerUse {
+    std::uint64_t owner;
+    std::uint32_t line;
+    bool child; // a VERTEX, ATTRIB or SEQEND: its polyline or insert is a fine owner too
+};
+
+// The tags of one object split as the format lays them out: application groups (102 {...})
+// are skipped, and so is extended data (1000 and up).
+template <class F> void forEachDataTag(std::span<const Tag> tags, F &&f) {
+    int depth = 0;
+    for (std::size_t i = 1; i < tags.size(); ++i) {
+        const Tag &t = tags[i];
+        if (t.code == 102) {
+            const std::string_view v = trimBlanks(t.value);
+            if (!v.empty() && v[0] == '{')
+                ++depth;
+            else if (v == "}" && depth > 0)
+                --depth;
+            continue;
+        }
+        if (depth > 0)
+            continue;
+        if (t.code >= 1000)
+            break;
+        f(t);
+    }
+}
+
+class Builder : public StructureSink {
+public:
+    Builder(std::shared_ptr<const SourceBuffer> source, const Locator &where)
+        : source_(std::move(source)), text_(source_->text), where_(where),
+          db_(std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/false)),
+          doc_(std::make_unique<DocumentKept>()) {
+        doc_->source = source_;
+        AcDbBlockTable *bt = nullptr;
+        if (db_->getBlockTable(bt, AcDb::kForRead) == Acad::eOk) {
+            blockTable_ = bt;
+            (void)bt->close(); // a read open of our own: closing cannot fail
+        }
+        AcDbLayerTable *lt = nullptr;
+        if (db_->getLayerTable(lt, AcDb::kForRead) == Acad::eOk) {
+            layerTable_ = lt;
+            (void)lt->close();
+        }
+        AcDbLinetypeTable *ltt = nullptr;
+        if (db_->getLinetypeTable(ltt, AcDb::kForRead) == Acad::eOk) {
+            linetypeTable_ = ltt;
+            (void)ltt->close();
+        }
+        if (blockTable_ == nullptr || layerTable_ == nullptr || linetypeTable_ == nullptr)
+            throw DxfError(where_.name() + ": cannot make a database (out of memory)");
+        unplacedTables_ = {blockTable_, layerTable_, linetypeTable_};
+        // A file without a header is an R12 file in the format's default code page.
+        doc_->acadver = "AC1009";
+        doc_->codePage.clear();
+        codec_ = TextCodec::forFile(doc_->acadver, "");
+    }
+
+    std::unique_ptr<AcDbDatabase> finish(const StructureFacts &facts);
+
+    // --- StructureSink ---------------------------------------------------------------------
+    void sectionBegin(std::string_view name, const Record &start) override;
+    void sectionEnd(std::string_view name, const Record &endsec) override;
+    void headerVariable(std::string_view name, std::span<const Tag> tags, std::size_t begin,
+                        std::size_t end) override;
+    void tableBegin(std::string_view table, const Record &record) override;
+    void tableEntry(std::string_view table, const Record &record) override;
+    void tableEnd(std::string_view table, const Record &endtab) override;
+    void blockBegin(const Record &record) override;
+    void blockEnd(const Record &endblk) override;
+    void entity(const EntityGroup &group, bool inBlock) override;
+    void object(std::string_view section, const Record &record) override;
+    void endOfFile(const Record &eof) override;
+
+private:
+    std::string_view view(std::size_t b, std::size_t e) const { return text_.substr(b, e - b); }
+    std::string_view view(const Record &r) const { return view(r.begin, r.end); }
+    const std::string &toDb(std::string_view fileText) {
+        scratch_.clear();
+        codec_.toDatabase(fileText, scratch_);
+        return scratch_;
+    }
+
+    // Handles: the record's own (5, or 105 for DIMSTYLE), registered for the checks.
+    std::uint64_t handleOf(const Record &r, Kind kind, bool kept);
+    void noteOwner(const Record &r, bool child);
+    // Moves one of the database's own tables out of the way of a file handle.
+    void freeHandle(std::uint64_t handle);
+    void placeTable(AcDbObject *table, const Record &r);
+
+    AcDbObjectId layerId(std::string_view fileName, std::uint32_t line);
+    AcDbObjectId linetypeId(std::string_view fileName, std::uint32_t line);
+    AcDbBlockTableRecord *blockRecord(std::string_view dbName, bool implicit);
+    AcDbBlockTableRecord *space(bool paper);
+
+    void readLayer(const Record &r);
+    void readLinetype(const Record &r);
+    void readBlockRecord(const Record &r);
+
+    // Common entity groups into ent; returns whether group 67 says paper space.
+    bool readCommon(const Record &r, AcDbEntity &ent);
+    AcDbEntity *makeEntity(const EntityGroup &g);
+    AcDbEntity *readLine(const Record &r);
+    AcDbEntity *readCircle(const Record &r);
+    AcDbEntity *readArc(const Record &r);
+    AcDbEntity *readText(const Record &r);
+    AcDbEntity *readInsert(const Record &r);
+    AcDbEntity *readLwPolyline(const Record &r);
+    AcDbEntity *readPolyline(const EntityGroup &g);
+    void append(AcDbBlockTableRecord &rec, AcDbEntity *ent, const EntityGroup &g);
+
+    double real(const Tag &t) const { return parseDouble(t, where_); }
+    std::int64_t integer(const Tag &t) const { return parseInteger(t, where_); }
+    [[noreturn]] void refuse(const Record &r, Acad::ErrorStatus es) const {
+        where_.fail(r.line, "cannot add " + std::string(r.type) + ": " + statusWords(es));
+    }
+
+    std::shared_ptr<const SourceBuffer> source_;
+    std::string_view text_;
+    const Locator &where_;
+    std::unique_ptr<AcDbDatabase> db_;
+    std::unique_ptr<DocumentKept> doc_;
+    TextCodec codec_;
+    std::string scratch_;
+
+    AcDbBlockTable *blockTable_ = nullptr;
+    AcDbLayerTable *layerTable_ = nullptr;
+    AcDbLinetypeTable *linetypeTable_ = nullptr;
+    std::vector<AcDbObject *> unplacedTables_;
+
+    std::unordered_map<std::string, AcDbObjectId> layers_, linetypes_;
+    std::unordered_map<std::string, AcDbBlockTableRecord *> blocks_;
+    std::string lastLayerName_;
+    AcDbObjectId lastLayer_;
+    std::vector<std::pair<AcDbObjectId, std::string>> layerLinetypes_; // resolved at the end
+
+    SectionKept *section_ = nullptr;
+    TableKept *table_ = nullptr;
+    AcDbBlockTableRecord *block_ = nullptr;
+    BlockKept *blockKept_ = nullptr;
+
+    std::vector<HandleUse> handles_;
+    std::vector<OwnerUse> owners_;
+
+    // Header values, applied once the tables are read.
+    std::string clayer_, celtype_;
+    std::int64_t cecolor_ = 256;
+    bool haveCecolor_ = false;
+    int tilemode_ = -1;
+    double snapDegrees_ = 0;
+    bool haveSnap_ = false;
+    std::uint64_t handseed_ = 0;
+};
+
+std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
+    const int code = r.type == "DIMSTYLE" ? 105 : 5;
+    for (const Tag &t : r.tags) {
+        if (t.code != code && !(t.code == 5 && code == 105))
+            continue;
+        const std::uint64_t h = parseHandle(t, where_);
+        if (h == 0)
+            where_.fail(t.line + 1, std::string(r.type) + " has the null handle 0");
+        handles_.push_back({h, r.line, kind});
+        if (kept)
+            doc_->keptHandles.push_back(h);
+        return h;
+    }
+    return 0;
+}
+
+void Builder::noteOwner(const Record &r, bool child) {
+    int depth = 0;
+    for (std::size_t i = 1; i < r.tags.size(); ++i) {
+        const Tag &t = r.tags[i];
+        if (t.code == 102) {
+            const std::string_view v = trimBlanks(t.value);
+            depth += (!v.empty() && v[0] == '{') ? 1 : (v == "}" && depth > 0 ? -1 : 0);
+            continue;
+        }
+        if (depth == 0 && t.code == 330) {
+            const std::uint64_t h = parseHandle(t, where_);
+            if (h != 0)
+                owners_.push_back({h, t.line, child});
+            return;
+        }
+    }
+}
+
+void Builder::freeHandle(std::uint64_t handle) {
+    const AcDbObjectId taken = tev::db::lookupHandle(*db_, AcDbHandle(handle));
+    if (taken.isNull())
+        return;
+    for (AcDbObject *table : unplacedTables_) {
+        if (table->objectId() == taken) {
+            (void)ObjectAccess::rehandle(*table, db_->handseed()); // a fresh handle is free
+            return;
+        }
+    }
+}
+
+void Builder::placeTable(AcDbObject *table, const Record &r) {
+    const std::uint64_t h = handleOf(r, Kind::Other, /*kept=*/false);
+    if (h == 0)
+        return;
+    freeHandle(h);
+    if (!ObjectAccess::rehandle(*table, AcDbHandle(h)))
+        where_.fail(r.line, "the handle of TABLE " + std::string(r.find(2)) + " is taken");
+    std::erase(unplacedTables_, table);
+}
+
+// --- sections and the header ---------------------------------------------------------------
+
+void Builder::sectionBegin(std::string_view name, const Record &start) {
+    SectionKept s;
+    s.name = std::string(name);
+    const std::string u = upper(name);
+    s.kind = u == "HEADER"     ? SectionKind::Header
+             : u == "CLASSES"  ? SectionKind::Classes
+             : u == "TABLES"   ? SectionKind::Tables
+             : u == "BLOCKS"   ? SectionKind::Blocks
+             : u == "ENTITIES" ? SectionKind::Entities
+             : u == "OBJECTS"  ? SectionKind::Objects
+                               : SectionKind::Other;
+    s.start = view(start);
+    doc_->sections.push_back(std::move(s));
+    section_ = &doc_->sections.back();
+}
+
+void Builder::sectionEnd(std::string_view, const Record &endsec) {
+    section_->end = view(endsec);
+    const std::size_t bodyBegin =
+        static_cast<std::size_t>(section_->start.data() + section_->start.size() - text_.data());
+    section_->body = view(bodyBegin, endsec.begin);
+    if (section_->kind == SectionKind::Header)
+        codec_ = TextCodec::forFile(doc_->acadver, doc_->codePage);
+    section_ = nullptr;
+}
+
+void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, std::size_t begin,
+                             std::size_t end) {
+    HeaderVar var;
+    var.name = std::string(name);
+    var.raw = view(begin, end);
+    if (tags.size() > 1)
+        var.value = trimBlanks(tags[1].value);
+    doc_->header.push_back(var);
+    if (tags.size() < 2)
+        return;
+    const Tag &v = tags[1];
+    const std::string u = upper(name);
+    if (u == "$ACADVER")
+        doc_->acadver = std::string(trimBlanks(v.value));
+    else if (u == "$DWGCODEPAGE")
+        doc_->codePage = std::string(trimBlanks(v.value));
+    else if (u == "$HANDSEED")
+        handseed_ = parseHandle(v, where_);
+    else if (u == "$CLAYER")
+        clayer_ = std::string(v.value);
+    else if (u == "$CELTYPE")
+        celtype_ = std::string(v.value);
+    else if (u == "$CECOLOR") {
+        cecolor_ = integer(v);
+        haveCecolor_ = true;
+    } else if (u == "$TILEMODE")
+        tilemode_ = integer(v) != 0 ? 1 : 0;
+    else if (u == "$SNAPANG" && !haveSnap_)
+        snapDegrees_ = real(v);
+}
+
+// --- tables -------------------------------------------------------------------------------
+
+void Builder::tableBegin(std::string_view name, const Record &r) {
+    TableKept t;
+    t.name = std::string(name);
+    t.head = view(r);
+    section_->tables.push_back(std::move(t));
+    table_ = &section_->tables.back();
+    const std::string u = upper(name);
+    if (u == "LAYER")
+        placeTable(layerTable_, r);
+    else if (u == "LTYPE")
+        placeTable(linetypeTable_, r);
+    else if (u == "BLOCK_RECORD")
+        placeTable(blockTable_, r);
+    else
+        handleOf(r, Kind::Other, /*kept=*/true);
+}
+
+void Builder::tableEnd(std::string_view, const Record &endtab) {
+    table_->end = view(endtab);
+    table_ = nullptr;
+}
+
+void Builder::tableEntry(std::string_view name, const Record &r) {
+    const std::string u = upper(name);
+    if (u == "LAYER")
+        return readLayer(r);
+    if (u == "LTYPE")
+        return readLinetype(r);
+    if (u == "BLOCK_RECORD")
+        return readBlockRecord(r);
+    handleOf(r, Kind::Other, /*kept=*/true);
+    if (u == "VPORT" && table_->activeVport == SIZE_MAX &&
+        equalsNoCase(trimBlanks(r.find(2)), "*ACTIVE")) {
+        table_->activeVport = table_->entries.size();
+        for (const Tag &t : r.tags)
+            if (t.code == 50) {
+                table_->activeSnapDegrees = real(t);
+                snapDegrees_ = table_->activeSnapDegrees;
+                haveSnap_ = true;
+            }
+    }
+    table_->entries.push_back(view(r));
+}
+
+void Builder::readLayer(const Record &r) {
+    auto *layer = new AcDbLayerTableRecord;
+    if (layer == nullptr)
+        refuse(r, Acad::eOutOfMemory);
+    std::unique_ptr<AcDbLayerTableRecord> guard(layer);
+    std::string name;
+    std::string_view linetype;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        switch (t.code) {
+        case 2:
+            name = toDb(t.value);
+            break;
+        case 70: {
+            const std::int64_t flags = integer(t);
+            (void)layer->setIsFrozen((flags & 1) != 0);
+            (void)layer->setIsLocked((flags & 4) != 0);
+            break;
+        }
+        case 62: {
+            const std::int64_t c = integer(t);
+            (void)layer->setIsOff(c < 0);
+            AcCmColor color;
+            // A colour the layer cannot have (0, 256, above) stays as read in the source.
+            if (color.setColorIndex(static_cast<Adesk::UInt16>(
+                    std::min<std::int64_t>(std::abs(c), 999))) == Acad::eOk)
+                (void)layer->setColor(color);
+            break;
+        }
+        case 6:
+            linetype = t.value;
+            break;
+        case 290:
+            (void)layer->setIsPlottable(integer(t) != 0);
+            break;
+        case 370:
+            (void)layer->setLineWeight(static_cast<Adesk::Int16>(integer(t)));
+            break;
+        default:
+            break;
+        }
+    });
+    if (name.empty())
+        where_.fail(r.line, "LAYER has no name (group 2)");
+    if (layers_.count(upper(name)) != 0)
+        where_.fail(r.line, "layer \"" + name + "\" is defined twice");
+    (void)layer->setName(name.c_str());
+    const std::uint64_t h = handleOf(r, Kind::Other, /*kept=*/false);
+    if (h != 0) {
+        freeHandle(h);
+        ObjectAccess::presetHandle(*layer, AcDbHandle(h));
+    }
+    noteOwner(r, false);
+    std::string ltName = linetype.empty() ? std::string() : toDb(linetype);
+    const Acad::ErrorStatus es = tev::db::addFromFile(*layerTable_, guard.get());
+    if (es != Acad::eOk)
+        refuse(r, es);
+    guard.release();
+    ObjectAccess::setSource(*layer, view(r));
+    layers_.emplace(upper(name), layer->objectId());
+    if (!ltName.empty())
+        layerLinetypes_.emplace_back(layer->objectId(), ltName);
+}
+
+void Builder::readLinetype(const Record &r) {
+    auto *lt = new AcDbLinetypeTableRecord;
+    if (lt == nullptr)
+        refuse(r, Acad::eOutOfMemory);
+    std::unique_ptr<AcDbLinetypeTableRecord> guard(lt);
+    std::string name;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        if (t.code == 2)
+            name = toDb(t.value);
+        else if (t.code == 3)
+            (void)lt->setComments(toDb(t.value).c_str());
+        else if (t.code == 40)
+            (void)lt->setPatternLength(real(t));
+    });
+    if (name.empty())
+        where_.fail(r.line, "LTYPE has no name (group 2)");
+    if (linetypes_.count(upper(name)) != 0)
+        where_.fail(r.line, "linetype \"" + name + "\" is defined twice");
+    (void)lt->setName(name.c_str());
+    const std::uint64_t h = handleOf(r, Kind::Other, false);
+    if (h != 0) {
+        freeHandle(h);
+        ObjectAccess::presetHandle(*lt, AcDbHandle(h));
+    }
+    const Acad::ErrorStatus es = tev::db::addFromFile(*linetypeTable_, guard.get());
+    if (es != Acad::eOk)
+        refuse(r, es);
+    guard.release();
+    ObjectAccess::setSource(*lt, view(r));
+    linetypes_.emplace(upper(name), lt->objectId());
+}
+
+void Builder::readBlockRecord(const Record &r) {
+    std::string name;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        if (t.code == 2)
+            name = toDb(t.value);
+    });
+    if (name.empty())
+        where_.fail(r.line, "BLOCK_RECORD has no name (group 2)");
+    if (blocks_.count(upper(name)) != 0)
+        where_.fail(r.line, "block record \"" + name + "\" is defined twice");
+    auto *rec = new AcDbBlockTableRecord;
+    if (rec == nullptr)
+        refuse(r, Acad::eOutOfMemory);
+    std::unique_ptr<AcDbBlockTableRecord> guard(rec);
+    (void)rec->setName(name.c_str());
+    const std::uint64_t h = handleOf(r, Kind::BlockRecord, false);
+    if (h != 0) {
+        freeHandle(h);
+        ObjectAccess::presetHandle(*rec, AcDbHandle(h));
+    }
+    const Acad::ErrorStatus es = tev::db::addFromFile(*blockTable_, guard.get());
+    if (es != Acad::eOk)
+        refuse(r, es);
+    guard.release();
+    ObjectAccess::setSource(*rec, view(r));
+    blocks_.emplace(upper(name), rec);
+    if (equalsNoCase(name, "*Model_Space"))
+        tev::db::setLayoutName(*rec, "Model");
+}
+
+// --- names ---------------------------------------------------------------------------------
+
+AcDbObjectId Builder::layerId(std::string_view fileName, std::uint32_t line) {
+    if (fileName == lastLayerName_ && !lastLayer_.isNull())
+        return lastLayer_;
+    const std::string name = toDb(fileName);
+    auto it = layers_.find(upper(name));
+    AcDbObjectId id;
+    if (it != layers_.end()) {
+        id = it->second;
+    } else {
+        // Writers may leave a used layer out of the table; it is made with the defaults.
+        auto *layer = new AcDbLayerTableRecord;
+        if (layer == nullptr || layer->setName(name.c_str()) != Acad::eOk) {
+            delete layer;
+            where_.fail(line, "cannot make layer \"" + name + "\"");
+        }
+        if (tev::db::addFromFile(*layerTable_, layer) != Acad::eOk) {
+            delete layer;
+            where_.fail(line, "cannot make layer \"" + name + "\"");
+        }
+        id = layer->objectId();
+        layers_.emplace(upper(name), id);
+    }
+    lastLayerName_ = std::string(fileName);
+    lastLayer_ = id;
+    return id;
+}
+
+AcDbObjectId Builder::linetypeId(std::string_view fileName, std::uint32_t line) {
+    const std::string name = toDb(fileName);
+    auto it = linetypes_.find(upper(name));
+    if (it != linetypes_.end())
+        return it->second;
+    auto *lt = new AcDbLinetypeTableRecord;
+    if (lt == nullptr || lt->setName(name.c_str()) != Acad::eOk ||
+        tev::db::addFromFile(*linetypeTable_, lt) != Acad::eOk) {
+        delete lt;
+        where_.fail(line, "cannot make linetype \"" + name + "\"");
+    }
+    linetypes_.emplace(upper(name), lt->objectId());
+    return lt->objectId();
+}
+
+AcDbBlockTableRecord *Builder::blockRecord(std::string_view dbName, bool implicit) {
+    auto it = blocks_.find(upper(dbName));
+    if (it != blocks_.end())
+        return it->second;
+    auto *rec = new AcDbBlockTableRecord;
+    if (rec == nullptr || rec->setName(std::string(dbName).c_str()) != Acad::eOk ||
+        tev::db::addFromFile(*blockTable_, rec) != Acad::eOk) {
+        delete rec;
+        throw DxfError(where_.name() + ": cannot make block \"" + std::string(dbName) + "\"");
+    }
+    if (implicit) {
+        auto kept = std::make_unique<BlockKept>();
+        kept->implicit = true;
+        ObjectAccess::setKept(*rec, std::move(kept));
+    }
+    blocks_.emplace(upper(dbName), rec);
+    return rec;
+}
+
+AcDbBlockTableRecord *Builder::space(bool paper) {
+    return blockRecord(paper ? "*Paper_Space" : "*Model_Space", /*implicit=*/true);
+}
+
+// --- blocks --------------------------------------------------------------------------------
+
+void Builder::blockBegin(const Record &r) {
+    std::string name;
+    AcGePoint3d base;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        switch (t.code) {
+        case 2:
+            name = toDb(t.value);
+            break;
+        case 10:
+            base.x = real(t);
+            break;
+        case 20:
+            base.y = real(t);
+            break;
+        case 30:
+            base.z = real(t);
+            break;
+        default:
+            break;
+        }
+    });
+    if (name.empty())
+        where_.fail(r.line, "BLOCK has no name (group 2)");
+    handleOf(r, Kind::Other, /*kept=*/true);
+    block_ = blockRecord(name, /*implicit=*/false);
+    if (base.x != 0 || base.y != 0 || base.z != 0) {
+        const std::string_view source = ObjectAccess::source(*block_);
+        AcDbBlockTableRecord *rec = nullptr;
+        if (acdbOpenObject(rec, block_->objectId(), AcDb::kForWrite) == Acad::eOk) {
+            (void)rec->setOrigin(base);
+            (void)rec->close();
+        }
+        ObjectAccess::setSource(*block_, source);
+    }
+    auto kept = std::make_unique<BlockKept>();
+    kept->blockBegin = view(r);
+    blockKept_ = kept.get();
+    ObjectAccess::setKept(*block_, std::move(kept));
+}
+
+void Builder::blockEnd(const Record &r) {
+    handleOf(r, Kind::Other, /*kept=*/true);
+    blockKept_->blockEnd = view(r);
+    block_ = nullptr;
+    blockKept_ = nullptr;
+}
+
+// --- entities ------------------------------------------------------------------------------
+
+bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
+    bool paper = false;
+    bool sawLayer = false;
+    // Only the AcDbEntity part (or, in files without subclass markers, the whole entity).
+    bool inEntityPart = true;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        if (t.code == 100) {
+            inEntityPart = trimBlanks(t.value) == "AcDbEntity";
+            return;
+        }
+        if (!inEntityPart)
+            return;
+        switch (t.code) {
+        case 8:
+            if (!sawLayer)
+                (void)ent.setLayer(layerId(t.value, t.line), /*doSubents=*/false);
+            sawLayer = true;
+            break;
+        case 6:
+            (void)ent.setLinetype(linetypeId(t.value, t.line), false);
+            break;
+        case 62:
+            (void)ent.setColorIndex(
+                static_cast<Adesk::UInt16>(std::clamp<std::int64_t>(integer(t), 0, 999)), false);
+            break;
+        case 370:
+            (void)ent.setLineWeight(static_cast<Adesk::Int16>(integer(t)), false);
+            break;
+        case 48:
+            (void)ent.setLinetypeScale(real(t), false);
+            break;
+        case 60:
+            (void)ent.setVisibility(integer(t) == 0, false);
+            break;
+        case 67:
+            paper = integer(t) == 1;
+            break;
+        default:
+            break;
+        }
+    });
+    return paper;
+}
+
+// Reads the x/y/z groups of point `code` (10, 11, 210) of t into p.
+inline bool pointGroup(const Tag &t, int code, double value, AcGePoint3d &p) {
+    if (t.code == code)
+        p.x = value;
+    else if (t.code == code + 10)
+        p.y = value;
+    else if (t.code == code + 20)
+        p.z = value;
+    else
+        return false;
+    return true;
+}
+
+AcGeVector3d asVector(const AcGePoint3d &p) {
+    return AcGeVector3d(p.x, p.y, p.z);
+}
+
+AcDbEntity *Builder::readLine(const Record &r) {
+    AcGePoint3d a, b, n(0, 0, 1);
+    double thickness = 0;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        if (t.code == 39) {
+            thickness = real(t);
+            return;
+        }
+        if ((t.code >= 10 && t.code <= 31 && t.code % 10 <= 1) ||
+            (t.code >= 210 && t.code <= 230 && t.code % 10 == 0)) {
+            const double v = real(t);
+            pointGroup(t, 10, v, a) || pointGroup(t, 11, v, b) || pointGroup(t, 210, v, n);
+        }
+    });
+    auto *line = new AcDbLine(a, b);
+    if (line == nullptr)
+        return nullptr;
+    (void)line->setThickness(thickness);
+    (void)line->setNormal(asVector(n));
+    return line;
+}
+
+AcDbEntity *Builder::readCircle(const Record &r) {
+    AcGePoint3d c, n(0, 0, 1);
+    double radius = 0, thickness = 0;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        if (t.code == 40)
+            radius = real(t);
+        else if (t.code == 39)
+            thickness = real(t);
+        else if (t.code == 10 || t.code == 20 || t.code == 30 || t.code == 210 || t.code == 220 ||
+                 t.code == 230)
+            pointGroup(t, 10, real(t), c) || pointGroup(t, 210, real(t), n);
+    });
+    auto *circle = new AcDbCircle(c, asVector(n), radius);
+    if (circle != nullptr)
+        (void)circle->setThickness(thickness);
+    return circle;
+}
+
+AcDbEntity *Builder::readArc(const Record &r) {
+    AcGePoint3d c, n(0, 0, 1);
+    double radius = 0, thickness = 0, start = 0, end = 0;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        if (t.code == 40)
+            radius = real(t);
+        else if (t.code == 39)
+            thickness = real(t);
+        else if (t.code == 50)
+            start = real(t) * kDegree;
+        else if (t.code == 51)
+            end = real(t) * kDegree;
+        else if (t.code == 10 || t.code == 20 || t.code == 30 || t.code == 210 || t.code == 220 ||
+                 t.code == 230)
+            pointGroup(t, 10, real(t), c) || pointGroup(t, 210, real(t), n);
+    });
+    auto *arc = new AcDbArc(c, asVector(n), radius, start, end);
+    if (arc != nullptr)
+        (void)arc->setThickness(thickness);
+    return arc;
+}
+
+AcDbEntity *Builder::readText(const Record &r) {
+    auto *text = new AcDbText;
+    if (text == nullptr)
+        return nullptr;
+    AcGePoint3d p, a, n(0, 0, 1);
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        switch (t.code) {
+        case 1:
+            (void)text->setTextString(toDb(t.value).c_str());
+            break;
+        case 7:
+            (void)text->setStyleName(toDb(t.value).c_str());
+            break;
+        case 10:
+        case 20:
+        case 30:
+            pointGroup(t, 10, real(t), p);
+            break;
+        case 11:
+        case 21:
+        case 31:
+            pointGroup(t, 11, real(t), a);
+            break;
+        case 210:
+        case 220:
+        case 230:
+            pointGroup(t, 210, real(t), n);
+            break;
+        case 39:
+            (void)text->setThickness(real(t));
+            break;
+        case 40:
+            (void)text->setHeight(real(t));
+            break;
+        case 41:
+            (void)text->setWidthFactor(real(t));
+            break;
+        case 50:
+            (void)text->setRotation(real(t) * kDegree);
+            break;
+        case 51:
+            (void)text->setOblique(real(t) * kDegree);
+            break;
+        case 71:
+            (void)text->setGenerationFlags(static_cast<Adesk::Int16>(integer(t)));
+            break;
+        case 72: {
+            const std::int64_t m = integer(t);
+            if (m >= 0 && m <= 5)
+                (void)text->setHorizontalMode(static_cast<AcDb::TextHorzMode>(m));
+            break;
+        }
+        case 73: {
+            const std::int64_t m = integer(t);
+            if (m >= 0 && m <= 3)
+                (void)text->setVerticalMode(static_cast<AcDb::TextVertMode>(m));
+            break;
+        }
+        default:
+            break;
+        }
+    });
+    (void)text->setPosition(p);
+    (void)text->setAlignmentPoint(a);
+    (void)text->setNormal(asVector(n));
+    return text;
+}
+
+AcDbEntity *Builder::readInsert(const Record &r) {
+    AcGePoint3d p, n(0, 0, 1);
+    AcGeScale3d s(1, 1, 1);
+    double rotation = 0;
+    std::string_view name;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        switch (t.code) {
+        case 2:
+            name = t.value;
+            break;
+        case 10:
+        case 20:
+        case 30:
+            pointGroup(t, 10, real(t), p);
+            break;
+        case 210:
+        case 220:
+        case 230:
+            pointGroup(t, 210, real(t), n);
+            break;
+        case 41:
+            s.sx = real(t);
+            break;
+        case 42:
+            s.sy = real(t);
+            break;
+        case 43:
+            s.sz = real(t);
+            break;
+        case 50:
+            rotation = real(t) * kDegree;
+            break;
+        default:
+            break;
+        }
+    });
+    if (name.empty())
+        where_.fail(r.line, "INSERT has no block name (group 2)");
+    // The block may come later in the file (R12 has no block records): made by name now.
+    AcDbBlockTableRecord *block = blockRecord(toDb(name), /*implicit=*/false);
+    auto *ref = new AcDbBlockReference(p, block->objectId());
+    if (ref == nullptr)
+        return nullptr;
+    if (ref->setScaleFactors(s) != Acad::eOk)
+        where_.fail(r.line, "INSERT has a zero scale factor");
+    (void)ref->setRotation(rotation);
+    (void)ref->setNormal(asVector(n));
+    return ref;
+}
+
+AcDbEntity *Builder::readLwPolyline(const Record &r) {
+    auto *pl = new AcDbPolyline;
+    if (pl == nullptr)
+        return nullptr;
+    std::unique_ptr<AcDbPolyline> guard(pl);
+    std::int64_t declared = -1;
+    std::uint32_t countLine = r.line;
+    double constantWidth = 0, elevation = 0;
+    AcGePoint3d n(0, 0, 1);
+    struct V {
+        double x = 0, y = 0, bulge = 0, sw = -1, ew = -1;
+    };
+    std::vector<V> verts;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        switch (t.code) {
+        case 90:
+            declared = integer(t);
+            countLine = t.line + 1;
+            if (declared < 0)
+                where_.fail(countLine,
+                            "LWPOLYLINE has a negative vertex count " + std::to_string(declared));
+            break;
+        case 70: {
+            const std::int64_t flags = integer(t);
+            pl->setClosed((flags & 1) != 0);
+            pl->setPlinegen((flags & 128) != 0);
+            break;
+        }
+        case 43:
+            constantWidth = real(t);
+            break;
+        case 38:
+            elevation = real(t);
+            break;
+        case 39:
+            (void)pl->setThickness(real(t));
+            break;
+        case 10:
+            verts.push_back(V{real(t)});
+            break;
+        case 20:
+        case 40:
+        case 41:
+        case 42: {
+            if (verts.empty())
+                where_.fail(t.line, "LWPOLYLINE: group " + std::to_string(t.code) +
+                                        " before the first vertex");
+            const double v = real(t);
+            V &last = verts.back();
+            (t.code == 20   ? last.y
+             : t.code == 40 ? last.sw
+             : t.code == 41 ? last.ew
+                            : last.bulge) = v;
+            break;
+        }
+        case 210:
+        case 220:
+        case 230:
+            pointGroup(t, 210, real(t), n);
+            break;
+        default:
+            break;
+        }
+    });
+    if (declared < 0)
+        where_.fail(r.line, "LWPOLYLINE has no vertex count (group 90)");
+    if (static_cast<std::uint64_t>(declared) != verts.size())
+        where_.fail(countLine, "LWPOLYLINE: group 90 says " + std::to_string(declared) +
+                                   " vertices, " + std::to_string(verts.size()) + " follow");
+    for (std::size_t i = 0; i < verts.size(); ++i) {
+        const V &v = verts[i];
+        if (pl->addVertexAt(static_cast<unsigned>(i), AcGePoint2d(v.x, v.y), v.bulge,
+                            v.sw < 0 ? constantWidth : v.sw,
+                            v.ew < 0 ? constantWidth : v.ew) != Acad::eOk)
+            refuse(r, Acad::eOutOfMemory);
+    }
+    pl->setElevation(elevation);
+    (void)pl->setNormal(asVector(n));
+    return guard.release();
+}
+
+AcDbEntity *Builder::readPolyline(const EntityGroup &g) {
+    const Record &r = g.main;
+    std::int64_t flags = 0, curve = 0;
+    double elevation = 0, sw = 0, ew = 0, thickness = 0;
+    AcGePoint3d n(0, 0, 1);
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        switch (t.code) {
+        case 70:
+            flags = integer(t);
+            break;
+        case 75:
+            curve = integer(t);
+            break;
+        case 30:
+            elevation = real(t);
+            break;
+        case 40:
+            sw = real(t);
+            break;
+        case 41:
+            ew = real(t);
+            break;
+        case 39:
+            thickness = real(t);
+            break;
+        case 210:
+        case 220:
+        case 230:
+            pointGroup(t, 210, real(t), n);
+            break;
+        default:
+            break;
+        }
+    });
+    if ((flags & (16 | 64)) != 0)
+        return nullptr; // meshes and polyface meshes are kept as they are
+    const bool closed = (flags & 1) != 0;
+    auto readVertex = [&](const Record &v, AcGePoint3d &p, double &bulge, double &vsw, double &vew,
+                          double &tangent, bool &hasTangent, std::int64_t &vflags) {
+        forEachDataTag(v.tags, [&](const Tag &t) {
+            switch (t.code) {
+            case 10:
+            case 20:
+            case 30:
+                pointGroup(t, 10, real(t), p);
+                break;
+            case 40:
+                vsw = real(t);
+                break;
+            case 41:
+                vew = real(t);
+                break;
+            case 42:
+                bulge = real(t);
+                break;
+            case 50:
+                tangent = real(t) * kDegree;
+                hasTangent = true;
+                break;
+            case 70:
+                vflags = integer(t);
+                break;
+            default:
+                break;
+            }
+        });
+    };
+    if ((flags & 8) != 0) {
+        auto *pl = new AcDb3dPolyline;
+        if (pl == nullptr)
+            return nullptr;
+        std::unique_ptr<AcDb3dPolyline> guard(pl);
+        (void)pl->setClosed(closed);
+        if ((flags & 4) != 0)
+            (void)pl->setPolyType(curve == 5 ? AcDb::k3dQuadSplinePoly : AcDb::k3dCubicSplinePoly);
+        for (const Record &v : g.children) {
+            AcGePoint3d p;
+            double bulge = 0, vsw = 0, vew = 0, tangent = 0;
+            bool hasTangent = false;
+            std::int64_t vflags = 0;
+            readVertex(v, p, bulge, vsw, vew, tangent, hasTangent, vflags);
+            auto *vertex = new AcDb3dPolylineVertex(p);
+            if (vertex == nullptr)
+                refuse(v, Acad::eOutOfMemory);
+            if ((vflags & 16) != 0)
+                (void)vertex->setVertexType(AcDb::k3dControlVertex);
+            else if ((vflags & 8) != 0)
+                (void)vertex->setVertexType(AcDb::k3dFitVertex);
+            (void)readCommon(v, *vertex);
+            if (const std::uint64_t h = handleOf(v, Kind::Other, false))
+                ObjectAccess::presetHandle(*vertex, AcDbHandle(h));
+            noteOwner(v, true);
+            if (pl->appendVertex(vertex) != Acad::eOk) {
+                delete vertex;
+                refuse(v, Acad::eOutOfMemory);
+            }
+        }
+        return guard.release();
+    }
+    auto *pl = new AcDb2dPolyline;
+    if (pl == nullptr)
+        return nullptr;
+    std::unique_ptr<AcDb2dPolyline> guard(pl);
+    (void)pl->setClosed(closed);
+    (void)pl->setElevation(elevation);
+    (void)pl->setDefaultStartWidth(sw);
+    (void)pl->setDefaultEndWidth(ew);
+    (void)pl->setThickness(thickness);
+    (void)pl->setNormal(asVector(n));
+    if ((flags & 128) != 0)
+        (void)pl->setLinetypeGenerationOn();
+    if ((flags & 2) != 0)
+        (void)pl->setPolyType(AcDb::k2dFitCurvePoly);
+    else if ((flags & 4) != 0)
+        (void)pl->setPolyType(curve == 5 ? AcDb::k2dQuadSplinePoly : AcDb::k2dCubicSplinePoly);
+    for (const Record &v : g.children) {
+        AcGePoint3d p;
+        double bulge = 0, vsw = sw, vew = ew, tangent = 0;
+        bool hasTangent = false;
+        std::int64_t vflags = 0;
+        readVertex(v, p, bulge, vsw, vew, tangent, hasTangent, vflags);
+        auto *vertex = new AcDb2dVertex(p, bulge, vsw, vew, tangent);
+        if (vertex == nullptr)
+            refuse(v, Acad::eOutOfMemory);
+        if (hasTangent)
+            (void)vertex->setTangent(tangent);
+        if ((vflags & 1) != 0)
+            (void)vertex->setVertexType(AcDb::k2dCurveFitVertex);
+        else if ((vflags & 16) != 0)
+            (void)vertex->setVertexType(AcDb::k2dSplineCtlVertex);
+        else if ((vflags & 8) != 0)
+            (void)vertex->setVertexType(AcDb::k2dSplineFitVertex);
+        (void)readCommon(v, *vertex);
+        if (const std::uint64_t h = handleOf(v, Kind::Other, false))
+            ObjectAccess::presetHandle(*vertex, AcDbHandle(h));
+        noteOwner(v, true);
+        if (pl->appendVertex(vertex) != Acad::eOk) {
+            delete vertex;
+            refuse(v, Acad::eOutOfMemory);
+        }
+    }
+    return guard.release();
+}
+
+AcDbEntity *Builder::makeEntity(const EntityGroup &g) {
+    const std::string_view type = g.main.type;
+    if (type == "LINE")
+        return readLine(g.main);
+    if (type == "LWPOLYLINE")
+        return readLwPolyline(g.main);
+    if (type == "CIRCLE")
+        return readCircle(g.main);
+    if (type == "ARC")
+        return readArc(g.main);
+    if (type == "TEXT")
+        return readText(g.main);
+    if (type == "INSERT")
+        return readInsert(g.main);
+    if (type == "POLYLINE")
+        return readPolyline(g);
+    return nullptr;
+}
+
+void Builder::entity(const EntityGroup &g, bool inBlock) {
+    const Record &r = g.main;
+    const bool isPolyline = r.type == "POLYLINE";
+    const Kind kind = isPolyline ? Kind::Polyline : r.type == "INSERT" ? Kind::Insert : Kind::Other;
+    AcDbEntity *ent = makeEntity(g);
+    bool modelled = ent != nullptr;
+    if (!modelled) {
+        if (r.type == "LINE" || r.type == "CIRCLE" || r.type == "ARC" || r.type == "TEXT" ||
+            r.type == "INSERT" || r.type == "LWPOLYLINE")
+            refuse(r, Acad::eOutOfMemory);
+        ent = new AcDbUnknownEntity(std::string(r.type).c_str());
+        if (ent == nullptr)
+            refuse(r, Acad::eOutOfMemory);
+    }
+    std::unique_ptr<AcDbEntity> guard(ent);
+    const bool paper = readCommon(r, *ent);
+    if (const std::uint64_t h = handleOf(r, kind, false)) {
+        freeHandle(h);
+        ObjectAccess::presetHandle(*ent, AcDbHandle(h));
+    }
+    noteOwner(r, false);
+    // Children the database does not hold (attributes, the vertices of meshes) stay bytes.
+    const bool childrenKept = !(modelled && isPolyline);
+    for (const Record &c : g.children) {
+        if (childrenKept) {
+            handleOf(c, Kind::Other, true);
+            noteOwner(c, true);
+        }
+    }
+    AcDbSequenceEnd *seqEnd = nullptr;
+    if (g.seqend != nullptr) {
+        if (childrenKept) {
+            handleOf(*g.seqend, Kind::Other, true);
+            noteOwner(*g.seqend, true);
+        } else {
+            seqEnd = new AcDbSequenceEnd;
+            if (seqEnd == nullptr)
+                refuse(*g.seqend, Acad::eOutOfMemory);
+            (void)readCommon(*g.seqend, *seqEnd);
+            if (const std::uint64_t h = handleOf(*g.seqend, Kind::Other, false))
+                ObjectAccess::presetHandle(*seqEnd, AcDbHandle(h));
+            noteOwner(*g.seqend, true);
+            if (!ObjectAccess::setSequenceEnd(*ent, seqEnd)) {
+                delete seqEnd;
+                refuse(*g.seqend, Acad::eInvalidInput);
+            }
+        }
+    }
+    AcDbBlockTableRecord *rec = inBlock ? block_ : space(paper);
+    const Acad::ErrorStatus es = tev::db::appendFromFile(*rec, ent);
+    if (es != Acad::eOk)
+        refuse(r, es);
+    guard.release();
+    // Untouched, the entity is written back from these bytes: its own record, or the whole
+    // group when the database keeps no objects for its children.
+    if (childrenKept) {
+        ObjectAccess::setSource(*ent, view(g.begin, g.end));
+        return;
+    }
+    ObjectAccess::setSource(*ent, view(r));
+    const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
+    for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
+        ObjectAccess::setSource(*seq->items[i], view(g.children[i]));
+    if (seq->seqEnd != nullptr && g.seqend != nullptr)
+        ObjectAccess::setSource(*seq->seqEnd, view(*g.seqend));
+}
+
+void Builder::object(std::string_view, const Record &r) {
+    if (section_->kind == SectionKind::Classes)
+        return; // CLASS records have no handles
+    handleOf(r, Kind::Other, /*kept=*/true);
+}
+
+void Builder::endOfFile(const Record &eof) {
+    doc_->eof = view(eof);
+}
+
+std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
+    doc_->crlf = facts.crlf;
+    doc_->finalNewline = facts.finalNewline;
+    if (doc_->codePage.empty() && !doc_->r12())
+        doc_->codePage = "ANSI_1252";
+    // Every drawing has both spaces and layer 0 (an R12 file may name none of them).
+    (void)space(false);
+    (void)space(true);
+    if (layers_.count("0") == 0)
+        (void)layerId("0", 0);
+    // Layers name their linetypes; the LTYPE table may come after the LAYER table.
+    for (const auto &[layer, ltName] : layerLinetypes_) {
+        AcDbLayerTableRecord *rec = nullptr;
+        if (acdbOpenObject(rec, layer, AcDb::kForWrite) != Acad::eOk)
+            continue;
+        const std::string_view src = ObjectAccess::source(*rec);
+        auto it = linetypes_.find(upper(ltName));
+        AcDbObjectId lt =
+            it != linetypes_.end() ? it->second : linetypeId(codec_.toFile(ltName), 0);
+        (void)rec->setLinetypeObjectId(lt);
+        (void)rec->close();
+        ObjectAccess::setSource(*rec, src);
+    }
+    // The header's current settings, now that their tables are known.
+    if (!clayer_.empty()) {
+        auto it = layers_.find(upper(toDb(clayer_)));
+        if (it != layers_.end())
+            (void)db_->setClayer(it->second);
+    } else {
+        (void)db_->setClayer(layers_.at("0"));
+    }
+    if (!celtype_.empty()) {
+        auto it = linetypes_.find(upper(toDb(celtype_)));
+        if (it != linetypes_.end())
+            (void)db_->setCeltype(it->second);
+    }
+    if (haveCecolor_) {
+        AcCmColor c;
+        if (c.setColorIndex(static_cast<Adesk::UInt16>(
+                std::clamp<std::int64_t>(cecolor_, 0, 999))) == Acad::eOk)
+            (void)db_->setCecolor(c);
+    }
+    if (tilemode_ >= 0)
+        (void)db_->setTilemode(tilemode_ == 1);
+    (void)db_->setSnapAngle(snapDegrees_ * kDegree);
+
+    // Handles: unique, and owners that exist and are of the right kind.
+    std::sort(handles_.begin(), handles_.end(), [](const HandleUse &a, const HandleUse &b) {
+        return a.handle != b.handle ? a.handle < b.handle : a.line < b.line;
+    });
+    for (std::size_t i = 1; i < handles_.size(); ++i)
+        if (handles_[i].handle == handles_[i - 1].handle)
+            where_.fail(handles_[i].line, "duplicate handle " + formatHandle(handles_[i].handle) +
+                                              " (also at " + where_.at(handles_[i - 1].line) + ")");
+    for (const OwnerUse &o : owners_) {
+        auto it =
+            std::lower_bound(handles_.begin(), handles_.end(), o.owner,
+                             [](const HandleUse &h, std::uint64_t v) { return h.handle < v; });
+        if (it == handles_.end() || it->handle != o.owner)
+            where_.fail(o.line, "owner " + formatHandle(o.owner) + " does not exist");
+        const bool fine = it->kind == Kind::BlockRecord ||
+                          (o.child && (it->kind == Kind::Polyline || it->kind == Kind::Insert));
+        if (!fine)
+            where_.fail(o.line, "owner " + formatHandle(o.owner) + " is not a block record" +
+                                    std::string(o.child ? ", polyline or insert" : ""));
+    }
+    std::uint64_t seed = handseed_;
+    if (!handles_.empty())
+        seed = std::max(seed, handles_.back().handle + 1);
+    tev::db::raiseHandseed(*db_, AcDbHandle(seed));
+    ObjectAccess::setKept(*blockTable_, std::move(doc_));
+    return std::move(db_);
+}
+
+} // namespace
+
+std::unique_ptr<AcDbDatabase> readDatabase(std::shared_ptr<const SourceBuffer> source,
+                                           const Locator &where, const Limits &limits) {
+    const std::string_view text = source->text;
+    Builder builder(std::move(source), where);
+    StructureReader reader(text, where, limits);
+    reader.read(builder);
+    return builder.finish(reader.facts());
+}
+
+const DocumentKept *documentOf(AcDbDatabase &db) {
+    AcDbBlockTable *bt = nullptr;
+    if (db.getBlockTable(bt, AcDb::kForRead) != Acad::eOk)
+        return nullptr;
+    const DocumentKept *doc = dynamic_cast<const DocumentKept *>(ObjectAccess::kept(*bt));
+    (void)bt->close(); // a read open of our own: closing cannot fail
+    return doc;
+}
+
+} // namespace dxf

@@ -1,0 +1,21 @@
+// drawing_reader.h - the third DXF layer: a file's structure mapped into a drawing database.
+// Every class the database models is read into its class; everything else stays as bytes
+// (in document.h's kept data and in each object's source) for the writer.
+#pragma once
+
+#include "document.h"
+#include "structure.h"
+
+#include <memory>
+
+class AcDbDatabase;
+
+namespace dxf {
+
+// Reads the ASCII DXF in `source` into a new database. Throws DxfError for anything the
+// structure layer refuses, a value that does not fit its group, a count that disagrees with
+// what follows, duplicate handles, owners that point nowhere or at the wrong kind of object.
+std::unique_ptr<AcDbDatabase> readDatabase(std::shared_ptr<const SourceBuffer> source,
+                                           const Locator &where, const Limits &limits);
+
+} // namespace dxf

@@ -1,0 +1,994 @@
+// drawing_writer.cpp - sections, tables, blocks and entities out of the database, copied from
+// their source bytes where nothing changed.
+#include "drawing_writer.h"
+
+#include "codepage.h"
+#include "document.h"
+#include "tag_writer.h"
+#include "tags.h"
+#include "tag_sink.h"
+#include "dbents.h"
+#include "dbpl.h"
+#include "dbpoly.h"
+#include "dbsymtb.h"
+#include "access.h"
+
+#include <algorithm>
+#include <bitset>
+#include <cmath>
+#include <numbers>
+
+namespace dxf {
+
+namespace {
+
+using tev::db::ObjectAccess;
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+constexpr std::size_t kFlushBytes = 1 << 20;
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char &c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::uint64_t handleOf(const AcDbObject &obj) {
+    return obj.objectId().handle().value();
+}
+
+// "LINE 2A": an object as a save error names it.
+std::string describe(const AcDbObject &obj) {
+    std::string type(tev::db::dxfTypeName(obj));
+    if (type.empty())
+        type = obj.isA() != nullptr ? obj.isA()->name() : "object";
+    return type + " " + formatHandle(handleOf(obj));
+}
+
+// Groups R12 files do not have: subclass markers, owners, application groups, and the
+// R13+ common groups.
+bool r12Lacks(int code) {
+    return code == 100 || code == 102 || code == 330 || code == 360 || code == 370 || code == 390 ||
+           code == 410 || code == 347 || code == 420 || code == 430 || code == 440 || code == 284;
+}
+
+// Tags of source bytes, each with the raw text it stands on.
+struct RawTags {
+    std::vector<Tag> tags;
+    std::string_view text;
+    std::size_t base = 0;
+
+    std::string_view raw(std::size_t i) const {
+        const std::size_t b = tags[i].offset - base;
+        const std::size_t e = i + 1 < tags.size() ? tags[i + 1].offset - base : text.size();
+        return text.substr(b, e - b);
+    }
+};
+
+RawTags tokenize(std::string_view text) {
+    RawTags out;
+    out.text = text;
+    static const Locator kSource("<kept source>");
+    TagReader reader(text, kSource, 1, 0);
+    Tag t;
+    while (reader.next(t))
+        out.tags.push_back(t);
+    return out;
+}
+
+// The name of a symbol table record ("" for a null id or another object).
+std::string layerNameOf(AcDbObjectId id) {
+    AcDbSymbolTableRecord *rec = nullptr;
+    if (id.isNull() || acdbOpenObject(rec, id, AcDb::kForRead) != Acad::eOk)
+        return {};
+    std::string name = rec->nameRef();
+    (void)rec->close(); // a read open of our own: closing cannot fail
+    return name;
+}
+
+// The output buffer, drained into the sink as it grows.
+class Out {
+public:
+    Out(ByteSink &sink, bool crlf) : sink_(sink), writer_(buffer_, crlf) {}
+    TagWriter &tags() { return writer_; }
+    void raw(std::string_view bytes) {
+        buffer_.append(bytes);
+        maybeFlush();
+    }
+    void maybeFlush() {
+        if (buffer_.size() >= kFlushBytes)
+            flush();
+    }
+    void flush() {
+        sink_.write(buffer_);
+        buffer_.clear();
+    }
+
+private:
+    ByteSink &sink_;
+    std::string buffer_;
+    TagWriter writer_;
+};
+
+// The database's group lists into a file: points as x/y/z groups, angles in degrees, names
+// as hexadecimal handles, text in the file's code page. Records which codes it wrote.
+class FileSink : public tev::db::TagSink {
+public:
+    FileSink(TagWriter &w, const TextCodec &codec, bool r12) : w_(w), codec_(codec), r12_(r12) {}
+
+    void setSubject(std::string what) {
+        subject_ = std::move(what);
+        written.reset();
+    }
+    std::bitset<kMaxGroupCode + 1> written;
+
+    void string(int code, std::string_view value) override {
+        if (skip(code))
+            return;
+        buf_.clear();
+        codec_.toFile(value, buf_);
+        w_.string(code, buf_);
+    }
+    void real(int code, double value) override {
+        if (skip(code))
+            return;
+        if (!std::isfinite(value))
+            throw DxfError("cannot save: " + subject_ + ": group " + std::to_string(code) +
+                           " is not a finite number");
+        w_.real(code, value);
+    }
+    void angle(int code, double radians) override { real(code, radians / kDegree); }
+    void point(int code, const AcGePoint3d &p, int dims) override {
+        real(code, p.x);
+        real(code + 10, p.y);
+        if (dims == 3)
+            real(code + 20, p.z);
+    }
+    void int16(int code, int value) override {
+        if (!skip(code))
+            w_.integer(code, value);
+    }
+    void int32(int code, long value) override {
+        if (!skip(code))
+            w_.integer(code, value);
+    }
+    void handle(int code, AcDbHandle h) override {
+        if (!skip(code))
+            w_.handle(code, h.value());
+    }
+    void objectRef(int code, AcDbObjectId id) override {
+        if (code < 0 || skip(code))
+            return;
+        w_.handle(code, id.isNull() ? 0 : id.handle().value());
+    }
+    bool forFile() const override { return true; }
+
+private:
+    bool skip(int code) {
+        if (code < 0 || code > kMaxGroupCode)
+            return true;
+        if (r12_ && r12Lacks(code))
+            return true;
+        written.set(static_cast<std::size_t>(code));
+        return false;
+    }
+
+    TagWriter &w_;
+    const TextCodec &codec_;
+    bool r12_;
+    std::string subject_;
+    std::string buf_;
+};
+
+class Writer {
+public:
+    Writer(AcDbDatabase &db, ByteSink &sink);
+    void run();
+
+private:
+    // --- planning ---
+    void checkAndPlan();
+    std::uint64_t take() { return next_++; }
+
+    // --- pieces ---
+    void writeHeader(const SectionKept *kept);
+    void writeNewHeader();
+    void writeTables(const SectionKept *kept);
+    void writeDbTable(std::string_view name, AcDbSymbolTable &table, std::string_view head,
+                      std::string_view end);
+    void writeRecord(const AcDbObject &rec, std::string_view tableName, std::uint64_t table);
+    void writeLayer(const AcDbLayerTableRecord &layer, std::uint64_t table, const RawTags *src);
+    void writeLinetype(const AcDbLinetypeTableRecord &lt, std::uint64_t table, const RawTags *src);
+    void writeBlockRecordEntry(const AcDbBlockTableRecord &rec, std::uint64_t table,
+                               const RawTags *src);
+    void writeVport(const TableKept &t);
+    void writeNewAuxTables(bool before);
+    void writeBlocks(bool withSection);
+    void writeBlock(const AcDbBlockTableRecord &rec);
+    void writeEntities(bool withSection);
+    void writeEntity(const AcDbObject &obj);
+    void generateEntity(const AcDbEntity &ent, std::string_view src);
+    void writeNewObjects();
+    void simpleTag(int code, std::string_view v) { out_.tags().string(code, v); }
+    void textTag(int code, std::string_view dbText);
+    void section(std::string_view name);
+    void endSection() { simpleTag(0, "ENDSEC"); }
+    void tableHead(std::string_view name, std::uint64_t handle, std::size_t count);
+
+    bool isSpace(const AcDbBlockTableRecord &rec) const {
+        return rec.objectId() == db_.modelSpaceId() || rec.objectId() == db_.paperSpaceId();
+    }
+    // Whether a block's BLOCK and ENDBLK are generated (not kept from a file).
+    bool generatesBlock(const AcDbBlockTableRecord &rec) const;
+
+    AcDbDatabase &db_;
+    const DocumentKept *doc_;
+    bool r12_ = false;
+    TextCodec codec_;
+    Out out_;
+    FileSink sink_;
+    AcDbBlockTable *blockTable_ = nullptr;
+    AcDbLayerTable *layerTable_ = nullptr;
+    AcDbLinetypeTable *linetypeTable_ = nullptr;
+    std::uint64_t seed_ = 0;     // first handle this save may give
+    std::uint64_t next_ = 0;     // next handle this save gives
+    std::uint64_t handseed_ = 0; // $HANDSEED written: seed_ + what this save gives
+    std::uint64_t vportTable_ = 0, styleTable_ = 0; // handles of generated tables
+    std::uint64_t rootDictionary_ = 0;
+};
+
+Writer::Writer(AcDbDatabase &db, ByteSink &sink)
+    : db_(db), doc_(documentOf(db)), r12_(doc_ != nullptr && doc_->r12()),
+      codec_(doc_ != nullptr ? TextCodec::forFile(doc_->acadver, doc_->codePage) : TextCodec()),
+      out_(sink, doc_ != nullptr && doc_->crlf), sink_(out_.tags(), codec_, r12_) {
+    auto peekTable = [&](auto *&table, auto getter) {
+        if ((db_.*getter)(table, AcDb::kForRead) != Acad::eOk)
+            throw DxfError("cannot save: the database's tables cannot be read");
+        (void)table->close(); // a read open of our own: closing cannot fail
+    };
+    peekTable(blockTable_,
+              static_cast<Acad::ErrorStatus (AcDbDatabase::*)(AcDbBlockTable *&, AcDb::OpenMode)>(
+                  &AcDbDatabase::getBlockTable));
+    peekTable(layerTable_,
+              static_cast<Acad::ErrorStatus (AcDbDatabase::*)(AcDbLayerTable *&, AcDb::OpenMode)>(
+                  &AcDbDatabase::getLayerTable));
+    peekTable(
+        linetypeTable_,
+        static_cast<Acad::ErrorStatus (AcDbDatabase::*)(AcDbLinetypeTable *&, AcDb::OpenMode)>(
+            &AcDbDatabase::getLinetypeTable));
+}
+
+bool Writer::generatesBlock(const AcDbBlockTableRecord &rec) const {
+    if (rec.isErased())
+        return false;
+    const auto *kept = dynamic_cast<const BlockKept *>(ObjectAccess::kept(rec));
+    if (kept == nullptr)
+        return true;
+    if (kept->implicit && r12_)
+        return false;
+    return kept->blockBegin.empty();
+}
+
+// Every handle the file will hold, once: duplicates and polylines without their sequence end
+// refuse the save; the handles this save gives start above the largest.
+void Writer::checkAndPlan() {
+    std::vector<std::uint64_t> handles;
+    if (doc_ != nullptr)
+        handles = doc_->keptHandles;
+    auto add = [&](const AcDbObject &obj) { handles.push_back(handleOf(obj)); };
+    add(*blockTable_);
+    add(*layerTable_);
+    add(*linetypeTable_);
+    for (AcDbSymbolTable *table : {static_cast<AcDbSymbolTable *>(layerTable_),
+                                   static_cast<AcDbSymbolTable *>(linetypeTable_),
+                                   static_cast<AcDbSymbolTable *>(blockTable_)})
+        for (const AcDbObject *rec : ObjectAccess::records(*table))
+            if (!rec->isErased())
+                add(*rec);
+    std::size_t generated = 0;
+    for (const AcDbObject *obj : ObjectAccess::records(*blockTable_)) {
+        const auto &rec = static_cast<const AcDbBlockTableRecord &>(*obj);
+        if (rec.isErased())
+            continue;
+        if (generatesBlock(rec))
+            generated += 2;
+        for (const AcDbObject *e : ObjectAccess::entities(rec)) {
+            if (e->isErased())
+                continue;
+            add(*e);
+            const AcDbOwnedSequence *seq = ObjectAccess::sequence(*e);
+            if (seq == nullptr)
+                continue;
+            if (seq->seqEnd == nullptr)
+                throw DxfError("cannot save: " + describe(*e) + " has no sequence end");
+            for (const AcDbObject *item : seq->items)
+                if (!item->isErased())
+                    add(*item);
+            add(*seq->seqEnd);
+        }
+    }
+    if (doc_ == nullptr)
+        generated += 6 + 4 + 2; // tables, their standard entries, two dictionaries
+    std::sort(handles.begin(), handles.end());
+    for (std::size_t i = 1; i < handles.size(); ++i)
+        if (handles[i] == handles[i - 1])
+            throw DxfError("cannot save: duplicate handle " + formatHandle(handles[i]));
+    if (!handles.empty() && handles.front() == 0)
+        throw DxfError("cannot save: an object has the null handle 0");
+    seed_ = db_.handseed().value();
+    if (!handles.empty())
+        seed_ = std::max(seed_, handles.back() + 1);
+    next_ = seed_;
+    handseed_ = seed_ + generated;
+}
+
+void Writer::textTag(int code, std::string_view dbText) {
+    sink_.string(code, dbText);
+}
+
+void Writer::section(std::string_view name) {
+    simpleTag(0, "SECTION");
+    simpleTag(2, name);
+}
+
+void Writer::run() {
+    checkAndPlan();
+    if (doc_ == nullptr) {
+        writeNewHeader();
+        section("CLASSES");
+        endSection();
+        writeTables(nullptr);
+        writeBlocks(/*withSection=*/true);
+        writeEntities(/*withSection=*/true);
+        writeNewObjects();
+        simpleTag(0, "EOF");
+    } else {
+        bool tables = false, blocks = false, entities = false;
+        for (const SectionKept &s : doc_->sections) {
+            // Parts the database holds that the file had no section for go where they belong.
+            const bool late = s.kind == SectionKind::Objects || s.kind == SectionKind::Other;
+            if (!tables &&
+                (s.kind == SectionKind::Blocks || s.kind == SectionKind::Entities || late) &&
+                !r12_) {
+                writeTables(nullptr);
+                tables = true;
+            }
+            if (!blocks && (s.kind == SectionKind::Entities || late) && !r12_) {
+                writeBlocks(/*withSection=*/true);
+                blocks = true;
+            }
+            if (!entities && late) {
+                writeEntities(/*withSection=*/true);
+                entities = true;
+            }
+            switch (s.kind) {
+            case SectionKind::Header:
+                writeHeader(&s);
+                break;
+            case SectionKind::Tables:
+                writeTables(&s);
+                tables = true;
+                break;
+            case SectionKind::Blocks:
+                out_.raw(s.start);
+                writeBlocks(/*withSection=*/false);
+                out_.raw(s.end);
+                blocks = true;
+                break;
+            case SectionKind::Entities:
+                out_.raw(s.start);
+                writeEntities(/*withSection=*/false);
+                out_.raw(s.end);
+                entities = true;
+                break;
+            case SectionKind::Classes:
+            case SectionKind::Objects:
+            case SectionKind::Other:
+                out_.raw(s.start);
+                out_.raw(s.body);
+                out_.raw(s.end);
+                break;
+            }
+        }
+        if (!entities)
+            writeEntities(/*withSection=*/true);
+        if (!doc_->eof.empty()) {
+            out_.raw(doc_->eof);
+        } else {
+            simpleTag(0, "EOF");
+        }
+    }
+    if (next_ != handseed_)
+        throw DxfError("cannot save: internal error: " + std::to_string(next_ - seed_) +
+                       " handles given, " + std::to_string(handseed_ - seed_) + " planned");
+    out_.flush();
+}
+
+// --- header --------------------------------------------------------------------------------
+
+void Writer::writeNewHeader() {
+    section("HEADER");
+    simpleTag(9, "$ACADVER");
+    simpleTag(1, "AC1015");
+    simpleTag(9, "$DWGCODEPAGE");
+    simpleTag(3, "ANSI_1251");
+    simpleTag(9, "$INSBASE");
+    out_.tags().point(10, 0, 0, 0);
+    simpleTag(9, "$CLAYER");
+    textTag(8, layerNameOf(db_.clayer()));
+    simpleTag(9, "$CELTYPE");
+    textTag(6, layerNameOf(db_.celtype()));
+    simpleTag(9, "$CECOLOR");
+    out_.tags().integer(62, db_.cecolor().colorIndex());
+    simpleTag(9, "$TILEMODE");
+    out_.tags().integer(70, db_.tilemode() ? 1 : 0);
+    simpleTag(9, "$HANDSEED");
+    out_.tags().handle(5, handseed_);
+    endSection();
+}
+
+void Writer::writeHeader(const SectionKept *kept) {
+    out_.raw(kept->start);
+    bool sawHandseed = false;
+    for (const HeaderVar &var : doc_->header) {
+        const std::string u = upper(var.name);
+        std::int64_t old = 0;
+        const bool oldInt = toInteger(var.value, INT64_MIN, INT64_MAX, old);
+        if (u == "$HANDSEED") {
+            sawHandseed = true;
+            std::uint64_t h = 0;
+            if (toHandle(var.value, h) && h == handseed_) {
+                out_.raw(var.raw);
+            } else {
+                simpleTag(9, var.name);
+                out_.tags().handle(5, handseed_);
+            }
+        } else if (u == "$CLAYER" || u == "$CELTYPE") {
+            const std::string name = layerNameOf(u == "$CLAYER" ? db_.clayer() : db_.celtype());
+            if (name.empty() || codec_.toFile(name) == var.value) {
+                out_.raw(var.raw);
+            } else {
+                simpleTag(9, var.name);
+                textTag(u == "$CLAYER" ? 8 : 6, name);
+            }
+        } else if (u == "$CECOLOR") {
+            const int c = db_.cecolor().colorIndex();
+            if (oldInt && old == c) {
+                out_.raw(var.raw);
+            } else {
+                simpleTag(9, var.name);
+                out_.tags().integer(62, c);
+            }
+        } else if (u == "$TILEMODE") {
+            const int t = db_.tilemode() ? 1 : 0;
+            if (oldInt && (old != 0) == (t != 0)) {
+                out_.raw(var.raw);
+            } else {
+                simpleTag(9, var.name);
+                out_.tags().integer(70, t);
+            }
+        } else {
+            out_.raw(var.raw);
+        }
+    }
+    if (!sawHandseed && !r12_) {
+        simpleTag(9, "$HANDSEED");
+        out_.tags().handle(5, handseed_);
+    }
+    out_.raw(kept->end);
+}
+
+// --- tables --------------------------------------------------------------------------------
+
+void Writer::tableHead(std::string_view name, std::uint64_t handle, std::size_t count) {
+    sink_.setSubject("TABLE " + std::string(name));
+    simpleTag(0, "TABLE");
+    simpleTag(2, name);
+    sink_.handle(5, AcDbHandle(handle));
+    sink_.handle(330, AcDbHandle(std::uint64_t(0)));
+    sink_.string(100, "AcDbSymbolTable");
+    sink_.int16(70, static_cast<int>(count));
+    if (name == "DIMSTYLE") {
+        sink_.string(100, "AcDbDimStyleTable");
+        sink_.int16(71, 0);
+    }
+}
+
+void Writer::writeTables(const SectionKept *kept) {
+    if (kept == nullptr) {
+        section("TABLES");
+        if (doc_ == nullptr) {
+            writeNewAuxTables(/*before=*/true);
+        }
+        writeDbTable("LTYPE", *linetypeTable_, {}, {});
+        writeDbTable("LAYER", *layerTable_, {}, {});
+        if (doc_ == nullptr)
+            writeNewAuxTables(/*before=*/false);
+        if (!r12_)
+            writeDbTable("BLOCK_RECORD", *blockTable_, {}, {});
+        endSection();
+        return;
+    }
+    out_.raw(kept->start);
+    bool layer = false, ltype = false, blockRecord = false;
+    for (const TableKept &t : kept->tables) {
+        const std::string u = upper(t.name);
+        if (u == "LAYER") {
+            writeDbTable(t.name, *layerTable_, t.head, t.end);
+            layer = true;
+        } else if (u == "LTYPE") {
+            writeDbTable(t.name, *linetypeTable_, t.head, t.end);
+            ltype = true;
+        } else if (u == "BLOCK_RECORD") {
+            writeDbTable(t.name, *blockTable_, t.head, t.end);
+            blockRecord = true;
+        } else if (u == "VPORT") {
+            writeVport(t);
+        } else {
+            out_.raw(t.head);
+            for (std::string_view e : t.entries)
+                out_.raw(e);
+            out_.raw(t.end);
+        }
+    }
+    if (!ltype)
+        writeDbTable("LTYPE", *linetypeTable_, {}, {});
+    if (!layer)
+        writeDbTable("LAYER", *layerTable_, {}, {});
+    if (!blockRecord && !r12_)
+        writeDbTable("BLOCK_RECORD", *blockTable_, {}, {});
+    out_.raw(kept->end);
+}
+
+void Writer::writeDbTable(std::string_view name, AcDbSymbolTable &table, std::string_view head,
+                          std::string_view end) {
+    const auto &records = ObjectAccess::records(table);
+    std::size_t count = 0;
+    bool changed = head.empty();
+    for (const AcDbObject *rec : records) {
+        if (rec->isErased()) {
+            changed = true;
+            continue;
+        }
+        ++count;
+        if (ObjectAccess::source(*rec).empty())
+            changed = true;
+    }
+    // R12 block records have no table of their own: the implicit spaces are skipped.
+    const std::uint64_t tableHandle = handleOf(table);
+    if (!changed) {
+        out_.raw(head);
+    } else if (!head.empty()) {
+        // The file's table head with the new count.
+        const RawTags tags = tokenize(head);
+        for (std::size_t i = 0; i < tags.tags.size(); ++i) {
+            if (tags.tags[i].code == 70 && i > 0)
+                out_.tags().integer(70, static_cast<std::int64_t>(count));
+            else
+                out_.raw(tags.raw(i));
+        }
+    } else {
+        tableHead(name, tableHandle, count);
+    }
+    for (const AcDbObject *rec : records)
+        if (!rec->isErased())
+            writeRecord(*rec, name, tableHandle);
+    if (end.empty())
+        simpleTag(0, "ENDTAB");
+    else
+        out_.raw(end);
+    out_.maybeFlush();
+}
+
+void Writer::writeRecord(const AcDbObject &rec, std::string_view, std::uint64_t table) {
+    const std::string_view src = ObjectAccess::source(rec);
+    if (!src.empty() && !ObjectAccess::modifiedSinceRead(rec)) {
+        out_.raw(src);
+        return;
+    }
+    RawTags kept;
+    if (!src.empty())
+        kept = tokenize(src);
+    const RawTags *k = src.empty() ? nullptr : &kept;
+    sink_.setSubject(describe(rec));
+    if (const auto *layer = AcDbLayerTableRecord::cast(&rec))
+        writeLayer(*layer, table, k);
+    else if (const auto *lt = AcDbLinetypeTableRecord::cast(&rec))
+        writeLinetype(*lt, table, k);
+    else if (const auto *block = AcDbBlockTableRecord::cast(&rec))
+        writeBlockRecordEntry(*block, table, k);
+}
+
+// Writes the tags of a kept record the generated part did not write: application groups
+// before the owner, other groups after, extended data last.
+void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCode + 1> &written,
+                     bool head) {
+    if (src == nullptr)
+        return;
+    int depth = 0;
+    bool sawOwner = false;
+    for (std::size_t i = 1; i < src->tags.size(); ++i) {
+        const Tag &t = src->tags[i];
+        const bool inApp = depth > 0 || t.code == 102;
+        if (t.code == 102) {
+            const std::string_view v = trimBlanks(t.value);
+            if (!v.empty() && v[0] == '{')
+                ++depth;
+            else if (v == "}" && depth > 0)
+                --depth;
+        }
+        if (head) {
+            if (inApp)
+                out.raw(src->raw(i));
+            if (t.code == 330 && !inApp)
+                sawOwner = true;
+            if (t.code == 100)
+                return;
+            continue;
+        }
+        if (inApp || t.code == 5 || t.code == 105 || t.code == 100)
+            continue;
+        if (t.code == 330 && !sawOwner) {
+            sawOwner = true;
+            continue;
+        }
+        if (t.code >= 1000 || !written.test(static_cast<std::size_t>(t.code)))
+            out.raw(src->raw(i));
+    }
+}
+
+void Writer::writeLayer(const AcDbLayerTableRecord &layer, std::uint64_t table,
+                        const RawTags *src) {
+    simpleTag(0, "LAYER");
+    sink_.handle(5, AcDbHandle(handleOf(layer)));
+    writeKeptExtras(out_, src, sink_.written, /*head=*/true);
+    sink_.handle(330, AcDbHandle(table));
+    sink_.string(100, "AcDbSymbolTableRecord");
+    sink_.string(100, "AcDbLayerTableRecord");
+    sink_.written.reset();
+    sink_.string(2, layer.nameRef());
+    std::int64_t flags = 0;
+    if (src != nullptr)
+        for (const Tag &t : src->tags)
+            if (t.code == 70)
+                (void)toInteger(t.value, -32768, 32767, flags);
+    flags &= ~std::int64_t(1 | 4);
+    flags |= (layer.isFrozen() ? 1 : 0) | (layer.isLocked() ? 4 : 0);
+    sink_.int16(70, static_cast<int>(flags));
+    const int colour = layer.color().colorIndex();
+    sink_.int16(62, layer.isOff() ? -colour : colour);
+    std::string lt = layerNameOf(layer.linetypeObjectId());
+    sink_.string(6, lt.empty() ? "Continuous" : lt);
+    if (!r12_) {
+        if (!layer.isPlottable())
+            sink_.int16(290, 0);
+        sink_.int16(370, layer.lineWeight());
+    }
+    writeKeptExtras(out_, src, sink_.written, /*head=*/false);
+}
+
+void Writer::writeLinetype(const AcDbLinetypeTableRecord &lt, std::uint64_t table,
+                           const RawTags *src) {
+    simpleTag(0, "LTYPE");
+    sink_.handle(5, AcDbHandle(handleOf(lt)));
+    writeKeptExtras(out_, src, sink_.written, true);
+    sink_.handle(330, AcDbHandle(table));
+    sink_.string(100, "AcDbSymbolTableRecord");
+    sink_.string(100, "AcDbLinetypeTableRecord");
+    sink_.written.reset();
+    sink_.string(2, lt.nameRef());
+    sink_.int16(70, 0);
+    sink_.string(3, lt.comments());
+    sink_.int16(72, 65);
+    if (src == nullptr)
+        sink_.int16(73, 0);
+    sink_.real(40, lt.patternLength());
+    // The dash pattern (73 and the groups after it) stays as read.
+    writeKeptExtras(out_, src, sink_.written, false);
+}
+
+void Writer::writeBlockRecordEntry(const AcDbBlockTableRecord &rec, std::uint64_t table,
+                                   const RawTags *src) {
+    simpleTag(0, "BLOCK_RECORD");
+    sink_.handle(5, AcDbHandle(handleOf(rec)));
+    writeKeptExtras(out_, src, sink_.written, true);
+    sink_.handle(330, AcDbHandle(table));
+    sink_.string(100, "AcDbSymbolTableRecord");
+    sink_.string(100, "AcDbBlockTableRecord");
+    sink_.written.reset();
+    sink_.string(2, rec.nameRef());
+    writeKeptExtras(out_, src, sink_.written, false);
+}
+
+void Writer::writeVport(const TableKept &t) {
+    out_.raw(t.head);
+    const double degrees = db_.snapAngle() / kDegree;
+    for (std::size_t i = 0; i < t.entries.size(); ++i) {
+        if (i != t.activeVport ||
+            std::abs(degrees - t.activeSnapDegrees) <= 1e-12 * std::max(1.0, std::abs(degrees))) {
+            out_.raw(t.entries[i]);
+            continue;
+        }
+        // The snap angle lives in group 50 of the *ACTIVE viewport, in degrees.
+        const RawTags tags = tokenize(t.entries[i]);
+        bool wrote = false;
+        for (std::size_t k = 0; k < tags.tags.size(); ++k) {
+            const int code = tags.tags[k].code;
+            if (code == 50) {
+                out_.tags().real(50, degrees);
+                wrote = true;
+                continue;
+            }
+            if (!wrote && (code == 51 || code >= 60) && code != 100 && code != 330 && code != 102 &&
+                code != 5) {
+                out_.tags().real(50, degrees);
+                wrote = true;
+            }
+            out_.raw(tags.raw(k));
+        }
+        if (!wrote)
+            out_.tags().real(50, degrees);
+    }
+    out_.raw(t.end);
+}
+
+// The tables a new drawing needs that the database does not model.
+void Writer::writeNewAuxTables(bool before) {
+    if (before) {
+        vportTable_ = take();
+        tableHead("VPORT", vportTable_, 1);
+        sink_.setSubject("VPORT *ACTIVE");
+        simpleTag(0, "VPORT");
+        sink_.handle(5, AcDbHandle(take()));
+        sink_.handle(330, AcDbHandle(vportTable_));
+        sink_.string(100, "AcDbSymbolTableRecord");
+        sink_.string(100, "AcDbViewportTableRecord");
+        sink_.string(2, "*ACTIVE");
+        sink_.int16(70, 0);
+        out_.tags().point2(10, 0, 0);
+        out_.tags().point2(11, 1, 1);
+        out_.tags().point2(12, 0, 0);
+        out_.tags().point2(13, 0, 0);
+        out_.tags().point2(14, 10, 10);
+        out_.tags().point2(15, 10, 10);
+        out_.tags().point(16, 0, 0, 1);
+        out_.tags().point(17, 0, 0, 0);
+        sink_.real(40, 1000);
+        sink_.real(41, 1.5);
+        sink_.real(42, 50);
+        sink_.real(43, 0);
+        sink_.real(44, 0);
+        sink_.angle(50, db_.snapAngle());
+        sink_.real(51, 0);
+        for (auto [code, value] :
+             {std::pair{71, 0}, {72, 100}, {73, 1}, {74, 3}, {75, 0}, {76, 0}, {77, 0}, {78, 0}})
+            sink_.int16(code, value);
+        simpleTag(0, "ENDTAB");
+        return;
+    }
+    styleTable_ = take();
+    tableHead("STYLE", styleTable_, 1);
+    simpleTag(0, "STYLE");
+    sink_.handle(5, AcDbHandle(take()));
+    sink_.handle(330, AcDbHandle(styleTable_));
+    sink_.string(100, "AcDbSymbolTableRecord");
+    sink_.string(100, "AcDbTextStyleTableRecord");
+    sink_.string(2, "Standard");
+    sink_.int16(70, 0);
+    sink_.real(40, 0);
+    sink_.real(41, 1);
+    sink_.real(50, 0);
+    sink_.int16(71, 0);
+    sink_.real(42, 2.5);
+    sink_.string(3, "txt");
+    sink_.string(4, "");
+    simpleTag(0, "ENDTAB");
+    tableHead("VIEW", take(), 0);
+    simpleTag(0, "ENDTAB");
+    tableHead("UCS", take(), 0);
+    simpleTag(0, "ENDTAB");
+    const std::uint64_t appid = take();
+    tableHead("APPID", appid, 1);
+    simpleTag(0, "APPID");
+    sink_.handle(5, AcDbHandle(take()));
+    sink_.handle(330, AcDbHandle(appid));
+    sink_.string(100, "AcDbSymbolTableRecord");
+    sink_.string(100, "AcDbRegAppTableRecord");
+    sink_.string(2, "ACAD");
+    sink_.int16(70, 0);
+    simpleTag(0, "ENDTAB");
+    const std::uint64_t dimstyle = take();
+    tableHead("DIMSTYLE", dimstyle, 1);
+    simpleTag(0, "DIMSTYLE");
+    sink_.handle(105, AcDbHandle(take()));
+    sink_.handle(330, AcDbHandle(dimstyle));
+    sink_.string(100, "AcDbSymbolTableRecord");
+    sink_.string(100, "AcDbDimStyleTableRecord");
+    sink_.string(2, "Standard");
+    sink_.int16(70, 0);
+    simpleTag(0, "ENDTAB");
+}
+
+// --- blocks and entities ---------------------------------------------------------------------
+
+void Writer::writeBlocks(bool withSection) {
+    if (withSection)
+        section("BLOCKS");
+    for (const AcDbObject *obj : ObjectAccess::records(*blockTable_)) {
+        const auto &rec = static_cast<const AcDbBlockTableRecord &>(*obj);
+        if (!rec.isErased())
+            writeBlock(rec);
+    }
+    if (withSection)
+        endSection();
+}
+
+void Writer::writeBlock(const AcDbBlockTableRecord &rec) {
+    const auto *kept = dynamic_cast<const BlockKept *>(ObjectAccess::kept(rec));
+    if (kept != nullptr && kept->implicit && r12_)
+        return;
+    const bool generated = generatesBlock(rec);
+    const bool paper = rec.objectId() == db_.paperSpaceId();
+    std::uint64_t endHandle = 0;
+    if (generated) {
+        sink_.setSubject("BLOCK " + rec.nameRef());
+        simpleTag(0, "BLOCK");
+        sink_.handle(5, AcDbHandle(take()));
+        endHandle = take();
+        sink_.handle(330, rec.objectId().handle());
+        sink_.string(100, "AcDbEntity");
+        if (paper)
+            sink_.int16(67, 1);
+        sink_.string(8, "0");
+        sink_.string(100, "AcDbBlockBegin");
+        sink_.string(2, rec.nameRef());
+        sink_.int16(70, 0);
+        sink_.point(10, rec.origin(), 3);
+        sink_.string(3, rec.nameRef());
+        sink_.string(1, "");
+    } else {
+        out_.raw(kept->blockBegin);
+    }
+    if (!isSpace(rec))
+        for (const AcDbObject *e : ObjectAccess::entities(rec))
+            writeEntity(*e);
+    if (generated) {
+        simpleTag(0, "ENDBLK");
+        sink_.handle(5, AcDbHandle(endHandle));
+        sink_.handle(330, rec.objectId().handle());
+        sink_.string(100, "AcDbEntity");
+        if (paper)
+            sink_.int16(67, 1);
+        sink_.string(8, "0");
+        sink_.string(100, "AcDbBlockEnd");
+    } else {
+        out_.raw(kept->blockEnd);
+    }
+}
+
+void Writer::writeEntities(bool withSection) {
+    if (withSection)
+        section("ENTITIES");
+    for (AcDbObjectId spaceId : {db_.modelSpaceId(), db_.paperSpaceId()}) {
+        AcDbBlockTableRecord *rec = nullptr;
+        if (spaceId.isNull() || acdbOpenObject(rec, spaceId, AcDb::kForRead) != Acad::eOk)
+            continue;
+        (void)rec->close(); // only its list of entities is read, which the writer never changes
+        for (const AcDbObject *e : ObjectAccess::entities(*rec))
+            writeEntity(*e);
+    }
+    if (withSection)
+        endSection();
+}
+
+void Writer::writeEntity(const AcDbObject &obj) {
+    if (obj.isErased())
+        return;
+    const std::string_view src = ObjectAccess::source(obj);
+    if (!src.empty() && !ObjectAccess::modifiedSinceRead(obj))
+        out_.raw(src);
+    else
+        generateEntity(static_cast<const AcDbEntity &>(obj), src);
+    if (const AcDbOwnedSequence *seq = ObjectAccess::sequence(obj)) {
+        for (const AcDbObject *item : seq->items)
+            writeEntity(*item);
+        writeEntity(*seq->seqEnd);
+    }
+    out_.maybeFlush();
+}
+
+void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
+    RawTags kept;
+    std::string_view trailing; // attributes and their SEQEND after an INSERT's own record
+    if (!src.empty()) {
+        kept = tokenize(src);
+        for (std::size_t i = 1; i < kept.tags.size(); ++i) {
+            if (kept.tags[i].code == 0) {
+                trailing = src.substr(kept.tags[i].offset);
+                kept.tags.resize(i);
+                kept.text = src.substr(0, src.size() - trailing.size());
+                break;
+            }
+        }
+    }
+    const RawTags *k = src.empty() ? nullptr : &kept;
+    sink_.setSubject(describe(ent));
+    const std::string_view type = tev::db::dxfTypeName(ent);
+    simpleTag(0, type);
+    sink_.handle(5, AcDbHandle(handleOf(ent)));
+    writeKeptExtras(out_, k, sink_.written, /*head=*/true);
+    sink_.objectRef(330, ent.ownerId());
+    sink_.string(100, "AcDbEntity");
+    sink_.written.reset();
+    tev::db::writeEntityCommon(ent, sink_);
+    const bool unknown = AcDbUnknownEntity::cast(&ent) != nullptr;
+    if (!unknown) {
+        ent.dxfOutClassGroups(sink_);
+        if (type == "LWPOLYLINE")
+            sink_.written.set(91); // vertex ids would no longer match the vertices
+        writeKeptExtras(out_, k, sink_.written, /*head=*/false);
+    } else if (k != nullptr) {
+        // The groups of a kind the host does not model go back as they were; only the common
+        // groups (layer, colour, ...) come from the database.
+        const auto common = sink_.written;
+        bool entityPart = true, sawOwner = false;
+        int depth = 0;
+        for (std::size_t i = 1; i < k->tags.size(); ++i) {
+            const Tag &t = k->tags[i];
+            if (t.code == 102) {
+                const std::string_view v = trimBlanks(t.value);
+                depth += (!v.empty() && v[0] == '{') ? 1 : (v == "}" && depth > 0 ? -1 : 0);
+                continue;
+            }
+            if (depth > 0 || t.code == 5)
+                continue;
+            if (t.code == 330 && !sawOwner) {
+                sawOwner = true;
+                continue;
+            }
+            if (t.code == 100) {
+                entityPart = trimBlanks(t.value) == "AcDbEntity";
+                if (entityPart)
+                    continue;
+            }
+            const bool isCommon = t.code == 8 || t.code == 6 || t.code == 62 || t.code == 370 ||
+                                  t.code == 48 || t.code == 60 || t.code == 67 ||
+                                  common.test(static_cast<std::size_t>(std::max(t.code, 0)));
+            if (entityPart && isCommon && t.code < 1000)
+                continue;
+            out_.raw(k->raw(i));
+        }
+    }
+    out_.raw(trailing);
+}
+
+void Writer::writeNewObjects() {
+    section("OBJECTS");
+    rootDictionary_ = take();
+    const std::uint64_t groups = take();
+    sink_.setSubject("DICTIONARY");
+    simpleTag(0, "DICTIONARY");
+    sink_.handle(5, AcDbHandle(rootDictionary_));
+    sink_.handle(330, AcDbHandle(std::uint64_t(0)));
+    sink_.string(100, "AcDbDictionary");
+    sink_.int16(281, 1);
+    sink_.string(3, "ACAD_GROUP");
+    sink_.handle(350, AcDbHandle(groups));
+    simpleTag(0, "DICTIONARY");
+    sink_.handle(5, AcDbHandle(groups));
+    sink_.handle(330, AcDbHandle(rootDictionary_));
+    sink_.string(100, "AcDbDictionary");
+    sink_.int16(281, 1);
+    endSection();
+}
+
+} // namespace
+
+void writeDatabase(AcDbDatabase &db, ByteSink &out) {
+    Writer writer(db, out);
+    writer.run();
+}
+
+} // namespace dxf

@@ -1,0 +1,200 @@
+// dxf_io.cpp - reading files (mapped, binary transcoded) and the atomic save.
+#include "dxf_io.h"
+
+#include "binary.h"
+#include "drawing_reader.h"
+#include "drawing_writer.h"
+#include "mapped_file.h"
+#include "dbmain.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dxf {
+
+namespace {
+
+struct MappedSource : SourceBuffer {
+    MappedSource(const std::string &path, std::size_t maxBytes) : file(path, maxBytes) {
+        text = file.view();
+    }
+    MappedFile file;
+};
+
+struct StringSource : SourceBuffer {
+    explicit StringSource(std::string s) : bytes(std::move(s)) { text = bytes; }
+    std::string bytes;
+};
+
+// A binary file becomes text once; the locator keeps byte offsets for messages.
+std::shared_ptr<const SourceBuffer> asText(std::shared_ptr<const SourceBuffer> source,
+                                           Locator &where) {
+    if (!isBinaryDxf(source->text))
+        return source;
+    std::vector<std::uint64_t> offsets;
+    auto text =
+        std::make_shared<StringSource>(transcodeBinary(source->text, where.name(), offsets));
+    where.setBinaryOffsets(std::move(offsets));
+    return text;
+}
+
+std::unique_ptr<AcDbDatabase> readSource(std::shared_ptr<const SourceBuffer> source,
+                                         const std::string &name, std::string &error,
+                                         const ReadOptions &options) {
+    try {
+        Locator where(name);
+        if (source->text.size() > options.limits.maxBytes)
+            where.fail(0, "the file has " + std::to_string(source->text.size()) +
+                              " bytes, more than the limit of " +
+                              std::to_string(options.limits.maxBytes));
+        source = asText(std::move(source), where);
+        return readDatabase(std::move(source), where, options.limits);
+    } catch (const DxfError &e) {
+        error = e.what();
+    } catch (const std::bad_alloc &) {
+        error = name + ": out of memory";
+    }
+    return nullptr;
+}
+
+std::string folderOf(const std::string &path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string errnoText(const char *what, const std::string &path) {
+    return std::string("cannot save ") + path + ": " + what + ": " + std::strerror(errno);
+}
+
+// Writes to a file descriptor, failing with a message on a short write (a full disk).
+class FdSink : public ByteSink {
+public:
+    FdSink(int fd, const std::string &path) : fd_(fd), path_(path) {}
+    void write(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw DxfError(errnoText("write", path_));
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+
+private:
+    int fd_;
+    const std::string &path_;
+};
+
+} // namespace
+
+std::unique_ptr<AcDbDatabase> readDrawing(const std::string &path, std::string &error,
+                                          const ReadOptions &options) {
+    std::shared_ptr<const SourceBuffer> source;
+    try {
+        source = std::make_shared<MappedSource>(path, options.limits.maxBytes);
+    } catch (const DxfError &e) {
+        error = e.what();
+        return nullptr;
+    }
+    return readSource(std::move(source), path, error, options);
+}
+
+std::unique_ptr<AcDbDatabase> readDrawingText(std::string text, const std::string &name,
+                                              std::string &error, const ReadOptions &options) {
+    return readSource(std::make_shared<StringSource>(std::move(text)), name, error, options);
+}
+
+bool writeDrawingText(AcDbDatabase &db, std::string &out, std::string &error) {
+    try {
+        StringSink sink;
+        writeDatabase(db, sink);
+        out = std::move(sink.text);
+        return true;
+    } catch (const DxfError &e) {
+        error = e.what();
+    } catch (const std::bad_alloc &) {
+        error = "cannot save: out of memory";
+    }
+    return false;
+}
+
+std::string backupPath(const std::string &path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) {
+        std::string ext = path.substr(dot);
+        for (char &c : ext)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".dxf")
+            return path.substr(0, dot) + ".bak";
+    }
+    return path + ".bak";
+}
+
+bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {
+    const std::string folder = folderOf(path);
+    std::string temp = path + ".tmp-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = std::string("cannot save ") + path + ": cannot make a temporary file in " + folder +
+                ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = false;
+    try {
+        {
+            FdSink sink(fd, path);
+            writeDatabase(db, sink);
+        }
+        if (::fsync(fd) != 0)
+            throw DxfError(errnoText("fsync", path));
+        if (::close(fd) != 0) {
+            fd = -1;
+            throw DxfError(errnoText("close", path));
+        }
+        fd = -1;
+        // What was written must read back: a strict read of the temporary file.
+        {
+            std::string readError;
+            if (readDrawing(temp, readError) == nullptr)
+                throw DxfError("cannot save " + path +
+                               ": the written file does not read back: " + readError);
+        }
+        // The previous drawing stays as the backup (a hard link, so that the target
+        // never goes missing); the rename then replaces the target in one step.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            const std::string bak = backupPath(path);
+            (void)::unlink(bak.c_str()); // an old backup may not exist
+            if (::link(path.c_str(), bak.c_str()) != 0)
+                throw DxfError(errnoText(("keep the backup " + bak).c_str(), path));
+        }
+        if (::rename(temp.c_str(), path.c_str()) != 0)
+            throw DxfError(errnoText("rename", path));
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            (void)::fsync(dir); // the rename is done; a folder that cannot sync loses nothing
+            ::close(dir);
+        }
+        ok = true;
+    } catch (const DxfError &e) {
+        error = e.what();
+    } catch (const std::bad_alloc &) {
+        error = "cannot save " + path + ": out of memory";
+    }
+    if (!ok) {
+        if (fd >= 0)
+            ::close(fd);
+        (void)::unlink(temp.c_str()); // nothing half-written stays behind
+    }
+    return ok;
+}
+
+} // namespace dxf

@@ -1,0 +1,44 @@
+// dxf_io.h - the DXF entry points the host application calls: read a drawing file into a
+// database, and save a database to a file so that a failed save never loses a drawing.
+// Neither throws; failures come back as a message that says where and what.
+#pragma once
+
+#include "structure.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class AcDbDatabase;
+
+namespace dxf {
+
+struct ReadOptions {
+    Limits limits;
+};
+
+// Reads the ASCII or binary DXF file at `path`. On failure returns nullptr and sets `error`
+// to a message naming the place ("plan.dxf:1207: group code \"1O\" is not a number").
+std::unique_ptr<AcDbDatabase> readDrawing(const std::string &path, std::string &error,
+                                          const ReadOptions &options = {});
+
+// The same for DXF held in memory; `name` stands for the file in messages. The text is
+// copied: the database keeps what it needs.
+std::unique_ptr<AcDbDatabase> readDrawingText(std::string text, const std::string &name,
+                                              std::string &error, const ReadOptions &options = {});
+
+// Writes db as DXF text into `out`. False, with `error` naming the object, when a pre-save
+// check refuses the drawing.
+bool writeDrawingText(AcDbDatabase &db, std::string &out, std::string &error);
+
+// Saves db to `path`: writes a temporary file in the same folder, flushes it to disk, reads
+// it back with the strict reader, keeps the previous file as a backup (plan.dxf ->
+// plan.bak), renames the temporary file over the target and flushes the folder. On failure
+// returns false with `error` saying why; the old file is untouched and no temporary file is
+// left behind. The database is never changed.
+bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error);
+
+// The backup name of a drawing file: the extension .dxf becomes .bak, else .bak is added.
+std::string backupPath(const std::string &path);
+
+} // namespace dxf
