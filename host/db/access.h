@@ -3,6 +3,7 @@
 // sequences, the lists of tables and block records, and appending what a file holds.
 #pragma once
 #include "dbmain.h"
+#include "dbents.h"
 #include "dbsymtb.h"
 #include "kept.h"
 #include <memory>
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace tev::db {
+
+struct TableIndex;
 
 class ObjectAccess {
 public:
@@ -51,6 +54,33 @@ public:
     }
     static const std::vector<AcDbObject *> &records(const AcDbSymbolTable &table) {
         return table.mRecords;
+    }
+    // Host-internal: an entity deleted by its user leaves an empty place in its record's
+    // list (walkers skip it).
+    static void attach(AcDbObject &obj, AcDbStub *stub) { obj.mStub = stub; }
+    static AcDbHandle presetHandleOf(const AcDbObject &obj) { return obj.mPresetHandle; }
+    static AcDbObject *pendingOwner(const AcDbObject &obj) { return obj.mPendingOwner; }
+    static void setPendingOwner(AcDbObject &obj, AcDbObject *owner) { obj.mPendingOwner = owner; }
+    // A file's object: not new, not modified.
+    static void markLoaded(AcDbObject &obj) {
+        obj.mNewObject = false;
+        obj.mModifiedSinceRead = false;
+    }
+    static void markNotNew(AcDbObject &obj) { obj.mNewObject = false; }
+    static void markModified(AcDbObject &obj) { obj.mModifiedSinceRead = true; }
+    static std::vector<AcDbObject *> &entityList(AcDbBlockTableRecord &rec) {
+        return rec.mEntities;
+    }
+    static std::vector<AcDbObject *> &recordList(AcDbSymbolTable &table) { return table.mRecords; }
+    static TableIndex &index(const AcDbSymbolTable &table) { return *table.mIndex; }
+    static AcRxClass *recordClassOf(const AcDbSymbolTable &t) { return t.recordClass(); }
+    // Entity settings without the write check (the host's own changes).
+    static AcDbObjectId &layerOf(AcDbEntity &e) { return e.mLayerId; }
+    static AcDbObjectId &linetypeOf(AcDbEntity &e) { return e.mLinetypeId; }
+    static Adesk::UInt16 &colorOf(AcDbEntity &e) { return e.mColorIndex; }
+    static void forgetEntity(AcDbBlockTableRecord &rec, std::size_t order) {
+        if (order < rec.mEntities.size())
+            rec.mEntities[order] = nullptr;
     }
 };
 

@@ -1,0 +1,421 @@
+// database.cpp - AcDbDatabase: its tables and current settings, the stubs of its objects,
+// handle lookup, and appending entities (by a command or from a file).
+#include "access.h"
+#include "allocator.h"
+#include "database_impl.h"
+#include "misuse.h"
+#include "dbapserv.h"
+#include "dbents.h"
+#include "dbpoly.h"
+#include "dbsymtb.h"
+
+ACRX_DEFINE_MEMBERS(AcDbDatabase, AcRxObject, nullptr);
+
+namespace tev::db {
+
+void forgetSessionNames(DatabaseImpl &db);                // ids.cpp
+void updateSpaceIndex(SpaceIndex &index, AcDbStub *stub); // spatial.cpp
+
+DatabaseImpl::DatabaseImpl(AcDbDatabase *owner) : self(owner) {}
+
+DatabaseImpl::~DatabaseImpl() {
+    destroying = true;
+    forgetSessionNames(*this);
+    spatial.clear();
+    for (AcDbStub &s : stubs) {
+        delete s.object;
+        s.object = nullptr;
+    }
+}
+
+AcDbStub *DatabaseImpl::adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle preset) {
+    std::uint64_t h = preset.value();
+    if (h == 0 || byHandle.count(h) != 0)
+        h = nextHandle;
+    if (h >= nextHandle)
+        nextHandle = h + 1;
+    AcDbStub &s = stubs.emplace_back();
+    s.object = obj;
+    s.db = this;
+    s.owner = owner;
+    s.handle = h;
+    byHandle.emplace(h, &s);
+    ObjectAccess::attach(*obj, &s);
+    return &s;
+}
+
+AcDbStub *DatabaseImpl::findHandle(std::uint64_t handle) const {
+    auto it = byHandle.find(handle);
+    return it == byHandle.end() ? nullptr : it->second;
+}
+
+void DatabaseImpl::entityChanged(AcDbStub *stub) {
+    AcDbStub *owner = stub->owner;
+    if (owner == nullptr || spatial.empty())
+        return;
+    auto *rec = AcDbBlockTableRecord::cast(owner->object);
+    if (rec == nullptr) {
+        // A vertex: its polyline moved.
+        if (owner->owner != nullptr)
+            entityChanged(owner);
+        return;
+    }
+    if (!rec->isLayout()) {
+        // Every reference to this block may have moved.
+        dropSpatialIndexes();
+        return;
+    }
+    auto it = spatial.find(owner);
+    if (it != spatial.end())
+        updateSpaceIndex(*it->second, stub);
+}
+
+void DatabaseImpl::dropSpatialIndexes() {
+    spatial.clear();
+}
+
+} // namespace tev::db
+
+using tev::db::DatabaseImpl;
+using tev::db::ObjectAccess;
+
+namespace {
+
+// Adds a new ownerless object (a table) to the database, closed.
+template <class T> AcDbStub *addOwned(DatabaseImpl &db, T *obj) {
+    AcDbStub *s = db.adopt(obj, nullptr, AcDbHandle());
+    ObjectAccess::markLoaded(*obj);
+    return s;
+}
+
+AcDbStub *addRecord(AcDbStub *table, AcDbSymbolTableRecord *rec, const char *name) {
+    (void)rec->setName(name); // a new record: always allowed
+    auto *t = static_cast<AcDbSymbolTable *>(table->object);
+    (void)tev::db::addFromFile(*t, rec); // a fresh table: the name is free
+    return rec->objectId().stub();
+}
+
+} // namespace
+
+AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool /*noDocument*/)
+    : mImpl(new DatabaseImpl(this)) {
+    tev::db::alloc::Exempt exempt;
+    DatabaseImpl &db = *mImpl;
+    db.blockTable = addOwned(db, new AcDbBlockTable);
+    db.layerTable = addOwned(db, new AcDbLayerTable);
+    db.linetypeTable = addOwned(db, new AcDbLinetypeTable);
+    if (!buildDefaultDrawing)
+        return;
+    addRecord(db.linetypeTable, new AcDbLinetypeTableRecord, "ByBlock");
+    AcDbStub *byLayer = addRecord(db.linetypeTable, new AcDbLinetypeTableRecord, "ByLayer");
+    auto *continuous = new AcDbLinetypeTableRecord;
+    (void)continuous->setComments("Solid line");
+    AcDbStub *cont = addRecord(db.linetypeTable, continuous, "Continuous");
+    auto *layer0 = new AcDbLayerTableRecord;
+    (void)layer0->setLinetypeObjectId(AcDbObjectId(cont));
+    AcDbStub *zero = addRecord(db.layerTable, layer0, "0");
+    AcDbStub *ms = addRecord(db.blockTable, new AcDbBlockTableRecord, "*Model_Space");
+    AcDbStub *ps = addRecord(db.blockTable, new AcDbBlockTableRecord, "*Paper_Space");
+    db.layoutNames[ms] = "Model";
+    db.layoutNames[ps] = "Layout1";
+    db.clayer = AcDbObjectId(zero);
+    db.celtype = AcDbObjectId(byLayer);
+}
+
+AcDbDatabase::~AcDbDatabase() {
+    if (acdbHostApplicationServices()->workingDatabase() == this)
+        acdbHostApplicationServices()->setWorkingDatabase(nullptr);
+    delete mImpl;
+}
+
+Acad::ErrorStatus AcDbDatabase::getSymbolTable(AcDbBlockTable *&table, AcDb::OpenMode mode) {
+    return acdbOpenObject(table, blockTableId(), mode);
+}
+Acad::ErrorStatus AcDbDatabase::getSymbolTable(AcDbLayerTable *&table, AcDb::OpenMode mode) {
+    return acdbOpenObject(table, layerTableId(), mode);
+}
+Acad::ErrorStatus AcDbDatabase::getSymbolTable(AcDbLinetypeTable *&table, AcDb::OpenMode mode) {
+    return acdbOpenObject(table, linetypeTableId(), mode);
+}
+Acad::ErrorStatus AcDbDatabase::getBlockTable(AcDbBlockTable *&table, AcDb::OpenMode mode) {
+    return getSymbolTable(table, mode);
+}
+Acad::ErrorStatus AcDbDatabase::getLayerTable(AcDbLayerTable *&table, AcDb::OpenMode mode) {
+    return getSymbolTable(table, mode);
+}
+Acad::ErrorStatus AcDbDatabase::getLinetypeTable(AcDbLinetypeTable *&table, AcDb::OpenMode mode) {
+    return getSymbolTable(table, mode);
+}
+AcDbObjectId AcDbDatabase::blockTableId() const {
+    return AcDbObjectId(mImpl->blockTable);
+}
+AcDbObjectId AcDbDatabase::layerTableId() const {
+    return AcDbObjectId(mImpl->layerTable);
+}
+AcDbObjectId AcDbDatabase::linetypeTableId() const {
+    return AcDbObjectId(mImpl->linetypeTable);
+}
+
+AcDbObjectId AcDbDatabase::modelSpaceId() const {
+    return tev::db::findRecordId(mImpl->blockTable, "*Model_Space");
+}
+AcDbObjectId AcDbDatabase::paperSpaceId() const {
+    return tev::db::findRecordId(mImpl->blockTable, "*Paper_Space");
+}
+AcDbObjectId AcDbDatabase::currentSpaceId() const {
+    return mImpl->tilemode ? modelSpaceId() : paperSpaceId();
+}
+
+AcDbObjectId AcDbDatabase::clayer() const {
+    return mImpl->clayer;
+}
+Acad::ErrorStatus AcDbDatabase::setClayer(AcDbObjectId layerId) {
+    if (layerId.isNull())
+        return Acad::eNullObjectId;
+    if (layerId.database() != this || tev::db::peekAs<AcDbLayerTableRecord>(layerId) == nullptr)
+        return Acad::eWrongObjectType;
+    if (layerId.isErased())
+        return Acad::eWasErased;
+    mImpl->clayer = layerId;
+    return Acad::eOk;
+}
+AcDbObjectId AcDbDatabase::celtype() const {
+    return mImpl->celtype;
+}
+Acad::ErrorStatus AcDbDatabase::setCeltype(AcDbObjectId linetypeId) {
+    if (linetypeId.isNull())
+        return Acad::eNullObjectId;
+    if (linetypeId.database() != this ||
+        tev::db::peekAs<AcDbLinetypeTableRecord>(linetypeId) == nullptr)
+        return Acad::eWrongObjectType;
+    if (linetypeId.isErased())
+        return Acad::eWasErased;
+    mImpl->celtype = linetypeId;
+    return Acad::eOk;
+}
+AcCmColor AcDbDatabase::cecolor() const {
+    return mImpl->cecolor;
+}
+Acad::ErrorStatus AcDbDatabase::setCecolor(const AcCmColor &color) {
+    if (color.colorIndex() > 256)
+        return Acad::eBadColorIndex;
+    mImpl->cecolor = color;
+    return Acad::eOk;
+}
+bool AcDbDatabase::tilemode() const {
+    return mImpl->tilemode;
+}
+Acad::ErrorStatus AcDbDatabase::setTilemode(bool mode) {
+    mImpl->tilemode = mode;
+    return Acad::eOk;
+}
+double AcDbDatabase::snapAngle() const {
+    return mImpl->snapAngle;
+}
+Acad::ErrorStatus AcDbDatabase::setSnapAngle(double angle) {
+    if (!std::isfinite(angle))
+        return Acad::eInvalidInput;
+    mImpl->snapAngle = angle;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(AcDbObjectId &retId,
+                                                Adesk::Boolean createIfNotFound,
+                                                const AcDbHandle &objHandle, Adesk::UInt32) {
+    retId.setNull();
+    if (objHandle.isNull())
+        return Acad::eNullHandle;
+    if (AcDbStub *s = mImpl->findHandle(objHandle.value())) {
+        retId = AcDbObjectId(s);
+        return Acad::eOk;
+    }
+    return createIfNotFound ? Acad::eNotImplementedYet : Acad::eKeyNotFound;
+}
+
+AcDbHandle AcDbDatabase::handseed() const {
+    return AcDbHandle(mImpl->nextHandle);
+}
+
+// --- appending -----------------------------------------------------------------------------
+
+namespace {
+
+// The id of the record named like id's record, in db's table (an id from another drawing).
+AcDbObjectId sameNameIn(AcDbStub *table, AcDbObjectId id) {
+    auto *rec = tev::db::peekAs<AcDbSymbolTableRecord>(id);
+    return rec != nullptr ? tev::db::findRecordId(table, rec->nameRef()) : AcDbObjectId();
+}
+
+// Fills what the caller left unset: the drawing's current settings for a command's entity,
+// the file defaults (layer "0", BYLAYER, ByLayer) for a file's.
+void applyDefaults(AcDbEntity &ent, DatabaseImpl &db, bool fromFile) {
+    Adesk::UInt16 &color = ObjectAccess::colorOf(ent);
+    if (color > 256)
+        color = fromFile ? 256 : db.cecolor.colorIndex();
+    AcDbObjectId &layer = ObjectAccess::layerOf(ent);
+    if (!layer.isNull() && layer.database() != db.self)
+        layer = sameNameIn(db.layerTable, layer);
+    if (layer.isNull())
+        layer =
+            fromFile || db.clayer.isNull() ? tev::db::findRecordId(db.layerTable, "0") : db.clayer;
+    AcDbObjectId &ltype = ObjectAccess::linetypeOf(ent);
+    if (!ltype.isNull() && ltype.database() != db.self)
+        ltype = sameNameIn(db.linetypeTable, ltype);
+    if (ltype.isNull())
+        ltype = fromFile || db.celtype.isNull() ? tev::db::findRecordId(db.linetypeTable, "ByLayer")
+                                                : db.celtype;
+}
+
+// Owned vertices take what they lack from their polyline.
+void inheritDefaults(AcDbEntity &item, AcDbEntity &owner) {
+    if (ObjectAccess::colorOf(item) > 256)
+        ObjectAccess::colorOf(item) = owner.colorIndex();
+    if (ObjectAccess::layerOf(item).isNull() ||
+        ObjectAccess::layerOf(item).database() != owner.database())
+        ObjectAccess::layerOf(item) = owner.layerId();
+    if (ObjectAccess::linetypeOf(item).isNull() ||
+        ObjectAccess::linetypeOf(item).database() != owner.database())
+        ObjectAccess::linetypeOf(item) = owner.linetypeId();
+}
+
+Acad::ErrorStatus appendEntity(AcDbBlockTableRecord &rec, AcDbEntity *ent, bool fromFile,
+                               AcDbObjectId *outId) {
+    if (ent == nullptr)
+        return Acad::eNullEntityPointer;
+    if (ent->isDatabaseResident() || ObjectAccess::pendingOwner(*ent) != nullptr)
+        return Acad::eAlreadyInDb;
+    AcDbStub *recStub = rec.objectId().stub();
+    if (recStub == nullptr)
+        return Acad::eNotInDatabase;
+    if (!fromFile && !recStub->writer)
+        return Acad::eNotOpenForWrite;
+    if (AcDbVertex::cast(ent) != nullptr || AcDbSequenceEnd::cast(ent) != nullptr)
+        return Acad::eIllegalEntityType; // these live inside their polyline only
+    AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
+    if (seq != nullptr && seq->incomplete)
+        return Acad::eOutOfMemory;
+    if (seq != nullptr && seq->seqEnd == nullptr) {
+        seq->seqEnd = new AcDbSequenceEnd;
+        if (seq->seqEnd == nullptr)
+            return Acad::eOutOfMemory; // nothing changed: the entity is still the caller's
+        ObjectAccess::setPendingOwner(*seq->seqEnd, ent);
+    }
+    DatabaseImpl &db = *recStub->db;
+    applyDefaults(*ent, db, fromFile);
+    AcDbStub *s = db.adopt(ent, recStub, ObjectAccess::presetHandleOf(*ent));
+    auto &list = ObjectAccess::entityList(rec);
+    s->order = list.size();
+    list.push_back(ent);
+    if (seq != nullptr) {
+        std::size_t i = 0;
+        auto addItem = [&](AcDbObject *item) {
+            auto &e = static_cast<AcDbEntity &>(*item);
+            inheritDefaults(e, *ent);
+            AcDbStub *is = db.adopt(item, s, ObjectAccess::presetHandleOf(*item));
+            is->order = i++;
+            ObjectAccess::setPendingOwner(*item, nullptr);
+            ObjectAccess::markLoaded(*item);
+        };
+        for (AcDbObject *item : seq->items)
+            addItem(item);
+        addItem(seq->seqEnd);
+        seq->inDatabase = true;
+    }
+    if (fromFile)
+        ObjectAccess::markLoaded(*ent);
+    else
+        tev::db::markOpenForWrite(s);
+    db.entityChanged(s);
+    if (outId != nullptr)
+        *outId = AcDbObjectId(s);
+    return Acad::eOk;
+}
+
+} // namespace
+
+Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbObjectId &outId, AcDbEntity *entity) {
+    outId.setNull();
+    return appendEntity(*this, entity, /*fromFile=*/false, &outId);
+}
+
+Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbEntity *entity) {
+    return appendEntity(*this, entity, /*fromFile=*/false, nullptr);
+}
+
+namespace tev::db {
+
+Acad::ErrorStatus appendFromFile(AcDbBlockTableRecord &rec, AcDbEntity *entity) {
+    alloc::Exempt exempt;
+    return appendEntity(rec, entity, /*fromFile=*/true, nullptr);
+}
+
+void ObjectAccess::setKept(AcDbObject &obj, std::unique_ptr<KeptData> data) {
+    delete obj.mKept;
+    obj.mKept = data.release();
+}
+
+void ObjectAccess::setSource(AcDbObject &obj, std::string_view bytes) {
+    obj.mSource = bytes;
+    obj.mModifiedSinceRead = false;
+}
+
+bool ObjectAccess::rehandle(AcDbObject &obj, AcDbHandle handle) {
+    AcDbStub *s = obj.mStub;
+    if (s == nullptr || handle.isNull())
+        return false;
+    if (s->handle == handle.value())
+        return true;
+    if (s->db->byHandle.count(handle.value()) != 0)
+        return false;
+    s->db->byHandle.erase(s->handle);
+    s->handle = handle.value();
+    s->db->byHandle.emplace(s->handle, s);
+    if (s->handle >= s->db->nextHandle)
+        s->db->nextHandle = s->handle + 1;
+    return true;
+}
+
+bool ObjectAccess::setSequenceEnd(AcDbObject &obj, AcDbSequenceEnd *seqEnd) {
+    AcDbOwnedSequence *seq = obj.ownedSequence();
+    if (seq == nullptr || seq->seqEnd != nullptr || seq->inDatabase || seqEnd == nullptr ||
+        seqEnd->isDatabaseResident())
+        return false;
+    seq->seqEnd = seqEnd;
+    seqEnd->mPendingOwner = &obj;
+    return true;
+}
+
+void raiseHandseed(AcDbDatabase &db, AcDbHandle handle) {
+    DatabaseImpl &d = db.impl();
+    if (handle.value() > d.nextHandle)
+        d.nextHandle = handle.value();
+}
+
+AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle) {
+    return AcDbObjectId(db.impl().findHandle(handle.value()));
+}
+
+std::string layoutName(const AcDbBlockTableRecord &rec) {
+    AcDbStub *s = rec.objectId().stub();
+    if (s == nullptr)
+        return "";
+    auto it = s->db->layoutNames.find(s);
+    if (it != s->db->layoutNames.end())
+        return it->second;
+    return rec.isLayout() ? "Layout1" : "";
+}
+
+void setLayoutName(AcDbBlockTableRecord &rec, std::string name) {
+    AcDbStub *s = rec.objectId().stub();
+    if (s != nullptr)
+        s->db->layoutNames[s] = std::move(name);
+}
+
+std::string_view dxfTypeName(const AcDbObject &obj) {
+    if (auto *unknown = AcDbUnknownEntity::cast(&obj))
+        return unknown->dxfTypeName();
+    AcRxClass *cls = obj.isA();
+    return cls != nullptr ? cls->dxfName() : "";
+}
+
+} // namespace tev::db

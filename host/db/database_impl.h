@@ -1,0 +1,69 @@
+// database_impl.h - the inside of AcDbDatabase: the stubs of its objects, handle lookup by
+// hash, the current settings, the open count and the spatial indexes of its spaces.
+// Private to host/db.
+#pragma once
+#include "dbmain.h"
+#include "dbsymtb.h"
+#include "stub.h"
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace tev::db {
+
+struct SpaceIndex; // spatial.cpp
+struct SpaceIndexDeleter {
+    void operator()(SpaceIndex *index) const;
+};
+
+struct DatabaseImpl {
+    explicit DatabaseImpl(AcDbDatabase *owner);
+    ~DatabaseImpl();
+
+    // Gives obj a stub in this database, owned by owner, with handle preset when that
+    // is free (else the next one). The stub owns obj from now on.
+    AcDbStub *adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle preset);
+    AcDbStub *findHandle(std::uint64_t handle) const;
+
+    // Called when an entity of a block record was appended, changed or (un)erased.
+    void entityChanged(AcDbStub *stub);
+    // Drops every spatial index (a block's contents changed: references move with it).
+    void dropSpatialIndexes();
+
+    AcDbDatabase *self;
+    std::deque<AcDbStub> stubs; // stable addresses
+    std::unordered_map<std::uint64_t, AcDbStub *> byHandle;
+    std::uint64_t nextHandle = 1;
+    bool destroying = false;
+
+    AcDbStub *blockTable = nullptr;
+    AcDbStub *layerTable = nullptr;
+    AcDbStub *linetypeTable = nullptr;
+    AcDbObjectId clayer;
+    AcDbObjectId celtype;
+    AcCmColor cecolor; // BYLAYER
+    bool tilemode = true;
+    double snapAngle = 0;
+
+    std::size_t openCount = 0;
+    std::unordered_map<const AcDbStub *, std::string> layoutNames;
+    std::unordered_map<const AcDbStub *, std::unique_ptr<SpaceIndex, SpaceIndexDeleter>> spatial;
+};
+
+// Record lookups without opening (the host's own reads).
+AcDbSymbolTableRecord *findRecord(const AcDbSymbolTable &table, std::string_view name);
+AcDbObjectId findRecordId(AcDbStub *table, std::string_view name);
+// The object behind an id, without opening it; nullptr for a null id.
+inline AcDbObject *peek(AcDbObjectId id) {
+    return id.isNull() ? nullptr : id.stub()->object;
+}
+template <class T> T *peekAs(AcDbObjectId id) {
+    return T::cast(peek(id));
+}
+
+// Opens/closes bookkeeping shared by acdbOpenAcDbObject and the append paths.
+void markOpenForWrite(AcDbStub *stub);
+
+} // namespace tev::db

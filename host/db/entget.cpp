@@ -1,0 +1,196 @@
+// entget.cpp - acdbEntGet and the result-buffer helpers: the application list of an
+// entity, made by writing the class's groups into a sink that builds a resbuf chain.
+#include "access.h"
+#include "database_impl.h"
+#include "tag_sink.h"
+#include "acedads.h"
+#include "dbents.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tev::db {
+
+namespace {
+bool isPaperSpace(const AcDbBlockTableRecord &rec) {
+    const std::string &n = rec.nameRef();
+    static const char kPaper[] = "*paper_space";
+    if (n.size() < sizeof kPaper - 1)
+        return false;
+    for (std::size_t i = 0; i + 1 < sizeof kPaper; ++i)
+        if (std::tolower(static_cast<unsigned char>(n[i])) != kPaper[i])
+            return false;
+    return true;
+}
+
+bool isByLayerName(const std::string &n) {
+    static const char kByLayer[] = "bylayer";
+    if (n.size() != sizeof kByLayer - 1)
+        return false;
+    for (std::size_t i = 0; i < n.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(n[i])) != kByLayer[i])
+            return false;
+    return true;
+}
+} // namespace
+
+void writeEntityCommon(const AcDbEntity &ent, TagSink &sink) {
+    auto *rec = peekAs<AcDbBlockTableRecord>(ent.blockId());
+    bool paper = rec != nullptr && isPaperSpace(*rec);
+    if (!sink.forFile() || paper)
+        sink.int16(67, paper ? 1 : 0);
+    if (!sink.forFile() && rec != nullptr && rec->isLayout())
+        sink.string(410, layoutName(*rec));
+    auto *layer = peekAs<AcDbSymbolTableRecord>(ent.layerId());
+    sink.string(8, layer != nullptr ? layer->nameRef() : std::string("0"));
+    auto *ltype = peekAs<AcDbSymbolTableRecord>(ent.linetypeId());
+    if (ltype != nullptr && !isByLayerName(ltype->nameRef()))
+        sink.string(6, ltype->nameRef());
+    if (ent.colorIndex() < 256)
+        sink.int16(62, ent.colorIndex());
+    if (ent.lineWeight() != AcDb::kLnWtByLayer)
+        sink.int16(370, ent.lineWeight());
+    if (ent.linetypeScale() != 1.0)
+        sink.real(48, ent.linetypeScale());
+    if (!ent.isVisible())
+        sink.int16(60, 1);
+}
+
+void writeEntityList(const AcDbEntity &ent, TagSink &sink) {
+    sink.objectRef(-1, ent.objectId());
+    sink.string(0, dxfTypeName(ent));
+    sink.objectRef(330, ent.ownerId());
+    sink.handle(5, ent.objectId().handle());
+    sink.string(100, "AcDbEntity");
+    writeEntityCommon(ent, sink);
+    ent.dxfOutClassGroups(sink);
+}
+
+namespace {
+
+// Builds the resbuf chain of an application list. Out of memory: the chain built so far
+// is released and failed() is true.
+class ResbufSink : public TagSink {
+public:
+    ~ResbufSink() override { (void)acutRelRb(mHead); }
+    bool forFile() const override { return false; }
+    void string(int code, std::string_view value) override {
+        resbuf *rb = add(code);
+        if (rb == nullptr)
+            return;
+        rb->resval.rstring = static_cast<char *>(std::malloc(value.size() + 1));
+        if (rb->resval.rstring == nullptr) {
+            mFailed = true;
+            return;
+        }
+        std::memcpy(rb->resval.rstring, value.data(), value.size());
+        rb->resval.rstring[value.size()] = '\0';
+    }
+    void real(int code, double value) override {
+        if (resbuf *rb = add(code))
+            rb->resval.rreal = value;
+    }
+    void angle(int code, double radians) override { real(code, radians); }
+    void point(int code, const AcGePoint3d &p, int dims) override {
+        if (resbuf *rb = add(code)) {
+            rb->resval.rpoint[X] = p.x;
+            rb->resval.rpoint[Y] = p.y;
+            rb->resval.rpoint[Z] = dims == 2 ? 0.0 : p.z;
+        }
+    }
+    void int16(int code, int value) override {
+        if (resbuf *rb = add(code))
+            rb->resval.rint = static_cast<short>(value);
+    }
+    void int32(int code, long value) override {
+        if (resbuf *rb = add(code))
+            rb->resval.rlong = static_cast<int>(value);
+    }
+    void handle(int code, AcDbHandle h) override {
+        char buf[17];
+        h.getIntoAsciiBuffer(buf);
+        string(code, buf);
+    }
+    void objectRef(int code, AcDbObjectId id) override {
+        resbuf *rb = add(code);
+        if (rb == nullptr)
+            return;
+        ads_name name = {0, 0};
+        if (!id.isNull())
+            (void)acdbGetAdsName(name, id); // a non-null id always has a name
+        rb->resval.rlname[0] = name[0];
+        rb->resval.rlname[1] = name[1];
+    }
+
+    bool failed() const { return mFailed; }
+    resbuf *release() {
+        resbuf *head = mHead;
+        mHead = mTail = nullptr;
+        return head;
+    }
+
+private:
+    resbuf *add(int code) {
+        if (mFailed)
+            return nullptr;
+        resbuf *rb = acutNewRb(code);
+        if (rb == nullptr) {
+            mFailed = true;
+            return nullptr;
+        }
+        (mTail != nullptr ? mTail->rbnext : mHead) = rb;
+        mTail = rb;
+        return rb;
+    }
+    resbuf *mHead = nullptr;
+    resbuf *mTail = nullptr;
+    bool mFailed = false;
+};
+
+// Whether a node of this type owns a malloc'd string (RTSTR and the DXF text groups).
+bool ownsString(int t) {
+    return t == RTSTR || (t >= 0 && t <= 9) || t == 100 || t == 102 || t == 105 ||
+           (t >= 300 && t <= 309) || (t >= 320 && t <= 329) || (t >= 390 && t <= 399) ||
+           (t >= 410 && t <= 419) || (t >= 430 && t <= 439) || (t >= 470 && t <= 481) || t == 999 ||
+           (t >= 1000 && t <= 1003) || (t >= 1005 && t <= 1009) || t == -4;
+}
+
+// Whether a node of this type owns a malloc'd binary chunk.
+bool ownsBinary(int t) {
+    return (t >= 310 && t <= 319) || t == 1004;
+}
+
+} // namespace
+} // namespace tev::db
+
+resbuf *acdbEntGet(const ads_name ent) {
+    AcDbObjectId id;
+    if (acdbGetObjectId(id, ent) != Acad::eOk || id.isErased())
+        return nullptr;
+    auto *entity = AcDbEntity::cast(id.stub()->object);
+    if (entity == nullptr)
+        return nullptr;
+    tev::db::ResbufSink sink;
+    tev::db::writeEntityList(*entity, sink);
+    return sink.failed() ? nullptr : sink.release();
+}
+
+resbuf *acutNewRb(int v) {
+    auto *rb = static_cast<resbuf *>(std::calloc(1, sizeof(resbuf)));
+    if (rb != nullptr)
+        rb->restype = static_cast<short>(v);
+    return rb;
+}
+
+int acutRelRb(resbuf *rb) {
+    while (rb != nullptr) {
+        resbuf *next = rb->rbnext;
+        if (tev::db::ownsString(rb->restype))
+            std::free(rb->resval.rstring);
+        else if (tev::db::ownsBinary(rb->restype))
+            std::free(rb->resval.rbinary.buf);
+        std::free(rb);
+        rb = next;
+    }
+    return RTNORM;
+}

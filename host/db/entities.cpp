@@ -1,0 +1,436 @@
+// entities.cpp - the simple entities: setters (refused unless open for write), extents in
+// world coordinates and their groups for acdbEntGet and the DXF writer.
+#include "access.h"
+#include "database_impl.h"
+#include "ocs.h"
+#include "tag_sink.h"
+#include "acedads.h"
+#include "dbents.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <numbers>
+
+ACRX_DEFINE_MEMBERS(AcDbLine, AcDbCurve, "LINE");
+ACRX_DEFINE_MEMBERS(AcDbCircle, AcDbCurve, "CIRCLE");
+ACRX_DEFINE_MEMBERS(AcDbArc, AcDbCurve, "ARC");
+ACRX_DEFINE_MEMBERS(AcDbText, AcDbEntity, "TEXT");
+ACRX_DEFINE_MEMBERS(AcDbBlockReference, AcDbEntity, "INSERT");
+ACRX_DEFINE_MEMBERS(AcDbSequenceEnd, AcDbEntity, "SEQEND");
+ACRX_DEFINE_MEMBERS(AcDbUnknownEntity, AcDbEntity, nullptr);
+
+// A setter: refuse unless the object may change, then assign.
+#define TEV_SET(member, value)                                                                     \
+    do {                                                                                           \
+        if (!writeAllowed())                                                                       \
+            return Acad::eNotOpenForWrite;                                                         \
+        member = value;                                                                            \
+        return Acad::eOk;                                                                          \
+    } while (0)
+
+namespace tev::db {
+
+// The box of an arc (radians, counter-clockwise from a0 to a1 in the plane of normal).
+void addArcExtents(AcDbExtents &ext, const AcGePoint3d &center, const AcGeVector3d &normal,
+                   double r, double a0, double a1) {
+    constexpr double kTwoPi = 2 * std::numbers::pi;
+    double sweep = std::fmod(a1 - a0, kTwoPi);
+    if (sweep <= 0)
+        sweep += kTwoPi;
+    AcGeMatrix3d toWorld = ocsToWcs(normal);
+    AcGeVector3d ax = toWorld * AcGeVector3d::kXAxis, ay = toWorld * AcGeVector3d::kYAxis;
+    auto at = [&](double a) { return center + ax * (r * std::cos(a)) + ay * (r * std::sin(a)); };
+    ext.addPoint(at(a0));
+    ext.addPoint(at(a0 + sweep));
+    if (isWorldNormal(normal)) {
+        // The quadrant points the arc passes.
+        for (int q = 0; q < 8; ++q) {
+            double a = q * std::numbers::pi / 2;
+            double rel = std::fmod(a - a0, kTwoPi);
+            if (rel < 0)
+                rel += kTwoPi;
+            if (rel < sweep)
+                ext.addPoint(at(a));
+        }
+        return;
+    }
+    for (int i = 1; i < 64; ++i) // a tilted arc: sampled closely enough for a box
+        ext.addPoint(at(a0 + sweep * i / 64));
+}
+
+// The 210 group: always in application lists, in files only when not the world's.
+void writeNormal(TagSink &sink, const AcGeVector3d &n) {
+    if (!sink.forFile() || !isWorldNormal(n))
+        sink.point(210, AcGePoint3d(n.x, n.y, n.z));
+}
+
+void writeThickness(TagSink &sink, double t) {
+    if (t != 0)
+        sink.real(39, t);
+}
+
+AcGePoint3d toOcs(const AcGePoint3d &p, const AcGeVector3d &n) {
+    return isWorldNormal(n) ? p : wcsToOcs(n) * p;
+}
+
+} // namespace tev::db
+
+using namespace tev::db;
+
+// --- AcDbLine
+// -------------------------------------------------------------------------------------
+
+Acad::ErrorStatus AcDbLine::setStartPoint(const AcGePoint3d &p) {
+    TEV_SET(mStart, p);
+}
+Acad::ErrorStatus AcDbLine::setEndPoint(const AcGePoint3d &p) {
+    TEV_SET(mEnd, p);
+}
+Acad::ErrorStatus AcDbLine::setThickness(double t) {
+    TEV_SET(mThickness, t);
+}
+Acad::ErrorStatus AcDbLine::setNormal(const AcGeVector3d &n) {
+    if (n.isZeroLength())
+        return Acad::eInvalidInput;
+    TEV_SET(mNormal, n.normal());
+}
+Acad::ErrorStatus AcDbLine::getStartPoint(AcGePoint3d &p) const {
+    p = mStart;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbLine::getEndPoint(AcGePoint3d &p) const {
+    p = mEnd;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbLine::getGeomExtents(AcDbExtents &extents) const {
+    extents = AcDbExtents();
+    extents.addPoint(mStart);
+    extents.addPoint(mEnd);
+    return Acad::eOk;
+}
+void AcDbLine::dxfOutClassGroups(TagSink &sink) const {
+    sink.string(100, "AcDbLine");
+    writeThickness(sink, mThickness);
+    sink.point(10, mStart);
+    sink.point(11, mEnd);
+    writeNormal(sink, mNormal);
+}
+
+// --- AcDbCircle
+// -------------------------------------------------------------------------------------
+
+Acad::ErrorStatus AcDbCircle::setCenter(const AcGePoint3d &p) {
+    TEV_SET(mCenter, p);
+}
+Acad::ErrorStatus AcDbCircle::setRadius(double r) {
+    if (!(r > 0) || !std::isfinite(r))
+        return Acad::eInvalidInput;
+    TEV_SET(mRadius, r);
+}
+Acad::ErrorStatus AcDbCircle::setThickness(double t) {
+    TEV_SET(mThickness, t);
+}
+Acad::ErrorStatus AcDbCircle::setNormal(const AcGeVector3d &n) {
+    if (n.isZeroLength())
+        return Acad::eInvalidInput;
+    TEV_SET(mNormal, n.normal());
+}
+Acad::ErrorStatus AcDbCircle::getStartPoint(AcGePoint3d &p) const {
+    p = mCenter + ocsToWcs(mNormal) * AcGeVector3d(mRadius, 0, 0);
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbCircle::getEndPoint(AcGePoint3d &p) const {
+    return getStartPoint(p);
+}
+Acad::ErrorStatus AcDbCircle::getGeomExtents(AcDbExtents &extents) const {
+    extents = AcDbExtents();
+    addArcExtents(extents, mCenter, mNormal, mRadius, 0, 2 * std::numbers::pi);
+    return Acad::eOk;
+}
+void AcDbCircle::dxfOutClassGroups(TagSink &sink) const {
+    sink.string(100, "AcDbCircle");
+    writeThickness(sink, mThickness);
+    sink.point(10, toOcs(mCenter, mNormal));
+    sink.real(40, mRadius);
+    writeNormal(sink, mNormal);
+}
+
+// --- AcDbArc -------------------------------------------------------------------------------------
+
+Acad::ErrorStatus AcDbArc::setCenter(const AcGePoint3d &p) {
+    TEV_SET(mCenter, p);
+}
+Acad::ErrorStatus AcDbArc::setRadius(double r) {
+    if (!(r > 0) || !std::isfinite(r))
+        return Acad::eInvalidInput;
+    TEV_SET(mRadius, r);
+}
+Acad::ErrorStatus AcDbArc::setStartAngle(double a) {
+    TEV_SET(mStartAngle, a);
+}
+Acad::ErrorStatus AcDbArc::setEndAngle(double a) {
+    TEV_SET(mEndAngle, a);
+}
+Acad::ErrorStatus AcDbArc::setThickness(double t) {
+    TEV_SET(mThickness, t);
+}
+Acad::ErrorStatus AcDbArc::setNormal(const AcGeVector3d &n) {
+    if (n.isZeroLength())
+        return Acad::eInvalidInput;
+    TEV_SET(mNormal, n.normal());
+}
+Acad::ErrorStatus AcDbArc::getStartPoint(AcGePoint3d &p) const {
+    p = mCenter + ocsToWcs(mNormal) * AcGeVector3d(mRadius * std::cos(mStartAngle),
+                                                   mRadius * std::sin(mStartAngle), 0);
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbArc::getEndPoint(AcGePoint3d &p) const {
+    p = mCenter + ocsToWcs(mNormal) *
+                      AcGeVector3d(mRadius * std::cos(mEndAngle), mRadius * std::sin(mEndAngle), 0);
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbArc::getGeomExtents(AcDbExtents &extents) const {
+    extents = AcDbExtents();
+    addArcExtents(extents, mCenter, mNormal, mRadius, mStartAngle, mEndAngle);
+    return Acad::eOk;
+}
+void AcDbArc::dxfOutClassGroups(TagSink &sink) const {
+    sink.string(100, "AcDbCircle");
+    writeThickness(sink, mThickness);
+    sink.point(10, toOcs(mCenter, mNormal));
+    sink.real(40, mRadius);
+    if (sink.forFile())
+        writeNormal(sink, mNormal);
+    sink.string(100, "AcDbArc");
+    sink.angle(50, mStartAngle);
+    sink.angle(51, mEndAngle);
+    if (!sink.forFile())
+        writeNormal(sink, mNormal);
+}
+
+// --- AcDbText
+// -------------------------------------------------------------------------------------
+
+AcDbText::AcDbText(const AcGePoint3d &position, const char *text, AcDbObjectId, double height,
+                   double rotation)
+    : mPosition(position), mText(text != nullptr ? text : ""), mHeight(height),
+      mRotation(rotation) {}
+
+Acad::ErrorStatus AcDbText::setPosition(const AcGePoint3d &p) {
+    TEV_SET(mPosition, p);
+}
+Acad::ErrorStatus AcDbText::setAlignmentPoint(const AcGePoint3d &p) {
+    TEV_SET(mAlignment, p);
+}
+char *AcDbText::textString() const {
+    char *out = new (std::nothrow) char[mText.size() + 1];
+    if (out != nullptr)
+        std::memcpy(out, mText.c_str(), mText.size() + 1);
+    return out;
+}
+Acad::ErrorStatus AcDbText::setTextString(const char *text) {
+    if (text == nullptr)
+        return Acad::eNullPtr;
+    TEV_SET(mText, text);
+}
+Acad::ErrorStatus AcDbText::setHeight(double h) {
+    if (!(h >= 0) || !std::isfinite(h))
+        return Acad::eInvalidInput;
+    TEV_SET(mHeight, h);
+}
+Acad::ErrorStatus AcDbText::setRotation(double r) {
+    TEV_SET(mRotation, r);
+}
+Acad::ErrorStatus AcDbText::setWidthFactor(double f) {
+    if (!(f > 0) || !std::isfinite(f))
+        return Acad::eInvalidInput;
+    TEV_SET(mWidthFactor, f);
+}
+Acad::ErrorStatus AcDbText::setOblique(double a) {
+    TEV_SET(mOblique, a);
+}
+Acad::ErrorStatus AcDbText::setThickness(double t) {
+    TEV_SET(mThickness, t);
+}
+Acad::ErrorStatus AcDbText::setNormal(const AcGeVector3d &n) {
+    if (n.isZeroLength())
+        return Acad::eInvalidInput;
+    TEV_SET(mNormal, n.normal());
+}
+Acad::ErrorStatus AcDbText::setGenerationFlags(Adesk::Int16 flags) {
+    TEV_SET(mGeneration, flags);
+}
+Acad::ErrorStatus AcDbText::setHorizontalMode(AcDb::TextHorzMode m) {
+    TEV_SET(mHorz, m);
+}
+Acad::ErrorStatus AcDbText::setVerticalMode(AcDb::TextVertMode m) {
+    TEV_SET(mVert, m);
+}
+Acad::ErrorStatus AcDbText::setStyleName(const char *name) {
+    if (name == nullptr || *name == '\0')
+        return Acad::eInvalidInput;
+    TEV_SET(mStyle, name);
+}
+
+namespace tev::db {
+// The four corners of a text's box in world coordinates. Without font metrics, a
+// character is taken as 0.6 of the height wide (times the width factor); justified text
+// is placed around its alignment point.
+void textBox(const AcDbText &t, AcGePoint3d corners[4]) {
+    double h = t.height() > 0 ? t.height() : 1.0;
+    double w = 0.6 * h * t.widthFactor() * static_cast<double>(std::strlen(t.textStringConst()));
+    AcGePoint3d anchor = t.position();
+    double dx = 0, dy = 0;
+    bool justified = t.horizontalMode() != AcDb::kTextLeft || t.verticalMode() != AcDb::kTextBase;
+    if (justified &&
+        (t.horizontalMode() == AcDb::kTextAlign || t.horizontalMode() == AcDb::kTextFit))
+        w = t.position().distanceTo(t.alignmentPoint());
+    else if (justified) {
+        anchor = t.alignmentPoint();
+        if (t.horizontalMode() == AcDb::kTextCenter || t.horizontalMode() == AcDb::kTextMid)
+            dx = -w / 2;
+        else if (t.horizontalMode() == AcDb::kTextRight)
+            dx = -w;
+        if (t.verticalMode() == AcDb::kTextVertMid || t.horizontalMode() == AcDb::kTextMid)
+            dy = -h / 2;
+        else if (t.verticalMode() == AcDb::kTextTop)
+            dy = -h;
+    }
+    AcGeMatrix3d toWorld =
+        ocsToWcs(t.normal()) * AcGeMatrix3d::rotation(t.rotation(), AcGeVector3d::kZAxis);
+    const double xs[4] = {dx, dx + w, dx + w, dx};
+    const double ys[4] = {dy, dy, dy + h, dy + h};
+    for (int i = 0; i < 4; ++i)
+        corners[i] = anchor + toWorld * AcGeVector3d(xs[i], ys[i], 0);
+}
+} // namespace tev::db
+
+Acad::ErrorStatus AcDbText::getGeomExtents(AcDbExtents &extents) const {
+    extents = AcDbExtents();
+    AcGePoint3d c[4];
+    textBox(*this, c);
+    for (const AcGePoint3d &p : c)
+        extents.addPoint(p);
+    return Acad::eOk;
+}
+
+void AcDbText::dxfOutClassGroups(TagSink &sink) const {
+    bool file = sink.forFile();
+    bool justified = mHorz != AcDb::kTextLeft || mVert != AcDb::kTextBase;
+    sink.string(100, "AcDbText");
+    writeThickness(sink, mThickness);
+    sink.point(10, toOcs(mPosition, mNormal));
+    sink.real(40, mHeight);
+    sink.string(1, mText);
+    if (!file || mRotation != 0)
+        sink.angle(50, mRotation);
+    if (!file || mWidthFactor != 1)
+        sink.real(41, mWidthFactor);
+    if (!file || mOblique != 0)
+        sink.angle(51, mOblique);
+    sink.string(7, mStyle);
+    if (!file || mGeneration != 0)
+        sink.int16(71, mGeneration);
+    if (!file || mHorz != AcDb::kTextLeft)
+        sink.int16(72, mHorz);
+    if (!file || justified)
+        sink.point(11, toOcs(mAlignment, mNormal));
+    writeNormal(sink, mNormal);
+    sink.string(100, "AcDbText");
+    if (!file || mVert != AcDb::kTextBase)
+        sink.int16(73, mVert);
+}
+
+// --- AcDbBlockReference
+// -----------------------------------------------------------------------------
+
+Acad::ErrorStatus AcDbBlockReference::setBlockTableRecord(AcDbObjectId id) {
+    if (id.isNull())
+        return Acad::eNullObjectId;
+    if (peekAs<AcDbBlockTableRecord>(id) == nullptr)
+        return Acad::eWrongObjectType;
+    TEV_SET(mBlock, id);
+}
+Acad::ErrorStatus AcDbBlockReference::setPosition(const AcGePoint3d &p) {
+    TEV_SET(mPosition, p);
+}
+Acad::ErrorStatus AcDbBlockReference::setScaleFactors(const AcGeScale3d &s) {
+    if (s.sx == 0 || s.sy == 0 || s.sz == 0)
+        return Acad::eInvalidInput;
+    TEV_SET(mScale, s);
+}
+Acad::ErrorStatus AcDbBlockReference::setRotation(double r) {
+    TEV_SET(mRotation, r);
+}
+Acad::ErrorStatus AcDbBlockReference::setNormal(const AcGeVector3d &n) {
+    if (n.isZeroLength())
+        return Acad::eInvalidInput;
+    TEV_SET(mNormal, n.normal());
+}
+
+AcGeMatrix3d AcDbBlockReference::blockTransform() const {
+    AcGePoint3d origin;
+    if (auto *rec = peekAs<AcDbBlockTableRecord>(mBlock))
+        origin = rec->origin();
+    return AcGeMatrix3d::translation(mPosition - AcGePoint3d::kOrigin) * ocsToWcs(mNormal) *
+           AcGeMatrix3d::rotation(mRotation, AcGeVector3d::kZAxis) * AcGeMatrix3d::scaling(mScale) *
+           AcGeMatrix3d::translation(AcGePoint3d::kOrigin - origin);
+}
+
+namespace tev::db {
+// The box of a block's entities, following nested references depth levels deep.
+void addBlockExtents(AcDbExtents &ext, AcDbObjectId block, const AcGeMatrix3d &xform, int depth) {
+    auto *rec = peekAs<AcDbBlockTableRecord>(block);
+    if (rec == nullptr || depth <= 0)
+        return;
+    for (AcDbObject *o : ObjectAccess::entities(*rec)) {
+        if (o == nullptr || o->isErased())
+            continue;
+        AcDbExtents e;
+        if (auto *ref = AcDbBlockReference::cast(o)) {
+            addBlockExtents(e, ref->blockTableRecord(), xform * ref->blockTransform(), depth - 1);
+            ext.addExt(e);
+            continue;
+        }
+        if (static_cast<AcDbEntity *>(o)->getGeomExtents(e) != Acad::eOk)
+            continue;
+        e.transformBy(xform);
+        ext.addExt(e);
+    }
+}
+} // namespace tev::db
+
+Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents &extents) const {
+    extents = AcDbExtents();
+    addBlockExtents(extents, mBlock, blockTransform(), /*depth=*/16);
+    return extents.isEmpty() ? Acad::eNotApplicable : Acad::eOk;
+}
+
+void AcDbBlockReference::dxfOutClassGroups(TagSink &sink) const {
+    bool file = sink.forFile();
+    sink.string(100, "AcDbBlockReference");
+    auto *rec = peekAs<AcDbBlockTableRecord>(mBlock);
+    sink.string(2, rec != nullptr ? rec->nameRef() : std::string());
+    sink.point(10, toOcs(mPosition, mNormal));
+    if (!file || mScale.sx != 1)
+        sink.real(41, mScale.sx);
+    if (!file || mScale.sy != 1)
+        sink.real(42, mScale.sy);
+    if (!file || mScale.sz != 1)
+        sink.real(43, mScale.sz);
+    if (!file || mRotation != 0)
+        sink.angle(50, mRotation);
+    if (!file) {
+        sink.int16(70, 1);
+        sink.int16(71, 1);
+        sink.real(44, 0);
+        sink.real(45, 0);
+    }
+    writeNormal(sink, mNormal);
+}
+
+void AcDbSequenceEnd::dxfOutClassGroups(TagSink &sink) const {
+    if (!sink.forFile())
+        sink.objectRef(-2, ownerId());
+}
