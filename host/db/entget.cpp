@@ -1,5 +1,5 @@
-// entget.cpp - acdbEntGet and the result-buffer helpers: the application list of an
-// entity, made by writing the class's groups into a sink that builds a resbuf chain.
+// entget.cpp - acdbEntGet: the application list of an entity, made by writing the class's groups
+// into a sink that builds a resbuf chain.
 #include "access.h"
 #include "database_impl.h"
 #include "tag_sink.h"
@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace tev::db {
 
@@ -72,13 +73,23 @@ namespace {
 // is released and failed() is true.
 class ResbufSink : public TagSink {
 public:
-    ~ResbufSink() override { (void)acutRelRb(mHead); }
+    // Frees what was built and not released (after a failure).
+    ~ResbufSink() override {
+        for (resbuf *rb : mStringNodes)
+            std::free(rb->resval.rstring);
+        while (mHead != nullptr) {
+            resbuf *next = mHead->rbnext;
+            std::free(mHead);
+            mHead = next;
+        }
+    }
     bool forFile() const override { return false; }
     void string(int code, std::string_view value) override {
         resbuf *rb = add(code);
         if (rb == nullptr)
             return;
         rb->resval.rstring = static_cast<char *>(std::malloc(value.size() + 1));
+        mStringNodes.push_back(rb);
         if (rb->resval.rstring == nullptr) {
             mFailed = true;
             return;
@@ -126,6 +137,7 @@ public:
     resbuf *release() {
         resbuf *head = mHead;
         mHead = mTail = nullptr;
+        mStringNodes.clear();
         return head;
     }
 
@@ -133,32 +145,21 @@ private:
     resbuf *add(int code) {
         if (mFailed)
             return nullptr;
-        resbuf *rb = acutNewRb(code);
+        auto *rb = static_cast<resbuf *>(std::calloc(1, sizeof(resbuf)));
         if (rb == nullptr) {
             mFailed = true;
             return nullptr;
         }
+        rb->restype = static_cast<short>(code);
         (mTail != nullptr ? mTail->rbnext : mHead) = rb;
         mTail = rb;
         return rb;
     }
     resbuf *mHead = nullptr;
     resbuf *mTail = nullptr;
+    std::vector<resbuf *> mStringNodes;
     bool mFailed = false;
 };
-
-// Whether a node of this type owns a malloc'd string (RTSTR and the DXF text groups).
-bool ownsString(int t) {
-    return t == RTSTR || (t >= 0 && t <= 9) || t == 100 || t == 102 || t == 105 ||
-           (t >= 300 && t <= 309) || (t >= 320 && t <= 329) || (t >= 390 && t <= 399) ||
-           (t >= 410 && t <= 419) || (t >= 430 && t <= 439) || (t >= 470 && t <= 481) || t == 999 ||
-           (t >= 1000 && t <= 1003) || (t >= 1005 && t <= 1009) || t == -4;
-}
-
-// Whether a node of this type owns a malloc'd binary chunk.
-bool ownsBinary(int t) {
-    return (t >= 310 && t <= 319) || t == 1004;
-}
 
 } // namespace
 } // namespace tev::db
@@ -173,24 +174,4 @@ resbuf *acdbEntGet(const ads_name ent) {
     tev::db::ResbufSink sink;
     tev::db::writeEntityList(*entity, sink);
     return sink.failed() ? nullptr : sink.release();
-}
-
-resbuf *acutNewRb(int v) {
-    auto *rb = static_cast<resbuf *>(std::calloc(1, sizeof(resbuf)));
-    if (rb != nullptr)
-        rb->restype = static_cast<short>(v);
-    return rb;
-}
-
-int acutRelRb(resbuf *rb) {
-    while (rb != nullptr) {
-        resbuf *next = rb->rbnext;
-        if (tev::db::ownsString(rb->restype))
-            std::free(rb->resval.rstring);
-        else if (tev::db::ownsBinary(rb->restype))
-            std::free(rb->resval.rbinary.buf);
-        std::free(rb);
-        rb = next;
-    }
-    return RTNORM;
 }
