@@ -34,7 +34,7 @@ void setPolyline2dWidth(AcDb2dPolyline *pline, double width);
 void setLightweightPolylineWidth(AcDbObjectId id, double width);
 // Makes the flat, simple 2D polyline that stands in for a line and appends it to the
 // current space with the line's colour and linetype. Returns false, with nothing added,
-// when the polyline cannot be made (an alert says so) or appended.
+// when the polyline cannot be made or appended; the user is told which.
 bool createWidePolyline(AcGePoint3d start, AcGePoint3d end, double width, int colorIndex,
                         const char *linetype);
 

@@ -15,6 +15,8 @@ using tev_edit::openAs;
 
 namespace {
 
+constexpr const char *kNoMemory = "Не достаточно памяти, чтобы создать полилинию!";
+
 // Erases the entity id names; used to take back a polyline whose line could not be erased.
 void eraseEntity(AcDbObjectId id) {
     AcDbEntity *ent = openAs<AcDbEntity>(id, AcDb::kForWrite);
@@ -34,12 +36,19 @@ bool appendWidePolyline(AcGePoint3d start, AcGePoint3d end, double width, int co
                                      /*closed=*/false, /*defStartWidth=*/width,
                                      /*defEndWidth=*/width, /*bulges=*/nullptr);
     if (pline == nullptr) {
-        acedAlert("Not enough memory to create a Polyline!");
+        acedAlert(kNoMemory);
         return false;
     }
     id = AcDbObjectId::kNull;
-    if (addToCurrentSpace(pline, id) != 0) {
+    const int status = addToCurrentSpace(pline, id);
+    if (status != 0) {
         delete pline; // never appended: still ours
+        // A vertex the allocator could not give leaves the polyline incomplete, and the
+        // database refuses it as out of memory.
+        if (status == Acad::eOutOfMemory)
+            acedAlert(kNoMemory);
+        else
+            acutPrintf("\nНе удалось добавить полилинию в чертёж");
         return false;
     }
     (void)setEntityColor(id, colorIndex); // answers 0 in every case
