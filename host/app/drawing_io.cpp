@@ -1,39 +1,110 @@
-// drawing_io.cpp - the app's seam to the drawing layers.
+// drawing_io.cpp - the app's seam to the drawing layers: DXF files, pictures, and the
+// host commands that use them.
 #include "drawing_io.h"
 #include "command_line.h"
+#include "drawing_commands.h"
+#include "dxf_io.h"
 #include "host_commands.h"
 #include "misuse.h"
+#include "svg.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
 namespace host {
+
+namespace {
+
+// Reports on standard error how long a read or save took when it was long and a
+// person is watching (standard error is a terminal).
+class SlowWorkNote {
+public:
+    explicit SlowWorkNote(const char *what) : mWhat(what) {
+        if (::isatty(STDERR_FILENO))
+            std::fprintf(stderr, "%s...\r", mWhat);
+    }
+    ~SlowWorkNote() {
+        if (!::isatty(STDERR_FILENO))
+            return;
+        double seconds = std::chrono::duration<double>(Clock::now() - mStart).count();
+        if (seconds >= 1.0)
+            std::fprintf(stderr, "%s: done in %.1f s\n", mWhat, seconds);
+        else
+            std::fprintf(stderr, "%*s\r", 40, "");
+    }
+    SlowWorkNote(const SlowWorkNote &) = delete;
+    SlowWorkNote &operator=(const SlowWorkNote &) = delete;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    const char *mWhat;
+    Clock::time_point mStart = Clock::now();
+};
+
+AcDbDatabase *workingDatabase() { return acdbHostApplicationServices()->workingDatabase(); }
+
+// SAVE and SVG: ask for a file name (the whole line) and write the working drawing.
+void fileCommand(const char *prompt, bool (*write)(AcDbDatabase &, const std::string &,
+                                                   std::string &)) {
+    CommandLine &cl = CommandLine::current();
+    AcDbDatabase *db = workingDatabase();
+    if (db == nullptr) {
+        cl.printUtf8("\nNo drawing is open.\n");
+        return;
+    }
+    Answer name = cl.ask(prompt, AnswerEnd::LineOnly);
+    if (!name.isText() || name.text.empty())
+        return;
+    std::string path = cp1251ToUtf8(name.text);
+    std::string error;
+    if (write(*db, path, error))
+        cl.printUtf8("\nWritten " + path + "\n");
+    else
+        cl.printUtf8("\n" + error + "\n");
+}
+
+void saveCommand() { fileCommand("\nSave drawing as: ", saveDrawing); }
+void svgCommand() { fileCommand("\nPicture file: ", writePicture); }
+
+} // namespace
 
 std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error) {
     if (path.empty())
         return std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
-    error = path + ": reading drawings is not built into this host yet";
-    return nullptr;
+    SlowWorkNote note("Reading drawing");
+    return dxf::readDrawing(path, error);
 }
 
-bool saveDrawing(AcDbDatabase &, const std::string &path, std::string &error) {
-    error = path + ": saving drawings is not built into this host yet";
-    return false;
+bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {
+    SlowWorkNote note("Saving drawing");
+    return dxf::saveDrawing(db, path, error);
 }
 
-bool writePicture(AcDbDatabase &, const std::string &path, std::string &error) {
-    error = path + ": pictures are not built into this host yet";
-    return false;
+bool writePicture(AcDbDatabase &db, const std::string &path, std::string &error) {
+    return render::writeSvg(db, path, error);
 }
 
 void reportLeftOpen(std::string_view command) {
-    AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
+    AcDbDatabase *db = workingDatabase();
     if (db == nullptr)
         return;
     for (const std::string &line : tev::db::objectsLeftOpen(*db))
         CommandLine::current().printUtf8("\n** " + std::string(command) + " left " + line + "\n");
 }
 
-void registerDrawingCommands() {}
+void registerDrawingCommands() {
+    std::vector<HostCommand> &commands = hostCommands();
+    commands.push_back({"SAVE", saveCommand});
+    commands.push_back({"SVG", svgCommand});
+    commands.push_back({"LINE", lineCommand});
+    commands.push_back({"PLINE", plineCommand});
+    commands.push_back({"CIRCLE", circleCommand});
+    commands.push_back({"-LAYER", layerCommand});
+}
 
 } // namespace host

@@ -82,6 +82,7 @@ int main(int argc, char **argv) {
         return 2;
 
     host::installRuntime();
+    host::registerDrawingCommands();
     host::CommandLine &cl = host::CommandLine::reset();
     bool terminal = false;
     std::unique_ptr<host::InputSource> source = makeSource(options, terminal);
