@@ -1,0 +1,75 @@
+// mapped_file_win.cpp - a drawing file mapped into memory on Windows (the POSIX build
+// uses mmap in host/dxf/mapped_file.cpp).
+#include "mapped_file.h"
+
+#include "dxf_error.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace dxf {
+namespace {
+
+std::string lastError() {
+    DWORD code = GetLastError();
+    char *text = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0, reinterpret_cast<char *>(&text), 0, nullptr);
+    std::string message = n != 0 && text != nullptr ? std::string(text, n) : std::string();
+    if (text != nullptr)
+        LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == '.' || message.back() == ' '))
+        message.pop_back();
+    return message.empty() ? "Windows error " + std::to_string(code) : message;
+}
+
+// Closes a handle when it goes out of scope: the view keeps the mapping alive.
+struct Handle {
+    HANDLE h;
+    ~Handle() {
+        if (h != nullptr && h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    }
+};
+
+} // namespace
+
+MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
+    Handle file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
+    if (file.h == INVALID_HANDLE_VALUE)
+        throw DxfError(path + ": cannot open: " + lastError());
+    if (GetFileType(file.h) != FILE_TYPE_DISK)
+        throw DxfError(path + ": cannot open: not a regular file");
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.h, &size))
+        throw DxfError(path + ": cannot open: " + lastError());
+    if (static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+        throw DxfError(path + ": the file has " + std::to_string(size.QuadPart) +
+                       " bytes, more than the limit of " + std::to_string(maxBytes));
+    size_ = static_cast<std::size_t>(size.QuadPart);
+    if (size_ == 0)
+        return; // an empty file cannot be mapped; its view is empty
+    Handle mapping{CreateFileMappingA(file.h, nullptr, PAGE_READONLY, 0, 0, nullptr)};
+    if (mapping.h == nullptr) {
+        size_ = 0;
+        throw DxfError(path + ": cannot read: " + lastError());
+    }
+    data_ = MapViewOfFile(mapping.h, FILE_MAP_READ, 0, 0, 0);
+    if (data_ == nullptr) {
+        size_ = 0;
+        throw DxfError(path + ": cannot read: " + lastError());
+    }
+}
+
+MappedFile::~MappedFile() {
+    if (data_ != nullptr)
+        UnmapViewOfFile(data_);
+}
+
+} // namespace dxf
