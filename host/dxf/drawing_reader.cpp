@@ -236,7 +236,7 @@ void Builder::noteOwner(const Record &r, bool child) {
         if (depth == 0 && t.code == 330) {
             const std::uint64_t h = parseHandle(t, where_);
             if (h != 0)
-                owners_.push_back({h, t.line, child});
+                owners_.push_back({h, t.line + 1, child});
             return;
         }
     }
@@ -420,7 +420,6 @@ void Builder::readLayer(const Record &r) {
         freeHandle(h);
         ObjectAccess::presetHandle(*layer, AcDbHandle(h));
     }
-    noteOwner(r, false);
     std::string ltName = linetype.empty() ? std::string() : toDb(linetype);
     const Acad::ErrorStatus es = tev::db::addFromFile(*layerTable_, guard.get());
     if (es != Acad::eOk)
