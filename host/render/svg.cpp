@@ -656,10 +656,13 @@ bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error) {
     Scene scene;
     Painter painter(scene);
     AcDbObjectId model = db.modelSpaceId();
-    if (model.isNull()) {
-        error = "the drawing has no model space";
+    AcDbBlockTableRecord *rec = nullptr;
+    Acad::ErrorStatus es = acdbOpenObject(rec, model, AcDb::kForRead);
+    if (es != Acad::eOk) {
+        error = std::string("the model space cannot be read (") + Acad::errorStatusName(es) + ")";
         return false;
     }
+    (void)rec->close(); // our own read open
     if (!painter.drawBlock(model, Context())) {
         error = "the picture would have more than " + std::to_string(kMaxPrimitives) +
                 " elements (block references nest too many times)";

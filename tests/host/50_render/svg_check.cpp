@@ -63,6 +63,11 @@ SvgSummary summarize(const std::string &svg) {
             Element e;
             in >> e.depth >> e.tag >> e.cls >> e.stroke >> e.fill >> e.strokeWidth >> e.dashes;
             s.elements.push_back(e);
+        } else if (key == "attr" && !s.elements.empty()) {
+            std::string name, value;
+            in >> name;
+            std::getline(in, value);
+            s.elements.back().attrs[name] = value.empty() ? value : value.substr(1);
         } else if (key == "text") {
             std::string cls;
             in >> cls;

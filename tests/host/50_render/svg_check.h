@@ -1,6 +1,7 @@
 // svg_check.h - reads a picture back through python's XML parser (an independent reader)
 // and gives the tests its elements, so that they check what a viewer would see.
 #pragma once
+#include <map>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,13 @@ namespace render_test {
 
 struct Element {
     int depth = 0;
-    std::string tag, cls, stroke, fill, strokeWidth, dashes;
+    std::string tag, cls, stroke, fill, strokeWidth,
+        dashes;                               // "-" when absent; dashes comma-separated
+    std::map<std::string, std::string> attrs; // all of them, as written
+    std::string attr(const std::string &name) const {
+        auto it = attrs.find(name);
+        return it == attrs.end() ? "" : it->second;
+    }
 };
 
 struct SvgSummary {

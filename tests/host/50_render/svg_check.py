@@ -7,6 +7,7 @@ Output, one fact a line:
   namespace <uri>               the root's namespace
   viewBox <x> <y> <w> <h>
   elem <depth> <tag> <class> <stroke> <fill> <stroke-width> <dasharray>   ("-" when absent)
+  attr <name> <value>           every attribute of the element just named
   text <class> <content>        one per <text>, content on one line
 """
 import sys
@@ -22,6 +23,8 @@ def walk(node, depth):
     fields = [local(node.tag), a.get('class', '-'), a.get('stroke', '-'), a.get('fill', '-'),
               a.get('stroke-width', '-'), a.get('stroke-dasharray', '-').replace(' ', ',')]
     print('elem', depth, ' '.join(fields))
+    for key, value in a.items():
+        print('attr', local(key), ' '.join(value.split()))
     if local(node.tag) == 'text':
         print('text', a.get('class', '-'), ''.join(node.itertext()).replace('\n', ' '))
     for child in node:
