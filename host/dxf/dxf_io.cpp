@@ -149,6 +149,19 @@ bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) 
     }
     bool ok = false;
     try {
+        // mkstemp makes the file private; a saved drawing keeps the target's permissions,
+        // or gets the ordinary ones for a new file.
+        struct stat target {};
+        mode_t mode = 0;
+        if (::stat(path.c_str(), &target) == 0) {
+            mode = target.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            (void)::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        if (::fchmod(fd, mode) != 0)
+            throw DxfError(errnoText("set the permissions of", path));
         {
             FdSink sink(fd, path);
             writeDatabase(db, sink);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -53,6 +55,25 @@ TEST(Save, WritesAndKeepsBackup) {
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"plan.bak", "plan.dxf"}));
     EXPECT_EQ(dxf::backupPath("a/b.DXF"), "a/b.bak");
     EXPECT_EQ(dxf::backupPath("a.b/plan"), "a.b/plan.bak");
+}
+
+// Test that a saved drawing is not left private: a new file gets the ordinary permissions,
+// an existing one keeps its own.
+TEST(Save, KeepsOrdinaryPermissions) {
+    ScratchDir dir;
+    std::string error;
+    auto db = drawingWithLine(1);
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(dxf::saveDrawing(*db, dir.file("new.dxf"), error)) << error;
+    EXPECT_EQ(fs::status(dir.file("new.dxf")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+    fs::permissions(dir.file("new.dxf"), fs::perms::owner_read | fs::perms::owner_write |
+                                             fs::perms::group_read);
+    ASSERT_TRUE(dxf::saveDrawing(*db, dir.file("new.dxf"), error)) << error;
+    EXPECT_EQ(fs::status(dir.file("new.dxf")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    (void)::umask(mask);
 }
 
 // Test that a drawing with a coordinate that is not finite is refused, naming the entity,
