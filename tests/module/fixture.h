@@ -83,6 +83,9 @@ protected:
     bool isHighlighted(AcDbObjectId id) const;
     // Objects left open right now.
     std::size_t openObjects() const;
+    // What the database refused and recorded since the test began, cleared. A test that
+    // provokes a refusal on purpose takes it, so that the check after the test passes.
+    std::vector<std::string> takeMisuseReports();
 
 private:
     AcDbDatabase *mDb = nullptr;

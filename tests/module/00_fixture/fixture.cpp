@@ -269,6 +269,12 @@ std::size_t ModuleTest::openObjects() const {
     return tev::db::openObjectCount(*mDb);
 }
 
+std::vector<std::string> ModuleTest::takeMisuseReports() {
+    std::vector<std::string> reports = tev::db::misuseReports();
+    tev::db::clearMisuseReports();
+    return reports;
+}
+
 } // namespace tevtest
 
 bool samePoint(const AcGePoint3d &a, const AcGePoint3d &b) {

@@ -37,8 +37,8 @@ TEST_F(ModuleTest, PickAnswersTheEntitysColour) {
     type({"5,0", "5,5"});
     EXPECT_EQ(pick(), 3);
     EXPECT_EQ(pick(), 0);
-    EXPECT_EQ(transcript(),
-              asked("5,0") + "Выбран индекс цвета - 3" + asked("5,5") + "Выбран индекс цвета - 0");
+    EXPECT_EQ(transcript(), asked("5,0") + "\nВыбран индекс цвета - 3" + asked("5,5") +
+                                "\nВыбран индекс цвета - 0");
 }
 
 // Test that a ByLayer entity answers its layer's colour, not 256, and leaves the entity as
@@ -48,7 +48,7 @@ TEST_F(ModuleTest, PickResolvesByLayerThroughTheLayer) {
     AcDbObjectId id = addLine({0, 0, 0}, {10, 0, 0}, 256, "Walls");
     type({"5,0"});
     EXPECT_EQ(pick(), 5);
-    EXPECT_EQ(transcript(), asked("5,0") + "Выбран индекс цвета - 5");
+    EXPECT_EQ(transcript(), asked("5,0") + "\nВыбран индекс цвета - 5");
     EXPECT_EQ(colorOf(id), 256);
     EXPECT_FALSE(isHighlighted(id));
 }
@@ -82,6 +82,7 @@ TEST_F(ModuleTest, PickOfAnEntityThatCannotBeOpened) {
     EXPECT_EQ(pick(), kPickMissed);
     EXPECT_EQ(transcript(), asked("5,0"));
     EXPECT_EQ(held->close(), Acad::eOk);
+    EXPECT_FALSE(takeMisuseReports().empty()); // the refused second write open
 }
 
 // Test that a layer's colour is looked up by name (any case), and that a name the drawing

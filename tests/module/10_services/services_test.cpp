@@ -188,6 +188,7 @@ TEST_F(ModuleTest, AddToCurrentSpaceWhenTheSpaceCannotBeOpened) {
     auto *line = new AcDbLine({0, 0, 0}, {1, 1, 0});
     AcDbObjectId id;
     EXPECT_EQ(addToCurrentSpace(line, id), Acad::eWasOpenForRead);
+    EXPECT_EQ(takeMisuseReports().size(), 1u); // the refused write open of the record
     EXPECT_FALSE(line->isDatabaseResident());
     EXPECT_EQ(openObjects(), 1u); // the test's read open only
     EXPECT_EQ(space->close(), Acad::eOk);
@@ -239,6 +240,7 @@ TEST_F(ModuleTest, CreateLineThatCannotBeAppendedIsDeleted) {
     AcDbObject *space = nullptr;
     ASSERT_EQ(acdbOpenAcDbObject(space, db()->modelSpaceId(), AcDb::kForRead), Acad::eOk);
     EXPECT_EQ(createLine({0, 0, 0}, {1, 1, 0}), Acad::eWasOpenForRead);
+    EXPECT_EQ(takeMisuseReports().size(), 1u); // the refused write open of the record
     EXPECT_EQ(space->close(), Acad::eOk);
     EXPECT_EQ(tev::db::alloc::liveObjects(), before);
     EXPECT_TRUE(entities().empty());
