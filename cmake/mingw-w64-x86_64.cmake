@@ -23,15 +23,19 @@ if(TEV_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${TEV_WINE})
 endif()
 
-# CLI11 is header-only: the build machine's copy serves the cross build too, from a
-# folder that holds nothing else (all of /usr/include would bring glibc's headers in).
-if(EXISTS /usr/include/CLI/CLI.hpp)
-    set(TEV_CROSS_INCLUDE ${CMAKE_BINARY_DIR}/cross-include)
-    file(MAKE_DIRECTORY ${TEV_CROSS_INCLUDE})
-    if(NOT EXISTS ${TEV_CROSS_INCLUDE}/CLI)
-        file(CREATE_LINK /usr/include/CLI ${TEV_CROSS_INCLUDE}/CLI SYMBOLIC)
+# Header-only libraries (CLI11, Boost.Geometry): the build machine's copies serve the
+# cross build too, from a folder that holds nothing else (all of /usr/include would bring
+# glibc's headers in).
+set(TEV_CROSS_INCLUDE ${CMAKE_BINARY_DIR}/cross-include)
+file(MAKE_DIRECTORY ${TEV_CROSS_INCLUDE})
+foreach(lib CLI boost)
+    if(EXISTS /usr/include/${lib} AND NOT EXISTS ${TEV_CROSS_INCLUDE}/${lib})
+        file(CREATE_LINK /usr/include/${lib} ${TEV_CROSS_INCLUDE}/${lib} SYMBOLIC)
     endif()
-    set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${TEV_CROSS_INCLUDE})
+endforeach()
+set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${TEV_CROSS_INCLUDE})
+if(EXISTS ${TEV_CROSS_INCLUDE}/boost)
+    set(Boost_INCLUDE_DIR ${TEV_CROSS_INCLUDE} CACHE PATH "Boost headers for the cross build")
 endif()
 
 # GCC 12 reports -Wrestrict on std::string concatenations at -O2 that cannot overlap
