@@ -133,8 +133,8 @@ TEST_F(LengthByColor, MeasuresOfTheWrongClassAreZero) {
 // Lines, lightweight and 2D polylines add up; the 3D polyline, the circle and the block
 // reference add nothing.
 TEST_F(LengthByColor, EveryColourAfterDismissedDialog) {
-    addLine({0, 0, 0}, {3, 4, 12}, 1);                                     // 5
-    addPolyline({{0, 20}, {10, 20}, {10, 30}, {0, 30}}, true, 2);          // 40
+    addLine({0, 0, 0}, {3, 4, 12}, 1);                                          // 5
+    addPolyline({{0, 20}, {10, 20}, {10, 30}, {0, 30}}, true, 2);               // 40
     add2dPolyline({{0, 40, 0}, {10, 40, 0}, {10, 50, 0}, {0, 50, 0}}, true, 3); // 30
     add3dPolyline({{0, 60, 0}, {100, 60, 0}}, 1);
     addCircle({50, 50, 0}, 10, 1);

@@ -10,6 +10,7 @@
 
 #include "acedads.h"
 #include "allocator.h"
+#include "command_line.h"
 #include "dbpoly.h"
 #include "misuse.h"
 
@@ -96,7 +97,8 @@ protected:
                 ADD_FAILURE() << "cannot open a vertex";
                 continue;
             }
-            out.vertices.push_back({v->position(), v->vertexType(), v->startWidth(), v->endWidth()});
+            out.vertices.push_back(
+                {v->position(), v->vertexType(), v->startWidth(), v->endWidth()});
             EXPECT_EQ(v->close(), Acad::eOk);
         }
         delete it;
@@ -141,7 +143,8 @@ std::vector<double> repeated(double w, std::size_t n) {
 }
 
 bool endsWith(const std::string &text, const std::string &tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // --- lines ------------------------------------------------------------------------------
@@ -209,8 +212,8 @@ TEST_F(PolylineWidth, EveryLineIsReplaced) {
 // and lines still become polylines (of width 0).
 TEST_F(PolylineWidth, WidthZero) {
     AcDbObjectId lw = addWidePolyline();
-    AcDbObjectId p2d = add2dPolyline(AcDb::k2dSimplePoly,
-                                     {{{0, 40, 0}, AcDb::k2dVertex, 3, 3}, {{9, 40, 0}, AcDb::k2dVertex, 3, 4}});
+    AcDbObjectId p2d = add2dPolyline(AcDb::k2dSimplePoly, {{{0, 40, 0}, AcDb::k2dVertex, 3, 3},
+                                                           {{9, 40, 0}, AcDb::k2dVertex, 3, 4}});
     addLine({0, 60, 0}, {10, 60, 0});
     selectAllAndWidth("0");
     run(polylineWidthCommand);
@@ -235,17 +238,17 @@ TEST_F(PolylineWidth, LightweightPolylineEverySegment) {
 // fit vertices take the width; curve-fit and simple vertices take it as well. The
 // polyline's own default widths stay.
 TEST_F(PolylineWidth, SplineControlVerticesKeepTheirWidths) {
-    AcDbObjectId spline = add2dPolyline(AcDb::k2dCubicSplinePoly,
-                                        {{{0, 0, 0}, AcDb::k2dSplineCtlVertex, 0.5, 0.5},
-                                         {{5, 5, 0}, AcDb::k2dSplineCtlVertex, 0.5, 0.7},
-                                         {{10, 0, 0}, AcDb::k2dSplineCtlVertex, 0.5, 0.5},
-                                         {{1, 1, 0}, AcDb::k2dSplineFitVertex, 0, 0},
-                                         {{5, 3, 0}, AcDb::k2dSplineFitVertex, 0, 0},
-                                         {{9, 1, 0}, AcDb::k2dSplineFitVertex, 0, 0}});
-    AcDbObjectId curve = add2dPolyline(AcDb::k2dFitCurvePoly,
-                                       {{{0, 20, 0}, AcDb::k2dVertex, 0, 0},
-                                        {{2, 22, 0}, AcDb::k2dCurveFitVertex, 0, 0},
-                                        {{4, 20, 0}, AcDb::k2dVertex, 0, 0}});
+    AcDbObjectId spline =
+        add2dPolyline(AcDb::k2dCubicSplinePoly, {{{0, 0, 0}, AcDb::k2dSplineCtlVertex, 0.5, 0.5},
+                                                 {{5, 5, 0}, AcDb::k2dSplineCtlVertex, 0.5, 0.7},
+                                                 {{10, 0, 0}, AcDb::k2dSplineCtlVertex, 0.5, 0.5},
+                                                 {{1, 1, 0}, AcDb::k2dSplineFitVertex, 0, 0},
+                                                 {{5, 3, 0}, AcDb::k2dSplineFitVertex, 0, 0},
+                                                 {{9, 1, 0}, AcDb::k2dSplineFitVertex, 0, 0}});
+    AcDbObjectId curve =
+        add2dPolyline(AcDb::k2dFitCurvePoly, {{{0, 20, 0}, AcDb::k2dVertex, 0, 0},
+                                              {{2, 22, 0}, AcDb::k2dCurveFitVertex, 0, 0},
+                                              {{4, 20, 0}, AcDb::k2dVertex, 0, 0}});
     selectAllAndWidth("3");
     run(polylineWidthCommand);
 
@@ -273,8 +276,8 @@ TEST_F(PolylineWidth, SplineControlVerticesKeepTheirWidths) {
 // widths, nothing is printed and nothing is left open.
 TEST_F(PolylineWidth, NegativeWidthRefusedByTheHost) {
     AcDbObjectId lw = addWidePolyline();
-    AcDbObjectId p2d = add2dPolyline(AcDb::k2dSimplePoly,
-                                     {{{0, 40, 0}, AcDb::k2dVertex, 3, 3}, {{9, 40, 0}, AcDb::k2dVertex, 3, 4}});
+    AcDbObjectId p2d = add2dPolyline(AcDb::k2dSimplePoly, {{{0, 40, 0}, AcDb::k2dVertex, 3, 3},
+                                                           {{9, 40, 0}, AcDb::k2dVertex, 3, 4}});
     selectAllAndWidth("-1.5");
     run(polylineWidthCommand);
     EXPECT_EQ(widths(lw), (std::vector<double>{1, 2, 1, 2, 1, 2}));
@@ -309,9 +312,9 @@ TEST_F(PolylineWidth, LockedLayerLeftAlone) {
     addLayer("FIXED", 2);
     AcDbObjectId line = addLine({0, 0, 0}, {10, 0, 0}, 256, "FIXED");
     AcDbObjectId lw = addWidePolyline("FIXED");
-    AcDbObjectId p2d = add2dPolyline(AcDb::k2dSimplePoly,
-                                     {{{0, 40, 0}, AcDb::k2dVertex, 3, 3}, {{9, 40, 0}, AcDb::k2dVertex, 3, 4}},
-                                     "FIXED");
+    AcDbObjectId p2d = add2dPolyline(
+        AcDb::k2dSimplePoly,
+        {{{0, 40, 0}, AcDb::k2dVertex, 3, 3}, {{9, 40, 0}, AcDb::k2dVertex, 3, 4}}, "FIXED");
     AcDbObjectId free = addLine({0, 90, 0}, {10, 90, 0});
     setLayerLocked("FIXED", true);
     selectAllAndWidth("5");
