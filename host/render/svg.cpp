@@ -2,6 +2,7 @@
 // block references, colours and linetypes resolved, hidden layers left out.
 #include "svg.h"
 
+#include "dashes.h"
 #include "scene.h"
 #include "text.h"
 
@@ -60,47 +61,6 @@ struct Context {
     AcDbObjectId insertLayer;     // the reference's layer; null at the top
     int depth = 0;
 };
-
-// The dashes of a linetype record, when the database keeps them (numDashes/dashLengthAt);
-// otherwise nothing, and the pattern length stands in.
-template <class Record> std::vector<double> dashesOf(const Record &rec) {
-    std::vector<double> dashes;
-    if constexpr (requires(const Record &r) {
-                      r.numDashes();
-                      r.dashLengthAt(0);
-                  }) {
-        for (int i = 0; i < static_cast<int>(rec.numDashes()); ++i)
-            dashes.push_back(rec.dashLengthAt(i));
-    }
-    return dashes;
-}
-
-// A linetype's pattern (+ dash, - gap, 0 dot) as an SVG dash array: dash first, an even
-// count, neighbours of one kind merged. Empty when there is nothing to dash.
-std::vector<double> svgDashes(const std::vector<double> &pattern, double scale) {
-    std::vector<double> out;
-    for (double d : pattern) {
-        if (!std::isfinite(d))
-            return {};
-        bool on = d >= 0;
-        double len = std::fabs(d) * scale;
-        if (out.empty() && !on)
-            out.push_back(0);
-        bool lastOn = !out.empty() && out.size() % 2 == 1;
-        if (!out.empty() && lastOn == on)
-            out.back() += len;
-        else
-            out.push_back(len);
-    }
-    if (out.size() % 2 == 1)
-        out.push_back(0);
-    double total = 0;
-    for (double d : out)
-        total += d;
-    if (!(total > 0))
-        return {};
-    return out;
-}
 
 struct WideVertex {
     Point2 p;
@@ -274,7 +234,7 @@ Stroke Painter::makeStroke(int color, AcDbObjectId linetypeId, double scale) {
         s.fixedDash = true;
         return s;
     }
-    s.dashes = svgDashes(lt.pattern, scale);
+    s.dashes = dashArray(lt.pattern, scale);
     return s;
 }
 
