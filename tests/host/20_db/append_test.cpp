@@ -52,6 +52,12 @@ TEST_F(Append, DefaultsFillOnlyWhatWasNotSet) {
     EXPECT_EQ(nameOf(e->layer()), "Walls");
     EXPECT_EQ(nameOf(e->linetype()), "Continuous");
     ASSERT_EQ(e->close(), Acad::eOk);
+    auto *green = new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1);
+    ASSERT_EQ(green->setColorIndex(3), Acad::eOk);
+    ASSERT_EQ(acdbOpenAcDbEntity(e, add(green), AcDb::kForRead), Acad::eOk);
+    EXPECT_EQ(e->colorIndex(), 3);
+    EXPECT_EQ(e->layerId(), walls) << "only the colour was set";
+    ASSERT_EQ(e->close(), Acad::eOk);
     ASSERT_EQ(acdbOpenAcDbEntity(e, setId, AcDb::kForRead), Acad::eOk);
     EXPECT_EQ(e->colorIndex(), 0);
     EXPECT_EQ(nameOf(e->layer()), "0");
