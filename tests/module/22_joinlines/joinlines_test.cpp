@@ -231,6 +231,7 @@ TEST_F(JoinLines, FailedAppendKeepsBothLines) {
     type({"8,0", "14,0"});
     run(joinLinesCommand);
     EXPECT_EQ(space->close(), Acad::eOk);
+    EXPECT_EQ(takeMisuseReports().size(), 1u); // the refused write open of the record
     EXPECT_EQ(transcript(), at(kFirst, "8,0") + at(kSecond, "14,0") + kNotAdded);
     expectUntouched(a, {0, 0, 0}, {10, 0, 0});
     expectUntouched(b, {12, 0, 0}, {20, 0, 0});
