@@ -137,8 +137,9 @@ void joinLinesCommand() {
         return;
     }
     (void)setEntityColor(newId, first.entity->colorIndex()); // always 0
-    char *linetype = first.entity->linetype();
-    (void)setEntityLinetype(newId, linetype); // always 0
+    char *linetype = first.entity->linetype(); // null only for an entity never appended
+    if (linetype != nullptr)
+        (void)setEntityLinetype(newId, linetype); // always 0
     acutDelString(linetype);
     // Erasing an entity we hold open for write does not fail; closing commits it.
     (void)first.entity->erase(true);

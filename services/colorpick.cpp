@@ -74,10 +74,11 @@ int pickColorIndex(const char *prompt) {
 }
 
 // The layer table is closed before the layer's colour is read, and the layer before its
-// index is taken. A layer the table does not hold (or no drawing at all) answers ByLayer.
+// index is taken. A layer the table does not hold (or no drawing, or no name) answers
+// ByLayer.
 int layerColorIndex(const char *layerName) {
     AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
-    if (db == nullptr)
+    if (db == nullptr || layerName == nullptr) // no drawing, or no name (out of memory)
         return kByLayer;
     AcDbLayerTable *table = nullptr;
     if (db->getSymbolTable(table, AcDb::kForRead) != Acad::eOk)

@@ -6,6 +6,7 @@
 #include "adscodes.h"
 #include "acedads.h"
 #include "command_line.h"
+#include "dbapserv.h"
 
 namespace {
 
@@ -94,6 +95,10 @@ TEST_F(ModuleTest, LayerColorIndexByName) {
     EXPECT_EQ(layerColorIndex("DOORS"), 200);
     EXPECT_EQ(layerColorIndex("0"), 7);
     EXPECT_EQ(layerColorIndex("NoSuchLayer"), 256);
+    EXPECT_EQ(layerColorIndex(nullptr), 256);
+    acdbHostApplicationServices()->setWorkingDatabase(nullptr);
+    EXPECT_EQ(layerColorIndex("Walls"), 256);
+    acdbHostApplicationServices()->setWorkingDatabase(db());
     EXPECT_EQ(openObjects(), 0u);
 }
 

@@ -4,9 +4,13 @@
 #include "fixture.h"
 #include "commands.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "allocator.h"
+#include "command_line.h"
+#include "database_impl.h"
 
 namespace {
 
@@ -140,6 +144,39 @@ TEST_F(JoinLines, SkewLinesIn3D) {
     auto joined = onlyLine();
     EXPECT_PRED2(samePoint, joined.start, AcGePoint3d(0, 0, 4));
     EXPECT_PRED2(samePoint, joined.end, AcGePoint3d(10, 0, 0));
+}
+
+// An answer queue that lets a test look at the drawing each time the user is asked.
+class WatchedQueue : public host::QueueSource {
+public:
+    std::function<void()> onAsk;
+    host::Answer next(host::AnswerEnd end, std::string_view promptLine) override {
+        if (onAsk)
+            onAsk();
+        return QueueSource::next(end, promptLine);
+    }
+};
+
+// Test that the first line is highlighted (and held open for write) while the second pick
+// waits, and that the second is highlighted by the time the join is made.
+TEST_F(JoinLines, FirstLineHighlightedDuringTheSecondPick) {
+    AcDbObjectId a = addLine({0, 0, 0}, {10, 0, 0});
+    addLine({12, 0, 0}, {20, 0, 0});
+    auto source = std::make_unique<WatchedQueue>();
+    WatchedQueue *queue = source.get();
+    queue->push("8,0").push("14,0");
+    std::vector<bool> highlighted;
+    std::vector<bool> writeOpen;
+    queue->onAsk = [&] {
+        const AcDbEntity *first = tev::db::peekAs<AcDbEntity>(a);
+        highlighted.push_back(first->isHighlighted());
+        writeOpen.push_back(first->isWriteEnabled());
+    };
+    host::CommandLine::current().setSource(std::move(source));
+    run(joinLinesCommand);
+    EXPECT_EQ(highlighted, (std::vector<bool>{false, true}));
+    EXPECT_EQ(writeOpen, (std::vector<bool>{false, true}));
+    EXPECT_EQ(lines().size(), 1u);
 }
 
 // --- early exits -------------------------------------------------------------------------
