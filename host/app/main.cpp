@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -40,7 +41,11 @@ bool usableFile(const std::string &path, const char *what) {
 
 std::string defaultModule(const char *argv0) {
     std::error_code ec;
+#if defined(_WIN32)
+    std::filesystem::path self = std::filesystem::absolute(_pgmptr, ec); // the program's path
+#else
     std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
+#endif
     if (ec)
         self = std::filesystem::absolute(argv0, ec);
     return (self.parent_path() / "tevcom.arx").string();
