@@ -1,0 +1,95 @@
+#!/usr/bin/python3
+"""Writes the DXF seed corpus of fuzz_dxf_reader that an independent writer (ezdxf) makes:
+several file versions, each with a different mix of entity kinds, code pages, extended data,
+blocks inside blocks and one binary file. The hand-made seeds and the one our own writer
+makes sit beside them and are not touched. R12 seeds are hand-made: ezdxf's R12 files read
+into drawings that refuse to save (fuzz/regressions/fuzz_dxf_reader/r12_*).
+
+usage: make_dxf_seeds.py [OUTPUT_DIR]   (default: fuzz/corpus/fuzz_dxf_reader)
+"""
+import os
+import sys
+
+import ezdxf
+
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "corpus", "fuzz_dxf_reader")
+
+
+def layers(doc):
+    doc.layers.add("RED", color=1)
+    locked = doc.layers.add("LOCKED", color=3)
+    locked.lock()
+    doc.layers.add("Стены", color=5, linetype="DASHED")
+
+
+def r2000_lwpolyline_xdata():
+    doc = ezdxf.new("R2000", setup=["linetypes"])
+    layers(doc)
+    doc.appids.new("TEVTEST")
+    msp = doc.modelspace()
+    lw = msp.add_lwpolyline([(0, 0, 0.5, 0.5, 0.3), (10, 0, 1, 1, 0), (10, 10, 0, 0, -1)],
+                            format="xyseb")
+    lw.closed = True
+    line = msp.add_line((0, 0, 0), (3, 4, 5), dxfattribs={"color": 2, "linetype": "DASHED"})
+    line.set_xdata("TEVTEST", [(1000, "note"), (1040, 2.5), (1070, 7), (1010, (1, 2, 3))])
+    msp.add_point((7, 7))
+    msp.add_mtext("Line one\\PLine two")
+    inner = doc.blocks.new("INNER")
+    inner.add_circle((0, 0), 1)
+    outer = doc.blocks.new("OUTER")
+    outer.add_blockref("INNER", (5, 5))
+    outer.add_line((0, 0), (1, 1))
+    msp.add_blockref("OUTER", (20, 20), dxfattribs={"xscale": 2, "rotation": 30})
+    doc.layout("Layout1").add_line((0, 0), (100, 100))
+    doc.saveas(os.path.join(OUT, "r2000_lwpolyline_xdata.dxf"))
+
+
+def r2004_unknown_kinds():
+    doc = ezdxf.new("R2004")
+    msp = doc.modelspace()
+    hatch = msp.add_hatch(color=3)
+    hatch.paths.add_polyline_path([(0, 0), (10, 0), (10, 10), (0, 10)], is_closed=True)
+    msp.add_spline([(0, 0), (1, 2), (3, 1), (5, 4)])
+    msp.add_ellipse((0, 0), major_axis=(5, 0), ratio=0.5)
+    msp.add_line((0, 0), (1, 0))
+    doc.saveas(os.path.join(OUT, "r2004_unknown_kinds.dxf"))
+
+
+def r2010_meshes():
+    doc = ezdxf.new("R2010")
+    msp = doc.modelspace()
+    mesh = msp.add_polymesh((3, 3))
+    for m in range(3):
+        for n in range(3):
+            mesh.set_mesh_vertex((m, n), (m, n, m * n))
+    face = msp.add_polyface()
+    face.append_face([(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0)])
+    msp.add_3dface([(0, 0, 0), (1, 0, 0), (1, 1, 1), (0, 1, 1)])
+    doc.saveas(os.path.join(OUT, "r2010_meshes.dxf"))
+
+
+def r2018_utf8():
+    doc = ezdxf.new("R2018", setup=["linetypes"])
+    layers(doc)
+    msp = doc.modelspace()
+    msp.add_text("Стена 中 €", dxfattribs={"layer": "Стены"})
+    msp.add_line((0, 0), (1e6, -1e-6), dxfattribs={"layer": "Стены", "lineweight": 35})
+    msp.add_lwpolyline([(0, 0), (1, 1)], dxfattribs={"const_width": 0.5})
+    doc.saveas(os.path.join(OUT, "r2018_utf8.dxf"))
+
+
+def r2000_binary():
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    msp.add_line((0, 0), (10, 0))
+    msp.add_circle((5, 5), 2)
+    msp.add_lwpolyline([(0, 0), (3, 0), (3, 3)])
+    doc.saveas(os.path.join(OUT, "r2000_binary.dxf"), fmt="bin")
+
+
+if __name__ == "__main__":
+    os.makedirs(OUT, exist_ok=True)
+    for make in (r2000_lwpolyline_xdata, r2004_unknown_kinds, r2010_meshes,
+                 r2018_utf8, r2000_binary):
+        make()

@@ -1,0 +1,126 @@
+// inputs_test.cpp - every kept input of the fuzz targets, run once: the seed corpus in
+// fuzz/corpus/<target>/ and the faults found in fuzz/regressions/<target>/. One test per
+// file, named after it, so a failure names the input to replay.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_script.h"
+#include "dxf_round_trip.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Input {
+    std::string path; // relative to fuzz/
+    std::string name; // a test name made of it
+};
+
+// "<target>/<file>" of every input fuzz/known-failures.txt lists as still failing.
+std::set<std::string> knownFailures() {
+    std::set<std::string> known;
+    std::ifstream in(fs::path(TEV_FUZZ_DIR) / "known-failures.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        known.insert(line.substr(0, line.find_first_of(" \t")));
+    }
+    return known;
+}
+
+// Files of fuzz/<kind>/<target>/, dot files (.gitkeep) left out, in name order. A known
+// failure gets a disabled test: listed, not run, until its line is deleted.
+std::vector<Input> inputsOf(const char *target) {
+    std::vector<Input> inputs;
+    const fs::path root(TEV_FUZZ_DIR);
+    const std::set<std::string> known = knownFailures();
+    for (const char *kind : {"corpus", "regressions"}) {
+        const fs::path dir = root / kind / target;
+        if (!fs::is_directory(dir))
+            continue;
+        for (const auto &entry : fs::directory_iterator(dir)) {
+            const std::string file = entry.path().filename().string();
+            if (!entry.is_regular_file() || file.starts_with("."))
+                continue;
+            std::string name = std::string(kind) + "_" + file;
+            std::replace_if(
+                name.begin(), name.end(), [](char c) { return !std::isalnum((unsigned char)c); },
+                '_');
+            if (known.count(std::string(target) + "/" + file) != 0)
+                name = "DISABLED_" + name;
+            inputs.push_back({fs::relative(entry.path(), root).string(), name});
+        }
+    }
+    std::sort(inputs.begin(), inputs.end(),
+              [](const Input &a, const Input &b) { return a.path < b.path; });
+    return inputs;
+}
+
+std::string readInput(const std::string &relative) {
+    std::ifstream in(fs::path(TEV_FUZZ_DIR) / relative, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Shown by gtest instead of the bytes of the struct.
+void PrintTo(const Input &input, std::ostream *os) {
+    *os << input.path;
+}
+
+std::string nameOf(const ::testing::TestParamInfo<Input> &info) {
+    return info.param.name;
+}
+
+class DxfReaderInput : public ::testing::TestWithParam<Input> {};
+class CommandLineInput : public ::testing::TestWithParam<Input> {};
+
+// Test that the kept input reads and round-trips (or is refused with a message).
+TEST_P(DxfReaderInput, RoundTrips) {
+    const std::string bytes = readInput(GetParam().path);
+    ASSERT_FALSE(bytes.empty()) << GetParam().path << " cannot be read";
+    EXPECT_EQ(tevfuzz::checkDxfRoundTrip(bytes), "") << GetParam().path;
+}
+INSTANTIATE_TEST_SUITE_P(Fuzz, DxfReaderInput, ::testing::ValuesIn(inputsOf("fuzz_dxf_reader")),
+                         nameOf);
+
+// Test that the kept script runs its commands with nothing left behind after each.
+TEST_P(CommandLineInput, LeavesNothingBehind) {
+    const std::string bytes = readInput(GetParam().path);
+    EXPECT_EQ(tevfuzz::checkCommandScript(bytes), "") << GetParam().path;
+}
+INSTANTIATE_TEST_SUITE_P(Fuzz, CommandLineInput, ::testing::ValuesIn(inputsOf("fuzz_command_line")),
+                         nameOf);
+
+// Test that both targets have a seed corpus to start from: an empty folder would make
+// the tests above vanish instead of fail.
+TEST(FuzzCorpus, EveryTargetHasSeeds) {
+    for (const char *target : {"fuzz_dxf_reader", "fuzz_command_line"}) {
+        const auto inputs = inputsOf(target);
+        const auto seeds = std::count_if(inputs.begin(), inputs.end(), [](const Input &i) {
+            return i.path.starts_with("corpus/");
+        });
+        EXPECT_GE(seeds, 8) << target;
+    }
+}
+
+// Test that every input listed as a known failure is still kept: a stale line would hide
+// nothing and mislead whoever reads the list.
+TEST(FuzzCorpus, KnownFailuresAreKeptInputs) {
+    for (const std::string &entry : knownFailures()) {
+        const fs::path path = fs::path(TEV_FUZZ_DIR) / "regressions" / entry;
+        EXPECT_TRUE(fs::is_regular_file(path)) << entry;
+    }
+}
+
+} // namespace
