@@ -41,6 +41,27 @@ NodeForm formOfGroupCode(int code) {
         return NodeForm::Binary;
     if (code <= 369)
         return NodeForm::EntityName;
+    // 370..998 are listed as points, but the host delivers most of these groups with
+    // other values (the layout name 410 is text, the lineweight 370 an integer); a point
+    // read from them would print whatever bytes lie behind the value.
+    if (code <= 389)
+        return NodeForm::Short; // lineweight, plot style kind
+    if (code <= 399)
+        return NodeForm::Text; // plot style handle
+    if (code <= 409)
+        return NodeForm::Short;
+    if (code <= 419)
+        return NodeForm::Text; // layout name
+    if (code <= 429)
+        return NodeForm::Long; // true colour
+    if (code <= 439)
+        return NodeForm::Text; // colour name
+    if (code <= 459)
+        return NodeForm::Long; // transparency and other 32-bit values
+    if (code <= 469)
+        return NodeForm::Real;
+    if (code <= 481)
+        return NodeForm::Text; // strings and handles
     return NodeForm::Point;
 }
 

@@ -121,7 +121,7 @@ TEST_F(PrintList, GroupCodeForms) {
 }
 
 // Test the edges of the code ranges: 9 text, 37 point, 38 real, 59 real, 60 short, 79 short,
-// 80 long, 105 text, 106 real, 147 real, 148 short, 289 short, 320 and 369 names, 370 and
+// 80 long, 105 text, 106 real, 147 real, 148 short, 289 short, 320 and 369 names, 482 and
 // 998 points; 210 lies in the short range and prints its value's first 16 bits.
 TEST_F(PrintList, RangeEdges) {
     List list;
@@ -139,7 +139,7 @@ TEST_F(PrintList, RangeEdges) {
         .shortInt(289, 7)
         .name(320, 0x10, 0)
         .name(369, 0x11, 0)
-        .point(370, 7, 8, 9)
+        .point(482, 7, 8, 9)
         .point(998, -1, -2, -3)
         .point(210, 0.0, 0.0, 1.0);
     (void)printEntityList(list.head());
@@ -158,9 +158,37 @@ TEST_F(PrintList, RangeEdges) {
                             "(289 . 7)\n"
                             "(320 . <Entity name:       10>)\n"
                             "(369 . <Entity name:       11>)\n"
-                            "(370 7.000 8.000 9.000)\n"
+                            "(482 7.000 8.000 9.000)\n"
                             "(998 -1.000 -2.000 -3.000)\n"
                             "(210 . 0)\n");
+}
+
+// Test that the groups from 370 on that the host delivers as integers, texts and reals
+// print as what they hold, never as a point read from a string pointer or a short.
+TEST_F(PrintList, GroupsAbove369PrintAsTheirValues) {
+    List list;
+    list.shortInt(370, -3)
+        .text(390, "2F")
+        .shortInt(400, 4)
+        .text(410, "Model")
+        .longInt(420, 16711680)
+        .text(430, "RED")
+        .longInt(440, 33554687)
+        .real(460, 2.5)
+        .text(470, "x")
+        .text(481, "1A");
+    (void)printEntityList(list.head());
+    EXPECT_EQ(transcript(), "\n"
+                            "(370 . -3)\n"
+                            "(390 . \"2F\")\n"
+                            "(400 . 4)\n"
+                            "(410 . \"Model\")\n"
+                            "RTLONG : 16711680l\n"
+                            "(430 . \"RED\")\n"
+                            "RTLONG : 33554687l\n"
+                            "(460 . 2.500)\n"
+                            "(470 . \"x\")\n"
+                            "(481 . \"1A\")\n");
 }
 
 // Test the host's result types in their own forms, -3 as the start of extended data, and
