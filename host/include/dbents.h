@@ -1,5 +1,11 @@
 // dbents.h - the simple entities: line, circle, arc, text, block reference, the sequence
 // end of complex entities, and an entity of a kind the host does not model.
+//
+// Coordinates: line ends, circle and arc centres, text points and reference positions are
+// world coordinates, as the API returns them. A DXF file (and acdbEntGet) gives the latter
+// four in the entity's object system (the plane of its normal); a reader converts them with
+// tev::db::ocsToWcs(normal) (host/db/ocs.h) before handing them over. Angles are measured
+// in the object system.
 #pragma once
 #include "dbmain.h"
 #include <string>
