@@ -107,10 +107,7 @@ bool DynamicLinker::load(const std::string &path, std::string &error) {
     mModules.push_back(std::move(module));
 
     commandStack().setAddingModule(raw->fileName);
-    std::string previous = currentApplicationName();
-    setCurrentApplicationName(raw->fileName);
     (void)raw->entryPoint(AcRx::kInitAppMsg, raw); // the host loads the module whatever it answers
-    setCurrentApplicationName(previous);
     commandStack().setAddingModule("");
     return true;
 }
@@ -157,16 +154,6 @@ std::vector<AppRegistration> &appRegistrations() {
     static std::vector<AppRegistration> s_apps;
     return s_apps;
 }
-
-namespace {
-std::string &appName() {
-    static std::string s_name = "tevcom.arx";
-    return s_name;
-}
-} // namespace
-
-const std::string &currentApplicationName() { return appName(); }
-void setCurrentApplicationName(std::string name) { appName() = std::move(name); }
 
 } // namespace host
 

@@ -1,5 +1,5 @@
 // runtime.h - the host's runtime: the system registry's entries, the dynamic linker and
-// its loaded modules, demand-load registrations, and the application that runs a command.
+// its loaded modules, and demand-load registrations.
 #pragma once
 #include "rxregsvc.h"
 
@@ -60,9 +60,5 @@ DynamicLinker &dynamicLinker();
 
 // What modules registered with the demand loader, in order.
 std::vector<AppRegistration> &appRegistrations();
-
-// The module whose command runs now (for acdbFail's "Application <name> ERROR:").
-const std::string &currentApplicationName();
-void setCurrentApplicationName(std::string name);
 
 } // namespace host
