@@ -9,6 +9,7 @@
 #include "dbpoly.h"
 #include "dbsymtb.h"
 #include "access.h"
+#include "ocs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -672,6 +673,16 @@ AcGeVector3d asVector(const AcGePoint3d &p) {
     return AcGeVector3d(p.x, p.y, p.z);
 }
 
+// A point the file gives in the object system of normal n (circle and arc centres, text
+// and block reference positions) in world coordinates, as the database keeps it. A zero
+// normal is refused later by the entity's own setter; here it counts as the world's.
+AcGePoint3d toWorld(const AcGePoint3d &p, const AcGePoint3d &n) {
+    const AcGeVector3d v = asVector(n);
+    if (v.isZeroLength() || tev::db::isWorldNormal(v.normal()))
+        return p;
+    return tev::db::ocsToWcs(v) * p;
+}
+
 AcDbEntity *Builder::readLine(const Record &r) {
     AcGePoint3d a, b, n(0, 0, 1);
     double thickness = 0;
@@ -706,7 +717,7 @@ AcDbEntity *Builder::readCircle(const Record &r) {
                  t.code == 230)
             pointGroup(t, 10, real(t), c) || pointGroup(t, 210, real(t), n);
     });
-    auto *circle = new AcDbCircle(c, asVector(n), radius);
+    auto *circle = new AcDbCircle(toWorld(c, n), asVector(n), radius);
     if (circle != nullptr)
         (void)circle->setThickness(thickness);
     return circle;
@@ -728,7 +739,7 @@ AcDbEntity *Builder::readArc(const Record &r) {
                  t.code == 230)
             pointGroup(t, 10, real(t), c) || pointGroup(t, 210, real(t), n);
     });
-    auto *arc = new AcDbArc(c, asVector(n), radius, start, end);
+    auto *arc = new AcDbArc(toWorld(c, n), asVector(n), radius, start, end);
     if (arc != nullptr)
         (void)arc->setThickness(thickness);
     return arc;
@@ -796,8 +807,8 @@ AcDbEntity *Builder::readText(const Record &r) {
             break;
         }
     });
-    (void)text->setPosition(p);
-    (void)text->setAlignmentPoint(a);
+    (void)text->setPosition(toWorld(p, n));
+    (void)text->setAlignmentPoint(toWorld(a, n));
     (void)text->setNormal(asVector(n));
     return text;
 }
@@ -842,7 +853,7 @@ AcDbEntity *Builder::readInsert(const Record &r) {
         where_.fail(r.line, "INSERT has no block name (group 2)");
     // The block may come later in the file (R12 has no block records): made by name now.
     AcDbBlockTableRecord *block = blockRecord(toDb(name), /*implicit=*/false);
-    auto *ref = new AcDbBlockReference(p, block->objectId());
+    auto *ref = new AcDbBlockReference(toWorld(p, n), block->objectId());
     if (ref == nullptr)
         return nullptr;
     if (ref->setScaleFactors(s) != Acad::eOk)
