@@ -72,3 +72,17 @@ if cmake --build "$build" -j2 --target tev_bench_tags >/dev/null 2>&1; then
     "$build/tev_bench_tags" --benchmark_min_time=0.2 2>/dev/null | grep -v '^-\+$'
     echo '```'
 fi
+
+# Pick and window-selection latency in the host's database: they must not grow with the
+# drawing (the 1M figure within 3x of the 10k one).
+pickbuild=$root/build/bench-pick
+if cmake -S "$root" -B "$pickbuild" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
+        -DTEV_TESTS=OFF -DTEV_BENCH=ON >/dev/null 2>&1 &&
+   cmake --build "$pickbuild" -j2 --target tev_bench_pick >/dev/null 2>&1; then
+    echo
+    echo "### Pick and window selection (Google Benchmark, CPU time per query)"
+    echo
+    echo '```'
+    "$pickbuild/bench/tev_bench_pick" --benchmark_min_time=0.2 2>/dev/null | grep -v '^-\+$'
+    echo '```'
+fi
