@@ -97,6 +97,10 @@ Acad::ErrorStatus appendFromFile(AcDbBlockTableRecord &rec, AcDbEntity *entity);
 Acad::ErrorStatus addFromFile(AcDbSymbolTable &table, AcDbSymbolTableRecord *record);
 // Makes sure the next handle given is above handle ($HANDSEED).
 void raiseHandseed(AcDbDatabase &db, AcDbHandle handle);
+// Sets the next handle given to exactly handle, lower too (the file layer, once a file is
+// read, so that handles it lent for a while do not count). Every handle in use must be
+// below it.
+void setHandseed(AcDbDatabase &db, AcDbHandle handle);
 // The object with this handle, or the null id.
 AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle);
 

@@ -391,6 +391,10 @@ void raiseHandseed(AcDbDatabase &db, AcDbHandle handle) {
         d.nextHandle = handle.value();
 }
 
+void setHandseed(AcDbDatabase &db, AcDbHandle handle) {
+    db.impl().nextHandle = handle.value();
+}
+
 AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle) {
     return AcDbObjectId(db.impl().findHandle(handle.value()));
 }

@@ -184,6 +184,9 @@ private:
     AcDbLayerTable *layerTable_ = nullptr;
     AcDbLinetypeTable *linetypeTable_ = nullptr;
     std::vector<AcDbObject *> unplacedTables_;
+    // Objects the reader made for what the file names but does not define (a layer, a
+    // linetype, the spaces of an R12 file): a handle the file gives later moves them away.
+    std::vector<AcDbObject *> madeUp_;
 
     std::unordered_map<std::string, AcDbObjectId> layers_, linetypes_;
     std::unordered_map<std::string, AcDbBlockTableRecord *> blocks_;
@@ -217,9 +220,16 @@ std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
         const std::uint64_t h = parseHandle(t, where_);
         if (h == 0)
             where_.fail(t.line + 1, std::string(r.type) + " has the null handle 0");
+        // No handle could follow it: the next one would be the null handle.
+        if (h == UINT64_MAX)
+            where_.fail(t.line + 1, std::string(r.type) + " has a handle no other may follow");
         handles_.push_back({h, r.line, kind});
         if (kept)
             doc_->keptHandles.push_back(h);
+        // The file's handle is its own: whatever the reader made up moves out of its way,
+        // and what it makes up from now on takes a handle above it.
+        freeHandle(h);
+        tev::db::raiseHandseed(*db_, AcDbHandle(h + 1));
         return h;
     }
     return 0;
@@ -247,15 +257,23 @@ void Builder::freeHandle(std::uint64_t handle) {
     const AcDbObjectId taken = tev::db::lookupHandle(*db_, AcDbHandle(handle));
     if (taken.isNull())
         return;
-    for (AcDbObject *table : unplacedTables_) {
-        if (table->objectId() == taken) {
-            (void)ObjectAccess::rehandle(*table, db_->handseed()); // a fresh handle is free
-            return;
+    for (const auto *list : {&unplacedTables_, &madeUp_}) {
+        for (AcDbObject *obj : *list) {
+            if (obj->objectId() == taken) {
+                (void)ObjectAccess::rehandle(*obj, db_->handseed()); // a fresh handle is free
+                return;
+            }
         }
     }
 }
 
 void Builder::placeTable(AcDbObject *table, const Record &r) {
+    // A second table of the same name (in a second TABLES section) adds its entries to the
+    // first; its own handle is reserved, as it is written nowhere.
+    if (std::find(unplacedTables_.begin(), unplacedTables_.end(), table) == unplacedTables_.end()) {
+        handleOf(r, Kind::Other, /*kept=*/true);
+        return;
+    }
     const std::uint64_t h = handleOf(r, Kind::Other, /*kept=*/false);
     if (h == 0)
         return;
@@ -516,6 +534,7 @@ AcDbObjectId Builder::layerId(std::string_view fileName, std::uint32_t line) {
             where_.fail(line, "cannot make layer \"" + name + "\"");
         }
         id = layer->objectId();
+        madeUp_.push_back(layer);
         layers_.emplace(upper(name), id);
     }
     lastLayerName_ = std::string(fileName);
@@ -534,6 +553,7 @@ AcDbObjectId Builder::linetypeId(std::string_view fileName, std::uint32_t line) 
         delete lt;
         where_.fail(line, "cannot make linetype \"" + name + "\"");
     }
+    madeUp_.push_back(lt);
     linetypes_.emplace(upper(name), lt->objectId());
     return lt->objectId();
 }
@@ -548,6 +568,7 @@ AcDbBlockTableRecord *Builder::blockRecord(std::string_view dbName, bool implici
         delete rec;
         throw DxfError(where_.name() + ": cannot make block \"" + std::string(dbName) + "\"");
     }
+    madeUp_.push_back(rec);
     if (implicit) {
         auto kept = std::make_unique<BlockKept>();
         kept->implicit = true;
@@ -749,6 +770,7 @@ AcDbEntity *Builder::readText(const Record &r) {
     auto *text = new AcDbText;
     if (text == nullptr)
         return nullptr;
+    std::unique_ptr<AcDbText> guard(text); // a bad value below must not leak it
     AcGePoint3d p, a, n(0, 0, 1);
     forEachDataTag(r.tags, [&](const Tag &t) {
         switch (t.code) {
@@ -810,7 +832,7 @@ AcDbEntity *Builder::readText(const Record &r) {
     (void)text->setPosition(toWorld(p, n));
     (void)text->setAlignmentPoint(toWorld(a, n));
     (void)text->setNormal(asVector(n));
-    return text;
+    return guard.release();
 }
 
 AcDbEntity *Builder::readInsert(const Record &r) {
@@ -856,11 +878,12 @@ AcDbEntity *Builder::readInsert(const Record &r) {
     auto *ref = new AcDbBlockReference(toWorld(p, n), block->objectId());
     if (ref == nullptr)
         return nullptr;
+    std::unique_ptr<AcDbBlockReference> guard(ref);
     if (ref->setScaleFactors(s) != Acad::eOk)
         where_.fail(r.line, "INSERT has a zero scale factor");
     (void)ref->setRotation(rotation);
     (void)ref->setNormal(asVector(n));
-    return ref;
+    return guard.release();
 }
 
 AcDbEntity *Builder::readLwPolyline(const Record &r) {
@@ -1028,6 +1051,7 @@ AcDbEntity *Builder::readPolyline(const EntityGroup &g) {
             auto *vertex = new AcDb3dPolylineVertex(p);
             if (vertex == nullptr)
                 refuse(v, Acad::eOutOfMemory);
+            std::unique_ptr<AcDb3dPolylineVertex> vertexGuard(vertex);
             if ((vflags & 16) != 0)
                 (void)vertex->setVertexType(AcDb::k3dControlVertex);
             else if ((vflags & 8) != 0)
@@ -1036,10 +1060,9 @@ AcDbEntity *Builder::readPolyline(const EntityGroup &g) {
             if (const std::uint64_t h = handleOf(v, Kind::Other, false))
                 ObjectAccess::presetHandle(*vertex, AcDbHandle(h));
             noteOwner(v, true);
-            if (pl->appendVertex(vertex) != Acad::eOk) {
-                delete vertex;
+            if (pl->appendVertex(vertex) != Acad::eOk)
                 refuse(v, Acad::eOutOfMemory);
-            }
+            (void)vertexGuard.release(); // the polyline's now
         }
         return guard.release();
     }
@@ -1068,6 +1091,7 @@ AcDbEntity *Builder::readPolyline(const EntityGroup &g) {
         auto *vertex = new AcDb2dVertex(p, bulge, vsw, vew, tangent);
         if (vertex == nullptr)
             refuse(v, Acad::eOutOfMemory);
+        std::unique_ptr<AcDb2dVertex> vertexGuard(vertex);
         if (hasTangent)
             (void)vertex->setTangent(tangent);
         if ((vflags & 1) != 0)
@@ -1080,10 +1104,9 @@ AcDbEntity *Builder::readPolyline(const EntityGroup &g) {
         if (const std::uint64_t h = handleOf(v, Kind::Other, false))
             ObjectAccess::presetHandle(*vertex, AcDbHandle(h));
         noteOwner(v, true);
-        if (pl->appendVertex(vertex) != Acad::eOk) {
-            delete vertex;
+        if (pl->appendVertex(vertex) != Acad::eOk)
             refuse(v, Acad::eOutOfMemory);
-        }
+        (void)vertexGuard.release(); // the polyline's now
     }
     return guard.release();
 }
@@ -1145,14 +1168,14 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
             seqEnd = new AcDbSequenceEnd;
             if (seqEnd == nullptr)
                 refuse(*g.seqend, Acad::eOutOfMemory);
+            std::unique_ptr<AcDbSequenceEnd> seqEndGuard(seqEnd);
             (void)readCommon(*g.seqend, *seqEnd);
             if (const std::uint64_t h = handleOf(*g.seqend, Kind::Other, false))
                 ObjectAccess::presetHandle(*seqEnd, AcDbHandle(h));
             noteOwner(*g.seqend, true);
-            if (!ObjectAccess::setSequenceEnd(*ent, seqEnd)) {
-                delete seqEnd;
+            if (!ObjectAccess::setSequenceEnd(*ent, seqEnd))
                 refuse(*g.seqend, Acad::eInvalidInput);
-            }
+            (void)seqEndGuard.release(); // the polyline's now
         }
     }
     AcDbBlockTableRecord *rec = inBlock ? block_ : space(paper);
@@ -1207,6 +1230,26 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         (void)rec->close();
         ObjectAccess::setSource(*rec, src);
     }
+    // Every layer has a linetype: the writer names Continuous for one that has none, so the
+    // drawing holds it already and reads back the same.
+    std::vector<AcDbObjectId> bare;
+    for (const AcDbObject *obj : ObjectAccess::records(*layerTable_)) {
+        const auto *layer = AcDbLayerTableRecord::cast(obj);
+        if (layer != nullptr && layer->linetypeObjectId().isNull())
+            bare.push_back(layer->objectId());
+    }
+    if (!bare.empty()) {
+        const AcDbObjectId continuous = linetypeId("Continuous", 0);
+        for (AcDbObjectId id : bare) {
+            AcDbLayerTableRecord *rec = nullptr;
+            if (acdbOpenObject(rec, id, AcDb::kForWrite) != Acad::eOk)
+                continue;
+            const std::string_view src = ObjectAccess::source(*rec);
+            (void)rec->setLinetypeObjectId(continuous);
+            (void)rec->close();
+            ObjectAccess::setSource(*rec, src);
+        }
+    }
     // The header's current settings, now that their tables are known.
     if (!clayer_.empty()) {
         auto it = layers_.find(upper(toDb(clayer_)));
@@ -1250,10 +1293,16 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             where_.fail(o.line, "owner " + formatHandle(o.owner) + " is not a block record" +
                                     std::string(o.child ? ", polyline or insert" : ""));
     }
-    std::uint64_t seed = handseed_;
+    // The next handle is above every handle of the file and of what the reader made; the
+    // handles the reader's own objects held for a while before a file took them are not
+    // counted, so that a file read twice gets the same seed.
+    std::uint64_t seed = std::max<std::uint64_t>(handseed_, 1);
     if (!handles_.empty())
         seed = std::max(seed, handles_.back().handle + 1);
-    tev::db::raiseHandseed(*db_, AcDbHandle(seed));
+    for (const auto *list : {&unplacedTables_, &madeUp_})
+        for (const AcDbObject *obj : *list)
+            seed = std::max(seed, obj->objectId().handle().value() + 1);
+    tev::db::setHandseed(*db_, AcDbHandle(seed));
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
 }

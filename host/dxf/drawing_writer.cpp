@@ -237,6 +237,8 @@ private:
     std::uint64_t handseed_ = 0; // $HANDSEED written: seed_ + what this save gives
     std::uint64_t vportTable_ = 0, styleTable_ = 0; // handles of generated tables
     std::uint64_t rootDictionary_ = 0;
+    // The database's tables are written once, even when the file had two TABLES sections.
+    std::vector<const AcDbSymbolTable *> tablesWritten_;
 };
 
 Writer::Writer(AcDbDatabase &db, ByteSink &sink)
@@ -345,9 +347,15 @@ void Writer::run() {
         writeNewObjects();
         simpleTag(0, "EOF");
     } else {
-        bool tables = false, blocks = false, entities = false;
+        // Parts the database holds that the file had no section for go where they belong;
+        // a part the file has a section for goes there, wherever that section stands.
+        auto has = [&](SectionKind kind) {
+            return std::any_of(doc_->sections.begin(), doc_->sections.end(),
+                               [&](const SectionKept &s) { return s.kind == kind; });
+        };
+        bool tables = has(SectionKind::Tables), blocks = has(SectionKind::Blocks),
+             entities = has(SectionKind::Entities);
         for (const SectionKept &s : doc_->sections) {
-            // Parts the database holds that the file had no section for go where they belong.
             const bool late = s.kind == SectionKind::Objects || s.kind == SectionKind::Other;
             if (!tables &&
                 (s.kind == SectionKind::Blocks || s.kind == SectionKind::Entities || late) &&
@@ -392,6 +400,11 @@ void Writer::run() {
                 break;
             }
         }
+        // A file with none of these sections (a header alone) still gets them all.
+        if (!tables && !r12_)
+            writeTables(nullptr);
+        if (!blocks && !r12_)
+            writeBlocks(/*withSection=*/true);
         if (!entities)
             writeEntities(/*withSection=*/true);
         if (!doc_->eof.empty()) {
@@ -544,6 +557,9 @@ void Writer::writeTables(const SectionKept *kept) {
 
 void Writer::writeDbTable(std::string_view name, AcDbSymbolTable &table, std::string_view head,
                           std::string_view end) {
+    if (std::find(tablesWritten_.begin(), tablesWritten_.end(), &table) != tablesWritten_.end())
+        return; // its records all went with the first table of this name
+    tablesWritten_.push_back(&table);
     const auto &records = ObjectAccess::records(table);
     std::size_t count = 0;
     bool changed = head.empty();
