@@ -1,0 +1,172 @@
+// Tests of files that lack or repeat parts: what the reader has to make up (layers,
+// linetypes, the spaces of an R12 file) must not take a handle the file uses, a drawing read
+// from such a file writes text that reads back and writes the very same, and a refused read
+// leaves no object behind.
+#include "dxf_io.h"
+#include "sample_dxf.h"
+
+#include "allocator.h"
+#include "dbmain.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+using namespace dxftest;
+
+// Reads text, writes it, reads that and writes again; the two writes must be equal. Returns
+// the first write.
+std::string stableWrite(const std::string &text) {
+    std::string error, first, second;
+    auto db = dxf::readDrawingText(text, "odd.dxf", error);
+    EXPECT_NE(db, nullptr) << error;
+    if (db == nullptr)
+        return {};
+    EXPECT_TRUE(dxf::writeDrawingText(*db, first, error)) << error;
+    auto again = dxf::readDrawingText(first, "written.dxf", error);
+    EXPECT_NE(again, nullptr) << error;
+    if (again == nullptr)
+        return first;
+    EXPECT_TRUE(dxf::writeDrawingText(*again, second, error)) << error;
+    EXPECT_EQ(first, second);
+    return first;
+}
+
+// How often each handle (group 5 or 105 after a group 0) stands in text, and the
+// $HANDSEED; read with the tag reader alone.
+struct Handles {
+    std::map<std::uint64_t, int> count;
+    std::uint64_t seed = 0;
+};
+Handles handlesOf(const std::string &text) {
+    static const dxf::Locator where("written.dxf");
+    dxf::TagReader reader(text, where);
+    Handles out;
+    dxf::Tag t;
+    int previous = -1;
+    bool seedNext = false;
+    while (reader.next(t)) {
+        std::uint64_t h = 0;
+        if (seedNext && t.code == 5 && dxf::toHandle(t.value, h))
+            out.seed = h;
+        else if ((t.code == 5 || t.code == 105) && previous == 0 && dxf::toHandle(t.value, h))
+            ++out.count[h];
+        seedNext = t.code == 9 && dxf::trimBlanks(t.value) == "$HANDSEED";
+        previous = t.code;
+    }
+    return out;
+}
+
+// Every handle once, and all of them below the seed.
+void expectHandlesSound(const std::string &text) {
+    const Handles h = handlesOf(text);
+    ASSERT_FALSE(h.count.empty());
+    for (const auto &[handle, n] : h.count) {
+        EXPECT_EQ(n, 1) << "handle " << std::hex << handle;
+        EXPECT_LT(handle, h.seed) << "handle " << std::hex << handle;
+    }
+}
+
+// Test that a linetype and a layer the entities name but the tables lack are made with
+// handles of their own, not the handle of an APPID or of an entity that comes later.
+TEST(OddFiles, MadeUpRecordsTakeNoFileHandle) {
+    std::string text = sampleDxf();
+    // An entity on an unknown layer in an unknown linetype, before an entity whose handle
+    // is the one the database would give next, and an APPID with the handle after that.
+    const std::string before = "0\nLINE\n5\n3E\n";
+    text.insert(text.find(before),
+                lines({"0",   "LINE",       "5",  "60",      "330", "1F",       "100", "AcDbEntity",
+                       "8",   "NEWLAYER",   "6",  "NEWTYPE", "100", "AcDbLine", "10",  "0",
+                       "20",  "0",          "30", "0",       "11",  "1",        "21",  "1",
+                       "31",  "0",          "0",  "LINE",    "5",   "101",      "330", "1F",
+                       "100", "AcDbEntity", "8",  "0",       "100", "AcDbLine", "10",  "0",
+                       "20",  "0",          "30", "0",       "11",  "1",        "21",  "1",
+                       "31",  "0"}));
+    const std::string out = stableWrite(text);
+    expectHandlesSound(out);
+    EXPECT_NE(out.find("\nNEWLAYER\n"), std::string::npos);
+    EXPECT_NE(out.find("\nNEWTYPE\n"), std::string::npos);
+    EXPECT_GT(handlesOf(out).seed, 0x101u);
+}
+
+// Test that an R12 block whose ENDBLK's handle is the next free one, and a layer only an
+// entity names, do not end up with the same handle as something in the file.
+TEST(OddFiles, R12BlocksAndLayers) {
+    const std::string text = lines(
+        {"0",  "SECTION", "2",  "HEADER",  "9",  "$ACADVER", "1",  "AC1009", "9",  "$HANDSEED",
+         "5",  "20",      "0",  "ENDSEC",  "0",  "SECTION",  "2",  "BLOCKS", "0",  "BLOCK",
+         "5",  "20",      "8",  "0",       "2",  "POST",     "70", "0",      "10", "0",
+         "20", "0",       "30", "0",       "3",  "POST",     "0",  "LINE",   "5",  "21",
+         "8",  "A",       "10", "0",       "20", "1",        "30", "0",      "11", "1",
+         "21", "1",       "31", "0",       "0",  "ENDBLK",   "5",  "22",     "8",  "0",
+         "0",  "ENDSEC",  "0",  "SECTION", "2",  "ENTITIES", "0",  "INSERT", "5",  "23",
+         "8",  "B",       "2",  "POST",    "10", "0",        "20", "0",      "30", "0",
+         "0",  "ENDSEC",  "0",  "EOF"});
+    const std::string out = stableWrite(text);
+    expectHandlesSound(out);
+}
+
+// Test that a file with a header alone, or with two TABLES sections, or with a section of
+// its own before ENTITIES, writes each table, block and entity once and reads back.
+TEST(OddFiles, MissingRepeatedAndExtraSections) {
+    for (const char *version : {"AC1015", "C"}) {
+        const std::string out = stableWrite(lines({"0", "SECTION", "2", "HEADER", "9", "$ACADVER",
+                                                   "1", version, "0", "ENDSEC", "0", "EOF"}));
+        for (const char *part : {"\nTABLES\n", "\nBLOCKS\n", "\nENTITIES\n", "\nLAYER\n"})
+            EXPECT_NE(out.find(part), std::string::npos) << version << part;
+        expectHandlesSound(out);
+    }
+    const std::string twice =
+        stableWrite(lines({"0", "SECTION", "2", "TABLES", "0", "ENDSEC", "0", "SECTION", "2",
+                           "TABLES", "0", "ENDSEC", "0", "EOF"}));
+    std::size_t layerTables = 0;
+    for (std::size_t at = twice.find("TABLE\n  2\nLAYER\n"); at != std::string::npos;
+         at = twice.find("TABLE\n  2\nLAYER\n", at + 1))
+        ++layerTables;
+    EXPECT_EQ(layerTables, 1u) << twice;
+    const std::string extra =
+        stableWrite(lines({"0",  "SECTION",  "2",  "MINE",   "0", "ENDSEC", "0",  "SECTION",
+                           "2",  "ENTITIES", "0",  "CIRCLE", "5", "2",      "10", "0",
+                           "20", "0",        "40", "1",      "0", "ENDSEC", "0",  "EOF"}));
+    EXPECT_EQ(extra.find("CIRCLE"), extra.rfind("CIRCLE")) << extra;
+}
+
+// Test that a layer without a linetype (group 6) gets Continuous, which the drawing then
+// holds, so that the file written names a linetype it defines.
+TEST(OddFiles, LayerWithoutLinetypeGetsContinuous) {
+    const std::string out =
+        stableWrite(lines({"0",  "SECTION", "2",  "HEADER",  "9",  "$ACADVER", "1",  "AC1015",
+                           "0",  "ENDSEC",  "0",  "SECTION", "2",  "ENTITIES", "0",  "LINE",
+                           "5",  "30",      "8",  "0",       "10", "0",        "20", "0",
+                           "11", "1",       "21", "1",       "0",  "ENDSEC",   "0",  "EOF"}));
+    EXPECT_NE(out.find("LTYPE\n  5\n"), std::string::npos);
+    EXPECT_NE(out.find("  2\nContinuous\n"), std::string::npos) << out;
+    expectHandlesSound(out);
+}
+
+// Test that reads refused halfway through an entity leave no database object behind.
+TEST(OddFiles, RefusedReadsLeakNothing) {
+    const char *cases[][2] = {
+        {"SEQEND", "0\nPOLYLINE\n5\n20\n66\n1\n0\nSEQEND\n5\nXYZ\n"},
+        {"VERTEX", "0\nPOLYLINE\n5\n20\n66\n1\n0\nVERTEX\n5\n21\n62\nred\n0\nSEQEND\n5\n22\n"},
+        {"3D VERTEX", "0\nPOLYLINE\n5\n20\n70\n8\n0\nVERTEX\n5\nQ\n0\nSEQEND\n5\n22\n"},
+        {"TEXT", "0\nTEXT\n5\n20\n40\nhigh\n"},
+        {"INSERT", "0\nINSERT\n5\n20\n2\nB\n41\n0\n"},
+    };
+    const std::string blocks = "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nB\n0\nENDBLK\n0\nENDSEC\n";
+    tev::db::alloc::Exempt exempt;
+    for (const auto &[what, entity] : cases) {
+        const long before = tev::db::alloc::liveObjects();
+        std::string error;
+        auto db = dxf::readDrawingText(blocks + "0\nSECTION\n2\nENTITIES\n" + entity +
+                                           "0\nENDSEC\n0\nEOF\n",
+                                       "bad.dxf", error);
+        EXPECT_EQ(db, nullptr) << what;
+        EXPECT_NE(error, "") << what;
+        EXPECT_EQ(tev::db::alloc::liveObjects(), before) << what << ": " << error;
+    }
+}
+
+} // namespace
