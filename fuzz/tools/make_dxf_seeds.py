@@ -2,8 +2,7 @@
 """Writes the DXF seed corpus of fuzz_dxf_reader that an independent writer (ezdxf) makes:
 several file versions, each with a different mix of entity kinds, code pages, extended data,
 blocks inside blocks and one binary file. The hand-made seeds and the one our own writer
-makes sit beside them and are not touched. R12 seeds are hand-made: ezdxf's R12 files read
-into drawings that refuse to save (fuzz/regressions/fuzz_dxf_reader/r12_*).
+makes sit beside them and are not touched.
 
 usage: make_dxf_seeds.py [OUTPUT_DIR]   (default: fuzz/corpus/fuzz_dxf_reader)
 """
@@ -21,6 +20,28 @@ def layers(doc):
     locked = doc.layers.add("LOCKED", color=3)
     locked.lock()
     doc.layers.add("Стены", color=5, linetype="DASHED")
+
+
+def r12_polylines():
+    doc = ezdxf.new("R12", setup=["linetypes"])
+    doc.header["$DWGCODEPAGE"] = "ANSI_1251"
+    layers(doc)
+    msp = doc.modelspace()
+    msp.add_line((0, 0), (10, 0), dxfattribs={"layer": "RED"})
+    msp.add_polyline2d([(0, 0), (5, 5), (10, 0)], dxfattribs={"layer": "LOCKED"})
+    pl = msp.add_polyline2d([(0, 10, 0, 0, 0.5), (10, 10, 1, 1, -0.5), (10, 20, 0, 0, 0)],
+                            format="xyseb")
+    pl.close()
+    msp.add_polyline3d([(0, 0, 0), (1, 2, 3), (4, 5, 6)])
+    msp.add_circle((50, 50), 5, dxfattribs={"color": 5})
+    msp.add_arc((0, 0), 3, 10, 200)
+    msp.add_text("Привет", dxfattribs={"height": 2.5}).set_placement((1, 1))
+    blk = doc.blocks.new("POST")
+    blk.add_line((0, 0), (5, 0))
+    blk.add_attdef("TAG", (0, 1))
+    ref = msp.add_blockref("POST", (100, 0))
+    ref.add_attrib("TAG", "value", (100, 1))
+    doc.saveas(os.path.join(OUT, "r12_polylines.dxf"))
 
 
 def r2000_lwpolyline_xdata():
@@ -90,6 +111,6 @@ def r2000_binary():
 
 if __name__ == "__main__":
     os.makedirs(OUT, exist_ok=True)
-    for make in (r2000_lwpolyline_xdata, r2004_unknown_kinds, r2010_meshes,
+    for make in (r12_polylines, r2000_lwpolyline_xdata, r2004_unknown_kinds, r2010_meshes,
                  r2018_utf8, r2000_binary):
         make()
