@@ -101,6 +101,9 @@ void raiseHandseed(AcDbDatabase &db, AcDbHandle handle);
 // read, so that handles it lent for a while do not count). Every handle in use must be
 // below it.
 void setHandseed(AcDbDatabase &db, AcDbHandle handle);
+// Makes room for about count more objects at once (a file about to be read), so that the
+// handle index does not grow step by step.
+void reserveObjects(AcDbDatabase &db, std::size_t count);
 // The object with this handle, or the null id.
 AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle);
 

@@ -395,6 +395,11 @@ void setHandseed(AcDbDatabase &db, AcDbHandle handle) {
     db.impl().nextHandle = handle.value();
 }
 
+void reserveObjects(AcDbDatabase &db, std::size_t count) {
+    DatabaseImpl &d = db.impl();
+    d.byHandle.reserve(d.byHandle.size() + count);
+}
+
 AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle) {
     return AcDbObjectId(db.impl().findHandle(handle.value()));
 }

@@ -142,8 +142,10 @@ Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2
         return Acad::eInvalidIndex;
     if (!writeAllowed())
         return Acad::eNotOpenForWrite;
+    // A width left out takes the polyline's constant width; finding it walks every vertex,
+    // so only when it is needed (a file's polyline gives every width: no quadratic read).
     double constant = 0;
-    if (getConstantWidth(constant) != Acad::eOk)
+    if ((startWidth < 0 || endWidth < 0) && getConstantWidth(constant) != Acad::eOk)
         constant = 0;
     Vertex v;
     v.pt = pt;

@@ -82,6 +82,41 @@ template <class F> void forEachDataTag(std::span<const Tag> tags, F &&f) {
     }
 }
 
+// Sorts uses by handle, uses of one handle in file order: a radix sort, a byte at a time
+// from the lowest, skipping the bytes every handle shares. Handles are read in file order,
+// so a stable sort keeps the earlier use first.
+void sortByHandle(std::vector<HandleUse> &uses) {
+    const auto before = [](const HandleUse &a, const HandleUse &b) {
+        return a.handle != b.handle ? a.handle < b.handle : a.line < b.line;
+    };
+    if (std::is_sorted(uses.begin(), uses.end(), before))
+        return;
+    std::uint64_t differ = 0;
+    for (const HandleUse &u : uses)
+        differ |= u.handle ^ uses.front().handle;
+    std::vector<HandleUse> other(uses.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        if (((differ >> shift) & 0xFF) == 0)
+            continue;
+        std::size_t start[257] = {};
+        for (const HandleUse &u : uses)
+            ++start[((u.handle >> shift) & 0xFF) + 1];
+        for (int b = 0; b < 256; ++b)
+            start[b + 1] += start[b];
+        for (const HandleUse &u : uses)
+            other[start[(u.handle >> shift) & 0xFF]++] = u;
+        uses.swap(other);
+    }
+    // Uses of one handle (a duplicate, which the caller reports) by line.
+    for (std::size_t i = 1; i < uses.size(); ++i) {
+        std::size_t j = i;
+        while (j > 0 && uses[j].handle == uses[j - 1].handle && uses[j].line < uses[j - 1].line) {
+            std::swap(uses[j], uses[j - 1]);
+            --j;
+        }
+    }
+}
+
 class Builder : public StructureSink {
 public:
     Builder(std::shared_ptr<const SourceBuffer> source, const Locator &where)
@@ -107,10 +142,14 @@ public:
         if (blockTable_ == nullptr || layerTable_ == nullptr || linetypeTable_ == nullptr)
             throw DxfError(where_.name() + ": cannot make a database (out of memory)");
         unplacedTables_ = {blockTable_, layerTable_, linetypeTable_};
+        for (AcDbObject *table : unplacedTables_)
+            lend(table);
         // A file without a header is an R12 file in the format's default code page.
         doc_->acadver = "AC1009";
         doc_->codePage.clear();
         codec_ = TextCodec::forFile(doc_->acadver, "");
+        // An object takes a few hundred bytes of DXF at the least.
+        tev::db::reserveObjects(*db_, text_.size() / 256);
     }
 
     std::unique_ptr<AcDbDatabase> finish(const StructureFacts &facts);
@@ -137,6 +176,14 @@ private:
         codec_.toDatabase(fileText, scratch_);
         return scratch_;
     }
+    // A name as the database holds it: its names are C strings, so a name ends at a NUL
+    // byte, and names compare the same wherever the file spells them so.
+    const std::string &nameToDb(std::string_view fileText) {
+        toDb(fileText);
+        if (const std::size_t nul = scratch_.find('\0'); nul != std::string::npos)
+            scratch_.resize(nul);
+        return scratch_;
+    }
 
     // Handles: the record's own (5, or 105 for DIMSTYLE), registered for the checks.
     std::uint64_t handleOf(const Record &r, Kind kind, bool kept);
@@ -149,6 +196,10 @@ private:
     AcDbObjectId linetypeId(std::string_view fileName, std::uint32_t line);
     AcDbBlockTableRecord *blockRecord(std::string_view dbName, bool implicit);
     AcDbBlockTableRecord *space(bool paper);
+    // The id of a layer or linetype an entity's tag names, found by its spelling in the file
+    // when an entity before spelled it the same.
+    AcDbObjectId spelledId(std::unordered_map<std::string_view, AcDbObjectId> &seen, const Tag &t,
+                           AcDbObjectId (Builder::*find)(std::string_view, std::uint32_t));
 
     void readLayer(const Record &r);
     void readLinetype(const Record &r);
@@ -179,19 +230,33 @@ private:
     std::unique_ptr<DocumentKept> doc_;
     TextCodec codec_;
     std::string scratch_;
+    struct LwVertex {
+        double x = 0, y = 0, bulge = 0, sw = -1, ew = -1;
+    };
+    std::vector<LwVertex> lwVertices_;
 
     AcDbBlockTable *blockTable_ = nullptr;
     AcDbLayerTable *layerTable_ = nullptr;
     AcDbLinetypeTable *linetypeTable_ = nullptr;
     std::vector<AcDbObject *> unplacedTables_;
     // Objects the reader made for what the file names but does not define (a layer, a
-    // linetype, the spaces of an R12 file): a handle the file gives later moves them away.
-    std::vector<AcDbObject *> madeUp_;
+    // linetype, the spaces of an R12 file) and the tables not yet given the file's handles,
+    // by the handle each holds for now: a handle the file gives later moves them away.
+    std::unordered_map<std::uint64_t, AcDbObject *> lent_;
+    void lend(AcDbObject *obj) { lent_.emplace(obj->objectId().handle().value(), obj); }
+    // The largest handle of an object read from the file (a handle of its own or one the
+    // database gave it, when the file gave none).
+    std::uint64_t maxGiven_ = 0;
+    void noteGiven(const AcDbObject &obj) {
+        maxGiven_ = std::max(maxGiven_, obj.objectId().handle().value());
+    }
 
     std::unordered_map<std::string, AcDbObjectId> layers_, linetypes_;
     std::unordered_map<std::string, AcDbBlockTableRecord *> blocks_;
-    std::string lastLayerName_;
-    AcDbObjectId lastLayer_;
+    // Names as the entities spell them in the file (views into it), so that the common case
+    // costs one lookup without converting or allocating.
+    std::unordered_map<std::string_view, AcDbObjectId> layerBySpelling_, linetypeBySpelling_;
+    AcDbBlockTableRecord *spaces_[2] = {nullptr, nullptr};             // model, paper
     std::vector<std::pair<AcDbObjectId, std::string>> layerLinetypes_; // resolved at the end
 
     SectionKept *section_ = nullptr;
@@ -254,17 +319,13 @@ void Builder::noteOwner(const Record &r, bool child) {
 }
 
 void Builder::freeHandle(std::uint64_t handle) {
-    const AcDbObjectId taken = tev::db::lookupHandle(*db_, AcDbHandle(handle));
-    if (taken.isNull())
+    const auto it = lent_.find(handle);
+    if (it == lent_.end())
         return;
-    for (const auto *list : {&unplacedTables_, &madeUp_}) {
-        for (AcDbObject *obj : *list) {
-            if (obj->objectId() == taken) {
-                (void)ObjectAccess::rehandle(*obj, db_->handseed()); // a fresh handle is free
-                return;
-            }
-        }
-    }
+    AcDbObject *obj = it->second;
+    lent_.erase(it);
+    (void)ObjectAccess::rehandle(*obj, db_->handseed()); // a fresh handle is free
+    lend(obj);
 }
 
 void Builder::placeTable(AcDbObject *table, const Record &r) {
@@ -278,6 +339,7 @@ void Builder::placeTable(AcDbObject *table, const Record &r) {
     if (h == 0)
         return;
     freeHandle(h);
+    std::erase_if(lent_, [&](const auto &held) { return held.second == table; });
     if (!ObjectAccess::rehandle(*table, AcDbHandle(h)))
         where_.fail(r.line, "the handle of TABLE " + std::string(r.find(2)) + " is taken");
     std::erase(unplacedTables_, table);
@@ -398,7 +460,7 @@ void Builder::readLayer(const Record &r) {
     forEachDataTag(r.tags, [&](const Tag &t) {
         switch (t.code) {
         case 2:
-            name = toDb(t.value);
+            name = nameToDb(t.value);
             break;
         case 70: {
             const std::int64_t flags = integer(t);
@@ -439,11 +501,11 @@ void Builder::readLayer(const Record &r) {
         freeHandle(h);
         ObjectAccess::presetHandle(*layer, AcDbHandle(h));
     }
-    std::string ltName = linetype.empty() ? std::string() : toDb(linetype);
+    std::string ltName = linetype.empty() ? std::string() : nameToDb(linetype);
     const Acad::ErrorStatus es = tev::db::addFromFile(*layerTable_, guard.get());
     if (es != Acad::eOk)
         refuse(r, es);
-    guard.release();
+    noteGiven(*guard.release());
     ObjectAccess::setSource(*layer, view(r));
     layers_.emplace(upper(name), layer->objectId());
     if (!ltName.empty())
@@ -458,7 +520,7 @@ void Builder::readLinetype(const Record &r) {
     std::string name;
     forEachDataTag(r.tags, [&](const Tag &t) {
         if (t.code == 2)
-            name = toDb(t.value);
+            name = nameToDb(t.value);
         else if (t.code == 3)
             (void)lt->setComments(toDb(t.value).c_str());
         else if (t.code == 40)
@@ -477,7 +539,7 @@ void Builder::readLinetype(const Record &r) {
     const Acad::ErrorStatus es = tev::db::addFromFile(*linetypeTable_, guard.get());
     if (es != Acad::eOk)
         refuse(r, es);
-    guard.release();
+    noteGiven(*guard.release());
     ObjectAccess::setSource(*lt, view(r));
     linetypes_.emplace(upper(name), lt->objectId());
 }
@@ -486,7 +548,7 @@ void Builder::readBlockRecord(const Record &r) {
     std::string name;
     forEachDataTag(r.tags, [&](const Tag &t) {
         if (t.code == 2)
-            name = toDb(t.value);
+            name = nameToDb(t.value);
     });
     if (name.empty())
         where_.fail(r.line, "BLOCK_RECORD has no name (group 2)");
@@ -505,7 +567,7 @@ void Builder::readBlockRecord(const Record &r) {
     const Acad::ErrorStatus es = tev::db::addFromFile(*blockTable_, guard.get());
     if (es != Acad::eOk)
         refuse(r, es);
-    guard.release();
+    noteGiven(*guard.release());
     ObjectAccess::setSource(*rec, view(r));
     blocks_.emplace(upper(name), rec);
     if (equalsNoCase(name, "*Model_Space"))
@@ -515,9 +577,7 @@ void Builder::readBlockRecord(const Record &r) {
 // --- names ---------------------------------------------------------------------------------
 
 AcDbObjectId Builder::layerId(std::string_view fileName, std::uint32_t line) {
-    if (fileName == lastLayerName_ && !lastLayer_.isNull())
-        return lastLayer_;
-    const std::string name = toDb(fileName);
+    const std::string name = nameToDb(fileName);
     auto it = layers_.find(upper(name));
     AcDbObjectId id;
     if (it != layers_.end()) {
@@ -534,16 +594,14 @@ AcDbObjectId Builder::layerId(std::string_view fileName, std::uint32_t line) {
             where_.fail(line, "cannot make layer \"" + name + "\"");
         }
         id = layer->objectId();
-        madeUp_.push_back(layer);
+        lend(layer);
         layers_.emplace(upper(name), id);
     }
-    lastLayerName_ = std::string(fileName);
-    lastLayer_ = id;
     return id;
 }
 
 AcDbObjectId Builder::linetypeId(std::string_view fileName, std::uint32_t line) {
-    const std::string name = toDb(fileName);
+    const std::string name = nameToDb(fileName);
     auto it = linetypes_.find(upper(name));
     if (it != linetypes_.end())
         return it->second;
@@ -553,7 +611,7 @@ AcDbObjectId Builder::linetypeId(std::string_view fileName, std::uint32_t line) 
         delete lt;
         where_.fail(line, "cannot make linetype \"" + name + "\"");
     }
-    madeUp_.push_back(lt);
+    lend(lt);
     linetypes_.emplace(upper(name), lt->objectId());
     return lt->objectId();
 }
@@ -568,7 +626,7 @@ AcDbBlockTableRecord *Builder::blockRecord(std::string_view dbName, bool implici
         delete rec;
         throw DxfError(where_.name() + ": cannot make block \"" + std::string(dbName) + "\"");
     }
-    madeUp_.push_back(rec);
+    lend(rec);
     if (implicit) {
         auto kept = std::make_unique<BlockKept>();
         kept->implicit = true;
@@ -579,7 +637,20 @@ AcDbBlockTableRecord *Builder::blockRecord(std::string_view dbName, bool implici
 }
 
 AcDbBlockTableRecord *Builder::space(bool paper) {
-    return blockRecord(paper ? "*Paper_Space" : "*Model_Space", /*implicit=*/true);
+    AcDbBlockTableRecord *&rec = spaces_[paper ? 1 : 0];
+    if (rec == nullptr)
+        rec = blockRecord(paper ? "*Paper_Space" : "*Model_Space", /*implicit=*/true);
+    return rec;
+}
+
+AcDbObjectId Builder::spelledId(std::unordered_map<std::string_view, AcDbObjectId> &seen,
+                                const Tag &t,
+                                AcDbObjectId (Builder::*find)(std::string_view, std::uint32_t)) {
+    if (auto it = seen.find(t.value); it != seen.end())
+        return it->second;
+    const AcDbObjectId id = (this->*find)(t.value, t.line);
+    seen.emplace(t.value, id); // the tag's value is a view into the source: it stays
+    return id;
 }
 
 // --- blocks --------------------------------------------------------------------------------
@@ -590,7 +661,7 @@ void Builder::blockBegin(const Record &r) {
     forEachDataTag(r.tags, [&](const Tag &t) {
         switch (t.code) {
         case 2:
-            name = toDb(t.value);
+            name = nameToDb(t.value);
             break;
         case 10:
             base.x = real(t);
@@ -648,11 +719,12 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
         switch (t.code) {
         case 8:
             if (!sawLayer)
-                (void)ent.setLayer(layerId(t.value, t.line), /*doSubents=*/false);
+                (void)ent.setLayer(spelledId(layerBySpelling_, t, &Builder::layerId),
+                                   /*doSubents=*/false);
             sawLayer = true;
             break;
         case 6:
-            (void)ent.setLinetype(linetypeId(t.value, t.line), false);
+            (void)ent.setLinetype(spelledId(linetypeBySpelling_, t, &Builder::linetypeId), false);
             break;
         case 62:
             (void)ent.setColorIndex(
@@ -874,7 +946,7 @@ AcDbEntity *Builder::readInsert(const Record &r) {
     if (name.empty())
         where_.fail(r.line, "INSERT has no block name (group 2)");
     // The block may come later in the file (R12 has no block records): made by name now.
-    AcDbBlockTableRecord *block = blockRecord(toDb(name), /*implicit=*/false);
+    AcDbBlockTableRecord *block = blockRecord(nameToDb(name), /*implicit=*/false);
     auto *ref = new AcDbBlockReference(toWorld(p, n), block->objectId());
     if (ref == nullptr)
         return nullptr;
@@ -895,10 +967,9 @@ AcDbEntity *Builder::readLwPolyline(const Record &r) {
     std::uint32_t countLine = r.line;
     double constantWidth = 0, elevation = 0;
     AcGePoint3d n(0, 0, 1);
-    struct V {
-        double x = 0, y = 0, bulge = 0, sw = -1, ew = -1;
-    };
-    std::vector<V> verts;
+    using V = LwVertex;
+    std::vector<V> &verts = lwVertices_; // reused from polyline to polyline
+    verts.clear();
     forEachDataTag(r.tags, [&](const Tag &t) {
         switch (t.code) {
         case 90:
@@ -1182,19 +1253,32 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     const Acad::ErrorStatus es = tev::db::appendFromFile(*rec, ent);
     if (es != Acad::eOk)
         refuse(r, es);
-    guard.release();
+    noteGiven(*guard.release());
+    if (const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent)) {
+        for (const AcDbObject *item : seq->items)
+            noteGiven(*item);
+        if (seq->seqEnd != nullptr)
+            noteGiven(*seq->seqEnd);
+    }
     // Untouched, the entity is written back from these bytes: its own record, or the whole
     // group when the database keeps no objects for its children.
+    // An object the file gave no handle (in a version that has handles) is written from the
+    // database, with the handle it has now; its bytes would leave it without one again.
+    auto keep = [&](AcDbObject &obj, const Record &rec, std::string_view bytes) {
+        ObjectAccess::setSource(obj, bytes);
+        if (!doc_->r12() && rec.find(5).empty())
+            ObjectAccess::markModified(obj);
+    };
     if (childrenKept) {
-        ObjectAccess::setSource(*ent, view(g.begin, g.end));
+        keep(*ent, r, view(g.begin, g.end));
         return;
     }
-    ObjectAccess::setSource(*ent, view(r));
+    keep(*ent, r, view(r));
     const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
     for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
-        ObjectAccess::setSource(*seq->items[i], view(g.children[i]));
+        keep(*seq->items[i], g.children[i], view(g.children[i]));
     if (seq->seqEnd != nullptr && g.seqend != nullptr)
-        ObjectAccess::setSource(*seq->seqEnd, view(*g.seqend));
+        keep(*seq->seqEnd, *g.seqend, view(*g.seqend));
 }
 
 void Builder::object(std::string_view, const Record &r) {
@@ -1252,14 +1336,14 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     }
     // The header's current settings, now that their tables are known.
     if (!clayer_.empty()) {
-        auto it = layers_.find(upper(toDb(clayer_)));
+        auto it = layers_.find(upper(nameToDb(clayer_)));
         if (it != layers_.end())
             (void)db_->setClayer(it->second);
     } else {
         (void)db_->setClayer(layers_.at("0"));
     }
     if (!celtype_.empty()) {
-        auto it = linetypes_.find(upper(toDb(celtype_)));
+        auto it = linetypes_.find(upper(nameToDb(celtype_)));
         if (it != linetypes_.end())
             (void)db_->setCeltype(it->second);
     }
@@ -1274,17 +1358,17 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     (void)db_->setSnapAngle(snapDegrees_ * kDegree);
 
     // Handles: unique, and owners that exist and are of the right kind.
-    std::sort(handles_.begin(), handles_.end(), [](const HandleUse &a, const HandleUse &b) {
-        return a.handle != b.handle ? a.handle < b.handle : a.line < b.line;
-    });
+    sortByHandle(handles_);
     for (std::size_t i = 1; i < handles_.size(); ++i)
         if (handles_[i].handle == handles_[i - 1].handle)
             where_.fail(handles_[i].line, "duplicate handle " + formatHandle(handles_[i].handle) +
                                               " (also at " + where_.at(handles_[i - 1].line) + ")");
+    // Most owners are one of a few block records: the last one found is tried first.
+    auto it = handles_.end();
     for (const OwnerUse &o : owners_) {
-        auto it =
-            std::lower_bound(handles_.begin(), handles_.end(), o.owner,
-                             [](const HandleUse &h, std::uint64_t v) { return h.handle < v; });
+        if (it == handles_.end() || it->handle != o.owner)
+            it = std::lower_bound(handles_.begin(), handles_.end(), o.owner,
+                                  [](const HandleUse &h, std::uint64_t v) { return h.handle < v; });
         if (it == handles_.end() || it->handle != o.owner)
             where_.fail(o.line, "owner " + formatHandle(o.owner) + " does not exist");
         const bool fine = it->kind == Kind::BlockRecord ||
@@ -1299,9 +1383,9 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     std::uint64_t seed = std::max<std::uint64_t>(handseed_, 1);
     if (!handles_.empty())
         seed = std::max(seed, handles_.back().handle + 1);
-    for (const auto *list : {&unplacedTables_, &madeUp_})
-        for (const AcDbObject *obj : *list)
-            seed = std::max(seed, obj->objectId().handle().value() + 1);
+    seed = std::max(seed, maxGiven_ + 1);
+    for (const auto &held : lent_)
+        seed = std::max(seed, held.first + 1);
     tev::db::setHandseed(*db_, AcDbHandle(seed));
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);

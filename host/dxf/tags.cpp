@@ -147,17 +147,44 @@ std::string_view TagReader::nextLine(bool &terminated) {
     return {begin, len};
 }
 
+namespace {
+
+// A group code line (blanks around it allowed): at most five digits after an optional
+// minus, which is every code the format has. False for anything else.
+bool parseCode(std::string_view text, int &code) {
+    const char *p = text.data(), *end = p + text.size();
+    while (p < end && (*p == ' ' || *p == '\t'))
+        ++p;
+    while (end > p && (end[-1] == ' ' || end[-1] == '\t'))
+        --end;
+    const bool negative = p < end && *p == '-';
+    if (negative)
+        ++p;
+    if (p == end || end - p > 5)
+        return false;
+    int value = 0;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - '0';
+        if (digit > 9)
+            return false;
+        value = value * 10 + static_cast<int>(digit);
+    }
+    code = negative ? -value : value;
+    return true;
+}
+
+} // namespace
+
 bool TagReader::next(Tag &tag) {
     if (pos_ >= text_.size())
         return false;
     const std::size_t at = pos_;
     bool terminated = false;
-    std::string_view codeText = trimBlanks(nextLine(terminated));
+    const std::string_view codeLineText = nextLine(terminated);
     const std::uint32_t codeLine = line_;
     int code = 0;
-    auto [end, ec] = std::from_chars(codeText.data(), codeText.data() + codeText.size(), code);
-    if (codeText.empty() || ec != std::errc() || end != codeText.data() + codeText.size())
-        where_.fail(codeLine, "group code " + shown(codeText) + " is not a number");
+    if (!parseCode(codeLineText, code))
+        where_.fail(codeLine, "group code " + shown(trimBlanks(codeLineText)) + " is not a number");
     if (code < kMinGroupCode || code > kMaxGroupCode)
         where_.fail(codeLine, "group code " + std::to_string(code) + " is out of range");
     if (!terminated || pos_ >= text_.size())
@@ -171,8 +198,58 @@ bool TagReader::next(Tag &tag) {
     return true;
 }
 
+namespace {
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common case of a DXF number, "-123.4567": digits with at most one point and no
+// exponent. When the digits make an integer below 2^53 and there are at most 22 after the
+// point, both it and the power of ten are exact doubles, so one division gives the
+// correctly rounded value (Clinger's fast path), the same as from_chars. False when the
+// text is not of that form; the caller then takes the general path.
+bool fastDecimal(std::string_view text, double &out) {
+    const char *p = text.data(), *end = p + text.size();
+    const bool negative = p < end && *p == '-';
+    if (negative)
+        ++p;
+    const char *first = p;
+    std::uint64_t mantissa = 0;
+    unsigned digit = 0;
+    while (p < end && (digit = static_cast<unsigned char>(*p) - '0') <= 9) {
+        mantissa = mantissa * 10 + digit;
+        ++p;
+    }
+    std::ptrdiff_t digits = p - first, fraction = 0;
+    if (p < end && *p == '.') {
+        const char *point = ++p;
+        while (p < end && (digit = static_cast<unsigned char>(*p) - '0') <= 9) {
+            mantissa = mantissa * 10 + digit;
+            ++p;
+        }
+        fraction = p - point;
+        digits += fraction;
+    }
+    // More than 19 digits may have wrapped the mantissa: the general path then decides.
+    if (p != end || digits > 19)
+        return false;
+    if (digits == 0 || fraction > 22 || mantissa >= (std::uint64_t(1) << 53))
+        return false;
+    double value = static_cast<double>(mantissa);
+    if (fraction > 0)
+        value /= kExactPow10[fraction];
+    out = negative ? -value : value;
+    return true;
+}
+
+} // namespace
+
 bool toDouble(std::string_view text, double &out) {
     text = trimBlanks(text);
+    if (fastDecimal(text, out))
+        return true;
     if (!text.empty() && text[0] == '+')
         text.remove_prefix(1);
     if (text.empty() || text[0] == '+')

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <limits>
@@ -133,6 +134,43 @@ TEST(Numbers, DoublesAreStrict) {
                   std::string("n.dxf:8: value \"") + bad + "\" of group 10 is not a finite number")
             << bad;
     }
+}
+
+// Test that plain decimals ("-123.4567", the form nearly every number in a file takes) read
+// to the very double the standard library's parser gives, across lengths where the quick
+// way is exact and past them (more digits, values beyond 2^53, many places), and forms
+// around it ("5.", ".5", "-0.0", "007").
+TEST(Numbers, DecimalsMatchTheStandardParser) {
+    std::mt19937_64 random(20261207);
+    auto expectSame = [](const std::string &text) {
+        double want = 0, got = 0;
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), want);
+        ASSERT_TRUE(ec == std::errc() && end == text.data() + text.size()) << text;
+        ASSERT_TRUE(toDouble(text, got)) << text;
+        EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
+        EXPECT_EQ(got, want) << text;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = random() % 4 == 0 ? "-" : "";
+        const int whole = 1 + static_cast<int>(random() % 12);
+        const int places = static_cast<int>(random() % 24);
+        for (int d = 0; d < whole; ++d)
+            text += static_cast<char>('0' + random() % 10);
+        if (places > 0 || random() % 2 == 0)
+            text += '.';
+        for (int d = 0; d < places; ++d)
+            text += static_cast<char>('0' + random() % 10);
+        expectSame(text);
+    }
+    for (const char *text :
+         {"5.", ".5", "-0.0", "0.0", "007", "9007199254740993.0", "9007199254740992",
+          "0.1000000000000000055511151231257827", "123456789012345678901234567890", "-.25"})
+        expectSame(text);
+    double v = 0;
+    EXPECT_FALSE(toDouble(".", v));
+    EXPECT_FALSE(toDouble("-", v));
+    EXPECT_FALSE(toDouble("1.2.3", v));
+    EXPECT_FALSE(toDouble("--1", v));
 }
 
 // Test that parsing does not depend on the locale (a Russian locale writes a comma).

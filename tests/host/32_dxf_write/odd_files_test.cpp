@@ -146,6 +146,24 @@ TEST(OddFiles, LayerWithoutLinetypeGetsContinuous) {
     expectHandlesSound(out);
 }
 
+// Test that an entity without a handle in a file that has handles is written with the one
+// it was given, and that a name with a NUL byte in it means the name before the NUL, in the
+// table as on the entity.
+TEST(OddFiles, EntityWithoutHandleAndNameWithNul) {
+    std::string text =
+        lines({"0",  "SECTION", "2", "HEADER", "9",  "$ACADVER", "1",  "AC1015",  "0",  "ENDSEC",
+               "0",  "SECTION", "2", "BLOCKS", "0",  "ENDSEC",   "0",  "SECTION", "2",  "ENTITIES",
+               "0",  "LINE",    "8", "AB@",    "10", "0",        "20", "0",       "11", "1",
+               "21", "1",       "0", "ENDSEC", "0",  "EOF"});
+    text[text.find("AB@") + 2] = '\0';
+    const std::string out = stableWrite(text);
+    expectHandlesSound(out);
+    const std::size_t line = out.find("\nLINE\n");
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_EQ(out.substr(line, 10), "\nLINE\n  5\n") << out.substr(line, 40);
+    EXPECT_NE(out.find("  2\nAB\n"), std::string::npos); // the layer, made by its name
+}
+
 // Test that reads refused halfway through an entity leave no database object behind.
 TEST(OddFiles, RefusedReadsLeakNothing) {
     const char *cases[][2] = {
