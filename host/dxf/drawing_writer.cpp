@@ -78,6 +78,29 @@ RawTags tokenize(std::string_view text) {
     return out;
 }
 
+// Sorts handles: a radix sort, a byte at a time from the lowest, skipping the bytes every
+// handle shares (a drawing's handles rarely need more than three bytes).
+void sortHandles(std::vector<std::uint64_t> &handles) {
+    if (std::is_sorted(handles.begin(), handles.end()))
+        return;
+    std::uint64_t differ = 0;
+    for (std::uint64_t h : handles)
+        differ |= h ^ handles.front();
+    std::vector<std::uint64_t> other(handles.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        if (((differ >> shift) & 0xFF) == 0)
+            continue;
+        std::size_t start[257] = {};
+        for (std::uint64_t h : handles)
+            ++start[((h >> shift) & 0xFF) + 1];
+        for (int b = 0; b < 256; ++b)
+            start[b + 1] += start[b];
+        for (std::uint64_t h : handles)
+            other[start[(h >> shift) & 0xFF]++] = h;
+        handles.swap(other);
+    }
+}
+
 // The name of a symbol table record ("" for a null id or another object).
 std::string layerNameOf(AcDbObjectId id) {
     AcDbSymbolTableRecord *rec = nullptr;
@@ -313,7 +336,7 @@ void Writer::checkAndPlan() {
     }
     if (doc_ == nullptr)
         generated += 6 + 4 + 2; // tables, their standard entries, two dictionaries
-    std::sort(handles.begin(), handles.end());
+    sortHandles(handles);
     for (std::size_t i = 1; i < handles.size(); ++i)
         if (handles[i] == handles[i - 1])
             throw DxfError("cannot save: duplicate handle " + formatHandle(handles[i]));
