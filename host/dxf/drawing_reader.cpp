@@ -119,8 +119,8 @@ void sortByHandle(std::vector<HandleUse> &uses) {
 
 class Builder : public StructureSink {
 public:
-    Builder(std::shared_ptr<const SourceBuffer> source, const Locator &where)
-        : source_(std::move(source)), text_(source_->text), where_(where),
+    Builder(std::shared_ptr<const SourceBuffer> source, const Locator &where, bool checkOnly)
+        : checkOnly_(checkOnly), source_(std::move(source)), text_(source_->text), where_(where),
           db_(std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/false)),
           doc_(std::make_unique<DocumentKept>()) {
         doc_->source = source_;
@@ -149,7 +149,8 @@ public:
         doc_->codePage.clear();
         codec_ = TextCodec::forFile(doc_->acadver, "");
         // An object takes a few hundred bytes of DXF at the least.
-        tev::db::reserveObjects(*db_, text_.size() / 256);
+        if (!checkOnly_)
+            tev::db::reserveObjects(*db_, text_.size() / 256);
     }
 
     std::unique_ptr<AcDbDatabase> finish(const StructureFacts &facts);
@@ -223,6 +224,7 @@ private:
         where_.fail(r.line, "cannot add " + std::string(r.type) + ": " + statusWords(es));
     }
 
+    bool checkOnly_; // entities are read and checked, then dropped
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
     const Locator &where_;
@@ -1249,6 +1251,8 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
             (void)seqEndGuard.release(); // the polyline's now
         }
     }
+    if (checkOnly_)
+        return; // every check is done: the guards drop the entity and what it owns
     AcDbBlockTableRecord *rec = inBlock ? block_ : space(paper);
     const Acad::ErrorStatus es = tev::db::appendFromFile(*rec, ent);
     if (es != Acad::eOk)
@@ -1394,9 +1398,10 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
 } // namespace
 
 std::unique_ptr<AcDbDatabase> readDatabase(std::shared_ptr<const SourceBuffer> source,
-                                           const Locator &where, const Limits &limits) {
+                                           const Locator &where, const Limits &limits,
+                                           bool checkOnly) {
     const std::string_view text = source->text;
-    Builder builder(std::move(source), where);
+    Builder builder(std::move(source), where, checkOnly);
     StructureReader reader(text, where, limits);
     reader.read(builder);
     return builder.finish(reader.facts());

@@ -15,7 +15,11 @@ namespace dxf {
 // Reads the ASCII DXF in `source` into a new database. Throws DxfError for anything the
 // structure layer refuses, a value that does not fit its group, a count that disagrees with
 // what follows, duplicate handles, owners that point nowhere or at the wrong kind of object.
+// With checkOnly, every entity is read and checked as above but not kept: the database
+// holds the tables and blocks alone (a save reading back what it wrote, without a second
+// drawing in memory).
 std::unique_ptr<AcDbDatabase> readDatabase(std::shared_ptr<const SourceBuffer> source,
-                                           const Locator &where, const Limits &limits);
+                                           const Locator &where, const Limits &limits,
+                                           bool checkOnly = false);
 
 } // namespace dxf

@@ -51,7 +51,7 @@ std::unique_ptr<AcDbDatabase> readSource(std::shared_ptr<const SourceBuffer> sou
                               " bytes, more than the limit of " +
                               std::to_string(options.limits.maxBytes));
         source = asText(std::move(source), where);
-        return readDatabase(std::move(source), where, options.limits);
+        return readDatabase(std::move(source), where, options.limits, options.checkOnly);
     } catch (const DxfError &e) {
         error = e.what();
     } catch (const std::bad_alloc &) {
@@ -173,10 +173,13 @@ bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) 
             throw DxfError(errnoText("close", path));
         }
         fd = -1;
-        // What was written must read back: a strict read of the temporary file.
+        // What was written must read back: a strict read of the temporary file, every
+        // entity checked as when the drawing is opened, none kept.
         {
             std::string readError;
-            if (readDrawing(temp, readError) == nullptr)
+            ReadOptions check;
+            check.checkOnly = true;
+            if (readDrawing(temp, readError, check) == nullptr)
                 throw DxfError("cannot save " + path +
                                ": the written file does not read back: " + readError);
         }

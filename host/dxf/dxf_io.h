@@ -15,6 +15,9 @@ namespace dxf {
 
 struct ReadOptions {
     Limits limits;
+    // Read and check every entity but keep none (the database holds the tables and blocks
+    // alone): how a save reads back what it wrote without a second drawing in memory.
+    bool checkOnly = false;
 };
 
 // Reads the ASCII or binary DXF file at `path`. On failure returns nullptr and sets `error`

@@ -3,7 +3,10 @@
 #include "dxf_io.h"
 #include "sample_dxf.h"
 
+#include "access.h"
+#include "allocator.h"
 #include "dbmain.h"
+#include "dbsymtb.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +157,44 @@ TEST(BadInput, MissingFile) {
     std::string error;
     EXPECT_EQ(dxf::readDrawing("/nonexistent/plan.dxf", error), nullptr);
     EXPECT_EQ(error, "/nonexistent/plan.dxf: cannot open: No such file or directory");
+}
+
+// Test that a read that checks without keeping entities (how a save reads back what it
+// wrote) refuses every defect a full read refuses, with the same message, keeps no entity
+// and leaves no object behind.
+TEST(BadInput, CheckOnlyRefusesTheSame) {
+    dxf::ReadOptions check;
+    check.checkOnly = true;
+    const std::string broken[] = {
+        sampleWith("90\n3\n", "90\n4\n"),
+        sampleWith("5\n31\n", "5\n30\n"),
+        sampleWith("5\n31\n330\n1F", "5\n31\n330\n7F"),
+        sampleWith("40\n2.5\n", "40\n2,5\n"),
+        sampleWith("0\nSEQEND\n5\n38\n", "0\nSEQEND\n5\nZZ\n"),
+        sampleWith("2\nDoor\n10\n5.0", "2\nWindow\n10\n5.0"),
+    };
+    tev::db::alloc::Exempt exempt;
+    const long before = tev::db::alloc::liveObjects();
+    for (const std::string &t : broken) {
+        const std::string full = readError(t);
+        EXPECT_NE(full, "");
+        EXPECT_EQ(readError(t, check), full);
+    }
+    std::string error;
+    auto db = dxf::readDrawingText(sampleDxf(), "good.dxf", error, check);
+    ASSERT_NE(db, nullptr) << error;
+    for (AcDbObjectId space : {db->modelSpaceId(), db->paperSpaceId()}) {
+        AcDbBlockTableRecord *rec = nullptr;
+        ASSERT_EQ(acdbOpenObject(rec, space, AcDb::kForRead), Acad::eOk);
+        EXPECT_TRUE(tev::db::ObjectAccess::entities(*rec).empty());
+        EXPECT_EQ(rec->close(), Acad::eOk);
+    }
+    AcDbLayerTable *layers = nullptr;
+    ASSERT_EQ(db->getLayerTable(layers, AcDb::kForRead), Acad::eOk);
+    EXPECT_TRUE(layers->has(WALLS));
+    EXPECT_EQ(layers->close(), Acad::eOk);
+    db.reset();
+    EXPECT_EQ(tev::db::alloc::liveObjects(), before);
 }
 
 } // namespace
