@@ -17,6 +17,7 @@
 #include <bitset>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace dxf {
 
@@ -378,6 +379,7 @@ void Writer::run() {
         };
         bool tables = has(SectionKind::Tables), blocks = has(SectionKind::Blocks),
              entities = has(SectionKind::Entities);
+        bool blocksDone = false, entitiesDone = false;
         for (const SectionKept &s : doc_->sections) {
             const bool late = s.kind == SectionKind::Objects || s.kind == SectionKind::Other;
             if (!tables &&
@@ -403,12 +405,17 @@ void Writer::run() {
                 tables = true;
                 break;
             case SectionKind::Blocks:
+                // Every block went into the first BLOCKS section; a second one is dropped.
+                if (std::exchange(blocksDone, true))
+                    break;
                 out_.raw(s.start);
                 writeBlocks(/*withSection=*/false);
                 out_.raw(s.end);
                 blocks = true;
                 break;
             case SectionKind::Entities:
+                if (std::exchange(entitiesDone, true))
+                    break; // the same for a second ENTITIES section
                 out_.raw(s.start);
                 writeEntities(/*withSection=*/false);
                 out_.raw(s.end);

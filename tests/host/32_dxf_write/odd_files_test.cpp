@@ -108,8 +108,9 @@ TEST(OddFiles, R12BlocksAndLayers) {
     expectHandlesSound(out);
 }
 
-// Test that a file with a header alone, or with two TABLES sections, or with a section of
-// its own before ENTITIES, writes each table, block and entity once and reads back.
+// Test that a file with a header alone, with two TABLES or two ENTITIES sections, or with a
+// section of its own before ENTITIES, writes each table, block and entity once and reads
+// back.
 TEST(OddFiles, MissingRepeatedAndExtraSections) {
     for (const char *version : {"AC1015", "C"}) {
         const std::string out = stableWrite(lines({"0", "SECTION", "2", "HEADER", "9", "$ACADVER",
@@ -126,6 +127,13 @@ TEST(OddFiles, MissingRepeatedAndExtraSections) {
          at = twice.find("TABLE\n  2\nLAYER\n", at + 1))
         ++layerTables;
     EXPECT_EQ(layerTables, 1u) << twice;
+    const std::string twoEntities = stableWrite(
+        lines({"0", "SECTION",  "2", "ENTITIES", "0",      "CIRCLE", "5",      "2", "10",
+               "0", "20",       "0", "40",       "1",      "0",      "ENDSEC", "0", "SECTION",
+               "2", "ENTITIES", "0", "CIRCLE",   "5",      "3",      "10",     "0", "20",
+               "0", "40",       "2", "0",        "ENDSEC", "0",      "EOF"}));
+    EXPECT_EQ(twoEntities.find("ENTITIES"), twoEntities.rfind("ENTITIES")) << twoEntities;
+    EXPECT_NE(twoEntities.find("\n40\n2\n"), std::string::npos) << twoEntities;
     const std::string extra =
         stableWrite(lines({"0",  "SECTION",  "2",  "MINE",   "0", "ENDSEC", "0",  "SECTION",
                            "2",  "ENTITIES", "0",  "CIRCLE", "5", "2",      "10", "0",
