@@ -961,11 +961,9 @@ AcDbEntity *Builder::readInsert(const Record &r) {
 }
 
 AcDbEntity *Builder::readLwPolyline(const Record &r) {
-    auto *pl = new AcDbPolyline;
-    if (pl == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDbPolyline> guard(pl);
-    std::int64_t declared = -1;
+    std::int64_t declared = -1, flags = 0;
+    double thickness = 0;
+    bool haveThickness = false;
     std::uint32_t countLine = r.line;
     double constantWidth = 0, elevation = 0;
     AcGePoint3d n(0, 0, 1);
@@ -981,12 +979,9 @@ AcDbEntity *Builder::readLwPolyline(const Record &r) {
                 where_.fail(countLine,
                             "LWPOLYLINE has a negative vertex count " + std::to_string(declared));
             break;
-        case 70: {
-            const std::int64_t flags = integer(t);
-            pl->setClosed((flags & 1) != 0);
-            pl->setPlinegen((flags & 128) != 0);
+        case 70:
+            flags = integer(t);
             break;
-        }
         case 43:
             constantWidth = real(t);
             break;
@@ -994,7 +989,8 @@ AcDbEntity *Builder::readLwPolyline(const Record &r) {
             elevation = real(t);
             break;
         case 39:
-            (void)pl->setThickness(real(t));
+            thickness = real(t);
+            haveThickness = true;
             break;
         case 10:
             verts.push_back(V{real(t)});
@@ -1028,6 +1024,15 @@ AcDbEntity *Builder::readLwPolyline(const Record &r) {
     if (static_cast<std::uint64_t>(declared) != verts.size())
         where_.fail(countLine, "LWPOLYLINE: group 90 says " + std::to_string(declared) +
                                    " vertices, " + std::to_string(verts.size()) + " follow");
+    // Made once the vertices are counted, with room for all of them.
+    auto *pl = new AcDbPolyline(static_cast<unsigned>(verts.size()));
+    if (pl == nullptr)
+        return nullptr;
+    std::unique_ptr<AcDbPolyline> guard(pl);
+    pl->setClosed((flags & 1) != 0);
+    pl->setPlinegen((flags & 128) != 0);
+    if (haveThickness)
+        (void)pl->setThickness(thickness);
     for (std::size_t i = 0; i < verts.size(); ++i) {
         const V &v = verts[i];
         if (pl->addVertexAt(static_cast<unsigned>(i), AcGePoint2d(v.x, v.y), v.bulge,

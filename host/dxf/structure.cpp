@@ -16,9 +16,10 @@ std::string upperName(std::string_view name) {
 }
 
 std::string quoted(std::string_view text) {
-    if (text.size() > 40)
-        return "\"" + std::string(text.substr(0, 40)) + "...\"";
-    return "\"" + std::string(text) + "\"";
+    std::string out = "\"";
+    out.append(text.substr(0, 40));
+    out.append(text.size() > 40 ? "...\"" : "\"");
+    return out;
 }
 
 } // namespace

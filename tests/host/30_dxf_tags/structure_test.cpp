@@ -38,7 +38,7 @@ public:
         span(b, e);
         std::string s = "var " + std::string(name);
         for (std::size_t i = 1; i < tags.size(); ++i)
-            s += " " + std::to_string(tags[i].code) + "=" + std::string(tags[i].value);
+            s.append(" ").append(std::to_string(tags[i].code)).append("=").append(tags[i].value);
         events.push_back(s);
     }
     void tableBegin(std::string_view table, const Record &r) override {
@@ -66,9 +66,9 @@ public:
         std::string s = std::string(inBlock ? "block-entity " : "entity ") +
                         std::string(g.main.type) + "@" + std::to_string(g.main.line);
         for (const Record &c : g.children)
-            s += " " + std::string(c.type);
+            s.append(" ").append(c.type);
         if (g.seqend != nullptr)
-            s += " " + std::string(g.seqend->type);
+            s.append(" ").append(g.seqend->type);
         // The group's text is exactly the main record, the children and the seqend.
         std::size_t at = g.main.end;
         for (const Record &c : g.children) {
