@@ -68,14 +68,21 @@ struct RawTags {
     }
 };
 
-RawTags tokenize(std::string_view text) {
-    RawTags out;
+// Reads text's tags into out, reusing its storage.
+void tokenizeInto(std::string_view text, RawTags &out) {
+    out.tags.clear();
     out.text = text;
+    out.base = 0;
     static const Locator kSource("<kept source>");
     TagReader reader(text, kSource, 1, 0);
     Tag t;
     while (reader.next(t))
         out.tags.push_back(t);
+}
+
+RawTags tokenize(std::string_view text) {
+    RawTags out;
+    tokenizeInto(text, out);
     return out;
 }
 
@@ -144,7 +151,30 @@ public:
 
     void setSubject(std::string what) {
         subject_ = std::move(what);
+        subjectObject_ = nullptr;
         written.reset();
+        spelling_ = nullptr;
+    }
+    // The object being written, named in a message only when one is needed.
+    void setSubject(const AcDbObject &obj) {
+        subjectObject_ = &obj;
+        written.reset();
+        spelling_ = nullptr;
+    }
+    // The object's tags as read: a number the database still holds as read is written as
+    // the file spelled it (no formatting, and an untouched number keeps its form).
+    void setSpelling(const RawTags *kept) {
+        spelling_ = kept;
+        next_ = 1;
+        if (kept == nullptr)
+            return;
+        // The class's own groups follow its subclass marker, after the common ones.
+        for (std::size_t i = 1; i < kept->tags.size(); ++i) {
+            if (kept->tags[i].code == 100 && trimBlanks(kept->tags[i].value) != "AcDbEntity") {
+                next_ = i + 1;
+                break;
+            }
+        }
     }
     std::bitset<kMaxGroupCode + 1> written;
 
@@ -159,8 +189,12 @@ public:
         if (skip(code))
             return;
         if (!std::isfinite(value))
-            throw DxfError("cannot save: " + subject_ + ": group " + std::to_string(code) +
+            throw DxfError("cannot save: " + subject() + ": group " + std::to_string(code) +
                            " is not a finite number");
+        if (const std::string_view *as = spelled(code, value)) {
+            w_.string(code, *as);
+            return;
+        }
         w_.real(code, value);
     }
     void angle(int code, double radians) override { real(code, radians / kDegree); }
@@ -190,6 +224,30 @@ public:
     bool forFile() const override { return true; }
 
 private:
+    std::string subject() const {
+        return subjectObject_ != nullptr ? describe(*subjectObject_) : subject_;
+    }
+    // The source's spelling of `value` for group `code`: the next tag of that code a few
+    // tags on from the last one used, when it reads as exactly this value.
+    const std::string_view *spelled(int code, double value) {
+        if (spelling_ == nullptr)
+            return nullptr;
+        const std::vector<Tag> &tags = spelling_->tags;
+        const std::size_t end = std::min(tags.size(), next_ + kLookAhead);
+        for (std::size_t i = next_; i < end; ++i) {
+            if (tags[i].code != code)
+                continue;
+            double as = 0;
+            if (!toDouble(tags[i].value, as) || as != value ||
+                std::signbit(as) != std::signbit(value))
+                return nullptr;
+            next_ = i + 1;
+            return &tags[i].value;
+        }
+        return nullptr;
+    }
+    static constexpr std::size_t kLookAhead = 8;
+
     bool skip(int code) {
         if (code < 0 || code > kMaxGroupCode)
             return true;
@@ -203,6 +261,9 @@ private:
     const TextCodec &codec_;
     bool r12_;
     std::string subject_;
+    const AcDbObject *subjectObject_ = nullptr;
+    const RawTags *spelling_ = nullptr;
+    std::size_t next_ = 1;
     std::string buf_;
 };
 
@@ -261,6 +322,7 @@ private:
     std::uint64_t handseed_ = 0; // $HANDSEED written: seed_ + what this save gives
     std::uint64_t vportTable_ = 0, styleTable_ = 0; // handles of generated tables
     std::uint64_t rootDictionary_ = 0;
+    RawTags keptScratch_; // a generated entity's source tags, storage kept between entities
     // The database's tables are written once, even when the file had two TABLES sections.
     std::vector<const AcDbSymbolTable *> tablesWritten_;
 };
@@ -638,7 +700,7 @@ void Writer::writeRecord(const AcDbObject &rec, std::string_view, std::uint64_t 
     if (!src.empty())
         kept = tokenize(src);
     const RawTags *k = src.empty() ? nullptr : &kept;
-    sink_.setSubject(describe(rec));
+    sink_.setSubject(rec);
     if (const auto *layer = AcDbLayerTableRecord::cast(&rec))
         writeLayer(*layer, table, k);
     else if (const auto *lt = AcDbLinetypeTableRecord::cast(&rec))
@@ -946,10 +1008,11 @@ void Writer::writeEntity(const AcDbObject &obj) {
 }
 
 void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
-    RawTags kept;
+    RawTags &kept = keptScratch_;
+    kept.tags.clear();
     std::string_view trailing; // attributes and their SEQEND after an INSERT's own record
     if (!src.empty()) {
-        kept = tokenize(src);
+        tokenizeInto(src, kept);
         for (std::size_t i = 1; i < kept.tags.size(); ++i) {
             if (kept.tags[i].code == 0) {
                 trailing = src.substr(kept.tags[i].offset);
@@ -960,7 +1023,7 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
         }
     }
     const RawTags *k = src.empty() ? nullptr : &kept;
-    sink_.setSubject(describe(ent));
+    sink_.setSubject(ent);
     const std::string_view type = tev::db::dxfTypeName(ent);
     simpleTag(0, type);
     sink_.handle(5, AcDbHandle(handleOf(ent)));
@@ -971,7 +1034,9 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
     tev::db::writeEntityCommon(ent, sink_);
     const bool unknown = AcDbUnknownEntity::cast(&ent) != nullptr;
     if (!unknown) {
+        sink_.setSpelling(k);
         ent.dxfOutClassGroups(sink_);
+        sink_.setSpelling(nullptr);
         if (type == "LWPOLYLINE")
             sink_.written.set(91); // vertex ids would no longer match the vertices
         writeKeptExtras(out_, k, sink_.written, /*head=*/false);

@@ -43,7 +43,42 @@ std::string formatHandle(std::uint64_t handle) {
     return out;
 }
 
+namespace {
+
+// Every group code line the format has, right-aligned in three columns, made once.
+struct CodeLines {
+    static constexpr int kFirst = -5, kLast = 1071;
+    char text[kLast - kFirst + 1][6];
+    unsigned char size[kLast - kFirst + 1];
+    CodeLines() {
+        for (int c = kFirst; c <= kLast; ++c) {
+            char buf[16];
+            auto [last, ec] = std::to_chars(buf, buf + sizeof buf, c);
+            (void)ec;
+            std::size_t n = 0;
+            for (auto i = last - buf; i < 3; ++i)
+                text[c - kFirst][n++] = ' ';
+            for (const char *p = buf; p < last; ++p)
+                text[c - kFirst][n++] = *p;
+            size[c - kFirst] = static_cast<unsigned char>(n);
+        }
+    }
+};
+
+const CodeLines &codeLines() {
+    static const CodeLines lines;
+    return lines;
+}
+
+} // namespace
+
 void TagWriter::code(int code) {
+    if (code >= CodeLines::kFirst && code <= CodeLines::kLast) {
+        const CodeLines &lines = codeLines();
+        out_.append(lines.text[code - CodeLines::kFirst], lines.size[code - CodeLines::kFirst]);
+        end();
+        return;
+    }
     char buf[16];
     auto [last, ec] = std::to_chars(buf, buf + sizeof buf, code);
     (void)ec;

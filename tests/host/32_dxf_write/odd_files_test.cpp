@@ -6,6 +6,8 @@
 #include "sample_dxf.h"
 
 #include "allocator.h"
+#include "access.h"
+#include "dbents.h"
 #include "dbmain.h"
 
 #include <gtest/gtest.h>
@@ -170,6 +172,41 @@ TEST(OddFiles, EntityWithoutHandleAndNameWithNul) {
     ASSERT_NE(line, std::string::npos);
     EXPECT_EQ(out.substr(line, 10), "\nLINE\n  5\n") << out.substr(line, 40);
     EXPECT_NE(out.find("  2\nAB\n"), std::string::npos); // the layer, made by its name
+}
+
+// Test that a changed entity's numbers the change left alone keep the file's spelling
+// ("1.000", "2E0"), while a number that changed is written in the shortest form.
+TEST(OddFiles, ChangedEntityKeepsNumbersAsSpelled) {
+    std::string text = sampleDxf();
+    const std::string from = "10\n1.0\n20\n2.0\n30\n0.0\n11\n6.0\n";
+    ASSERT_NE(text.find(from), std::string::npos);
+    text.replace(text.find(from), from.size(), "10\n1.000\n20\n2E0\n30\n0.0\n11\n6.0\n");
+    std::string error, out;
+    auto db = dxf::readDrawingText(text, "spelled.dxf", error);
+    ASSERT_NE(db, nullptr) << error;
+    AcDbLine *line = nullptr;
+    ASSERT_EQ(acdbOpenObject(line, tev::db::lookupHandle(*db, AcDbHandle(0x30)), AcDb::kForWrite),
+              Acad::eOk);
+    EXPECT_EQ(line->setColorIndex(5), Acad::eOk);
+    AcGePoint3d end = line->endPoint();
+    end.x = 6.25;
+    EXPECT_EQ(line->setEndPoint(end), Acad::eOk);
+    EXPECT_EQ(line->close(), Acad::eOk);
+    ASSERT_TRUE(dxf::writeDrawingText(*db, out, error)) << error;
+    const std::size_t at = out.find("\nLINE\n  5\n30\n");
+    ASSERT_NE(at, std::string::npos);
+    const std::string record = out.substr(at, out.find("\n  0\n", at + 1) - at);
+    EXPECT_NE(record.find(" 10\n1.000\n 20\n2E0\n 30\n0.0\n"), std::string::npos) << record;
+    EXPECT_NE(record.find(" 11\n6.25\n"), std::string::npos) << record;
+    EXPECT_NE(record.find(" 62\n5\n"), std::string::npos) << record;
+    auto again = dxf::readDrawingText(out, "again.dxf", error);
+    ASSERT_NE(again, nullptr) << error;
+    AcDbLine *back = nullptr;
+    ASSERT_EQ(acdbOpenObject(back, tev::db::lookupHandle(*again, AcDbHandle(0x30)), AcDb::kForRead),
+              Acad::eOk);
+    EXPECT_EQ(back->startPoint(), AcGePoint3d(1, 2, 0));
+    EXPECT_EQ(back->endPoint(), AcGePoint3d(6.25, 5, 0));
+    EXPECT_EQ(back->close(), Acad::eOk);
 }
 
 // Test that reads refused halfway through an entity leave no database object behind.
