@@ -307,6 +307,8 @@ private:
     }
     // Whether a block's BLOCK and ENDBLK are generated (not kept from a file).
     bool generatesBlock(const AcDbBlockTableRecord &rec) const;
+    bool leavesOutBlock(const AcDbBlockTableRecord &rec) const;
+    std::size_t generatedBlocks_ = 0; // BLOCK/ENDBLK pairs this save makes
 
     AcDbDatabase &db_;
     const DocumentKept *doc_;
@@ -349,14 +351,21 @@ Writer::Writer(AcDbDatabase &db, ByteSink &sink)
 }
 
 bool Writer::generatesBlock(const AcDbBlockTableRecord &rec) const {
-    if (rec.isErased())
+    if (rec.isErased() || leavesOutBlock(rec))
         return false;
     const auto *kept = dynamic_cast<const BlockKept *>(ObjectAccess::kept(rec));
-    if (kept == nullptr)
-        return true;
-    if (kept->implicit && r12_)
+    return kept == nullptr || kept->blockBegin.empty();
+}
+
+// An R12 file's spaces have no BLOCK of their own unless the file gave them one: their
+// entities are the ENTITIES section.
+bool Writer::leavesOutBlock(const AcDbBlockTableRecord &rec) const {
+    if (!r12_)
         return false;
-    return kept->blockBegin.empty();
+    const auto *kept = dynamic_cast<const BlockKept *>(ObjectAccess::kept(rec));
+    if (kept != nullptr && kept->implicit)
+        return true;
+    return isSpace(rec) && (kept == nullptr || kept->blockBegin.empty());
 }
 
 // Every handle the file will hold, once: duplicates and polylines without their sequence end
@@ -380,8 +389,10 @@ void Writer::checkAndPlan() {
         const auto &rec = static_cast<const AcDbBlockTableRecord &>(*obj);
         if (rec.isErased())
             continue;
-        if (generatesBlock(rec))
+        if (generatesBlock(rec)) {
             generated += 2;
+            ++generatedBlocks_;
+        }
         for (const AcDbObject *e : ObjectAccess::entities(rec)) {
             if (e->isErased())
                 continue;
@@ -450,7 +461,8 @@ void Writer::run() {
                 writeTables(nullptr);
                 tables = true;
             }
-            if (!blocks && (s.kind == SectionKind::Entities || late) && !r12_) {
+            if (!blocks && (s.kind == SectionKind::Entities || late) &&
+                (!r12_ || generatedBlocks_ > 0)) {
                 writeBlocks(/*withSection=*/true);
                 blocks = true;
             }
@@ -495,7 +507,7 @@ void Writer::run() {
         // A file with none of these sections (a header alone) still gets them all.
         if (!tables && !r12_)
             writeTables(nullptr);
-        if (!blocks && !r12_)
+        if (!blocks && (!r12_ || generatedBlocks_ > 0))
             writeBlocks(/*withSection=*/true);
         if (!entities)
             writeEntities(/*withSection=*/true);
@@ -935,7 +947,7 @@ void Writer::writeBlocks(bool withSection) {
 
 void Writer::writeBlock(const AcDbBlockTableRecord &rec) {
     const auto *kept = dynamic_cast<const BlockKept *>(ObjectAccess::kept(rec));
-    if (kept != nullptr && kept->implicit && r12_)
+    if (leavesOutBlock(rec))
         return;
     const bool generated = generatesBlock(rec);
     const bool paper = rec.objectId() == db_.paperSpaceId();

@@ -129,6 +129,14 @@ TEST(OddFiles, MissingRepeatedAndExtraSections) {
          at = twice.find("TABLE\n  2\nLAYER\n", at + 1))
         ++layerTables;
     EXPECT_EQ(layerTables, 1u) << twice;
+    // An R12 file with block records in its tables: its spaces get no BLOCK, another
+    // record gets the BLOCK it lacked.
+    const std::string r12Records = stableWrite(
+        lines({"0", "SECTION",      "2", "TABLES",       "0", "TABLE",        "2", "BLOCK_RECORD",
+               "0", "BLOCK_RECORD", "2", "*Model_Space", "0", "BLOCK_RECORD", "2", "FOO",
+               "0", "ENDTAB",       "0", "ENDSEC",       "0", "EOF"}));
+    EXPECT_EQ(r12Records.find("BLOCK\n  5"), r12Records.rfind("BLOCK\n  5")) << r12Records;
+    EXPECT_NE(r12Records.find("  2\nFOO\n 70\n"), std::string::npos) << r12Records;
     const std::string twoEntities = stableWrite(
         lines({"0", "SECTION",  "2", "ENTITIES", "0",      "CIRCLE", "5",      "2", "10",
                "0", "20",       "0", "40",       "1",      "0",      "ENDSEC", "0", "SECTION",
