@@ -86,8 +86,8 @@ AcDbObjectId makeTableBlock(AcDbDatabase &db) {
     for (double x : {-400.0, 400.0}) {
         put(rec, new AcDbCircle(AcGePoint3d(x, 750, 0), AcGeVector3d(0, 0, 1), 220), "FURNITURE",
             0);
-        put(rec, new AcDbCircle(AcGePoint3d(x, -750, 0), AcGeVector3d(0, 0, 1), 220),
-            "FURNITURE", 0);
+        put(rec, new AcDbCircle(AcGePoint3d(x, -750, 0), AcGeVector3d(0, 0, 1), 220), "FURNITURE",
+            0);
     }
     (void)rec->close();
     return id;
@@ -128,8 +128,8 @@ int main(int argc, char **argv) {
     }
     auto db = std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
     acdbHostApplicationServices()->setWorkingDatabase(db.get());
-    if (!addLayers(*db, {{"WALLS", 7}, {"DOORS", 3}, {"WINDOWS", 4}, {"FURNITURE", 2},
-                         {"TEXT", 1}})) {
+    if (!addLayers(*db,
+                   {{"WALLS", 7}, {"DOORS", 3}, {"WINDOWS", 4}, {"FURNITURE", 2}, {"TEXT", 1}})) {
         std::fprintf(stderr, "tev_make_plan: cannot add the layers\n");
         return 1;
     }

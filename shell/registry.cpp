@@ -69,9 +69,9 @@ void writeModulePath(HKEY loader) {
 } // namespace
 
 void updateRegistry() {
-    (void)acrxRegisterApp(static_cast<AcadApp::LoadReasons>(AcadApp::kOnCommandInvocation |
-                                                            AcadApp::kOnLoadRequest),
-                          "TEVCOM", kRegistryPath, 2, false); // nothing to do if refused
+    (void)acrxRegisterApp(
+        static_cast<AcadApp::LoadReasons>(AcadApp::kOnCommandInvocation | AcadApp::kOnLoadRequest),
+        "TEVCOM", kRegistryPath, 2, false); // nothing to do if refused
     HKEY soft = nullptr;
     if (!createKey(HKEY_LOCAL_MACHINE, kRegistryPath, soft))
         return;

@@ -80,11 +80,7 @@ void BM_WindowSelection(benchmark::State &state) {
 }
 
 BENCHMARK(BM_Pick)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_WindowSelection)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowSelection)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

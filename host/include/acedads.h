@@ -16,8 +16,8 @@ int acedInitGet(int val, const char *kwl);
 [[nodiscard]] int acedEntSel(const char *str, ads_name entres, ads_point ptres);
 [[nodiscard]] int acedNEntSelP(const char *str, ads_name entres, ads_point ptres, int pickflag,
                                ads_matrix xformres, resbuf **refstkres);
-[[nodiscard]] int acedSSGet(const char *str, const void *pt1, const void *pt2,
-                            const resbuf *filter, ads_name ss);
+[[nodiscard]] int acedSSGet(const char *str, const void *pt1, const void *pt2, const resbuf *filter,
+                            ads_name ss);
 int acedSSLength(const ads_name ss, long *len);
 int acedSSName(const ads_name ss, long i, ads_name entres);
 int acedSSFree(const ads_name ss);

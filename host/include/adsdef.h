@@ -45,8 +45,12 @@ inline void ads_name_set(const ads_name from, ads_name to) {
     to[0] = from[0];
     to[1] = from[1];
 }
-inline void ads_name_clear(ads_name n) { n[0] = n[1] = 0; }
-inline bool ads_name_nil(const ads_name n) { return n[0] == 0 && n[1] == 0; }
+inline void ads_name_clear(ads_name n) {
+    n[0] = n[1] = 0;
+}
+inline bool ads_name_nil(const ads_name n) {
+    return n[0] == 0 && n[1] == 0;
+}
 inline bool ads_name_equal(const ads_name a, const ads_name b) {
     return a[0] == b[0] && a[1] == b[1];
 }

@@ -21,7 +21,9 @@ class AcRxClass;
         static AcRxClass *s_desc = acrxDefineClass(#CLASS_NAME, PARENT_NAME::desc(), DXF_NAME);    \
         return s_desc;                                                                             \
     }                                                                                              \
-    AcRxClass *CLASS_NAME::isA() const { return CLASS_NAME::desc(); }
+    AcRxClass *CLASS_NAME::isA() const {                                                           \
+        return CLASS_NAME::desc();                                                                 \
+    }
 
 class AcRxObject {
 public:

@@ -10,8 +10,7 @@ ACRX_DEFINE_MEMBERS(AcEdCommandStack, AcRxObject, nullptr)
 namespace host {
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -19,8 +18,8 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 
 Acad::ErrorStatus CommandStack::addCommand(const char *cmdGroupName, const char *cmdGlobalName,
                                            const char *cmdLocalName, Adesk::Int32 commandFlags,
-                                           AcRxFunctionPtr functionAddr, AcEdUIContext *,
-                                           int fcode, HINSTANCE, AcEdCommand **cmdPtrRet) {
+                                           AcRxFunctionPtr functionAddr, AcEdUIContext *, int fcode,
+                                           HINSTANCE, AcEdCommand **cmdPtrRet) {
     if (cmdPtrRet != nullptr)
         *cmdPtrRet = nullptr; // the stand-in hands out no command objects
     if (cmdGroupName == nullptr || cmdGlobalName == nullptr || functionAddr == nullptr)
@@ -31,8 +30,8 @@ Acad::ErrorStatus CommandStack::addCommand(const char *cmdGroupName, const char 
             (equalsNoCase(e.globalName, cmdGlobalName) || equalsNoCase(e.localName, local)))
             return Acad::eDuplicateKey; // names are unique inside a group
     }
-    mEntries.push_back(CommandEntry{cmdGroupName, cmdGlobalName, local, commandFlags,
-                                    functionAddr, fcode, mAddingModule});
+    mEntries.push_back(CommandEntry{cmdGroupName, cmdGlobalName, local, commandFlags, functionAddr,
+                                    fcode, mAddingModule});
     return Acad::eOk;
 }
 

@@ -15,8 +15,12 @@ void *openModule(const std::string &path, std::string &error) {
     return handle;
 }
 
-void *findSymbol(void *module, const char *name) { return dlsym(module, name); }
+void *findSymbol(void *module, const char *name) {
+    return dlsym(module, name);
+}
 
-void closeModule(void *module) { (void)dlclose(module); } // nothing to do if it fails at exit
+void closeModule(void *module) {
+    (void)dlclose(module);
+} // nothing to do if it fails at exit
 
 } // namespace host::os

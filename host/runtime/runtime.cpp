@@ -78,8 +78,7 @@ bool DynamicLinker::unloadModule(const char *fileName, bool printit, bool) {
     std::string error;
     bool ok = fileName != nullptr && unload(fileName, error);
     if (!ok && printit)
-        std::fprintf(stderr, "Unable to unload %s: %s\n", fileName ? fileName : "",
-                     error.c_str());
+        std::fprintf(stderr, "Unable to unload %s: %s\n", fileName ? fileName : "", error.c_str());
     return ok;
 }
 
@@ -161,7 +160,9 @@ bool acrxRegisterAppMDIAware(void *appId) {
     return host::dynamicLinker().registerAppMDIAware(appId);
 }
 
-bool acrxUnlockApplication(void *appId) { return host::dynamicLinker().unlockApplication(appId); }
+bool acrxUnlockApplication(void *appId) {
+    return host::dynamicLinker().unlockApplication(appId);
+}
 
 AcadApp::ErrorStatus acrxRegisterApp(AcadApp::LoadReasons alr, const char *logicalName,
                                      const char *regPath, int level, bool bDwgU) {

@@ -11,7 +11,9 @@ AcRxClass *AcRxObject::desc() {
     return s_desc;
 }
 
-AcRxClass *AcRxObject::isA() const { return AcRxObject::desc(); }
+AcRxClass *AcRxObject::isA() const {
+    return AcRxObject::desc();
+}
 
 bool AcRxObject::isKindOf(const AcRxClass *cls) const {
     const AcRxClass *mine = isA();
@@ -28,7 +30,9 @@ AcRxClass *AcRxClass::desc() {
     return s_desc;
 }
 
-AcRxClass *AcRxClass::isA() const { return AcRxClass::desc(); }
+AcRxClass *AcRxClass::isA() const {
+    return AcRxClass::desc();
+}
 
 bool AcRxClass::isDerivedFrom(const AcRxClass *other) const {
     if (other == nullptr)

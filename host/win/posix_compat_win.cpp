@@ -48,7 +48,9 @@ void setErrno(DWORD code) {
 
 extern "C" {
 
-int fsync(int fd) { return _commit(fd); }
+int fsync(int fd) {
+    return _commit(fd);
+}
 
 int link(const char *existing, const char *newName) {
     if (CreateHardLinkA(newName, existing, nullptr))
@@ -57,7 +59,9 @@ int link(const char *existing, const char *newName) {
     return -1;
 }
 
-int fchmod(int, mode_t) { return 0; }
+int fchmod(int, mode_t) {
+    return 0;
+}
 
 int rename(const char *from, const char *to) {
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

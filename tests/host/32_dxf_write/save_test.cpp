@@ -68,8 +68,8 @@ TEST(Save, KeepsOrdinaryPermissions) {
     EXPECT_EQ(fs::status(dir.file("new.dxf")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                   fs::perms::others_read);
-    fs::permissions(dir.file("new.dxf"), fs::perms::owner_read | fs::perms::owner_write |
-                                             fs::perms::group_read);
+    fs::permissions(dir.file("new.dxf"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     ASSERT_TRUE(dxf::saveDrawing(*db, dir.file("new.dxf"), error)) << error;
     EXPECT_EQ(fs::status(dir.file("new.dxf")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
