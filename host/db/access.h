@@ -6,6 +6,7 @@
 #include "dbents.h"
 #include "dbsymtb.h"
 #include "kept.h"
+#include "stub.h"
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,6 +29,12 @@ public:
     static void setSource(AcDbObject &obj, std::string_view bytes);
     // True once a write open of the object was closed after setSource.
     static bool modifiedSinceRead(const AcDbObject &obj) { return obj.mModifiedSinceRead; }
+    // True when the only change since setSource was the entity's colour (setColorIndex or
+    // setColor): its original bytes stand but for the 62 group.
+    static bool onlyColourChanged(const AcDbObject &obj) {
+        return obj.mModifiedSinceRead && obj.mStub != nullptr &&
+               obj.mStub->changes == AcDbStub::kColour;
+    }
 
     // --- handles -------------------------------------------------------------------------
     // The handle a new object gets on append (from a file). Ignored, with a fresh handle
@@ -65,9 +72,15 @@ public:
     static void markLoaded(AcDbObject &obj) {
         obj.mNewObject = false;
         obj.mModifiedSinceRead = false;
+        if (obj.mStub != nullptr)
+            obj.mStub->changes = 0;
     }
     static void markNotNew(AcDbObject &obj) { obj.mNewObject = false; }
-    static void markModified(AcDbObject &obj) { obj.mModifiedSinceRead = true; }
+    static void markModified(AcDbObject &obj) {
+        obj.mModifiedSinceRead = true;
+        if (obj.mStub != nullptr)
+            obj.mStub->changes |= AcDbStub::kOther;
+    }
     static std::vector<AcDbObject *> &entityList(AcDbBlockTableRecord &rec) {
         return rec.mEntities;
     }

@@ -357,6 +357,8 @@ void ObjectAccess::setKept(AcDbObject &obj, std::unique_ptr<KeptData> data) {
 void ObjectAccess::setSource(AcDbObject &obj, std::string_view bytes) {
     obj.mSource = bytes;
     obj.mModifiedSinceRead = false;
+    if (obj.mStub != nullptr)
+        obj.mStub->changes = 0;
 }
 
 bool ObjectAccess::rehandle(AcDbObject &obj, AcDbHandle handle) {

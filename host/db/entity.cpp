@@ -158,8 +158,12 @@ AcDbDatabase *lookupDatabase(const AcDbEntity &e) {
 Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 color, Adesk::Boolean doSubents) {
     if (color > 256)
         return Acad::eBadColorIndex;
+    // writeAllowed records a change of any kind; this one is the colour alone.
+    const std::uint8_t before = isDatabaseResident() ? objectId().stub()->changes : 0;
     if (!writeAllowed())
         return Acad::eNotOpenForWrite;
+    if (isDatabaseResident())
+        objectId().stub()->changes = before | AcDbStub::kColour;
     mColorIndex = color;
     forSubents(*this, doSubents, [&](AcDbEntity &e) { e.mColorIndex = color; });
     return Acad::eOk;

@@ -211,8 +211,11 @@ bool AcDbObject::isWriteEnabled() const {
 }
 
 bool AcDbObject::writeAllowed() const {
-    if (isWriteEnabled())
+    if (isWriteEnabled()) {
+        if (mStub != nullptr)
+            mStub->changes |= AcDbStub::kOther;
         return true;
+    }
     reportMisuse("change of " + describe(*this) + " that is not open for write");
     return false;
 }
@@ -229,6 +232,8 @@ Acad::ErrorStatus AcDbObject::close() {
     AcDbStub *s = mStub;
     if (s->writer) {
         s->writer = false;
+        if (s->changes == 0)
+            s->changes = AcDbStub::kOther; // a write open that named no change: assume any
         mModifiedSinceRead = true;
         mNewObject = false;
         if (AcDbEntity::cast(this) != nullptr)
@@ -299,6 +304,8 @@ Acad::ErrorStatus AcDbObject::downgradeOpen() {
     // The changes so far are committed as a close would.
     mStub->writer = false;
     mStub->readers = 1;
+    if (mStub->changes == 0)
+        mStub->changes = AcDbStub::kOther;
     mModifiedSinceRead = true;
     mNewObject = false;
     if (AcDbEntity::cast(this) != nullptr)

@@ -20,6 +20,10 @@ public:
     std::uint16_t readers = 0;
     bool writer = false;
     bool erased = false;
+    // What the write opens since the object was read changed (Change bits): a save copies
+    // an entity whose colour alone changed from its original bytes with the colour patched.
+    std::uint8_t changes = 0;
+    enum Change : std::uint8_t { kColour = 1, kOther = 2 };
 
     bool isOpen() const { return writer || readers > 0; }
 };

@@ -295,6 +295,7 @@ private:
     void writeEntities(bool withSection);
     void writeEntity(const AcDbObject &obj);
     void generateEntity(const AcDbEntity &ent, std::string_view src);
+    bool patchColour(const AcDbEntity &ent, std::string_view src);
     void writeNewObjects();
     void simpleTag(int code, std::string_view v) { out_.tags().string(code, v); }
     void textTag(int code, std::string_view dbText);
@@ -1007,16 +1008,62 @@ void Writer::writeEntity(const AcDbObject &obj) {
     if (obj.isErased())
         return;
     const std::string_view src = ObjectAccess::source(obj);
+    const auto &ent = static_cast<const AcDbEntity &>(obj);
     if (!src.empty() && !ObjectAccess::modifiedSinceRead(obj))
         out_.raw(src);
-    else
-        generateEntity(static_cast<const AcDbEntity &>(obj), src);
+    else if (src.empty() || !ObjectAccess::onlyColourChanged(obj) || !patchColour(ent, src))
+        generateEntity(ent, src);
     if (const AcDbOwnedSequence *seq = ObjectAccess::sequence(obj)) {
         for (const AcDbObject *item : seq->items)
             writeEntity(*item);
         writeEntity(*seq->seqEnd);
     }
     out_.maybeFlush();
+}
+
+// An entity whose colour alone changed: its original bytes with the 62 group replaced,
+// inserted after the layer (and linetype) or, for BYLAYER, dropped, as a generated entity
+// would have it. False, with nothing written, when the record has no layer group to place
+// the colour by.
+bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
+    RawTags &kept = keptScratch_;
+    tokenizeInto(src, kept);
+    std::size_t colour = 0, after = 0; // tag indexes; 0 for none
+    int depth = 0;
+    for (std::size_t i = 1; i < kept.tags.size(); ++i) {
+        const Tag &t = kept.tags[i];
+        if (t.code == 0 || t.code >= 1000)
+            break; // the next record, or extended data
+        if (t.code == 102) {
+            depth += !t.value.empty() && t.value.front() == '{' ? 1 : -1;
+            continue;
+        }
+        if (depth > 0)
+            continue; // an application's own groups
+        if (t.code == 62 && colour == 0)
+            colour = i;
+        else if (t.code == 8 && after == 0)
+            after = i;
+        else if (t.code == 6 && after + 1 == i)
+            after = i;
+    }
+    if (colour == 0 && after == 0)
+        return false;
+    const Adesk::UInt16 index = ent.colorIndex();
+    const bool written = index < 256;
+    // The bytes before and after the group that changes (or the place it goes).
+    std::size_t cut, resume;
+    if (colour != 0) {
+        cut = kept.tags[colour].offset;
+        resume = colour + 1 < kept.tags.size() ? kept.tags[colour + 1].offset : src.size();
+    } else {
+        cut = resume = after + 1 < kept.tags.size() ? kept.tags[after + 1].offset : src.size();
+    }
+    out_.raw(src.substr(0, cut));
+    if (written)
+        out_.tags().integer(62, index);
+    out_.raw(src.substr(resume));
+    return true;
 }
 
 void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {

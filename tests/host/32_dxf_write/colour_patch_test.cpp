@@ -1,0 +1,148 @@
+// Tests that an entity whose colour alone changed goes back as its original bytes with the
+// colour group replaced, added or dropped, and that any other change still rebuilds it.
+#include "dxf_io.h"
+#include "dxf_test_util.h"
+
+#include "access.h"
+#include "dbents.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace dxftest;
+
+std::string writeText(AcDbDatabase &db) {
+    std::string out, error;
+    EXPECT_TRUE(dxf::writeDrawingText(db, out, error)) << error;
+    return out;
+}
+
+std::unique_ptr<AcDbDatabase> readText(const std::string &text) {
+    std::string error;
+    auto db = dxf::readDrawingText(text, "colours.dxf", error);
+    EXPECT_NE(db, nullptr) << error;
+    return db;
+}
+
+// Three lines: one with a colour group and groups the host keeps only as bytes (an
+// application group holding a 62 of its own, numbers spelled oddly, extended data), one with
+// a layer and linetype but no colour, one with a layer alone.
+const std::string kEntities = lines(
+    {"0", "SECTION", "2", "ENTITIES",
+     // handle 30
+     "0", "LINE", "5", "30", "102", "{MYAPP", "62", "5", "102", "}", "100", "AcDbEntity", "8", "0",
+     "62", "1", "100", "AcDbLine", "10", "1.50", "20", "2.0", "30", "0.0", "11", "4.0", "21", "6.0",
+     "31", "0.0", "1001", "MYAPP", "1070", "62",
+     // handle 31
+     "0", "LINE", "5", "31", "100", "AcDbEntity", "8", "0", "6", "Continuous", "100", "AcDbLine",
+     "10", "0.0", "20", "0.0", "30", "0.0", "11", "1.0", "21", "0.0", "31", "0.0",
+     // handle 32
+     "0", "LINE", "5", "32", "100", "AcDbEntity", "8", "0", "100", "AcDbLine", "10", "0.0", "20",
+     "0.0", "30", "0.0", "11", "0.0", "21", "1.0", "31", "0.0", "0", "ENDSEC", "0", "EOF"});
+
+template <class F> void change(AcDbDatabase &db, std::uint64_t handle, F f) {
+    AcDbEntity *ent = nullptr;
+    const AcDbObjectId id = tev::db::lookupHandle(db, AcDbHandle(handle));
+    ASSERT_EQ(acdbOpenObject(ent, id, AcDb::kForWrite), Acad::eOk);
+    f(*ent);
+    EXPECT_EQ(ent->close(), Acad::eOk);
+}
+
+// The ENTITIES section of DXF text, from its first entity to its ENDSEC.
+std::string entitiesOf(const std::string &text) {
+    const std::size_t begin = text.find("ENTITIES\n");
+    const std::size_t end = text.find("ENDSEC", begin);
+    if (begin == std::string::npos || end == std::string::npos)
+        return "";
+    return text.substr(begin, end - begin);
+}
+
+// Test the three edits of the colour group in place: replaced (the application's own 62 and
+// the extended data's 62 left alone), added after the linetype, added after the layer, and
+// that the rest of each record keeps its bytes.
+TEST(ColourPatch, ReplacesAddsAndKeepsTheRest) {
+    auto db = readText(kEntities);
+    ASSERT_NE(db, nullptr);
+    change(*db, 0x30, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(3), Acad::eOk); });
+    change(*db, 0x31, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(7), Acad::eOk); });
+    change(*db, 0x32, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(250), Acad::eOk); });
+    std::string expected = entitiesOf(kEntities);
+    auto replace = [&](const std::string &from, const std::string &to) {
+        const std::size_t at = expected.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        expected.replace(at, from.size(), to);
+    };
+    replace("8\n0\n62\n1\n100\nAcDbLine\n10\n1.50\n", "8\n0\n 62\n3\n100\nAcDbLine\n10\n1.50\n");
+    replace("6\nContinuous\n", "6\nContinuous\n 62\n7\n");
+    replace("5\n32\n100\nAcDbEntity\n8\n0\n", "5\n32\n100\nAcDbEntity\n8\n0\n 62\n250\n");
+    EXPECT_EQ(entitiesOf(writeText(*db)), expected);
+}
+
+// Test that BYLAYER drops the colour group and that a second save of the patched file reads
+// back the same colours.
+TEST(ColourPatch, ByLayerDropsTheGroupAndReadsBack) {
+    auto db = readText(kEntities);
+    ASSERT_NE(db, nullptr);
+    change(*db, 0x30, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(256), Acad::eOk); });
+    const std::string out = writeText(*db);
+    const std::string ents = entitiesOf(out);
+    EXPECT_EQ(ents.find("8\n0\n100\nAcDbLine\n10\n1.50\n"), ents.find("8\n0\n100\nAcDbLine"));
+    EXPECT_NE(ents.find("{MYAPP\n62\n5\n"), std::string::npos); // the application's own 62
+    auto again = readText(out);
+    ASSERT_NE(again, nullptr);
+    for (auto [handle, colour] : {std::pair{0x30, 256}, {0x31, 256}, {0x32, 256}}) {
+        AcDbEntity *ent = nullptr;
+        const AcDbObjectId id = tev::db::lookupHandle(*again, AcDbHandle(handle));
+        ASSERT_EQ(acdbOpenObject(ent, id, AcDb::kForRead), Acad::eOk);
+        EXPECT_EQ(ent->colorIndex(), colour) << handle;
+        EXPECT_EQ(ent->close(), Acad::eOk);
+    }
+}
+
+// Test that a change besides the colour (in the same open or a later one, or a write open
+// that named no change) is not lost to the patch: the entity is rebuilt.
+TEST(ColourPatch, OtherChangesRebuildTheEntity) {
+    auto db = readText(kEntities);
+    ASSERT_NE(db, nullptr);
+    change(*db, 0x30, [](AcDbEntity &e) {
+        EXPECT_EQ(e.setColorIndex(3), Acad::eOk);
+        EXPECT_EQ(static_cast<AcDbLine &>(e).setStartPoint(AcGePoint3d(9, 8, 0)), Acad::eOk);
+    });
+    change(*db, 0x31, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(4), Acad::eOk); });
+    change(*db, 0x31, [](AcDbEntity &e) { EXPECT_EQ(e.setLinetypeScale(2.0), Acad::eOk); });
+    change(*db, 0x32, [](AcDbEntity &) {});
+    auto again = readText(writeText(*db));
+    ASSERT_NE(again, nullptr);
+    AcDbLine *line = nullptr;
+    ASSERT_EQ(acdbOpenObject(line, tev::db::lookupHandle(*again, AcDbHandle(0x30)), AcDb::kForRead),
+              Acad::eOk);
+    EXPECT_EQ(line->colorIndex(), 3);
+    EXPECT_EQ(line->startPoint(), AcGePoint3d(9, 8, 0));
+    EXPECT_EQ(line->close(), Acad::eOk);
+    ASSERT_EQ(acdbOpenObject(line, tev::db::lookupHandle(*again, AcDbHandle(0x31)), AcDb::kForRead),
+              Acad::eOk);
+    EXPECT_EQ(line->colorIndex(), 4);
+    EXPECT_EQ(line->linetypeScale(), 2.0);
+    EXPECT_EQ(line->close(), Acad::eOk);
+}
+
+// Test that ezdxf reads a patched file without audit errors and finds the new colours.
+TEST(ColourPatch, EzdxfReadsPatchedFile) {
+    if (!haveEzdxf())
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+    auto db = readText(kEntities);
+    ASSERT_NE(db, nullptr);
+    change(*db, 0x30, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(3), Acad::eOk); });
+    change(*db, 0x31, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(7), Acad::eOk); });
+    ScratchDir dir;
+    writeFile(dir.file("c.dxf"), writeText(*db));
+    const std::string result =
+        runPython("doc = ezdxf.readfile(r'" + dir.file("c.dxf") +
+                  "')\n"
+                  "print('audit errors', len(doc.audit().errors))\n"
+                  "print(' '.join(str(e.dxf.color) for e in doc.modelspace()))\n");
+    EXPECT_EQ(result, "audit errors 0\n3 7 256\n");
+}
+
+} // namespace
