@@ -4,6 +4,7 @@
 #include "command_line.h"
 #include "drawing_commands.h"
 #include "dxf_io.h"
+#include "progress.h"
 #include "host_commands.h"
 #include "misuse.h"
 #include "svg.h"
@@ -20,30 +21,41 @@ namespace host {
 
 namespace {
 
-// Reports on standard error how long a read or save took when it was long and a
-// person is watching (standard error is a terminal).
-class SlowWorkNote {
+// Shows a person at a terminal how far a read or save has come: nothing for work that ends
+// within a second, then a line on standard error rewritten as the reader or writer reports
+// (a percentage of the file read, or the megabytes written), and the time it took.
+class ProgressNote {
 public:
-    explicit SlowWorkNote(const char *what) : mWhat(what) {
-        if (::isatty(STDERR_FILENO))
-            std::fprintf(stderr, "%s...\r", mWhat);
-    }
-    ~SlowWorkNote() {
+    explicit ProgressNote(const char *what) : mWhat(what) {
         if (!::isatty(STDERR_FILENO))
             return;
-        double seconds = std::chrono::duration<double>(Clock::now() - mStart).count();
-        if (seconds >= 1.0)
-            std::fprintf(stderr, "%s: done in %.1f s\n", mWhat, seconds);
-        else
-            std::fprintf(stderr, "%*s\r", 40, "");
+        dxf::setProgressHook([this](std::size_t done, std::size_t total) { show(done, total); });
     }
-    SlowWorkNote(const SlowWorkNote &) = delete;
-    SlowWorkNote &operator=(const SlowWorkNote &) = delete;
+    ~ProgressNote() {
+        dxf::setProgressHook({});
+        if (mShown)
+            std::fprintf(stderr, "\r%s: done in %.1f s%20s\n", mWhat, elapsed(), "");
+    }
+    ProgressNote(const ProgressNote &) = delete;
+    ProgressNote &operator=(const ProgressNote &) = delete;
 
 private:
     using Clock = std::chrono::steady_clock;
+    double elapsed() const { return std::chrono::duration<double>(Clock::now() - mStart).count(); }
+    void show(std::size_t done, std::size_t total) {
+        if (!mShown && elapsed() < 1.0)
+            return;
+        mShown = true;
+        if (total > 0)
+            std::fprintf(stderr, "\r%s: %3d%%", mWhat, static_cast<int>(100.0 * done / total));
+        else
+            std::fprintf(stderr, "\r%s: %zu MB written", mWhat, done >> 20);
+        std::fflush(stderr);
+    }
+
     const char *mWhat;
     Clock::time_point mStart = Clock::now();
+    bool mShown = false;
 };
 
 AcDbDatabase *workingDatabase() { return acdbHostApplicationServices()->workingDatabase(); }
@@ -76,12 +88,12 @@ void svgCommand() { fileCommand("\nPicture file: ", writePicture); }
 std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error) {
     if (path.empty())
         return std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
-    SlowWorkNote note("Reading drawing");
+    ProgressNote note("Reading drawing");
     return dxf::readDrawing(path, error);
 }
 
 bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {
-    SlowWorkNote note("Saving drawing");
+    ProgressNote note("Saving drawing");
     return dxf::saveDrawing(db, path, error);
 }
 

@@ -1,5 +1,6 @@
 // dxf_io.cpp - reading files (mapped, binary transcoded) and the atomic save.
 #include "dxf_io.h"
+#include "progress.h"
 
 #include "binary.h"
 #include "drawing_reader.h"
@@ -84,12 +85,19 @@ public:
                 throw DxfError(errnoText("write", path_));
             }
             bytes.remove_prefix(static_cast<std::size_t>(n));
+            written_ += static_cast<std::size_t>(n);
+        }
+        if (written_ >= nextProgress_) {
+            reportProgress(written_, 0);
+            nextProgress_ = written_ + kProgressStep;
         }
     }
 
 private:
     int fd_;
     const std::string &path_;
+    std::size_t written_ = 0;
+    std::size_t nextProgress_ = kProgressStep;
 };
 
 } // namespace

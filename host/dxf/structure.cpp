@@ -1,5 +1,6 @@
 // structure.cpp - sections, tables, blocks, entities and objects in one pass over the tags.
 #include "structure.h"
+#include "progress.h"
 
 #include <algorithm>
 
@@ -264,6 +265,10 @@ void StructureReader::readObjects(StructureSink &sink, std::string_view section)
 }
 
 void StructureReader::readEntityGroup(StructureSink &sink, bool inBlock, std::string_view context) {
+    if (pending_.offset >= nextProgress_) {
+        reportProgress(pending_.offset, text_.size());
+        nextProgress_ = pending_.offset + kProgressStep;
+    }
     scratch_.clear();
     recordStarts_.clear();
     recordStarts_.push_back(0);

@@ -123,6 +123,7 @@ private:
     bool havePending_ = false;
     StructureFacts facts_;
     std::vector<Tag> scratch_;
+    std::size_t nextProgress_ = 0; // byte offset of the next progress report
     std::vector<std::size_t> recordStarts_;
     std::vector<Record> children_;
     std::string sectionName_;

@@ -384,28 +384,29 @@ void layerCommand() {
                 return;
             newLayers(*db, names.text);
         } else if (option == "C" || option == "COLOR") {
-            std::optional<int> color;
+            int color = 0; // 0: none given
             for (;;) {
                 Answer c = cl.ask("\nEnter color name or number (1-255): ");
                 if (!c.isText())
                     return;
                 if (c.text.empty())
                     break;
-                color = parseColorText(c.text);
-                if (color && *color >= 1 && *color <= 255)
+                std::optional<int> typed = parseColorText(c.text);
+                if (typed && *typed >= 1 && *typed <= 255) {
+                    color = *typed;
                     break;
-                color.reset();
+                }
                 cl.refuse("Invalid color.");
             }
-            if (!color)
+            if (color == 0)
                 continue;
             Answer names =
-                cl.ask("\nEnter name list of layer(s) for color " + std::to_string(*color) + ": ");
+                cl.ask("\nEnter name list of layer(s) for color " + std::to_string(color) + ": ");
             if (!names.isText())
                 return;
             forLayers(*db, names.text, [&](AcDbLayerTableRecord &layer) {
                 AcCmColor c;
-                (void)c.setColorIndex(static_cast<Adesk::UInt16>(*color)); // 1..255: taken
+                (void)c.setColorIndex(static_cast<Adesk::UInt16>(color)); // 1..255: taken
                 (void)layer.setColor(c);
             });
         } else if (option == "LO" || option == "LOCK" || option == "U" || option == "UNLOCK") {
