@@ -58,11 +58,13 @@ private:
     bool mShown = false;
 };
 
-AcDbDatabase *workingDatabase() { return acdbHostApplicationServices()->workingDatabase(); }
+AcDbDatabase *workingDatabase() {
+    return acdbHostApplicationServices()->workingDatabase();
+}
 
 // SAVE and SVG: ask for a file name (the whole line) and write the working drawing.
-void fileCommand(const char *prompt, bool (*write)(AcDbDatabase &, const std::string &,
-                                                   std::string &)) {
+void fileCommand(const char *prompt,
+                 bool (*write)(AcDbDatabase &, const std::string &, std::string &)) {
     CommandLine &cl = CommandLine::current();
     AcDbDatabase *db = workingDatabase();
     if (db == nullptr) {
@@ -80,8 +82,12 @@ void fileCommand(const char *prompt, bool (*write)(AcDbDatabase &, const std::st
         cl.printUtf8("\n" + error + "\n");
 }
 
-void saveCommand() { fileCommand("\nSave drawing as: ", saveDrawing); }
-void svgCommand() { fileCommand("\nPicture file: ", writePicture); }
+void saveCommand() {
+    fileCommand("\nSave drawing as: ", saveDrawing);
+}
+void svgCommand() {
+    fileCommand("\nPicture file: ", writePicture);
+}
 
 } // namespace
 

@@ -12,7 +12,9 @@ ProgressHook &hook() {
 }
 } // namespace
 
-void setProgressHook(ProgressHook h) { hook() = std::move(h); }
+void setProgressHook(ProgressHook h) {
+    hook() = std::move(h);
+}
 
 void reportProgress(std::size_t done, std::size_t total) {
     if (hook())

@@ -29,9 +29,8 @@ TEST(ReadProgress, ReportsIncreasingOffsetsOfTheWholeFile) {
     const std::string text = manyLines(210000);
     ASSERT_GT(text.size(), 3 * dxf::kProgressStep);
     std::vector<std::pair<std::size_t, std::size_t>> reports;
-    dxf::setProgressHook([&](std::size_t done, std::size_t total) {
-        reports.emplace_back(done, total);
-    });
+    dxf::setProgressHook(
+        [&](std::size_t done, std::size_t total) { reports.emplace_back(done, total); });
     std::string error;
     auto db = dxf::readDrawingText(text, "many.dxf", error);
     dxf::setProgressHook({});
