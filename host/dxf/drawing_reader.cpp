@@ -322,8 +322,19 @@ void Builder::noteOwner(const Record &r, bool child) {
 
 void Builder::freeHandle(std::uint64_t handle) {
     const auto it = lent_.find(handle);
-    if (it == lent_.end())
+    if (it == lent_.end()) {
+        // An object the file left without a handle took one the database gave; a later
+        // record may spell that handle for itself. It is the file's, so the earlier object
+        // moves. (Were both the file's, the duplicate is reported once the file is read.)
+        const AcDbObjectId id = tev::db::lookupHandle(*db_, AcDbHandle(handle));
+        AcDbObject *obj = nullptr;
+        if (id.isNull() || acdbOpenObject(obj, id, AcDb::kForRead) != Acad::eOk)
+            return;
+        (void)ObjectAccess::rehandle(*obj, db_->handseed()); // a fresh handle is free
+        (void)obj->close(); // a read open of our own: closing cannot fail
+        noteGiven(*obj);
         return;
+    }
     AcDbObject *obj = it->second;
     lent_.erase(it);
     (void)ObjectAccess::rehandle(*obj, db_->handseed()); // a fresh handle is free
@@ -680,6 +691,16 @@ void Builder::blockBegin(const Record &r) {
     });
     if (name.empty())
         where_.fail(r.line, "BLOCK has no name (group 2)");
+    // The block is known by its first name while the file is read and by its last here: a
+    // second name would make the two disagree, and the block be written twice.
+    bool named = false;
+    for (std::size_t i = 1; i < r.tags.size(); ++i) {
+        if (r.tags[i].code != 2)
+            continue;
+        if (named)
+            where_.fail(r.tags[i].line + 1, "BLOCK has a second name (group 2)");
+        named = true;
+    }
     handleOf(r, Kind::Other, /*kept=*/true);
     block_ = blockRecord(name, /*implicit=*/false);
     if (base.x != 0 || base.y != 0 || base.z != 0) {

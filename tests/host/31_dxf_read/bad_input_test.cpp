@@ -114,6 +114,9 @@ TEST(BadInput, Structure) {
     t = sampleWith("2\nDoor\n10\n5.0", "2\nWindow\n10\n5.0");
     EXPECT_EQ(readError(t),
               at(t, "INSERT\n5\n3C", -1) + "INSERT of block \"Window\", which does not exist");
+    // A block the reader would know by one name and the database by another.
+    t = sampleWith("AcDbBlockBegin\n2\nDoor\n", "AcDbBlockBegin\n2\nDoor\n2\nWindow\n");
+    EXPECT_EQ(readError(t), at(t, "Window") + "BLOCK has a second name (group 2)");
 }
 
 // Test the checks of handles and owners.
