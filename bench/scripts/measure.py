@@ -132,8 +132,8 @@ def ensure_drawing(gen, scratch, size, seed):
     return path
 
 
-def fmt(v, spec, missing="n/a"):
-    return missing if v is None else format(v, spec)
+def fmt(v, pattern, missing="n/a"):
+    return missing if v is None else format(v, pattern)
 
 
 def measure_size(args, size, per_entity):
