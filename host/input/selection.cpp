@@ -50,12 +50,16 @@ public:
     // Adds (or removes) found; prints the host's count line.
     void apply(const std::vector<AcDbObjectId> &found, bool removing) {
         std::vector<Change> step;
+        step.reserve(found.size());
+        if (!removing)
+            members_.reserve(members_.size() + found.size()); // ALL of a million: no rehash
         std::size_t duplicates = 0, removed = 0;
         for (const AcDbObjectId &id : found) {
             if (removing) {
                 if (members_.erase(id)) {
                     step.push_back({id, false});
                     ++removed;
+                    pruned_ = true;
                 }
             } else if (members_.insert(id).second) {
                 order_.push_back(id);
@@ -75,6 +79,7 @@ public:
         for (const Change &c : steps_.back()) {
             if (c.added) {
                 members_.erase(c.id);
+                pruned_ = true;
             } else {
                 members_.insert(c.id);
                 order_.push_back(c.id);
@@ -88,6 +93,8 @@ public:
 
     // The members in the order they were first selected.
     std::vector<AcDbObjectId> members() const {
+        if (!pruned_)
+            return order_; // only ever added to: each member once, in order
         std::vector<AcDbObjectId> out;
         out.reserve(members_.size());
         std::unordered_set<AcDbObjectId> seen;
@@ -114,6 +121,7 @@ private:
     std::unordered_set<AcDbObjectId> members_;
     std::vector<std::vector<Change>> steps_;
     bool reported_ = false;
+    bool pruned_ = false; // something was removed: order_ may hold ids no longer members
 };
 
 enum class Got { Point, Empty, Cancel };
