@@ -1,6 +1,7 @@
 // acarray.h - the host's growable array (AcArray): an index-based vector with the host's
 // member names. Indices are int, as the host declares them.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -24,8 +25,12 @@ public:
     }
     // Inserts value before index (0..length()); an index out of range changes nothing.
     AcArray &insertAt(int index, const T &value) {
-        if (index >= 0 && index <= length())
-            mData.insert(mData.begin() + index, value);
+        if (index < 0 || index > length())
+            return *this;
+        // Appended, then turned into place: the same result as vector::insert, without the
+        // code path GCC 12 misreads as an overflow at -O2.
+        mData.push_back(value);
+        std::rotate(mData.begin() + index, mData.end() - 1, mData.end());
         return *this;
     }
     // Removes the element at index; an index out of range changes nothing.
