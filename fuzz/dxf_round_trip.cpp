@@ -1,6 +1,8 @@
 // dxf_round_trip.cpp - the DXF-reader fuzz target's check.
 #include "dxf_round_trip.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 
 #include "allocator.h"
@@ -45,6 +47,15 @@ std::string describeDifference(std::string_view a, std::string_view b) {
 
 namespace {
 
+// TEV_FUZZ_KEEP_TEXT=<folder> keeps the texts written (first.dxf, second.dxf) for a look at
+// a failing input; a replay sets it, a fuzzing run does not.
+void keepText(const char *name, const std::string &text) {
+    const char *folder = std::getenv("TEV_FUZZ_KEEP_TEXT");
+    if (folder == nullptr || *folder == '\0')
+        return;
+    std::ofstream(std::string(folder) + "/" + name, std::ios::binary) << text;
+}
+
 std::string roundTrip(std::string_view bytes) {
     std::string error;
     std::unique_ptr<AcDbDatabase> db =
@@ -55,6 +66,7 @@ std::string roundTrip(std::string_view bytes) {
     std::string first;
     if (!dxf::writeDrawingText(*db, first, error))
         return "a drawing just read does not write: " + error;
+    keepText("first.dxf", first);
     // Our own output is read without the fuzz limits: writing may add what a short input
     // left out (tables, handles), and the limits are for untrusted files.
     std::unique_ptr<AcDbDatabase> again = dxf::readDrawingText(first, "written.dxf", error);
@@ -63,6 +75,7 @@ std::string roundTrip(std::string_view bytes) {
     std::string second;
     if (!dxf::writeDrawingText(*again, second, error))
         return "the drawing read back does not write: " + error;
+    keepText("second.dxf", second);
     if (std::string diff = describeDifference(first, second); !diff.empty())
         return "read, write, read and write again differs at " + diff;
     return {};

@@ -249,9 +249,16 @@ private:
     // The largest handle of an object read from the file (a handle of its own or one the
     // database gave it, when the file gave none).
     std::uint64_t maxGiven_ = 0;
-    void noteGiven(const AcDbObject &obj) {
+    void noteGiven(AcDbObject &obj) {
         maxGiven_ = std::max(maxGiven_, obj.objectId().handle().value());
+        if (ObjectAccess::presetHandleOf(obj).isNull())
+            unhandled_.push_back(&obj);
     }
+    // Objects read from the file without a handle of their own. In a file whose saves carry
+    // a $HANDSEED they are written from the database, with the handle they have now: their
+    // bytes would leave them without one again, the next read would give them another, and
+    // the seed would move with every save.
+    std::vector<AcDbObject *> unhandled_;
 
     std::unordered_map<std::string, AcDbObjectId> layers_, linetypes_;
     std::unordered_map<std::string, AcDbBlockTableRecord *> blocks_;
@@ -277,6 +284,7 @@ private:
     double snapDegrees_ = 0;
     bool haveSnap_ = false;
     std::uint64_t handseed_ = 0;
+    bool seedWritten_ = false; // the file's saves carry a $HANDSEED
 };
 
 std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
@@ -394,10 +402,12 @@ void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, s
     if (tags.size() > 1)
         var.value = trimBlanks(tags[1].value);
     doc_->header.push_back(var);
+    const std::string u = upper(name);
+    if (u == "$HANDSEED")
+        seedWritten_ = true; // a save writes it, with or without a value here
     if (tags.size() < 2)
         return;
     const Tag &v = tags[1];
-    const std::string u = upper(name);
     if (u == "$ACADVER")
         doc_->acadver = std::string(trimBlanks(v.value));
     else if (u == "$DWGCODEPAGE")
@@ -1285,7 +1295,7 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         refuse(r, es);
     noteGiven(*guard.release());
     if (const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent)) {
-        for (const AcDbObject *item : seq->items)
+        for (AcDbObject *item : seq->items)
             noteGiven(*item);
         if (seq->seqEnd != nullptr)
             noteGiven(*seq->seqEnd);
@@ -1417,6 +1427,9 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     for (const auto &held : lent_)
         seed = std::max(seed, held.first + 1);
     tev::db::setHandseed(*db_, AcDbHandle(seed));
+    if (!doc_->r12() || seedWritten_)
+        for (AcDbObject *obj : unhandled_)
+            ObjectAccess::markModified(*obj);
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
 }

@@ -310,6 +310,7 @@ private:
     bool generatesBlock(const AcDbBlockTableRecord &rec) const;
     bool leavesOutBlock(const AcDbBlockTableRecord &rec) const;
     std::size_t generatedBlocks_ = 0; // BLOCK/ENDBLK pairs this save makes
+    std::uint64_t fileSeed() const;
 
     AcDbDatabase &db_;
     const DocumentKept *doc_;
@@ -322,7 +323,8 @@ private:
     AcDbLinetypeTable *linetypeTable_ = nullptr;
     std::uint64_t seed_ = 0;     // first handle this save may give
     std::uint64_t next_ = 0;     // next handle this save gives
-    std::uint64_t handseed_ = 0; // $HANDSEED written: seed_ + what this save gives
+    std::uint64_t planned_ = 0;  // handles this save gives
+    std::uint64_t handseed_ = 0; // $HANDSEED written: above every handle in the file
     std::uint64_t vportTable_ = 0, styleTable_ = 0; // handles of generated tables
     std::uint64_t rootDictionary_ = 0;
     RawTags keptScratch_; // a generated entity's source tags, storage kept between entities
@@ -375,16 +377,34 @@ void Writer::checkAndPlan() {
     std::vector<std::uint64_t> handles;
     if (doc_ != nullptr)
         handles = doc_->keptHandles;
-    auto add = [&](const AcDbObject &obj) { handles.push_back(handleOf(obj)); };
-    add(*blockTable_);
+    // The largest handle the file itself holds. An R12 file has no block table and no block
+    // records: their handles are the database's alone and do not raise the file's seed, or
+    // a file read and written twice would get a new seed each time (the reader gives those
+    // objects fresh handles above the file's).
+    std::uint64_t top = 0;
+    for (const std::uint64_t h : handles)
+        top = std::max(top, h);
+    auto add = [&](const AcDbObject &obj) {
+        handles.push_back(handleOf(obj));
+        top = std::max(top, handles.back());
+    };
+    auto addUnwritten = [&](const AcDbObject &obj) {
+        if (r12_)
+            handles.push_back(handleOf(obj)); // still checked for duplicates
+        else
+            add(obj);
+    };
+    addUnwritten(*blockTable_);
     add(*layerTable_);
     add(*linetypeTable_);
     for (AcDbSymbolTable *table : {static_cast<AcDbSymbolTable *>(layerTable_),
-                                   static_cast<AcDbSymbolTable *>(linetypeTable_),
-                                   static_cast<AcDbSymbolTable *>(blockTable_)})
+                                   static_cast<AcDbSymbolTable *>(linetypeTable_)})
         for (const AcDbObject *rec : ObjectAccess::records(*table))
             if (!rec->isErased())
                 add(*rec);
+    for (const AcDbObject *rec : ObjectAccess::records(*blockTable_))
+        if (!rec->isErased())
+            addUnwritten(*rec);
     std::size_t generated = 0;
     for (const AcDbObject *obj : ObjectAccess::records(*blockTable_)) {
         const auto &rec = static_cast<const AcDbBlockTableRecord &>(*obj);
@@ -395,8 +415,11 @@ void Writer::checkAndPlan() {
             ++generatedBlocks_;
         }
         for (const AcDbObject *e : ObjectAccess::entities(rec)) {
-            if (e->isErased())
+            if (e->isErased()) {
+                // An erased object's handle is never given again.
+                top = std::max(top, handleOf(*e));
                 continue;
+            }
             add(*e);
             const AcDbOwnedSequence *seq = ObjectAccess::sequence(*e);
             if (seq == nullptr)
@@ -421,7 +444,20 @@ void Writer::checkAndPlan() {
     if (!handles.empty())
         seed_ = std::max(seed_, handles.back() + 1);
     next_ = seed_;
+    planned_ = generated;
     handseed_ = seed_ + generated;
+    if (r12_ && generated == 0)
+        handseed_ = std::max(fileSeed(), top + 1);
+}
+
+// The $HANDSEED the file was read with, 0 when it had none.
+std::uint64_t Writer::fileSeed() const {
+    std::uint64_t seed = 0;
+    if (doc_ != nullptr)
+        for (const HeaderVar &var : doc_->header)
+            if (upper(var.name) == "$HANDSEED" && toHandle(var.value, seed))
+                return seed;
+    return 0;
 }
 
 void Writer::textTag(int code, std::string_view dbText) {
@@ -518,9 +554,9 @@ void Writer::run() {
             simpleTag(0, "EOF");
         }
     }
-    if (next_ != handseed_)
+    if (next_ != seed_ + planned_)
         throw DxfError("cannot save: internal error: " + std::to_string(next_ - seed_) +
-                       " handles given, " + std::to_string(handseed_ - seed_) + " planned");
+                       " handles given, " + std::to_string(planned_) + " planned");
     out_.flush();
 }
 
@@ -1083,7 +1119,11 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
     }
     const RawTags *k = src.empty() ? nullptr : &kept;
     sink_.setSubject(ent);
-    const std::string_view type = tev::db::dxfTypeName(ent);
+    const bool unknown = AcDbUnknownEntity::cast(&ent) != nullptr;
+    // A kind the host does not model keeps its type as the file spelled it: the database's
+    // name is a C string and ends at a NUL the file's may hold.
+    const std::string_view type =
+        unknown && k != nullptr && !k->tags.empty() ? k->tags[0].value : tev::db::dxfTypeName(ent);
     simpleTag(0, type);
     sink_.handle(5, AcDbHandle(handleOf(ent)));
     writeKeptExtras(out_, k, sink_.written, /*head=*/true);
@@ -1091,7 +1131,6 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
     sink_.string(100, "AcDbEntity");
     sink_.written.reset();
     tev::db::writeEntityCommon(ent, sink_);
-    const bool unknown = AcDbUnknownEntity::cast(&ent) != nullptr;
     if (!unknown) {
         sink_.setSpelling(k);
         ent.dxfOutClassGroups(sink_);

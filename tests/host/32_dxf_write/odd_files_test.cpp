@@ -200,6 +200,56 @@ TEST(OddFiles, EntityWithoutHandleAndNameWithNul) {
     EXPECT_NE(out.find("  2\nAB\n"), std::string::npos); // the layer, made by its name
 }
 
+// Test that an R12 file's seed stays where it is when the file is written twice: the block
+// table and block records the reader makes (an R12 file has none) take handles of their own
+// each time, and those never reach the file. With a seed of no value, and with one.
+TEST(OddFiles, R12SeedDoesNotMove) {
+    const std::string emptyTables =
+        lines({"0", "SECTION", "2", "HEADER", "9", "$HANDSEED", "0", "ENDSEC", "0", "SECTION", "2",
+               "TABLES", "0", "ENDSEC", "0", "EOF"});
+    const std::string out = stableWrite(emptyTables);
+    expectHandlesSound(out);
+    const std::string withSeed = lines(
+        {"0",  "SECTION", "2", "HEADER", "9",  "$ACADVER", "1",  "AC1009",   "9",  "$HANDSEED",
+         "5",  "40",      "0", "ENDSEC", "0",  "SECTION",  "2",  "ENTITIES", "0",  "LINE",
+         "5",  "30",      "8", "0",      "10", "0",        "20", "0",        "11", "1",
+         "21", "1",       "0", "ENDSEC", "0",  "EOF"});
+    const std::string kept = stableWrite(withSeed);
+    EXPECT_EQ(handlesOf(kept).seed, 0x40u) << kept;
+}
+
+// Test that in an R12 file that has handles, a vertex that came without one (a linetype
+// group 6 where its handle should be) is written with the handle it was given, so that the
+// next read finds it there and the seed stays put.
+TEST(OddFiles, R12VertexWithoutHandleGetsItsHandleWritten) {
+    const std::string text = lines(
+        {"0",  "SECTION", "2",  "HEADER", "9",  "$ACADVER", "1",  "AC1009",   "9",  "$HANDSEED",
+         "5",  "40",      "0",  "ENDSEC", "0",  "SECTION",  "2",  "ENTITIES", "0",  "POLYLINE",
+         "5",  "30",      "8",  "0",      "66", "1",        "10", "0",        "20", "0",
+         "30", "0",       "0",  "VERTEX", "5",  "31",       "8",  "0",        "10", "0",
+         "20", "0",       "30", "0",      "0",  "VERTEX",   "6",  "32",       "8",  "0",
+         "10", "1",       "20", "1",      "30", "0",        "0",  "SEQEND",   "5",  "33",
+         "8",  "0",       "0",  "ENDSEC", "0",  "EOF"});
+    const std::string out = stableWrite(text);
+    expectHandlesSound(out);
+    const Handles h = handlesOf(out);
+    EXPECT_EQ(h.count.size(), 4u) << out; // the polyline, both vertices and the SEQEND
+    EXPECT_EQ(h.seed, 0x40u) << out;
+}
+
+// Test that an entity of a kind the host does not model, whose type holds a NUL byte,
+// keeps the whole type when it is written from the database (its layer's name, cut at the
+// NUL, changed it): a type cut to "ENDSEC" would end the section in the text written.
+TEST(OddFiles, UnknownTypeWithNulKeepsItsSpelling) {
+    std::string text = lines({"0", "SECTION", "2", "HEADER",  "9", "$ACADVER", "1", "AC1032",
+                              "0", "ENDSEC",  "0", "SECTION", "2", "ENTITIES", "0", "ENDSEC@X",
+                              "5", "30",      "8", "L@Y",     "0", "ENDSEC",   "0", "EOF"});
+    text[text.find("ENDSEC@X") + 6] = '\0';
+    text[text.find("L@Y") + 1] = '\0';
+    const std::string out = stableWrite(text);
+    EXPECT_NE(out.find(std::string("ENDSEC\0X\n", 9)), std::string::npos) << out;
+}
+
 // Test that a changed entity's numbers the change left alone keep the file's spelling
 // ("1.000", "2E0"), while a number that changed is written in the shortest form.
 TEST(OddFiles, ChangedEntityKeepsNumbersAsSpelled) {
