@@ -20,6 +20,10 @@ namespace dxf {
 // The bytes every view below points into: a mapped file or a transcoded binary file.
 struct SourceBuffer {
     virtual ~SourceBuffer() = default;
+    // A hint that the bytes before offset will not be looked at again soon: a mapped file
+    // gives back the memory of their pages (they stay readable, read again from the file
+    // should anyone look). Views into the text stay valid either way.
+    virtual void doneBefore(std::size_t offset) const { (void)offset; }
     std::string_view text;
 };
 

@@ -1440,8 +1440,11 @@ std::unique_ptr<AcDbDatabase> readDatabase(std::shared_ptr<const SourceBuffer> s
                                            const Locator &where, const Limits &limits,
                                            bool checkOnly) {
     const std::string_view text = source->text;
+    const SourceBuffer *buffer = source.get(); // the builder keeps it alive
     Builder builder(std::move(source), where, checkOnly);
     StructureReader reader(text, where, limits);
+    // What is read is a view or a copy by now: the file's pages behind the reader can go.
+    reader.setPassedHook([buffer](std::size_t offset) { buffer->doneBefore(offset); });
     reader.read(builder);
     return builder.finish(reader.facts());
 }

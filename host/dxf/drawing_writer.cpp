@@ -4,6 +4,7 @@
 
 #include "codepage.h"
 #include "document.h"
+#include "progress.h"
 #include "tag_writer.h"
 #include "tags.h"
 #include "tag_sink.h"
@@ -311,6 +312,23 @@ private:
     bool leavesOutBlock(const AcDbBlockTableRecord &rec) const;
     std::size_t generatedBlocks_ = 0; // BLOCK/ENDBLK pairs this save makes
     std::uint64_t fileSeed() const;
+    // Entities come in the order of the file they were read from: every few megabytes,
+    // the file's pages behind the one being written can go.
+    void passedSource(std::string_view src) {
+        if (doc_ == nullptr || doc_->source == nullptr)
+            return;
+        const std::string_view text = doc_->source->text;
+        const auto base = reinterpret_cast<std::uintptr_t>(text.data());
+        const auto where = reinterpret_cast<std::uintptr_t>(src.data());
+        if (where < base || where - base > text.size())
+            return; // not the file's bytes
+        const std::size_t at = where - base;
+        if (at >= nextRelease_) {
+            doc_->source->doneBefore(at);
+            nextRelease_ = at + kProgressStep;
+        }
+    }
+    std::size_t nextRelease_ = 0;
 
     AcDbDatabase &db_;
     const DocumentKept *doc_;
@@ -791,7 +809,7 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
             sawOwner = true;
             continue;
         }
-        if (t.code >= 1000 || !written.test(static_cast<std::size_t>(t.code)))
+        if (t.code < 0 || t.code >= 1000 || !written.test(static_cast<std::size_t>(t.code)))
             out.raw(src->raw(i));
     }
 }
@@ -1045,6 +1063,8 @@ void Writer::writeEntity(const AcDbObject &obj) {
         return;
     const std::string_view src = ObjectAccess::source(obj);
     const auto &ent = static_cast<const AcDbEntity &>(obj);
+    if (!src.empty())
+        passedSource(src);
     if (!src.empty() && !ObjectAccess::modifiedSinceRead(obj))
         out_.raw(src);
     else if (src.empty() || !ObjectAccess::onlyColourChanged(obj) || !patchColour(ent, src))

@@ -22,6 +22,7 @@ struct MappedSource : SourceBuffer {
     MappedSource(const std::string &path, std::size_t maxBytes) : file(path, maxBytes) {
         text = file.view();
     }
+    void doneBefore(std::size_t offset) const override { file.releaseBefore(offset); }
     MappedFile file;
 };
 

@@ -3,6 +3,7 @@
 
 #include "dxf_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -44,6 +45,13 @@ MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
         (void)::madvise(data_, size_, MADV_SEQUENTIAL); // only a hint
     }
     ::close(fd);
+}
+
+void MappedFile::releaseBefore(std::size_t offset) const {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t end = std::min(offset, size_) / page * page;
+    if (data_ != nullptr && end > 0)
+        (void)::madvise(data_, end, MADV_DONTNEED); // only memory: a failure changes nothing
 }
 
 MappedFile::~MappedFile() {

@@ -18,6 +18,11 @@ public:
     MappedFile &operator=(const MappedFile &) = delete;
 
     std::string_view view() const { return {static_cast<const char *>(data_), size_}; }
+    // Gives back the resident memory of the whole pages before offset. The mapping is
+    // private and read-only, so those pages are read from the file again when touched:
+    // the bytes do not change. Large drawings read and written in one pass then hold a few
+    // megabytes of the file at a time instead of all of it.
+    void releaseBefore(std::size_t offset) const;
 
 private:
     void *data_ = nullptr;

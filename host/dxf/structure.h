@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -98,6 +99,8 @@ public:
     void read(StructureSink &sink);
 
     const StructureFacts &facts() const { return facts_; }
+    // Called every few megabytes with the offset the reading has passed.
+    void setPassedHook(std::function<void(std::size_t offset)> hook) { passed_ = std::move(hook); }
 
 private:
     bool advance(); // reads the next tag into pending_; false at the end of the buffer
@@ -124,6 +127,7 @@ private:
     StructureFacts facts_;
     std::vector<Tag> scratch_;
     std::size_t nextProgress_ = 0; // byte offset of the next progress report
+    std::function<void(std::size_t)> passed_;
     std::vector<std::size_t> recordStarts_;
     std::vector<Record> children_;
     std::string sectionName_;

@@ -237,6 +237,19 @@ TEST(OddFiles, R12VertexWithoutHandleGetsItsHandleWritten) {
     EXPECT_EQ(h.seed, 0x40u) << out;
 }
 
+// Test that an entity written from the database (it came without a handle) keeps a group
+// with a negative code among the groups it carries along, instead of failing the save.
+TEST(OddFiles, RewrittenEntityKeepsNegativeGroupCode) {
+    const std::string text = lines(
+        {"0", "SECTION", "2",  "HEADER", "9",  "$ACADVER", "1",  "AC1009",   "9",  "$HANDSEED",
+         "5", "40",      "0",  "ENDSEC", "0",  "SECTION",  "2",  "ENTITIES", "0",  "CIRCLE",
+         "8", "0",       "-2", "7",      "10", "1",        "20", "2",        "40", "3",
+         "0", "ENDSEC",  "0",  "EOF"});
+    const std::string out = stableWrite(text);
+    expectHandlesSound(out);
+    EXPECT_NE(out.find("\n-2\n7\n"), std::string::npos) << out;
+}
+
 // Test that an entity of a kind the host does not model, whose type holds a NUL byte,
 // keeps the whole type when it is written from the database (its layer's name, cut at the
 // NUL, changed it): a type cut to "ENDSEC" would end the section in the text written.
