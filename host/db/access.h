@@ -108,6 +108,9 @@ std::string_view dxfTypeName(const AcDbObject &obj);
 Acad::ErrorStatus appendFromFile(AcDbBlockTableRecord &rec, AcDbEntity *entity);
 // Adds a record read from a file to table, closed. Statuses as AcDbSymbolTable::add.
 Acad::ErrorStatus addFromFile(AcDbSymbolTable &table, AcDbSymbolTableRecord *record);
+// Puts the table's records in the given order (a permutation of them; a reader whose
+// records were made before the file defined them puts them where the file did).
+void reorderRecords(AcDbSymbolTable &table, std::vector<AcDbObject *> order);
 // Makes sure the next handle given is above handle ($HANDSEED).
 void raiseHandseed(AcDbDatabase &db, AcDbHandle handle);
 // Sets the next handle given to exactly handle, lower too (the file layer, once a file is

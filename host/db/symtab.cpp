@@ -81,6 +81,15 @@ static Acad::ErrorStatus addRecord(AcDbSymbolTable &table, AcDbSymbolTableRecord
     return Acad::eOk;
 }
 
+void reorderRecords(AcDbSymbolTable &table, std::vector<AcDbObject *> order) {
+    auto &list = ObjectAccess::recordList(table);
+    if (order.size() != list.size())
+        return; // not a permutation: nothing changes
+    list = std::move(order);
+    for (std::size_t i = 0; i < list.size(); ++i)
+        list[i]->objectId().stub()->order = i;
+}
+
 Acad::ErrorStatus addFromFile(AcDbSymbolTable &table, AcDbSymbolTableRecord *record) {
     alloc::Exempt exempt;
     Acad::ErrorStatus es = addRecord(table, record, ObjectAccess::recordClassOf(table));

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace dxf {
 
@@ -261,6 +262,16 @@ private:
     std::vector<AcDbObject *> unhandled_;
 
     std::unordered_map<std::string, AcDbObjectId> layers_, linetypes_;
+    // Layers and linetypes made up for an entity read before the table that defines them
+    // (a file whose ENTITIES come before its TABLES): the table's record takes them over.
+    std::unordered_set<std::string> madeLayers_, madeLinetypes_, madeBlocks_;
+    // The records each table defined, in the file's order, once one was taken over.
+    std::vector<AcDbObject *> definedLayers_, definedLinetypes_, definedBlocks_;
+    bool adoptedLayer_ = false, adoptedLinetype_ = false, adoptedBlock_ = false;
+    // Puts the records the file defined first, in its order, then the ones made up.
+    static void putInFileOrder(AcDbSymbolTable &table, const std::vector<AcDbObject *> &defined);
+    // Gives a made-up record the file's record: its handle and its bytes.
+    void adoptRecord(AcDbObject &made, const Record &r, std::uint64_t handle);
     std::unordered_map<std::string, AcDbBlockTableRecord *> blocks_;
     // Names as the entities spell them in the file (views into it), so that the common case
     // costs one lookup without converting or allocating.
@@ -516,10 +527,30 @@ void Builder::readLayer(const Record &r) {
     });
     if (name.empty())
         where_.fail(r.line, "LAYER has no name (group 2)");
-    if (layers_.count(upper(name)) != 0)
+    const bool made = madeLayers_.erase(upper(name)) != 0;
+    if (!made && layers_.count(upper(name)) != 0)
         where_.fail(r.line, "layer \"" + name + "\" is defined twice");
     (void)layer->setName(name.c_str());
     const std::uint64_t h = handleOf(r, Kind::Other, /*kept=*/false);
+    if (made) {
+        const AcDbObjectId id = layers_.at(upper(name));
+        AcDbLayerTableRecord *target = nullptr;
+        if (acdbOpenObject(target, id, AcDb::kForWrite) != Acad::eOk)
+            refuse(r, Acad::eInvalidInput);
+        (void)target->setIsFrozen(layer->isFrozen());
+        (void)target->setIsLocked(layer->isLocked());
+        (void)target->setIsOff(layer->isOff());
+        (void)target->setColor(layer->color());
+        (void)target->setIsPlottable(layer->isPlottable());
+        (void)target->setLineWeight(layer->lineWeight());
+        (void)target->close(); // our own write open of a record no one else has open
+        adoptRecord(*target, r, h);
+        definedLayers_.push_back(target);
+        adoptedLayer_ = true;
+        if (!linetype.empty())
+            layerLinetypes_.emplace_back(id, nameToDb(linetype));
+        return;
+    }
     if (h != 0) {
         freeHandle(h);
         ObjectAccess::presetHandle(*layer, AcDbHandle(h));
@@ -530,6 +561,7 @@ void Builder::readLayer(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     ObjectAccess::setSource(*layer, view(r));
+    definedLayers_.push_back(layer);
     layers_.emplace(upper(name), layer->objectId());
     if (!ltName.empty())
         layerLinetypes_.emplace_back(layer->objectId(), ltName);
@@ -551,10 +583,23 @@ void Builder::readLinetype(const Record &r) {
     });
     if (name.empty())
         where_.fail(r.line, "LTYPE has no name (group 2)");
-    if (linetypes_.count(upper(name)) != 0)
+    const bool made = madeLinetypes_.erase(upper(name)) != 0;
+    if (!made && linetypes_.count(upper(name)) != 0)
         where_.fail(r.line, "linetype \"" + name + "\" is defined twice");
     (void)lt->setName(name.c_str());
     const std::uint64_t h = handleOf(r, Kind::Other, false);
+    if (made) {
+        AcDbLinetypeTableRecord *target = nullptr;
+        if (acdbOpenObject(target, linetypes_.at(upper(name)), AcDb::kForWrite) != Acad::eOk)
+            refuse(r, Acad::eInvalidInput);
+        (void)target->setComments(lt->comments());
+        (void)target->setPatternLength(lt->patternLength());
+        (void)target->close(); // our own write open of a record no one else has open
+        adoptRecord(*target, r, h);
+        definedLinetypes_.push_back(target);
+        adoptedLinetype_ = true;
+        return;
+    }
     if (h != 0) {
         freeHandle(h);
         ObjectAccess::presetHandle(*lt, AcDbHandle(h));
@@ -564,6 +609,7 @@ void Builder::readLinetype(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     ObjectAccess::setSource(*lt, view(r));
+    definedLinetypes_.push_back(lt);
     linetypes_.emplace(upper(name), lt->objectId());
 }
 
@@ -575,6 +621,17 @@ void Builder::readBlockRecord(const Record &r) {
     });
     if (name.empty())
         where_.fail(r.line, "BLOCK_RECORD has no name (group 2)");
+    if (madeBlocks_.erase(upper(name)) != 0) {
+        // A block or space an entity or a BLOCK needed before this table came.
+        AcDbBlockTableRecord *made = blocks_.at(upper(name));
+        const std::uint64_t h = handleOf(r, Kind::BlockRecord, false);
+        adoptRecord(*made, r, h);
+        if (auto *kept = dynamic_cast<BlockKept *>(ObjectAccess::kept(*made)))
+            kept->implicit = false; // the file has its record now
+        definedBlocks_.push_back(made);
+        adoptedBlock_ = true;
+        return;
+    }
     if (blocks_.count(upper(name)) != 0)
         where_.fail(r.line, "block record \"" + name + "\" is defined twice");
     auto *rec = new AcDbBlockTableRecord;
@@ -592,12 +649,37 @@ void Builder::readBlockRecord(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     ObjectAccess::setSource(*rec, view(r));
+    definedBlocks_.push_back(rec);
     blocks_.emplace(upper(name), rec);
     if (equalsNoCase(name, "*Model_Space"))
         tev::db::setLayoutName(*rec, "Model");
 }
 
 // --- names ---------------------------------------------------------------------------------
+
+void Builder::putInFileOrder(AcDbSymbolTable &table, const std::vector<AcDbObject *> &defined) {
+    std::vector<AcDbObject *> order = defined;
+    const std::unordered_set<const AcDbObject *> seen(defined.begin(), defined.end());
+    for (AcDbObject *rec : ObjectAccess::records(table))
+        if (seen.count(rec) == 0)
+            order.push_back(rec);
+    tev::db::reorderRecords(table, std::move(order));
+}
+
+void Builder::adoptRecord(AcDbObject &made, const Record &r, std::uint64_t handle) {
+    const std::uint64_t held = made.objectId().handle().value();
+    if (const auto it = lent_.find(held); it != lent_.end() && it->second == &made)
+        lent_.erase(it);
+    if (handle != 0) {
+        // handleOf moved whatever held the file's handle, this record included.
+        if (!ObjectAccess::rehandle(made, AcDbHandle(handle)))
+            where_.fail(r.line,
+                        std::string(r.type) + " cannot take handle " + formatHandle(handle));
+        ObjectAccess::presetHandle(made, AcDbHandle(handle));
+    }
+    noteGiven(made);
+    ObjectAccess::setSource(made, view(r));
+}
 
 AcDbObjectId Builder::layerId(std::string_view fileName, std::uint32_t line) {
     const std::string name = nameToDb(fileName);
@@ -619,6 +701,7 @@ AcDbObjectId Builder::layerId(std::string_view fileName, std::uint32_t line) {
         id = layer->objectId();
         lend(layer);
         layers_.emplace(upper(name), id);
+        madeLayers_.insert(upper(name));
     }
     return id;
 }
@@ -636,6 +719,7 @@ AcDbObjectId Builder::linetypeId(std::string_view fileName, std::uint32_t line) 
     }
     lend(lt);
     linetypes_.emplace(upper(name), lt->objectId());
+    madeLinetypes_.insert(upper(name));
     return lt->objectId();
 }
 
@@ -650,6 +734,7 @@ AcDbBlockTableRecord *Builder::blockRecord(std::string_view dbName, bool implici
         throw DxfError(where_.name() + ": cannot make block \"" + std::string(dbName) + "\"");
     }
     lend(rec);
+    madeBlocks_.insert(upper(dbName));
     if (implicit) {
         auto kept = std::make_unique<BlockKept>();
         kept->implicit = true;
@@ -1334,6 +1419,12 @@ void Builder::endOfFile(const Record &eof) {
 std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     doc_->crlf = facts.crlf;
     doc_->finalNewline = facts.finalNewline;
+    if (adoptedLayer_)
+        putInFileOrder(*layerTable_, definedLayers_);
+    if (adoptedLinetype_)
+        putInFileOrder(*linetypeTable_, definedLinetypes_);
+    if (adoptedBlock_)
+        putInFileOrder(*blockTable_, definedBlocks_);
     if (doc_->codePage.empty() && !doc_->r12())
         doc_->codePage = "ANSI_1252";
     // Every drawing has both spaces and layer 0 (an R12 file may name none of them).

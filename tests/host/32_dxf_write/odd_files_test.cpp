@@ -250,6 +250,43 @@ TEST(OddFiles, RewrittenEntityKeepsNegativeGroupCode) {
     EXPECT_NE(out.find("\n-2\n7\n"), std::string::npos) << out;
 }
 
+// Test that a file whose ENTITIES come before its TABLES reads: the layer and linetype an
+// entity names are taken over by the table's records when they come (their colour, flags
+// and handles), the tables keep the file's order, and the text written reads back the same.
+TEST(OddFiles, TablesAfterEntitiesTakeOverMadeUpRecords) {
+    const std::string text =
+        lines({"0",  "SECTION", "2",  "HEADER",   "9",  "$ACADVER", "1",  "AC1015", "0",  "ENDSEC",
+               "0",  "SECTION", "2",  "ENTITIES", "0",  "LINE",     "5",  "30",     "8",  "RED",
+               "6",  "DASHED",  "10", "0",        "20", "0",        "11", "1",      "21", "1",
+               "0",  "ENDSEC",  "0",  "SECTION",  "2",  "TABLES",   "0",  "TABLE",  "2",  "LTYPE",
+               "5",  "5",       "0",  "LTYPE",    "5",  "14",       "2",  "DASHED", "3",  "dash",
+               "72", "65",      "73", "0",        "40", "0",        "0",  "ENDTAB", "0",  "TABLE",
+               "2",  "LAYER",   "5",  "2",        "0",  "LAYER",    "5",  "10",     "2",  "0",
+               "70", "0",       "62", "7",        "6",  "DASHED",   "0",  "LAYER",  "5",  "11",
+               "2",  "RED",     "70", "4",        "62", "1",        "6",  "DASHED", "0",  "ENDTAB",
+               "0",  "ENDSEC",  "0",  "EOF"});
+    std::string error;
+    auto db = dxf::readDrawingText(text, "late.dxf", error);
+    ASSERT_NE(db, nullptr) << error;
+    AcDbLine *line = nullptr;
+    ASSERT_EQ(acdbOpenObject(line, tev::db::lookupHandle(*db, AcDbHandle(0x30)), AcDb::kForRead),
+              Acad::eOk);
+    AcDbLayerTableRecord *layer = nullptr;
+    ASSERT_EQ(acdbOpenObject(layer, line->layerId(), AcDb::kForRead), Acad::eOk);
+    EXPECT_STREQ(layer->nameRef().c_str(), "RED");
+    EXPECT_EQ(layer->color().colorIndex(), 1);
+    EXPECT_TRUE(layer->isLocked());
+    EXPECT_EQ(layer->objectId().handle().value(), 0x11u);
+    EXPECT_EQ(layer->close(), Acad::eOk);
+    EXPECT_EQ(line->close(), Acad::eOk);
+    const std::string out = stableWrite(text);
+    expectHandlesSound(out);
+    const std::size_t zero = out.find("\n2\n0\n70\n"), red = out.find("\n2\nRED\n70\n");
+    ASSERT_NE(red, std::string::npos) << out;
+    EXPECT_LT(zero, red) << out;
+    EXPECT_EQ(red, out.rfind("\n2\nRED\n70\n")) << out;
+}
+
 // Test that an entity of a kind the host does not model, whose type holds a NUL byte,
 // keeps the whole type when it is written from the database (its layer's name, cut at the
 // NUL, changed it): a type cut to "ENDSEC" would end the section in the text written.
