@@ -18,6 +18,8 @@ ACRX_DEFINE_MEMBERS(AcDbCurve, AcDbEntity, nullptr);
 namespace tev::db {
 
 AcGeMatrix3d ocsToWcs(const AcGeVector3d &normal) {
+    if (normal.x == 0 && normal.y == 0 && normal.z == 1)
+        return AcGeMatrix3d(); // the world's system, as the construction below gives it
     AcGeVector3d n = normal.normal();
     if (n.isZeroLength())
         n = AcGeVector3d::kZAxis;

@@ -88,7 +88,10 @@ Acad::ErrorStatus AcDbPolyline::getPointAt(unsigned int index, AcGePoint3d &pt) 
     if (index >= mVerts.size())
         return Acad::eInvalidIndex;
     const AcGePoint2d &p = mVerts[index].pt;
-    pt = ocsToWcs(mNormal) * AcGePoint3d(p.x, p.y, mElevation);
+    if (mNormal.x == 0 && mNormal.y == 0 && mNormal.z == 1) // the world's system: no turn
+        pt = AcGePoint3d(p.x, p.y, mElevation);
+    else
+        pt = ocsToWcs(mNormal) * AcGePoint3d(p.x, p.y, mElevation);
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbPolyline::getPointAt(unsigned int index, AcGePoint2d &pt) const {
@@ -119,8 +122,9 @@ Acad::ErrorStatus AcDbPolyline::getWidthsAt(unsigned int index, double &startWid
                                             double &endWidth) const {
     if (index >= mVerts.size())
         return Acad::eInvalidIndex;
-    startWidth = mVerts[index].startWidth;
-    endWidth = mVerts[index].endWidth;
+    const Widths w = widthsAt(index);
+    startWidth = w.start;
+    endWidth = w.end;
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbPolyline::setWidthsAt(unsigned int index, double startWidth,
@@ -131,8 +135,8 @@ Acad::ErrorStatus AcDbPolyline::setWidthsAt(unsigned int index, double startWidt
         return Acad::eInvalidInput;
     if (!writeAllowed())
         return Acad::eNotOpenForWrite;
-    mVerts[index].startWidth = startWidth;
-    mVerts[index].endWidth = endWidth;
+    if (startWidth != 0 || endWidth != 0 || !mWidths.empty())
+        allWidths()[index] = Widths{startWidth, endWidth};
     return Acad::eOk;
 }
 
@@ -147,12 +151,18 @@ Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2
     double constant = 0;
     if ((startWidth < 0 || endWidth < 0) && getConstantWidth(constant) != Acad::eOk)
         constant = 0;
-    Vertex v;
-    v.pt = pt;
-    v.bulge = bulge;
-    v.startWidth = startWidth < 0 ? constant : startWidth;
-    v.endWidth = endWidth < 0 ? constant : endWidth;
-    mVerts.insert(mVerts.begin() + index, v);
+    const Widths w{startWidth < 0 ? constant : startWidth, endWidth < 0 ? constant : endWidth};
+    if (w.start != 0 || w.end != 0 || !mWidths.empty()) {
+        std::vector<Widths> &widths = allWidths();
+        if (index == widths.size())
+            widths.push_back(w); // a file's vertices come in order: no shifting
+        else
+            widths.insert(widths.begin() + index, w);
+    }
+    if (index == mVerts.size())
+        mVerts.push_back(Vertex{pt, bulge});
+    else
+        mVerts.insert(mVerts.begin() + index, Vertex{pt, bulge});
     return Acad::eOk;
 }
 
@@ -162,6 +172,8 @@ Acad::ErrorStatus AcDbPolyline::removeVertexAt(unsigned int index) {
     if (!writeAllowed())
         return Acad::eNotOpenForWrite;
     mVerts.erase(mVerts.begin() + index);
+    if (!mWidths.empty())
+        mWidths.erase(mWidths.begin() + index);
     return Acad::eOk;
 }
 
@@ -179,9 +191,9 @@ void AcDbPolyline::setElevation(double e) {
 }
 
 Acad::ErrorStatus AcDbPolyline::getConstantWidth(double &width) const {
-    width = mVerts.empty() ? 0 : mVerts[0].startWidth;
-    for (const Vertex &v : mVerts)
-        if (v.startWidth != width || v.endWidth != width)
+    width = mWidths.empty() ? 0 : mWidths[0].start;
+    for (const Widths &w : mWidths)
+        if (w.start != width || w.end != width)
             return Acad::eNotApplicable;
     return Acad::eOk;
 }
@@ -191,8 +203,10 @@ Acad::ErrorStatus AcDbPolyline::setConstantWidth(double width) {
         return Acad::eInvalidInput;
     if (!writeAllowed())
         return Acad::eNotOpenForWrite;
-    for (Vertex &v : mVerts)
-        v.startWidth = v.endWidth = width;
+    if (width == 0)
+        mWidths.clear();
+    else
+        mWidths.assign(mVerts.size(), Widths{width, width});
     return Acad::eOk;
 }
 
@@ -212,8 +226,8 @@ bool AcDbPolyline::hasBulges() const {
     return false;
 }
 bool AcDbPolyline::hasWidth() const {
-    for (const Vertex &v : mVerts)
-        if (v.startWidth != 0 || v.endWidth != 0)
+    for (const Widths &w : mWidths)
+        if (w.start != 0 || w.end != 0)
             return true;
     return false;
 }
@@ -254,11 +268,13 @@ void AcDbPolyline::dxfOutClassGroups(TagSink &sink) const {
         sink.real(38, mElevation);
     if (!file || mThickness != 0)
         sink.real(39, mThickness);
-    for (const Vertex &v : mVerts) {
+    for (std::size_t i = 0; i < mVerts.size(); ++i) {
+        const Vertex &v = mVerts[i];
         sink.point(10, AcGePoint3d(v.pt.x, v.pt.y, 0), 2);
         if (!file || !isConstant) {
-            sink.real(40, v.startWidth);
-            sink.real(41, v.endWidth);
+            const Widths w = widthsAt(i);
+            sink.real(40, w.start);
+            sink.real(41, w.end);
         }
         if (!file || v.bulge != 0)
             sink.real(42, v.bulge);

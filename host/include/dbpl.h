@@ -51,10 +51,21 @@ private:
     struct Vertex {
         AcGePoint2d pt;
         double bulge = 0;
-        double startWidth = 0;
-        double endWidth = 0;
+    };
+    struct Widths {
+        double start = 0;
+        double end = 0;
     };
     std::vector<Vertex> mVerts;
+    // Empty while every width is 0 (most polylines): otherwise one per vertex.
+    std::vector<Widths> mWidths;
+    Widths widthsAt(std::size_t i) const { return mWidths.empty() ? Widths{} : mWidths[i]; }
+    // The widths of every vertex, made when a width other than 0 first comes.
+    std::vector<Widths> &allWidths() {
+        if (mWidths.empty())
+            mWidths.assign(mVerts.size(), Widths{});
+        return mWidths;
+    }
     AcGeVector3d mNormal = AcGeVector3d::kZAxis;
     double mElevation = 0;
     double mThickness = 0;

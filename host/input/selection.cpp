@@ -39,7 +39,9 @@ AcGePoint2d flat(const host::Point3 &p) {
     return {p.x, p.y};
 }
 
-// The selection being built, with the steps that built it for Undo.
+// The selection being built, with the steps that built it for Undo. A first step that
+// finds each entity once (ALL, a window) is taken as it is: the set of members that finds
+// duplicates is only made when a later step needs it.
 class Selection {
 public:
     struct Change {
@@ -47,23 +49,31 @@ public:
         bool added; // else removed
     };
 
-    // Adds (or removes) found; prints the host's count line.
-    void apply(const std::vector<AcDbObjectId> &found, bool removing) {
-        std::vector<Change> step;
-        step.reserve(found.size());
+    // Adds (or removes) found; prints the host's count line. distinct: found holds each
+    // entity once.
+    void apply(const std::vector<AcDbObjectId> &found, bool removing, bool distinct = false) {
+        if (!removing && distinct && order_.empty() && !haveSet_) {
+            order_ = found;
+            steps_.push_back(Step{{}, found.size()});
+            report(found.size(), 0, 0, false);
+            return;
+        }
+        makeSet();
+        Step step;
+        step.changes.reserve(found.size());
         if (!removing)
             members_.reserve(members_.size() + found.size()); // ALL of a million: no rehash
         std::size_t duplicates = 0, removed = 0;
         for (const AcDbObjectId &id : found) {
             if (removing) {
                 if (members_.erase(id)) {
-                    step.push_back({id, false});
+                    step.changes.push_back({id, false});
                     ++removed;
                     pruned_ = true;
                 }
             } else if (members_.insert(id).second) {
                 order_.push_back(id);
-                step.push_back({id, true});
+                step.changes.push_back({id, true});
             } else {
                 ++duplicates;
             }
@@ -76,7 +86,15 @@ public:
     bool undo() {
         if (steps_.empty())
             return false;
-        for (const Change &c : steps_.back()) {
+        const Step &step = steps_.back();
+        if (step.taken > 0) {
+            // The first step, taken as it was: nothing else is in the selection.
+            order_.clear();
+            members_.clear();
+            haveSet_ = false;
+            pruned_ = false;
+        }
+        for (const Change &c : step.changes) {
             if (c.added) {
                 members_.erase(c.id);
                 pruned_ = true;
@@ -89,7 +107,7 @@ public:
         return true;
     }
 
-    std::size_t size() const { return members_.size(); }
+    std::size_t size() const { return haveSet_ ? members_.size() : order_.size(); }
 
     // The members in the order they were first selected.
     std::vector<AcDbObjectId> members() const {
@@ -105,6 +123,19 @@ public:
     }
 
 private:
+    struct Step {
+        std::vector<Change> changes;
+        std::size_t taken = 0; // a first step taken whole: its size
+    };
+
+    void makeSet() {
+        if (haveSet_)
+            return;
+        members_.reserve(order_.size());
+        members_.insert(order_.begin(), order_.end());
+        haveSet_ = true;
+    }
+
     void report(std::size_t found, std::size_t duplicates, std::size_t removed, bool removing) {
         std::string text = std::to_string(found) + " found";
         if (duplicates)
@@ -118,8 +149,9 @@ private:
     }
 
     std::vector<AcDbObjectId> order_;
-    std::unordered_set<AcDbObjectId> members_;
-    std::vector<std::vector<Change>> steps_;
+    std::unordered_set<AcDbObjectId> members_; // made from order_ when first needed
+    bool haveSet_ = false;
+    std::vector<Step> steps_;
     bool reported_ = false;
     bool pruned_ = false; // something was removed: order_ may hold ids no longer members
 };
@@ -218,7 +250,7 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
                 sel.apply(tev::db::selectWindow(db, space, flat(c1), flat(c2), word[0] == 'C'),
                           removing);
         } else if (word == "ALL") {
-            sel.apply(tev::db::selectAll(db, space), removing);
+            sel.apply(tev::db::selectAll(db, space), removing, /*distinct=*/true);
         } else if (word == "L" || word == "LAST") {
             AcDbObjectId id = tev::db::lastEntity(db, space);
             std::vector<AcDbObjectId> found;

@@ -121,6 +121,21 @@ TEST_F(SelectTest, RemoveAddUndo) {
     EXPECT_EQ(occurrences(t, "Remove objects: "), 5);
 }
 
+// Test that ALL taken whole as the first step undoes to nothing, and that a later ALL
+// still finds what is already selected as duplicates.
+TEST_F(SelectTest, AllUndoneThenAddedAgain) {
+    AcDbObjectId a = addLine(0, 0, 1, 0);
+    AcDbObjectId b = addLine(0, 5, 1, 5);
+    type({"ALL", "U", "0.5,5", "ALL", ""});
+    Ids got;
+    ASSERT_EQ(select(got), RTNORM);
+    EXPECT_EQ(got, (Ids{b, a}));
+    const std::string t = transcript();
+    EXPECT_NE(t.find("\nSelect objects: ALL\n2 found (1 duplicate), 2 total"), std::string::npos)
+        << t;
+    EXPECT_NE(t.find("\nSelect objects: 0.5,5\n1 found, 1 total"), std::string::npos) << t;
+}
+
 // Test that Undo with nothing to undo says so and keeps going.
 TEST_F(SelectTest, UndoWithNothingToUndo) {
     AcDbObjectId a = addLine(0, 0, 1, 0);
