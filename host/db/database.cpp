@@ -30,7 +30,7 @@ DatabaseImpl::~DatabaseImpl() {
 
 AcDbStub *DatabaseImpl::adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle preset) {
     std::uint64_t h = preset.value();
-    if (h == 0 || byHandle.count(h) != 0)
+    if (h == 0 || byHandle.contains(h))
         h = nextHandle;
     if (h >= nextHandle)
         nextHandle = h + 1;
@@ -39,14 +39,13 @@ AcDbStub *DatabaseImpl::adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle prese
     s.db = this;
     s.owner = owner;
     s.handle = h;
-    byHandle.emplace(h, &s);
+    (void)byHandle.insert(h, &s); // free: checked above, or above every handle given
     ObjectAccess::attach(*obj, &s);
     return &s;
 }
 
 AcDbStub *DatabaseImpl::findHandle(std::uint64_t handle) const {
-    auto it = byHandle.find(handle);
-    return it == byHandle.end() ? nullptr : it->second;
+    return byHandle.find(handle);
 }
 
 void DatabaseImpl::entityChanged(AcDbStub *stub) {
@@ -367,11 +366,11 @@ bool ObjectAccess::rehandle(AcDbObject &obj, AcDbHandle handle) {
         return false;
     if (s->handle == handle.value())
         return true;
-    if (s->db->byHandle.count(handle.value()) != 0)
+    if (s->db->byHandle.contains(handle.value()))
         return false;
-    s->db->byHandle.erase(s->handle);
+    (void)s->db->byHandle.erase(s->handle);
     s->handle = handle.value();
-    s->db->byHandle.emplace(s->handle, s);
+    (void)s->db->byHandle.insert(s->handle, s);
     if (s->handle >= s->db->nextHandle)
         s->db->nextHandle = s->handle + 1;
     return true;

@@ -4,6 +4,7 @@
 #pragma once
 #include "dbmain.h"
 #include "dbsymtb.h"
+#include "handle_index.h"
 #include "stub.h"
 #include <cstdint>
 #include <deque>
@@ -34,7 +35,7 @@ struct DatabaseImpl {
 
     AcDbDatabase *self;
     std::deque<AcDbStub> stubs; // stable addresses
-    std::unordered_map<std::uint64_t, AcDbStub *> byHandle;
+    HandleIndex byHandle;
     std::uint64_t nextHandle = 1;
     bool destroying = false;
 

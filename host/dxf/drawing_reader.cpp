@@ -149,9 +149,11 @@ public:
         doc_->acadver = "AC1009";
         doc_->codePage.clear();
         codec_ = TextCodec::forFile(doc_->acadver, "");
-        // An object takes a few hundred bytes of DXF at the least.
+        // An object takes some two hundred bytes of DXF or more (a vertex a little less):
+        // room for them all up front, so that nothing is rebuilt halfway through a read.
         if (!checkOnly_)
-            tev::db::reserveObjects(*db_, text_.size() / 256);
+            tev::db::reserveObjects(*db_, text_.size() / 200);
+        handles_.reserve(text_.size() / 200);
     }
 
     std::unique_ptr<AcDbDatabase> finish(const StructureFacts &facts);
@@ -333,7 +335,9 @@ void Builder::noteOwner(const Record &r, bool child) {
         if (depth == 0 && t.code == 330) {
             const std::uint64_t h = parseHandle(t, where_);
             if (h != 0)
-                owners_.push_back({h, t.line + 1, child});
+                // Entities come in runs of one owner: the first of a run is checked for all.
+                if (owners_.empty() || owners_.back().owner != h || owners_.back().child != child)
+                    owners_.push_back({h, t.line + 1, child});
             return;
         }
     }
