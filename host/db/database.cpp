@@ -30,7 +30,8 @@ DatabaseImpl::~DatabaseImpl() {
 
 AcDbStub *DatabaseImpl::adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle preset) {
     std::uint64_t h = preset.value();
-    if (h == 0 || byHandle.contains(h))
+    // Every handle given so far is below nextHandle: one above it is free without a look.
+    if (h == 0 || (h < nextHandle && byHandle.contains(h)))
         h = nextHandle;
     if (h >= nextHandle)
         nextHandle = h + 1;

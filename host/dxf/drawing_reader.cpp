@@ -344,6 +344,10 @@ void Builder::noteOwner(const Record &r, bool child) {
 }
 
 void Builder::freeHandle(std::uint64_t handle) {
+    // Every handle the database gave is below its seed: a file's handles mostly come in
+    // increasing order, each above the last, and then nothing can hold it.
+    if (handle >= db_->handseed().value())
+        return;
     const auto it = lent_.find(handle);
     if (it == lent_.end()) {
         // An object the file left without a handle took one the database gave; a later
@@ -374,7 +378,6 @@ void Builder::placeTable(AcDbObject *table, const Record &r) {
     const std::uint64_t h = handleOf(r, Kind::Other, /*kept=*/false);
     if (h == 0)
         return;
-    freeHandle(h);
     std::erase_if(lent_, [&](const auto &held) { return held.second == table; });
     if (!ObjectAccess::rehandle(*table, AcDbHandle(h)))
         where_.fail(r.line, "the handle of TABLE " + std::string(r.find(2)) + " is taken");
@@ -556,7 +559,6 @@ void Builder::readLayer(const Record &r) {
         return;
     }
     if (h != 0) {
-        freeHandle(h);
         ObjectAccess::presetHandle(*layer, AcDbHandle(h));
     }
     std::string ltName = linetype.empty() ? std::string() : nameToDb(linetype);
@@ -605,7 +607,6 @@ void Builder::readLinetype(const Record &r) {
         return;
     }
     if (h != 0) {
-        freeHandle(h);
         ObjectAccess::presetHandle(*lt, AcDbHandle(h));
     }
     const Acad::ErrorStatus es = tev::db::addFromFile(*linetypeTable_, guard.get());
@@ -645,7 +646,6 @@ void Builder::readBlockRecord(const Record &r) {
     (void)rec->setName(name.c_str());
     const std::uint64_t h = handleOf(r, Kind::BlockRecord, false);
     if (h != 0) {
-        freeHandle(h);
         ObjectAccess::presetHandle(*rec, AcDbHandle(h));
     }
     const Acad::ErrorStatus es = tev::db::addFromFile(*blockTable_, guard.get());
@@ -1345,7 +1345,6 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     std::unique_ptr<AcDbEntity> guard(ent);
     const bool paper = readCommon(r, *ent);
     if (const std::uint64_t h = handleOf(r, kind, false)) {
-        freeHandle(h);
         ObjectAccess::presetHandle(*ent, AcDbHandle(h));
     }
     noteOwner(r, false);
