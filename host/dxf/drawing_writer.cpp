@@ -406,23 +406,28 @@ void Writer::checkAndPlan() {
         handles.push_back(handleOf(obj));
         top = std::max(top, handles.back());
     };
-    auto addUnwritten = [&](const AcDbObject &obj) {
-        if (r12_)
-            handles.push_back(handleOf(obj)); // still checked for duplicates
-        else
+    // Neither are an R12 file's layers and linetypes when it has no TABLES section: an R12
+    // save adds none.
+    const bool tablesWritten =
+        !r12_ || std::any_of(doc_->sections.begin(), doc_->sections.end(),
+                             [](const SectionKept &s) { return s.kind == SectionKind::Tables; });
+    auto addIf = [&](bool written, const AcDbObject &obj) {
+        if (written)
             add(obj);
+        else
+            handles.push_back(handleOf(obj)); // still checked for duplicates
     };
-    addUnwritten(*blockTable_);
-    add(*layerTable_);
-    add(*linetypeTable_);
+    addIf(!r12_, *blockTable_);
+    addIf(tablesWritten, *layerTable_);
+    addIf(tablesWritten, *linetypeTable_);
     for (AcDbSymbolTable *table : {static_cast<AcDbSymbolTable *>(layerTable_),
                                    static_cast<AcDbSymbolTable *>(linetypeTable_)})
         for (const AcDbObject *rec : ObjectAccess::records(*table))
             if (!rec->isErased())
-                add(*rec);
+                addIf(tablesWritten, *rec);
     for (const AcDbObject *rec : ObjectAccess::records(*blockTable_))
         if (!rec->isErased())
-            addUnwritten(*rec);
+            addIf(!r12_, *rec);
     std::size_t generated = 0;
     for (const AcDbObject *obj : ObjectAccess::records(*blockTable_)) {
         const auto &rec = static_cast<const AcDbBlockTableRecord &>(*obj);

@@ -216,6 +216,15 @@ TEST(OddFiles, R12SeedDoesNotMove) {
          "21", "1",       "0", "ENDSEC", "0",  "EOF"});
     const std::string kept = stableWrite(withSeed);
     EXPECT_EQ(handlesOf(kept).seed, 0x40u) << kept;
+    // No TABLES section: an R12 save writes no layer table either, so the layer 0 and the
+    // tables the reader makes for it do not raise the seed.
+    const std::string noTables = lines(
+        {"0",  "SECTION", "2", "HEADER",  "9", "$ACADVER", "1",  "AC1009",   "9",  "$HANDSEED",
+         "0",  "ENDSEC",  "0", "SECTION", "2", "ENTITIES", "0",  "POLYLINE", "8",  "0",
+         "66", "1",       "0", "VERTEX",  "8", "0",        "10", "1",        "20", "2",
+         "0",  "SEQEND",  "5", "23",      "8", "0",        "0",  "ENDSEC",   "0",  "EOF"});
+    const std::string out2 = stableWrite(noTables);
+    expectHandlesSound(out2);
 }
 
 // Test that in an R12 file that has handles, a vertex that came without one (a linetype
