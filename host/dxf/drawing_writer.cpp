@@ -512,7 +512,7 @@ void Writer::run() {
         };
         bool tables = has(SectionKind::Tables), blocks = has(SectionKind::Blocks),
              entities = has(SectionKind::Entities);
-        bool blocksDone = false, entitiesDone = false;
+        bool headerDone = false, blocksDone = false, entitiesDone = false;
         for (const SectionKept &s : doc_->sections) {
             const bool late = s.kind == SectionKind::Objects || s.kind == SectionKind::Other;
             if (!tables &&
@@ -532,6 +532,10 @@ void Writer::run() {
             }
             switch (s.kind) {
             case SectionKind::Header:
+                // Every variable went into the first HEADER section; a second one is
+                // dropped, as a second BLOCKS or ENTITIES section is.
+                if (std::exchange(headerDone, true))
+                    break;
                 writeHeader(&s);
                 break;
             case SectionKind::Tables:

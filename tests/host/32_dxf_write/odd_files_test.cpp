@@ -147,6 +147,13 @@ TEST(OddFiles, MissingRepeatedAndExtraSections) {
          at = twice.find("TABLE\n  2\nLAYER\n", at + 1))
         ++layerTables;
     EXPECT_EQ(layerTables, 1u) << twice;
+    // Two HEADER sections: one is written, with the variables of both.
+    const std::string headers =
+        stableWrite(lines({"0",  "SECTION", "2", "HEADER",  "9", "$ACADVER", "1", "AC1015",
+                           "0",  "ENDSEC",  "0", "SECTION", "2", "HEADER",   "9", "$INSUNITS",
+                           "70", "4",       "0", "ENDSEC",  "0", "EOF"}));
+    EXPECT_EQ(headers.find("HEADER"), headers.rfind("HEADER")) << headers;
+    EXPECT_NE(headers.find("$INSUNITS\n70\n4\n"), std::string::npos) << headers;
     // An R12 file with block records in its tables: its spaces get no BLOCK, another
     // record gets the BLOCK it lacked.
     const std::string r12Records = stableWrite(
