@@ -408,9 +408,15 @@ void Writer::checkAndPlan() {
     };
     // Neither are an R12 file's layers and linetypes when it has no TABLES section: an R12
     // save adds none.
-    const bool tablesWritten =
-        !r12_ || std::any_of(doc_->sections.begin(), doc_->sections.end(),
-                             [](const SectionKept &s) { return s.kind == SectionKind::Tables; });
+    bool tablesWritten = !r12_, blockRecordsWritten = !r12_;
+    if (r12_)
+        for (const SectionKept &s : doc_->sections)
+            if (s.kind == SectionKind::Tables) {
+                tablesWritten = true;
+                // A BLOCK_RECORD table an R12 file has anyway is written back.
+                for (const TableKept &t : s.tables)
+                    blockRecordsWritten = blockRecordsWritten || upper(t.name) == "BLOCK_RECORD";
+            }
     auto addIf = [&](bool written, const AcDbObject &obj) {
         if (written)
             add(obj);
@@ -427,7 +433,7 @@ void Writer::checkAndPlan() {
                 addIf(tablesWritten, *rec);
     for (const AcDbObject *rec : ObjectAccess::records(*blockTable_))
         if (!rec->isErased())
-            addIf(!r12_, *rec);
+            addIf(blockRecordsWritten, *rec);
     std::size_t generated = 0;
     for (const AcDbObject *obj : ObjectAccess::records(*blockTable_)) {
         const auto &rec = static_cast<const AcDbBlockTableRecord &>(*obj);

@@ -232,6 +232,55 @@ TEST(OddFiles, R12SeedDoesNotMove) {
          "0",  "SEQEND",  "5", "23",      "8", "0",        "0",  "ENDSEC",   "0",  "EOF"});
     const std::string out2 = stableWrite(noTables);
     expectHandlesSound(out2);
+    // A BLOCK_RECORD table in an R12 file is written back: its handles count.
+    const std::string records = lines({"0",  "SECTION",
+                                       "2",  "HEADER",
+                                       "9",  "$ACADVER",
+                                       "1",  "AC1009",
+                                       "9",  "$HANDSEED",
+                                       "5",  "10",
+                                       "0",  "ENDSEC",
+                                       "0",  "SECTION",
+                                       "2",  "TABLES",
+                                       "0",  "TABLE",
+                                       "2",  "LTYPE",
+                                       "5",  "4",
+                                       "0",  "LTYPE",
+                                       "5",  "5",
+                                       "2",  "CONTINUOUS",
+                                       "0",  "ENDTAB",
+                                       "0",  "TABLE",
+                                       "2",  "LAYER",
+                                       "5",  "6",
+                                       "0",  "LAYER",
+                                       "5",  "7",
+                                       "2",  "0",
+                                       "6",  "CONTINUOUS",
+                                       "0",  "ENDTAB",
+                                       "0",  "TABLE",
+                                       "2",  "BLOCK_RECORD",
+                                       "0",  "BLOCK_RECORD",
+                                       "5",  "90",
+                                       "2",  "*Model_Space",
+                                       "0",  "BLOCK_RECORD",
+                                       "5",  "91",
+                                       "2",  "*Paper_Space",
+                                       "0",  "ENDTAB",
+                                       "0",  "ENDSEC",
+                                       "0",  "SECTION",
+                                       "2",  "ENTITIES",
+                                       "0",  "LINE",
+                                       "5",  "20",
+                                       "8",  "0",
+                                       "10", "0",
+                                       "20", "0",
+                                       "11", "1",
+                                       "21", "1",
+                                       "0",  "ENDSEC",
+                                       "0",  "EOF"});
+    const std::string out3 = stableWrite(records);
+    expectHandlesSound(out3);
+    EXPECT_EQ(handlesOf(out3).count.count(0x91), 1u) << out3;
 }
 
 // Test that in an R12 file that has handles, a vertex that came without one (a linetype
