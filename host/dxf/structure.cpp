@@ -150,6 +150,11 @@ void StructureReader::read(StructureSink &sink) {
         const std::string section = upperName(sectionName_);
         // The HEADER has no group 0 between its variables: its start is the first two tags.
         const bool header = section == "HEADER";
+        // Its code page decides how every text after it reads: a HEADER after text was read
+        // would have the same file read two ways.
+        if (header && sawOtherSection_)
+            where_.fail(start.line, "a HEADER section after another section");
+        sawOtherSection_ = sawOtherSection_ || !header;
         const Record startRecord = makeRecord(scratch_, 0, header ? 2 : scratch_.size());
         sink.sectionBegin(sectionName_, startRecord);
         const std::uint32_t sectionLine = start.line;

@@ -131,6 +131,7 @@ private:
     std::vector<std::size_t> recordStarts_;
     std::vector<Record> children_;
     std::string sectionName_;
+    bool sawOtherSection_ = false; // a section other than HEADER was read
     // Block names and the block names their INSERTs use, for the reference checks.
     struct BlockUse {
         std::uint32_t line = 0;

@@ -117,6 +117,12 @@ TEST(BadInput, Structure) {
     // A block the reader would know by one name and the database by another.
     t = sampleWith("AcDbBlockBegin\n2\nDoor\n", "AcDbBlockBegin\n2\nDoor\n2\nWindow\n");
     EXPECT_EQ(readError(t), at(t, "Window") + "BLOCK has a second name (group 2)");
+    // A HEADER (with its code page) after text was read: the file would read two ways.
+    t = sampleWith("0\nSECTION\n2\nOBJECTS",
+                   "0\nSECTION\n2\nHEADER\n9\n$DWGCODEPAGE\n3\nANSI_1252\n0\nENDSEC\n"
+                   "0\nSECTION\n2\nOBJECTS");
+    EXPECT_EQ(readError(t), at(t, "SECTION\n2\nHEADER\n9\n$DWGCODEPAGE\n3\nANSI_1252", -1) +
+                                "a HEADER section after another section");
 }
 
 // Test the checks of handles and owners.
