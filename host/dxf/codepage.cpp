@@ -393,6 +393,49 @@ const std::string &TextCodec::name() const {
 }
 
 void TextCodec::toDatabase(std::string_view text, std::string &out) const {
+    if (text.find('\\') != std::string_view::npos) {
+        // The file spells some characters as \U+XXXX escapes: the database holds each
+        // character one way only (its byte when it has one), so that a name reads the same
+        // however a file spells it, and what a save writes reads back as it was.
+        std::string plain;
+        toDatabasePlain(text, plain);
+        canonicalEscapes(plain, out);
+        return;
+    }
+    toDatabasePlain(text, out);
+}
+
+void TextCodec::canonicalEscapes(std::string_view db, std::string &out) const {
+    for (std::size_t i = 0; i < db.size();) {
+        const long u = db[i] == '\\' ? escapeAt(db, i) : -1;
+        if (u < 0) {
+            out += db[i++];
+            continue;
+        }
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            const long low = escapeAt(db, i + 7);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                appendToDb(out, 0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) +
+                                    (static_cast<std::uint32_t>(low) - 0xDC00));
+                i += 14;
+                continue;
+            }
+        } else if (u >= 0xDC80 && u <= 0xDCFF) {
+            // A byte of the file that is no text: as the file's code page reads that byte.
+            const char byte = static_cast<char>(u & 0xFF);
+            toDatabasePlain(std::string_view(&byte, 1), out);
+            i += 7;
+            continue;
+        } else if (u < 0xD800 || u > 0xDFFF) {
+            appendToDb(out, static_cast<std::uint32_t>(u));
+            i += 7;
+            continue;
+        }
+        out += db[i++]; // a lone surrogate stands for nothing: plain text
+    }
+}
+
+void TextCodec::toDatabasePlain(std::string_view text, std::string &out) const {
     if (impl_->kind == Kind::Cp1251 || isAscii(text)) {
         out.append(text);
         return;

@@ -45,6 +45,10 @@ public:
     struct Impl;
 
 private:
+    // toDatabase without resolving the file's own escapes.
+    void toDatabasePlain(std::string_view fileText, std::string &out) const;
+    // db with every escape in its one spelling: the character's byte where it has one.
+    void canonicalEscapes(std::string_view db, std::string &out) const;
     std::unique_ptr<Impl> impl_;
 };
 
