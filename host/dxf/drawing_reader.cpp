@@ -181,9 +181,10 @@ private:
         return scratch_;
     }
     // A name as the database holds it: its names are C strings, so a name ends at a NUL
-    // byte, and names compare the same wherever the file spells them so.
+    // byte, and names compare the same wherever the file spells them so. Blanks around a
+    // name are not part of it (the file's structure checks know names so too).
     const std::string &nameToDb(std::string_view fileText) {
-        toDb(fileText);
+        toDb(trimBlanks(fileText));
         if (const std::size_t nul = scratch_.find('\0'); nul != std::string::npos)
             scratch_.resize(nul);
         return scratch_;

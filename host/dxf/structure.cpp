@@ -8,17 +8,26 @@ namespace dxf {
 
 namespace {
 
+// The key a name is known by: the database's names end at a NUL byte, so these do too.
 std::string upperName(std::string_view name) {
-    std::string out(name);
+    std::string out(name.substr(0, name.find('\0')));
     for (char &c : out)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
     return out;
 }
 
+// A file's text for a message: shortened, control characters shown as ^X.
 std::string quoted(std::string_view text) {
     std::string out = "\"";
-    out.append(text.substr(0, 40));
+    for (const char c : text.substr(0, 40)) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            out += '^';
+            out += static_cast<char>(c + 64);
+        } else {
+            out += c;
+        }
+    }
     out.append(text.size() > 40 ? "...\"" : "\"");
     return out;
 }

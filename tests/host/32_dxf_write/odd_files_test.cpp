@@ -352,7 +352,34 @@ TEST(OddFiles, TablesAfterEntitiesTakeOverMadeUpRecords) {
     EXPECT_EQ(red, out.rfind("\n2\nRED\n70\n")) << out;
 }
 
-// Test that an entity of a kind the host does not model, whose type holds a NUL byte,
+// Test that blanks around a block's name are not part of it (a block " *Paper_Space" is the
+// paper space, not a second block that a save would write twice), and that two blocks whose
+// names differ only after a NUL byte are refused as one block defined twice, with the byte
+// shown in the message.
+TEST(OddFiles, BlockNamesTrimmedAndCutAtNul) {
+    const std::string spaced = lines(
+        {"0",  "SECTION", "2",  "HEADER",   "9", "$ACADVER", "1", "AC1015", "0", "ENDSEC",
+         "0",  "SECTION", "2",  "BLOCKS",   "0", "BLOCK",    "5", "20",     "2", "  *Paper_Space",
+         "10", "0",       "20", "0",        "0", "ENDBLK",   "5", "21",     "0", "ENDSEC",
+         "0",  "SECTION", "2",  "ENTITIES", "0", "ENDSEC",   "0", "EOF"});
+    const std::string out = stableWrite(spaced);
+    expectHandlesSound(out);
+    std::size_t paper = 0;
+    for (std::size_t at = out.find("*Paper_Space\n"); at != std::string::npos;
+         at = out.find("*Paper_Space\n", at + 1))
+        ++paper;
+    EXPECT_EQ(paper, 2u) << out; // its BLOCK_RECORD and its BLOCK
+    std::string twoNames =
+        lines({"0", "SECTION", "2", "BLOCKS", "0", "BLOCK",  "2", "A@B",    "0", "ENDBLK",
+               "0", "BLOCK",   "2", "A@C",    "0", "ENDBLK", "0", "ENDSEC", "0", "EOF"});
+    for (char &c : twoNames)
+        if (c == '@')
+            c = '\0';
+    std::string error;
+    EXPECT_EQ(dxf::readDrawingText(twoNames, "nul.dxf", error), nullptr);
+    EXPECT_EQ(error, "nul.dxf:11: block \"A^@C\" is defined twice (first at line 5)");
+}
+
 // keeps the whole type when it is written from the database (its layer's name, cut at the
 // NUL, changed it): a type cut to "ENDSEC" would end the section in the text written.
 TEST(OddFiles, UnknownTypeWithNulKeepsItsSpelling) {
