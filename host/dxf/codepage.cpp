@@ -426,12 +426,14 @@ void TextCodec::canonicalEscapes(std::string_view db, std::string &out) const {
             toDatabasePlain(std::string_view(&byte, 1), out);
             i += 7;
             continue;
-        } else if (u < 0xD800 || u > 0xDFFF) {
+        } else if (u > 0 && (u < 0xD800 || u > 0xDFFF)) {
             appendToDb(out, static_cast<std::uint32_t>(u));
             i += 7;
             continue;
         }
-        out += db[i++]; // a lone surrogate stands for nothing: plain text
+        // A lone surrogate stands for nothing, and a NUL would end the text in the
+        // database: plain text, as written.
+        out += db[i++];
     }
 }
 

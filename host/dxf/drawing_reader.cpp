@@ -184,9 +184,9 @@ private:
     // byte, and names compare the same wherever the file spells them so. Blanks around a
     // name are not part of it (the file's structure checks know names so too).
     const std::string &nameToDb(std::string_view fileText) {
-        toDb(trimBlanks(fileText));
+        toDb(nameText(fileText));
         if (const std::size_t nul = scratch_.find('\0'); nul != std::string::npos)
-            scratch_.resize(nul);
+            scratch_.resize(nul); // an escaped NUL (\U+0000) ends it too
         return scratch_;
     }
 
@@ -268,6 +268,7 @@ private:
     // Layers and linetypes made up for an entity read before the table that defines them
     // (a file whose ENTITIES come before its TABLES): the table's record takes them over.
     std::unordered_set<std::string> madeLayers_, madeLinetypes_, madeBlocks_;
+    std::unordered_set<std::string> begunBlocks_; // the BLOCK records read, by name
     // The records each table defined, in the file's order, once one was taken over.
     std::vector<AcDbObject *> definedLayers_, definedLinetypes_, definedBlocks_;
     bool adoptedLayer_ = false, adoptedLinetype_ = false, adoptedBlock_ = false;
@@ -801,6 +802,10 @@ void Builder::blockBegin(const Record &r) {
             where_.fail(r.tags[i].line + 1, "BLOCK has a second name (group 2)");
         named = true;
     }
+    // Two spellings of one name (an escape and its byte, say) are one block to the
+    // database: a second BLOCK of it would be written as one.
+    if (!begunBlocks_.insert(upper(name)).second)
+        where_.fail(r.line, "block \"" + name + "\" is defined twice");
     handleOf(r, Kind::Other, /*kept=*/true);
     block_ = blockRecord(name, /*implicit=*/false);
     if (base.x != 0 || base.y != 0 || base.z != 0) {

@@ -10,7 +10,7 @@ namespace {
 
 // The key a name is known by: the database's names end at a NUL byte, so these do too.
 std::string upperName(std::string_view name) {
-    std::string out(name.substr(0, name.find('\0')));
+    std::string out(nameText(name));
     for (char &c : out)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');

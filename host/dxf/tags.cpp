@@ -59,6 +59,10 @@ ValueType valueType(int code) {
     return ValueType::String;
 }
 
+std::string_view nameText(std::string_view text) {
+    return trimBlanks(text.substr(0, text.find('\0')));
+}
+
 std::string_view trimBlanks(std::string_view text) {
     std::size_t b = 0, e = text.size();
     while (b < e && (text[b] == ' ' || text[b] == '\t'))

@@ -378,6 +378,30 @@ TEST(OddFiles, BlockNamesTrimmedAndCutAtNul) {
     std::string error;
     EXPECT_EQ(dxf::readDrawingText(twoNames, "nul.dxf", error), nullptr);
     EXPECT_EQ(error, "nul.dxf:11: block \"A^@C\" is defined twice (first at line 5)");
+    // A name cut at its NUL loses the blanks before the NUL too: "L\t\t" and "L" are one
+    // layer, in the file read and in the file written.
+    std::string tabbed =
+        lines({"0",  "SECTION", "2",  "HEADER",   "9",  "$ACADVER", "1",  "AC1015", "0",  "ENDSEC",
+               "0",  "SECTION", "2",  "ENTITIES", "0",  "LINE",     "8",  "L@",     "10", "0",
+               "20", "0",       "11", "1",        "21", "1",        "0",  "LINE",   "8",  "L\t\t@x",
+               "10", "0",       "20", "0",        "11", "2",        "21", "2",      "0",  "ENDSEC",
+               "0",  "EOF"});
+    for (char &c : tabbed)
+        if (c == '@')
+            c = '\0';
+    const std::string tabbedOut = stableWrite(tabbed);
+    const std::string layerL = "AcDbLayerTableRecord\n  2\nL\n";
+    EXPECT_NE(tabbedOut.find(layerL), std::string::npos) << tabbedOut;
+    EXPECT_EQ(tabbedOut.find(layerL), tabbedOut.rfind(layerL)) << tabbedOut;
+    EXPECT_EQ(tabbedOut.find("AcDbLayerTableRecord\n  2\nL\t"), std::string::npos);
+    // A block spelled once with an escape and once with its byte is one block: defined twice.
+    EXPECT_EQ(
+        dxf::readDrawingText(
+            lines({"0", "SECTION", "2", "BLOCKS",   "0", "BLOCK",  "2", "A",      "0", "ENDBLK",
+                   "0", "BLOCK",   "2", "\\U+0041", "0", "ENDBLK", "0", "ENDSEC", "0", "EOF"}),
+            "esc.dxf", error),
+        nullptr);
+    EXPECT_EQ(error, "esc.dxf:11: block \"A\" is defined twice");
 }
 
 // keeps the whole type when it is written from the database (its layer's name, cut at the
