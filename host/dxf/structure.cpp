@@ -8,13 +8,17 @@ namespace dxf {
 
 namespace {
 
-// The key a name is known by: the database's names end at a NUL byte, so these do too.
 std::string upperName(std::string_view name) {
-    std::string out(nameText(name));
+    std::string out(name);
     for (char &c : out)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
     return out;
+}
+
+// The key a block is known by, as the database knows its name (see nameText).
+std::string blockKey(std::string_view name) {
+    return upperName(nameText(name));
 }
 
 // A file's text for a message: shortened, control characters shown as ^X.
@@ -247,7 +251,7 @@ void StructureReader::readBlocks(StructureSink &sink) {
         const Record block = makeRecord(scratch_, 0, scratch_.size());
         const std::uint32_t blockLine = block.line;
         const std::string name(trimBlanks(block.find(2)));
-        auto [it, fresh] = blocks_.try_emplace(upperName(name));
+        auto [it, fresh] = blocks_.try_emplace(blockKey(name));
         if (!fresh)
             where_.fail(blockLine, "block " + quoted(name) + " is defined twice (first at " +
                                        where_.at(it->second.line) + ")");
@@ -363,7 +367,7 @@ void StructureReader::checkBlockReferences() const {
         names.push_back(*name);
     }
     auto lookUp = [&](const std::string &name, std::uint32_t line) {
-        auto it = index.find(upperName(name));
+        auto it = index.find(blockKey(name));
         if (it == index.end())
             where_.fail(line, "INSERT of block " + quoted(name) + ", which does not exist");
         return it->second;
@@ -398,7 +402,7 @@ void StructureReader::checkBlockReferences() const {
                 continue;
             }
             for (const auto &[name, line] : nodes[node]->inserts) {
-                const std::size_t child = index.at(upperName(name));
+                const std::size_t child = index.at(blockKey(name));
                 height[node] = std::max(height[node], height[child] + 1);
             }
             if (height[node] > limits_.maxNestingDepth)

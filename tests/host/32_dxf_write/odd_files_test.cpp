@@ -147,6 +147,13 @@ TEST(OddFiles, MissingRepeatedAndExtraSections) {
          at = twice.find("TABLE\n  2\nLAYER\n", at + 1))
         ++layerTables;
     EXPECT_EQ(layerTables, 1u) << twice;
+    // A section named HEADER and more after a NUL is a section of its own, not a HEADER.
+    std::string notHeader =
+        lines({"0", "SECTION", "2", "HEADER",   "9", "$ACADVER", "1", "AC1015", "0", "ENDSEC",
+               "0", "SECTION", "2", "HEADER@X", "0", "THING",    "0", "ENDSEC", "0", "EOF"});
+    notHeader[notHeader.find('@')] = '\0';
+    const std::string notHeaderOut = stableWrite(notHeader);
+    EXPECT_NE(notHeaderOut.find(std::string("HEADER\0X\n0\nTHING\n", 17)), std::string::npos);
     // Two HEADER sections: one is written, with the variables of both.
     const std::string headers =
         stableWrite(lines({"0",  "SECTION", "2", "HEADER",  "9", "$ACADVER", "1", "AC1015",
