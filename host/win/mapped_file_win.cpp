@@ -67,6 +67,18 @@ MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
     }
 }
 
+void MappedFile::releaseBefore(std::size_t offset) const {
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    const std::size_t page = info.dwPageSize;
+    const std::size_t end = (offset < size_ ? offset : size_) / page * page;
+    // Unlocking pages that are not locked takes them out of the working set (it reports
+    // ERROR_NOT_LOCKED, which is what is expected here): the view reads them from the file
+    // again when they are touched. Only memory: a failure changes nothing.
+    if (data_ != nullptr && end > 0)
+        (void)VirtualUnlock(data_, end);
+}
+
 MappedFile::~MappedFile() {
     if (data_ != nullptr)
         UnmapViewOfFile(data_);
