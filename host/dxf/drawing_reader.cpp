@@ -271,6 +271,14 @@ private:
     std::unordered_set<std::string> begunBlocks_; // the BLOCK records read, by name
     // The records each table defined, in the file's order, once one was taken over.
     std::vector<AcDbObject *> definedLayers_, definedLinetypes_, definedBlocks_;
+    // A block is defined by its BLOCK_RECORD, or by its BLOCK where the file has none.
+    std::unordered_set<const AcDbObject *> blockDefined_;
+    bool defineBlock(AcDbObject *rec) {
+        if (!blockDefined_.insert(rec).second)
+            return false;
+        definedBlocks_.push_back(rec);
+        return true;
+    }
     bool adoptedLayer_ = false, adoptedLinetype_ = false, adoptedBlock_ = false;
     // Puts the records the file defined first, in its order, then the ones made up.
     static void putInFileOrder(AcDbSymbolTable &table, const std::vector<AcDbObject *> &defined);
@@ -635,7 +643,7 @@ void Builder::readBlockRecord(const Record &r) {
         adoptRecord(*made, r, h);
         if (auto *kept = dynamic_cast<BlockKept *>(ObjectAccess::kept(*made)))
             kept->implicit = false; // the file has its record now
-        definedBlocks_.push_back(made);
+        (void)defineBlock(made);
         adoptedBlock_ = true;
         return;
     }
@@ -655,7 +663,7 @@ void Builder::readBlockRecord(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     ObjectAccess::setSource(*rec, view(r));
-    definedBlocks_.push_back(rec);
+    (void)defineBlock(rec);
     blocks_.emplace(upper(name), rec);
     if (equalsNoCase(name, "*Model_Space"))
         tev::db::setLayoutName(*rec, "Model");
@@ -807,7 +815,12 @@ void Builder::blockBegin(const Record &r) {
     if (!begunBlocks_.insert(upper(name)).second)
         where_.fail(r.line, "block \"" + name + "\" is defined twice");
     handleOf(r, Kind::Other, /*kept=*/true);
+    const bool madeEarlier = blocks_.count(upper(name)) != 0; // by an INSERT, say
     block_ = blockRecord(name, /*implicit=*/false);
+    // An R12 file's blocks come in the order of their BLOCKs, also those an INSERT named
+    // before them (a save may put that INSERT first).
+    if (defineBlock(block_) && madeEarlier)
+        adoptedBlock_ = true;
     if (base.x != 0 || base.y != 0 || base.z != 0) {
         const std::string_view source = ObjectAccess::source(*block_);
         AcDbBlockTableRecord *rec = nullptr;

@@ -411,6 +411,23 @@ TEST(OddFiles, BlockNamesTrimmedAndCutAtNul) {
     EXPECT_EQ(error, "esc.dxf:11: block \"A\" is defined twice");
 }
 
+// Test that an R12 file's blocks keep the order of their BLOCKs when an INSERT names one
+// before it (a second ENTITIES section after BLOCKS is written into the first, before them).
+TEST(OddFiles, R12BlocksKeepTheirOrder) {
+    const std::string text =
+        lines({"0",  "SECTION", "2",  "ENTITIES", "0",  "ENDSEC",   "0",  "SECTION", "2", "BLOCKS",
+               "0",  "BLOCK",   "2",  "A",        "10", "0",        "20", "0",       "0", "ENDBLK",
+               "0",  "BLOCK",   "2",  "B",        "10", "0",        "20", "0",       "0", "ENDBLK",
+               "0",  "ENDSEC",  "0",  "SECTION",  "2",  "ENTITIES", "0",  "INSERT",  "2", "B",
+               "10", "0",       "20", "0",        "0",  "ENDSEC",   "0",  "EOF"});
+    const std::string out = stableWrite(text);
+    const std::size_t a = out.find("BLOCK\n2\nA\n"), b = out.find("BLOCK\n2\nB\n");
+    ASSERT_NE(a, std::string::npos) << out;
+    ASSERT_NE(b, std::string::npos) << out;
+    EXPECT_LT(a, b) << out;
+}
+
+// Test that an entity of a kind the host does not model, whose type holds a NUL byte,
 // keeps the whole type when it is written from the database (its layer's name, cut at the
 // NUL, changed it): a type cut to "ENDSEC" would end the section in the text written.
 TEST(OddFiles, UnknownTypeWithNulKeepsItsSpelling) {
