@@ -271,12 +271,19 @@ private:
     std::unordered_set<std::string> begunBlocks_; // the BLOCK records read, by name
     // The records each table defined, in the file's order, once one was taken over.
     std::vector<AcDbObject *> definedLayers_, definedLinetypes_, definedBlocks_;
-    // A block is defined by its BLOCK_RECORD, or by its BLOCK where the file has none.
-    std::unordered_set<const AcDbObject *> blockDefined_;
-    bool defineBlock(AcDbObject *rec) {
-        if (!blockDefined_.insert(rec).second)
+    // A block is placed by its BLOCK_RECORD, or by its BLOCK where the file has none (an
+    // R12 file): the records of the table first, in its order, then the blocks only a BLOCK
+    // defined, in theirs.
+    std::vector<AcDbObject *> blocksByBlock_;
+    std::unordered_set<const AcDbObject *> blockByRecord_, blockByBlock_;
+    void recordDefinesBlock(AcDbObject *rec) {
+        if (blockByRecord_.insert(rec).second)
+            definedBlocks_.push_back(rec);
+    }
+    bool blockDefinesBlock(AcDbObject *rec) {
+        if (blockByRecord_.count(rec) != 0 || !blockByBlock_.insert(rec).second)
             return false;
-        definedBlocks_.push_back(rec);
+        blocksByBlock_.push_back(rec);
         return true;
     }
     bool adoptedLayer_ = false, adoptedLinetype_ = false, adoptedBlock_ = false;
@@ -643,7 +650,7 @@ void Builder::readBlockRecord(const Record &r) {
         adoptRecord(*made, r, h);
         if (auto *kept = dynamic_cast<BlockKept *>(ObjectAccess::kept(*made)))
             kept->implicit = false; // the file has its record now
-        (void)defineBlock(made);
+        recordDefinesBlock(made);
         adoptedBlock_ = true;
         return;
     }
@@ -663,7 +670,7 @@ void Builder::readBlockRecord(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     ObjectAccess::setSource(*rec, view(r));
-    (void)defineBlock(rec);
+    recordDefinesBlock(rec);
     blocks_.emplace(upper(name), rec);
     if (equalsNoCase(name, "*Model_Space"))
         tev::db::setLayoutName(*rec, "Model");
@@ -819,7 +826,7 @@ void Builder::blockBegin(const Record &r) {
     block_ = blockRecord(name, /*implicit=*/false);
     // An R12 file's blocks come in the order of their BLOCKs, also those an INSERT named
     // before them (a save may put that INSERT first).
-    if (defineBlock(block_) && madeEarlier)
+    if (blockDefinesBlock(block_) && madeEarlier)
         adoptedBlock_ = true;
     if (base.x != 0 || base.y != 0 || base.z != 0) {
         const std::string_view source = ObjectAccess::source(*block_);
@@ -1445,8 +1452,13 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         putInFileOrder(*layerTable_, definedLayers_);
     if (adoptedLinetype_)
         putInFileOrder(*linetypeTable_, definedLinetypes_);
-    if (adoptedBlock_)
-        putInFileOrder(*blockTable_, definedBlocks_);
+    if (adoptedBlock_) {
+        std::vector<AcDbObject *> order = definedBlocks_;
+        for (AcDbObject *rec : blocksByBlock_)
+            if (blockByRecord_.count(rec) == 0)
+                order.push_back(rec);
+        putInFileOrder(*blockTable_, order);
+    }
     if (doc_->codePage.empty() && !doc_->r12())
         doc_->codePage = "ANSI_1252";
     // Every drawing has both spaces and layer 0 (an R12 file may name none of them).

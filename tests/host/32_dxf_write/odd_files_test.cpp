@@ -425,6 +425,34 @@ TEST(OddFiles, R12BlocksKeepTheirOrder) {
     ASSERT_NE(a, std::string::npos) << out;
     ASSERT_NE(b, std::string::npos) << out;
     EXPECT_LT(a, b) << out;
+    // BLOCKS before a BLOCK_RECORD table: the table's order holds, whatever the BLOCKs'.
+    const std::string records = lines({"0", "SECTION",
+                                       "2", "HEADER",
+                                       "9", "$ACADVER",
+                                       "1", "AC1015",
+                                       "0", "ENDSEC",
+                                       "0", "SECTION",
+                                       "2", "BLOCKS",
+                                       "0", "BLOCK",
+                                       "2", "A",
+                                       "0", "ENDBLK",
+                                       "0", "BLOCK",
+                                       "2", "B",
+                                       "0", "ENDBLK",
+                                       "0", "ENDSEC",
+                                       "0", "SECTION",
+                                       "2", "TABLES",
+                                       "0", "TABLE",
+                                       "2", "BLOCK_RECORD",
+                                       "0", "BLOCK_RECORD",
+                                       "2", "B",
+                                       "0", "BLOCK_RECORD",
+                                       "2", "A",
+                                       "0", "ENDTAB",
+                                       "0", "ENDSEC",
+                                       "0", "EOF"});
+    const std::string recordsOut = stableWrite(records);
+    EXPECT_LT(recordsOut.find("BLOCK\n2\nB\n"), recordsOut.find("BLOCK\n2\nA\n")) << recordsOut;
 }
 
 // Test that an entity of a kind the host does not model, whose type holds a NUL byte,
