@@ -196,6 +196,8 @@ private:
     // Moves one of the database's own tables out of the way of a file handle.
     void freeHandle(std::uint64_t handle);
     void placeTable(AcDbObject *table, const Record &r);
+    bool isUnplacedTable(const AcDbObject *obj) const;
+    std::uint64_t lowestFreeHandle(const AcDbObject *self) const;
 
     AcDbObjectId layerId(std::string_view fileName, std::uint32_t line);
     AcDbObjectId linetypeId(std::string_view fileName, std::uint32_t line);
@@ -383,6 +385,25 @@ void Builder::freeHandle(std::uint64_t handle) {
     lent_.erase(it);
     (void)ObjectAccess::rehandle(*obj, db_->handseed()); // a fresh handle is free
     lend(obj);
+}
+
+bool Builder::isUnplacedTable(const AcDbObject *obj) const {
+    return std::find(unplacedTables_.begin(), unplacedTables_.end(), obj) != unplacedTables_.end();
+}
+
+// The lowest handle no object holds but `self`, once handles_ is sorted.
+std::uint64_t Builder::lowestFreeHandle(const AcDbObject *self) const {
+    std::uint64_t h = 1;
+    auto it = handles_.begin();
+    for (;; ++h) {
+        while (it != handles_.end() && it->handle < h)
+            ++it;
+        if (it != handles_.end() && it->handle == h)
+            continue;
+        const AcDbObjectId id = tev::db::lookupHandle(*db_, AcDbHandle(h));
+        if (id.isNull() || (self != nullptr && id == self->objectId()))
+            return h;
+    }
 }
 
 void Builder::placeTable(AcDbObject *table, const Record &r) {
@@ -1550,7 +1571,17 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         seed = std::max(seed, handles_.back().handle + 1);
     seed = std::max(seed, maxGiven_ + 1);
     for (const auto &held : lent_)
-        seed = std::max(seed, held.first + 1);
+        if (!isUnplacedTable(held.second))
+            seed = std::max(seed, held.first + 1);
+    // A table the file gives no handle is written back without one: whatever handle it held
+    // while the file was read (each handle the file took from it moved it up) must not raise
+    // the seed, or the seed would move with every save. It takes the lowest handle free.
+    for (AcDbObject *table : unplacedTables_) {
+        const std::uint64_t h = lowestFreeHandle(table);
+        if (h >= seed)
+            seed = h + 1;
+        (void)ObjectAccess::rehandle(*table, AcDbHandle(h)); // free: checked just now
+    }
     tev::db::setHandseed(*db_, AcDbHandle(seed));
     if (!doc_->r12() || seedWritten_)
         for (AcDbObject *obj : unhandled_)

@@ -359,6 +359,122 @@ TEST(OddFiles, TablesAfterEntitiesTakeOverMadeUpRecords) {
     EXPECT_EQ(red, out.rfind("\n2\nRED\n70\n")) << out;
 }
 
+// Test that a table the file gives no handle does not move the seed: while the file is read
+// its records take the handles it held, so it ends up above them all, yet it is written back
+// without a handle and the next read does the same again.
+TEST(OddFiles, HandlelessTableLeavesTheSeedAlone) {
+    const std::string text = lines({"0",   "SECTION",
+                                    "2",   "HEADER",
+                                    "9",   "$ACADVER",
+                                    "1",   "AC1015",
+                                    "9",   "$HANDSEED",
+                                    "5",   "50",
+                                    "0",   "ENDSEC",
+                                    "0",   "SECTION",
+                                    "2",   "TABLES",
+                                    "0",   "TABLE",
+                                    "2",   "LTYPE",
+                                    "5",   "4A",
+                                    "0",   "LTYPE",
+                                    "5",   "4B",
+                                    "2",   "CONTINUOUS",
+                                    "70",  "0",
+                                    "3",   "Solid line",
+                                    "72",  "65",
+                                    "73",  "0",
+                                    "40",  "0",
+                                    "0",   "ENDTAB",
+                                    "0",   "TABLE",
+                                    "2",   "BLOCK_RECORD",
+                                    "5",   "4D",
+                                    "0",   "BLOCK_RECORD",
+                                    "5",   "4E",
+                                    "2",   "*Model_Space",
+                                    "0",   "BLOCK_RECORD",
+                                    "5",   "4F",
+                                    "2",   "*Paper_Space",
+                                    "0",   "ENDTAB",
+                                    "0",   "TABLE",
+                                    "2",   "LAYER",
+                                    "0",   "LAYER",
+                                    "5",   "2",
+                                    "2",   "0",
+                                    "70",  "0",
+                                    "62",  "7",
+                                    "6",   "CONTINUOUS",
+                                    "0",   "ENDTAB",
+                                    "0",   "ENDSEC",
+                                    "0",   "SECTION",
+                                    "2",   "BLOCKS",
+                                    "0",   "BLOCK",
+                                    "5",   "10",
+                                    "330", "4E",
+                                    "8",   "0",
+                                    "2",   "*Model_Space",
+                                    "70",  "0",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "30",  "0",
+                                    "0",   "ENDBLK",
+                                    "5",   "11",
+                                    "330", "4E",
+                                    "8",   "0",
+                                    "0",   "BLOCK",
+                                    "5",   "12",
+                                    "330", "4F",
+                                    "8",   "0",
+                                    "2",   "*Paper_Space",
+                                    "70",  "0",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "30",  "0",
+                                    "0",   "ENDBLK",
+                                    "5",   "13",
+                                    "330", "4F",
+                                    "8",   "0",
+                                    "0",   "ENDSEC",
+                                    "0",   "SECTION",
+                                    "2",   "ENTITIES",
+                                    "0",   "LINE",
+                                    "5",   "30",
+                                    "330", "4E",
+                                    "8",   "0",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "11",  "1",
+                                    "21",  "1",
+                                    "0",   "ENDSEC",
+                                    "0",   "EOF"});
+    const std::string out = stableWrite(text);
+    expectHandlesSound(out);
+    EXPECT_EQ(handlesOf(out).seed, 0x50u); // nothing added: the file's own
+    std::string error, again;
+    auto db = dxf::readDrawingText(out, "written.dxf", error);
+    ASSERT_NE(db, nullptr) << error;
+    ASSERT_TRUE(dxf::writeDrawingText(*db, again, error)) << error;
+    EXPECT_EQ(handlesOf(again).seed, handlesOf(out).seed);
+    // A new object still takes a handle nothing holds.
+    AcDbLayerTable *table = nullptr;
+    ASSERT_EQ(db->getLayerTable(table, AcDb::kForRead), Acad::eOk);
+    const std::uint64_t tableHandle = table->objectId().handle().value();
+    EXPECT_EQ(table->close(), Acad::eOk);
+    EXPECT_LT(tableHandle, db->handseed().value());
+    AcDbLine *line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(2, 2, 0));
+    AcDbBlockTable *blocks = nullptr;
+    ASSERT_EQ(db->getBlockTable(blocks, AcDb::kForRead), Acad::eOk);
+    AcDbBlockTableRecord *model = nullptr;
+    ASSERT_EQ(blocks->getAt("*Model_Space", model, AcDb::kForWrite), Acad::eOk);
+    EXPECT_EQ(blocks->close(), Acad::eOk);
+    AcDbObjectId id;
+    ASSERT_EQ(model->appendAcDbEntity(id, line), Acad::eOk);
+    EXPECT_NE(id.handle().value(), tableHandle);
+    EXPECT_EQ(line->close(), Acad::eOk);
+    EXPECT_EQ(model->close(), Acad::eOk);
+    std::string withLine;
+    ASSERT_TRUE(dxf::writeDrawingText(*db, withLine, error)) << error;
+    expectHandlesSound(withLine);
+}
+
 // Test that blanks around a block's name are not part of it (a block " *Paper_Space" is the
 // paper space, not a second block that a save would write twice), and that two blocks whose
 // names differ only after a NUL byte are refused as one block defined twice, with the byte
