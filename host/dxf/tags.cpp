@@ -60,7 +60,12 @@ ValueType valueType(int code) {
 }
 
 std::string_view nameText(std::string_view text) {
-    return trimBlanks(text.substr(0, text.find('\0')));
+    text = trimBlanks(text.substr(0, text.find('\0')));
+    // A CR at the end would be read as half of a CRLF line end once the name is written on
+    // a line of its own: the name would change with the next read.
+    while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
 }
 
 std::string_view trimBlanks(std::string_view text) {

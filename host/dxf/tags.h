@@ -91,7 +91,7 @@ bool toHandle(std::string_view text, std::uint64_t &out);
 // Blanks (space, tab) removed from both ends.
 std::string_view trimBlanks(std::string_view text);
 // A name as a file spells it, as the database knows it: up to a NUL byte (the database's
-// names are C strings), without the blanks around it.
+// names are C strings), without the blanks around it or a CR at its end.
 std::string_view nameText(std::string_view text);
 
 } // namespace dxf

@@ -214,6 +214,23 @@ TEST(OddFiles, EntityWithoutHandleAndNameWithNul) {
     EXPECT_NE(out.find("  2\nAB\n"), std::string::npos); // the layer, made by its name
 }
 
+// Test that a CR at the end of a name (before a NUL, so that it is not part of a CRLF line
+// end) is not part of the name: the made-up layer would be written with it, read back
+// without it, and the entity would then name a layer of its own.
+TEST(OddFiles, NameEndingInCarriageReturn) {
+    std::string text = lines({"0",  "SECTION", "2",  "HEADER",  "9",  "$ACADVER", "1",  "AC1015",
+                              "0",  "ENDSEC",  "0",  "SECTION", "2",  "ENTITIES", "0",  "LINE",
+                              "5",  "20",      "8",  "AB@@",    "10", "0",        "20", "0",
+                              "11", "1",       "21", "1",       "0",  "ENDSEC",   "0",  "EOF"});
+    const std::size_t at = text.find("AB@@");
+    text[at + 2] = '\r';
+    text[at + 3] = '\0';
+    const std::string out = stableWrite(text);
+    expectHandlesSound(out);
+    EXPECT_NE(out.find("  2\nAB\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("AB\r\n"), std::string::npos) << out;
+}
+
 // Test that an R12 file's seed stays where it is when the file is written twice: the block
 // table and block records the reader makes (an R12 file has none) take handles of their own
 // each time, and those never reach the file. With a seed of no value, and with one.
