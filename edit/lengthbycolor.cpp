@@ -15,7 +15,13 @@ using tev_edit::openAs;
 namespace {
 
 double xyDistance(const AcGePoint3d &a, const AcGePoint3d &b) {
-    return std::hypot(a.x - b.x, a.y - b.y);
+    const double dx = a.x - b.x, dy = a.y - b.y;
+    const double squares = dx * dx + dy * dy;
+    // The plain root is several times faster; hypot only where the squares overflow (or
+    // underflow to nothing) for coordinates far from any real drawing's.
+    if (std::isfinite(squares) && (squares > 1e-290 || (dx == 0 && dy == 0)))
+        return std::sqrt(squares);
+    return std::hypot(dx, dy);
 }
 
 // What the command needs to know of a selected entity, read under one read open.

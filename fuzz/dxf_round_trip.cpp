@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <memory>
 
 #include "allocator.h"
@@ -58,15 +59,30 @@ void keepText(const char *name, const std::string &text) {
 
 std::string roundTrip(std::string_view bytes) {
     std::string error;
+    dxf::ReadOptions plain = fuzzReadOptions(), piped = fuzzReadOptions();
+    plain.limits.pipelineFromBytes = std::numeric_limits<std::size_t>::max();
+    piped.limits.pipelineFromBytes = 0;
     std::unique_ptr<AcDbDatabase> db =
-        dxf::readDrawingText(std::string(bytes), "input.dxf", error, fuzzReadOptions());
+        dxf::readDrawingText(std::string(bytes), "input.dxf", error, plain);
+    // Read on two threads, the same input gives the same drawing or the same message.
+    std::string pipedError;
+    std::unique_ptr<AcDbDatabase> pipedDb =
+        dxf::readDrawingText(std::string(bytes), "input.dxf", pipedError, piped);
+    if ((db == nullptr) != (pipedDb == nullptr) || pipedError != error)
+        return "read on two threads: " + (pipedDb ? "a drawing" : "\"" + pipedError + "\"") +
+               "; on one: " + (db ? "a drawing" : "\"" + error + "\"");
     if (db == nullptr)
         return error.empty() ? "the reader refused the input without saying why" : "";
 
-    std::string first;
+    std::string first, pipedFirst;
     if (!dxf::writeDrawingText(*db, first, error))
         return "a drawing just read does not write: " + error;
     keepText("first.dxf", first);
+    if (!dxf::writeDrawingText(*pipedDb, pipedFirst, pipedError))
+        return "a drawing just read on two threads does not write: " + pipedError;
+    pipedDb.reset();
+    if (std::string diff = describeDifference(first, pipedFirst); !diff.empty())
+        return "read on two threads, the drawing writes differently at " + diff;
     // Our own output is read without the fuzz limits: writing may add what a short input
     // left out (tables, handles), and the limits are for untrusted files.
     std::unique_ptr<AcDbDatabase> again = dxf::readDrawingText(first, "written.dxf", error);

@@ -304,10 +304,10 @@ Acad::ErrorStatus appendEntity(AcDbBlockTableRecord &rec, AcDbEntity *ent, bool 
     applyDefaults(*ent, db, fromFile);
     AcDbStub *s = db.adopt(ent, recStub, ObjectAccess::presetHandleOf(*ent));
     auto &list = ObjectAccess::entityList(rec);
-    s->order = list.size();
+    s->order = static_cast<std::uint32_t>(list.size());
     list.push_back(ent);
     if (seq != nullptr) {
-        std::size_t i = 0;
+        std::uint32_t i = 0;
         auto addItem = [&](AcDbObject *item) {
             auto &e = static_cast<AcDbEntity &>(*item);
             inheritDefaults(e, *ent);

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <new>
 
 ACRX_DEFINE_MEMBERS(AcDbEntity, AcDbObject, nullptr);
@@ -105,8 +106,19 @@ void AcDbExtents::transformBy(const AcGeMatrix3d &m) {
 // --- AcDbEntity
 // -----------------------------------------------------------------------------------
 
+namespace {
+// The subentity paths highlighted entities were given; the null path is not kept.
+std::unordered_map<const AcDbEntity *, AcDbFullSubentPath> &highlightPaths() {
+    static std::unordered_map<const AcDbEntity *, AcDbFullSubentPath> paths;
+    return paths;
+}
+} // namespace
+
 AcDbEntity::AcDbEntity() = default;
-AcDbEntity::~AcDbEntity() = default;
+AcDbEntity::~AcDbEntity() {
+    if (mHasHighlightPath)
+        highlightPaths().erase(this);
+}
 
 AcDbObjectId AcDbEntity::blockId() const {
     AcDbObjectId owner = ownerId();
@@ -269,15 +281,33 @@ Acad::ErrorStatus AcDbEntity::setVisibility(bool visible, Adesk::Boolean doSuben
     return Acad::eOk;
 }
 
+void AcDbEntity::keepHighlightPath(const AcDbFullSubentPath &subId) const {
+    if (subId.isNull()) {
+        if (mHasHighlightPath)
+            highlightPaths().erase(this);
+        mHasHighlightPath = false;
+        return;
+    }
+    highlightPaths()[this] = subId;
+    mHasHighlightPath = true;
+}
+
+const AcDbFullSubentPath &AcDbEntity::highlightedPath() const {
+    static const AcDbFullSubentPath none;
+    if (!mHasHighlightPath)
+        return none;
+    return highlightPaths().at(this);
+}
+
 Acad::ErrorStatus AcDbEntity::highlight(const AcDbFullSubentPath &subId, Adesk::Boolean) const {
+    keepHighlightPath(subId);
     mHighlighted = true;
-    mHighlightPath = subId;
     return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbEntity::unhighlight(const AcDbFullSubentPath &subId, Adesk::Boolean) const {
+    keepHighlightPath(subId);
     mHighlighted = false;
-    mHighlightPath = subId;
     return Acad::eOk;
 }
 

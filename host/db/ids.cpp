@@ -2,6 +2,7 @@
 #include "access.h"
 #include "database_impl.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -86,8 +87,10 @@ Acad::ErrorStatus acdbGetAdsName(ads_name &objName, AcDbObjectId objId) {
         return Acad::eNullObjectId;
     AcDbStub *s = objId.stub();
     if (s->session == 0) {
+        if (sessionTable().size() >= static_cast<std::size_t>(INT32_MAX))
+            return Acad::eOutOfMemory; // no number left for another name
         sessionTable().push_back(s);
-        s->session = static_cast<long>(sessionTable().size());
+        s->session = static_cast<std::int32_t>(sessionTable().size());
     }
     objName[0] = s->session;
     objName[1] = tev::db::kEntityNameTag;

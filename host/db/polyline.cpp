@@ -81,13 +81,13 @@ using namespace tev::db;
 // ---------------------------------------------------------------------------------
 
 AcDbPolyline::AcDbPolyline(unsigned int numVerts) {
-    mVerts.reserve(numVerts);
+    mPoints.reserve(numVerts);
 }
 
 Acad::ErrorStatus AcDbPolyline::getPointAt(unsigned int index, AcGePoint3d &pt) const {
-    if (index >= mVerts.size())
+    if (index >= mPoints.size())
         return Acad::eInvalidIndex;
-    const AcGePoint2d &p = mVerts[index].pt;
+    const AcGePoint2d &p = mPoints[index];
     if (mNormal.x == 0 && mNormal.y == 0 && mNormal.z == 1) // the world's system: no turn
         pt = AcGePoint3d(p.x, p.y, mElevation);
     else
@@ -95,32 +95,38 @@ Acad::ErrorStatus AcDbPolyline::getPointAt(unsigned int index, AcGePoint3d &pt) 
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbPolyline::getPointAt(unsigned int index, AcGePoint2d &pt) const {
-    if (index >= mVerts.size())
+    if (index >= mPoints.size())
         return Acad::eInvalidIndex;
-    pt = mVerts[index].pt;
+    pt = mPoints[index];
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbPolyline::setPointAt(unsigned int index, const AcGePoint2d &pt) {
-    if (index >= mVerts.size())
+    if (index >= mPoints.size())
         return Acad::eInvalidIndex;
-    TEV_SET(mVerts[index].pt, pt);
+    TEV_SET(mPoints[index], pt);
 }
 Acad::ErrorStatus AcDbPolyline::getBulgeAt(unsigned int index, double &bulge) const {
-    if (index >= mVerts.size())
+    if (index >= mPoints.size())
         return Acad::eInvalidIndex;
-    bulge = mVerts[index].bulge;
+    bulge = bulgeAt(index);
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbPolyline::setBulgeAt(unsigned int index, double bulge) {
-    if (index >= mVerts.size())
+    if (index >= mPoints.size())
         return Acad::eInvalidIndex;
     if (!std::isfinite(bulge))
         return Acad::eInvalidInput;
-    TEV_SET(mVerts[index].bulge, bulge);
+    if (!writeAllowed())
+        return Acad::eNotOpenForWrite;
+    if (bulge != 0 && mBulges.empty())
+        mBulges.assign(mPoints.size(), 0.0);
+    if (!mBulges.empty())
+        mBulges[index] = bulge;
+    return Acad::eOk;
 }
 Acad::ErrorStatus AcDbPolyline::getWidthsAt(unsigned int index, double &startWidth,
                                             double &endWidth) const {
-    if (index >= mVerts.size())
+    if (index >= mPoints.size())
         return Acad::eInvalidIndex;
     const Widths w = widthsAt(index);
     startWidth = w.start;
@@ -129,7 +135,7 @@ Acad::ErrorStatus AcDbPolyline::getWidthsAt(unsigned int index, double &startWid
 }
 Acad::ErrorStatus AcDbPolyline::setWidthsAt(unsigned int index, double startWidth,
                                             double endWidth) {
-    if (index >= mVerts.size())
+    if (index >= mPoints.size())
         return Acad::eInvalidIndex;
     if (!(startWidth >= 0) || !(endWidth >= 0))
         return Acad::eInvalidInput;
@@ -142,7 +148,7 @@ Acad::ErrorStatus AcDbPolyline::setWidthsAt(unsigned int index, double startWidt
 
 Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2d &pt, double bulge,
                                             double startWidth, double endWidth) {
-    if (index > mVerts.size())
+    if (index > mPoints.size())
         return Acad::eInvalidIndex;
     if (!writeAllowed())
         return Acad::eNotOpenForWrite;
@@ -159,19 +165,28 @@ Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2
         else
             widths.insert(widths.begin() + index, w);
     }
-    if (index == mVerts.size())
-        mVerts.push_back(Vertex{pt, bulge});
+    if (bulge != 0 || !mBulges.empty()) {
+        mBulges.resize(mPoints.size()); // zeros for the vertices before the first bulge
+        if (index == mBulges.size())
+            mBulges.push_back(bulge); // a file's vertices come in order: no shifting
+        else
+            mBulges.insert(mBulges.begin() + index, bulge);
+    }
+    if (index == mPoints.size())
+        mPoints.push_back(pt);
     else
-        mVerts.insert(mVerts.begin() + index, Vertex{pt, bulge});
+        mPoints.insert(mPoints.begin() + index, pt);
     return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbPolyline::removeVertexAt(unsigned int index) {
-    if (index >= mVerts.size())
+    if (index >= mPoints.size())
         return Acad::eInvalidIndex;
     if (!writeAllowed())
         return Acad::eNotOpenForWrite;
-    mVerts.erase(mVerts.begin() + index);
+    mPoints.erase(mPoints.begin() + index);
+    if (!mBulges.empty())
+        mBulges.erase(mBulges.begin() + index);
     if (!mWidths.empty())
         mWidths.erase(mWidths.begin() + index);
     return Acad::eOk;
@@ -206,7 +221,7 @@ Acad::ErrorStatus AcDbPolyline::setConstantWidth(double width) {
     if (width == 0)
         mWidths.clear();
     else
-        mWidths.assign(mVerts.size(), Widths{width, width});
+        mWidths.assign(mPoints.size(), Widths{width, width});
     return Acad::eOk;
 }
 
@@ -220,8 +235,8 @@ Acad::ErrorStatus AcDbPolyline::setNormal(const AcGeVector3d &n) {
 }
 
 bool AcDbPolyline::hasBulges() const {
-    for (const Vertex &v : mVerts)
-        if (v.bulge != 0)
+    for (const double b : mBulges)
+        if (b != 0)
             return true;
     return false;
 }
@@ -233,25 +248,21 @@ bool AcDbPolyline::hasWidth() const {
 }
 
 Acad::ErrorStatus AcDbPolyline::getStartPoint(AcGePoint3d &p) const {
-    return mVerts.empty() ? Acad::eInvalidIndex : getPointAt(0, p);
+    return mPoints.empty() ? Acad::eInvalidIndex : getPointAt(0, p);
 }
 Acad::ErrorStatus AcDbPolyline::getEndPoint(AcGePoint3d &p) const {
-    if (mVerts.empty())
+    if (mPoints.empty())
         return Acad::eInvalidIndex;
     return getPointAt(mClosed ? 0 : numVerts() - 1, p);
 }
 
 Acad::ErrorStatus AcDbPolyline::getGeomExtents(AcDbExtents &extents) const {
     extents = AcDbExtents();
-    if (mVerts.empty())
+    if (mPoints.empty())
         return Acad::eNotApplicable;
-    std::vector<AcGePoint2d> pts;
-    std::vector<double> bulges;
-    for (const Vertex &v : mVerts) {
-        pts.push_back(v.pt);
-        bulges.push_back(v.bulge);
-    }
-    addChainExtents(extents, pts, bulges, mClosed, mElevation, mNormal);
+    const std::vector<double> bulges =
+        mBulges.empty() ? std::vector<double>(mPoints.size(), 0.0) : mBulges;
+    addChainExtents(extents, mPoints, bulges, mClosed, mElevation, mNormal);
     return Acad::eOk;
 }
 
@@ -260,7 +271,7 @@ void AcDbPolyline::dxfOutClassGroups(TagSink &sink) const {
     double constant = 0;
     bool isConstant = getConstantWidth(constant) == Acad::eOk;
     sink.string(100, "AcDbPolyline");
-    sink.int32(90, static_cast<long>(mVerts.size()));
+    sink.int32(90, static_cast<long>(mPoints.size()));
     sink.int16(70, (mClosed ? 1 : 0) | (mPlinegen ? 128 : 0));
     if (isConstant)
         sink.real(43, constant);
@@ -268,16 +279,17 @@ void AcDbPolyline::dxfOutClassGroups(TagSink &sink) const {
         sink.real(38, mElevation);
     if (!file || mThickness != 0)
         sink.real(39, mThickness);
-    for (std::size_t i = 0; i < mVerts.size(); ++i) {
-        const Vertex &v = mVerts[i];
-        sink.point(10, AcGePoint3d(v.pt.x, v.pt.y, 0), 2);
+    for (std::size_t i = 0; i < mPoints.size(); ++i) {
+        const AcGePoint2d &pt = mPoints[i];
+        sink.point(10, AcGePoint3d(pt.x, pt.y, 0), 2);
         if (!file || !isConstant) {
             const Widths w = widthsAt(i);
             sink.real(40, w.start);
             sink.real(41, w.end);
         }
-        if (!file || v.bulge != 0)
-            sink.real(42, v.bulge);
+        const double bulge = bulgeAt(i);
+        if (!file || bulge != 0)
+            sink.real(42, bulge);
     }
     writeNormal(sink, mNormal);
 }
@@ -404,7 +416,7 @@ Acad::ErrorStatus takeVertex(AcDbCurve &owner, AcDbOwnedSequence &seq, AcDbVerte
     if (ObjectAccess::linetypeOf(*vertex).isNull())
         ObjectAccess::linetypeOf(*vertex) = owner.linetypeId();
     AcDbStub *vs = os->db->adopt(vertex, os, ObjectAccess::presetHandleOf(*vertex));
-    vs->order = seq.items.size();
+    vs->order = static_cast<std::uint32_t>(seq.items.size());
     seq.items.push_back(vertex);
     markOpenForWrite(vs);
     os->db->entityChanged(os);

@@ -15,8 +15,10 @@ public:
     tev::db::DatabaseImpl *db = nullptr;
     AcDbStub *owner = nullptr;
     std::uint64_t handle = 0;
-    std::size_t order = 0; // position in the owner's list (drawing order for entities)
-    long session = 0;      // ads_name number, 0 until asked for
+    // Position in the owner's list (drawing order for entities). 32 bits: four billion
+    // objects would take a terabyte, and a drawing holds millions of stubs.
+    std::uint32_t order = 0;
+    std::int32_t session = 0; // ads_name number, 0 until asked for
     std::uint16_t readers = 0;
     bool writer = false;
     bool erased = false;

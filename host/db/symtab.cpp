@@ -75,7 +75,7 @@ static Acad::ErrorStatus addRecord(AcDbSymbolTable &table, AcDbSymbolTableRecord
         return Acad::eDuplicateKey;
     AcDbStub *s = ts->db->adopt(record, ts, ObjectAccess::presetHandleOf(*record));
     auto &list = ObjectAccess::recordList(table);
-    s->order = list.size();
+    s->order = static_cast<std::uint32_t>(list.size());
     list.push_back(record);
     ObjectAccess::index(table).byName[foldName(name)] = record;
     return Acad::eOk;
@@ -87,7 +87,7 @@ void reorderRecords(AcDbSymbolTable &table, std::vector<AcDbObject *> order) {
         return; // not a permutation: nothing changes
     list = std::move(order);
     for (std::size_t i = 0; i < list.size(); ++i)
-        list[i]->objectId().stub()->order = i;
+        list[i]->objectId().stub()->order = static_cast<std::uint32_t>(i);
 }
 
 Acad::ErrorStatus addFromFile(AcDbSymbolTable &table, AcDbSymbolTableRecord *record) {

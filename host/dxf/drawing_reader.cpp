@@ -3,6 +3,8 @@
 #include "drawing_reader.h"
 
 #include "codepage.h"
+#include "pipelined_read.h"
+#include "progress.h"
 #include "tag_writer.h"
 #include "dbents.h"
 #include "dbpl.h"
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <unordered_map>
 #include <unordered_set>
@@ -1600,8 +1603,17 @@ std::unique_ptr<AcDbDatabase> readDatabase(std::shared_ptr<const SourceBuffer> s
     Builder builder(std::move(source), where, checkOnly);
     StructureReader reader(text, where, limits);
     // What is read is a view or a copy by now: the file's pages behind the reader can go.
-    reader.setPassedHook([buffer](std::size_t offset) { buffer->doneBefore(offset); });
-    reader.read(builder);
+    const std::function<void(std::size_t)> passed = [buffer,
+                                                     size = text.size()](std::size_t offset) {
+        reportProgress(offset, size);
+        buffer->doneBefore(offset);
+    };
+    if (text.size() >= limits.pipelineFromBytes) {
+        readPipelined(reader, builder, passed);
+    } else {
+        reader.setPassedHook(passed);
+        reader.read(builder);
+    }
     return builder.finish(reader.facts());
 }
 

@@ -284,9 +284,10 @@ void StructureReader::readObjects(StructureSink &sink, std::string_view section)
 
 void StructureReader::readEntityGroup(StructureSink &sink, bool inBlock, std::string_view context) {
     if (pending_.offset >= nextProgress_) {
-        reportProgress(pending_.offset, text_.size());
         if (passed_)
             passed_(pending_.offset);
+        else
+            reportProgress(pending_.offset, text_.size());
         nextProgress_ = pending_.offset + kProgressStep;
     }
     scratch_.clear();

@@ -29,6 +29,9 @@ struct Limits {
     std::size_t maxEntities = 100'000'000;       // entities, in blocks and both spaces
     std::size_t maxStringLength = 65'536;        // bytes in one value
     std::size_t maxNestingDepth = 64;            // blocks inside blocks inside ...
+    // Not a bound: a file of at least this many bytes is split into records on a thread of
+    // its own while the objects are built (0: every file; SIZE_MAX: none).
+    std::size_t pipelineFromBytes = std::size_t(1) << 20;
 };
 
 // One object of the file: its (0, TYPE) tag and every tag up to the next group 0.
@@ -99,7 +102,8 @@ public:
     void read(StructureSink &sink);
 
     const StructureFacts &facts() const { return facts_; }
-    // Called every few megabytes with the offset the reading has passed.
+    // Called every few megabytes with the offset the reading has passed; without a hook the
+    // reader reports its progress itself (a hook reports it when it wants it reported).
     void setPassedHook(std::function<void(std::size_t offset)> hook) { passed_ = std::move(hook); }
 
 private:

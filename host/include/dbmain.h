@@ -241,7 +241,7 @@ public:
     Acad::ErrorStatus unhighlight(const AcDbFullSubentPath &subId = kNullSubent,
                                   Adesk::Boolean highlightAll = false) const;
     bool isHighlighted() const { return mHighlighted; }
-    const AcDbFullSubentPath &highlightedPath() const { return mHighlightPath; }
+    const AcDbFullSubentPath &highlightedPath() const;
 
     // The box of the geometry in world coordinates; eInvalidExtents-like eNotApplicable
     // for entities without geometry.
@@ -251,15 +251,20 @@ protected:
     AcDbEntity();
 
 private:
+    void keepHighlightPath(const AcDbFullSubentPath &subId) const;
+
+private:
     friend class tev::db::ObjectAccess;
-    AcDbObjectId mLayerId;
-    AcDbObjectId mLinetypeId;
-    double mLinetypeScale = 1.0;
+    // The small members first: they fill the room the object's flags leave. A drawing holds
+    // millions of entities, so every word counts.
     Adesk::UInt16 mColorIndex = 257;
     Adesk::Int16 mLineWeight = AcDb::kLnWtByLayer;
     bool mVisible = true;
-    mutable bool mHighlighted = false;
-    mutable AcDbFullSubentPath mHighlightPath;
+    mutable bool mHighlighted : 1 = false;
+    mutable bool mHasHighlightPath : 1 = false; // the path is kept aside (entity.cpp)
+    AcDbObjectId mLayerId;
+    AcDbObjectId mLinetypeId;
+    double mLinetypeScale = 1.0;
 };
 
 class AcDbCurve : public AcDbEntity {

@@ -9,7 +9,7 @@ public:
     ACRX_DECLARE_MEMBERS(AcDbPolyline);
     explicit AcDbPolyline(unsigned int numVerts = 0);
 
-    unsigned int numVerts() const { return static_cast<unsigned int>(mVerts.size()); }
+    unsigned int numVerts() const { return static_cast<unsigned int>(mPoints.size()); }
     // Index out of range: eInvalidIndex, output untouched. The 3D form is in world
     // coordinates (z = elevation for the default normal).
     Acad::ErrorStatus getPointAt(unsigned int index, AcGePoint3d &pt) const;
@@ -48,22 +48,21 @@ public:
     void dxfOutClassGroups(tev::db::TagSink &sink) const override;
 
 private:
-    struct Vertex {
-        AcGePoint2d pt;
-        double bulge = 0;
-    };
     struct Widths {
         double start = 0;
         double end = 0;
     };
-    std::vector<Vertex> mVerts;
+    std::vector<AcGePoint2d> mPoints;
+    // Empty while every bulge is 0 (most polylines): otherwise one per vertex.
+    std::vector<double> mBulges;
+    double bulgeAt(std::size_t i) const { return mBulges.empty() ? 0 : mBulges[i]; }
     // Empty while every width is 0 (most polylines): otherwise one per vertex.
     std::vector<Widths> mWidths;
     Widths widthsAt(std::size_t i) const { return mWidths.empty() ? Widths{} : mWidths[i]; }
     // The widths of every vertex, made when a width other than 0 first comes.
     std::vector<Widths> &allWidths() {
         if (mWidths.empty())
-            mWidths.assign(mVerts.size(), Widths{});
+            mWidths.assign(mPoints.size(), Widths{});
         return mWidths;
     }
     AcGeVector3d mNormal = AcGeVector3d::kZAxis;

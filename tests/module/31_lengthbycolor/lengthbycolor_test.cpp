@@ -92,6 +92,9 @@ protected:
 TEST_F(LengthByColor, LineMeasuredInXY) {
     AcDbObjectId line = addLine({0, 0, 0}, {3, 4, 12});
     EXPECT_DOUBLE_EQ(lineLength(line), 5.0);
+    // Coordinates whose squares overflow, or underflow to nothing, still measure.
+    EXPECT_DOUBLE_EQ(lineLength(addLine({-1e200, 0, 0}, {1e200, 0, 0})), 2e200);
+    EXPECT_DOUBLE_EQ(lineLength(addLine({0, 0, 0}, {3e-160, 4e-160, 0})), 5e-160);
 }
 
 // Test the lightweight measure: an open path of three sides, the same path closed, a
