@@ -1,6 +1,7 @@
 // geometry_test.cpp - the geometry value types the database and the module rely on:
-// matrices, transforms, handles and arrays.
+// matrices, transforms, handles and arrays, and a lightweight polyline's vertices.
 #include "db_fixture.h"
+#include "dbpl.h"
 
 #include <cmath>
 #include <numbers>
@@ -68,3 +69,57 @@ TEST(Geometry, ArrayBasics) {
 }
 
 } // namespace
+
+namespace {
+
+std::vector<double> bulgesOf(const AcDbPolyline &pl) {
+    std::vector<double> out;
+    for (unsigned i = 0; i < pl.numVerts(); ++i) {
+        double b = -9;
+        EXPECT_EQ(pl.getBulgeAt(i, b), Acad::eOk);
+        out.push_back(b);
+    }
+    return out;
+}
+
+} // namespace
+
+// Test that a lightweight polyline's bulges follow their vertices through inserts and
+// removals, whether the first bulge other than 0 comes first, last or in between (the
+// polyline keeps no bulges until one is not 0), and that widths stay apart from them.
+TEST(Geometry, LightweightPolylineBulgesFollowVertices) {
+    AcDbPolyline first;
+    ASSERT_EQ(first.addVertexAt(0, AcGePoint2d(0, 0), 1.0), Acad::eOk);
+    ASSERT_EQ(first.addVertexAt(1, AcGePoint2d(1, 0)), Acad::eOk);
+    EXPECT_EQ(bulgesOf(first), (std::vector<double>{1.0, 0.0}));
+
+    AcDbPolyline pl;
+    ASSERT_EQ(pl.addVertexAt(0, AcGePoint2d(0, 0)), Acad::eOk);
+    ASSERT_EQ(pl.addVertexAt(1, AcGePoint2d(2, 0)), Acad::eOk);
+    EXPECT_FALSE(pl.hasBulges());
+    ASSERT_EQ(pl.addVertexAt(2, AcGePoint2d(3, 0), 0.5), Acad::eOk);
+    ASSERT_EQ(pl.addVertexAt(1, AcGePoint2d(1, 0)), Acad::eOk);
+    ASSERT_EQ(pl.addVertexAt(0, AcGePoint2d(-1, 0), 0.25, 2, 3), Acad::eOk);
+    EXPECT_EQ(bulgesOf(pl), (std::vector<double>{0.25, 0.0, 0.0, 0.0, 0.5}));
+    EXPECT_TRUE(pl.hasBulges());
+    double sw = 0, ew = 0;
+    ASSERT_EQ(pl.getWidthsAt(0, sw, ew), Acad::eOk);
+    EXPECT_EQ(sw, 2);
+    EXPECT_EQ(ew, 3);
+    ASSERT_EQ(pl.getWidthsAt(4, sw, ew), Acad::eOk);
+    EXPECT_EQ(sw, 0);
+
+    ASSERT_EQ(pl.removeVertexAt(4), Acad::eOk);
+    ASSERT_EQ(pl.removeVertexAt(1), Acad::eOk);
+    EXPECT_EQ(bulgesOf(pl), (std::vector<double>{0.25, 0.0, 0.0}));
+    AcGePoint2d p;
+    ASSERT_EQ(pl.getPointAt(1, p), Acad::eOk);
+    EXPECT_EQ(p, AcGePoint2d(1, 0));
+    ASSERT_EQ(pl.setBulgeAt(0, 0), Acad::eOk);
+    EXPECT_FALSE(pl.hasBulges());
+    ASSERT_EQ(pl.setBulgeAt(2, -1), Acad::eOk);
+    EXPECT_EQ(bulgesOf(pl), (std::vector<double>{0.0, 0.0, -1.0}));
+    double b = 7;
+    EXPECT_EQ(pl.getBulgeAt(3, b), Acad::eInvalidIndex);
+    EXPECT_EQ(b, 7);
+}
