@@ -101,13 +101,23 @@ public:
         return b;
     }
     // The sink's side.
+    // The next full batch; once the reader has given up (abandon), its error instead.
     Batch take() {
         std::unique_lock lock(mutex_);
-        batchOrStop_.wait(lock, [&] { return !full_.empty(); });
+        batchOrStop_.wait(lock, [&] { return !full_.empty() || abandoned_ != nullptr; });
+        if (full_.empty())
+            std::rethrow_exception(abandoned_);
         Batch b = std::move(full_.front());
         full_.pop_front();
         roomOrStop_.notify_one();
         return b;
+    }
+    // The reader's side, when not even the last batch could be handed over (out of memory):
+    // the batches already handed over, then this error. Allocates nothing.
+    void abandon(std::exception_ptr error) noexcept {
+        std::lock_guard lock(mutex_);
+        abandoned_ = std::move(error);
+        batchOrStop_.notify_one();
     }
     void giveBack(Batch &&batch) {
         batch.clear();
@@ -125,6 +135,7 @@ private:
     std::condition_variable roomOrStop_, batchOrStop_;
     std::deque<Batch> full_;
     std::vector<Batch> spare_;
+    std::exception_ptr abandoned_;
     bool stopped_ = false;
 };
 
@@ -359,9 +370,12 @@ void readPipelined(StructureReader &reader, StructureSink &sink,
             } catch (const Stopped &) {
                 // the sink failed and said so itself
             } catch (...) {
+                const std::exception_ptr error = std::current_exception();
                 try {
-                    recorder.finish(std::current_exception());
+                    recorder.finish(error);
                 } catch (const Stopped &) {
+                } catch (...) {
+                    channel.abandon(error);
                 }
             }
         });
