@@ -227,7 +227,10 @@ private:
     AcDbEntity *readPolyline(const EntityGroup &g);
     void append(AcDbBlockTableRecord &rec, AcDbEntity *ent, const EntityGroup &g);
 
-    double real(const Tag &t) const { return parseDouble(t, where_); }
+    // Parsed as the tag was split; a value that is not a finite number is reported here.
+    double real(const Tag &t) const {
+        return std::isnan(t.number) ? parseDouble(t, where_) : t.number;
+    }
     std::int64_t integer(const Tag &t) const { return parseInteger(t, where_); }
     [[noreturn]] void refuse(const Record &r, Acad::ErrorStatus es) const {
         where_.fail(r.line, "cannot add " + std::string(r.type) + ": " + statusWords(es));

@@ -76,6 +76,9 @@ bool StructureReader::advance() {
                                            std::to_string(limits_.maxStringLength) + " bytes");
     if (pending_.code == 0)
         pending_.value = trimBlanks(pending_.value);
+    else if (valueType(pending_.code) == ValueType::Double &&
+             !toDouble(pending_.value, pending_.number))
+        pending_.number = std::numeric_limits<double>::quiet_NaN(); // reported where it is used
     return true;
 }
 

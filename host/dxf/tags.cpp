@@ -202,6 +202,7 @@ bool TagReader::next(Tag &tag) {
     tag.code = code;
     tag.line = codeLine;
     tag.offset = base_ + at;
+    tag.number = std::numeric_limits<double>::quiet_NaN();
     tag.value = nextLine(terminated);
     unterminated_ = !terminated;
     return true;
