@@ -4,7 +4,7 @@
 // The reader fills batches of records (tags copied out of its scratch buffer) and hands each
 // full batch over; the calling thread replays the batches into the sink in file order, so
 // the sink sees exactly the calls a plain StructureReader::read would make, on the calling
-// thread alone. A batch holds a few hundred kilobytes and at most a handful are in flight.
+// thread alone. A batch holds some 650 kilobytes of tags and at most eight wait.
 //
 // Errors keep their order: an error of the reader is raised on the calling thread once
 // every record before it has reached the sink (a sink error in one of those comes first, as
