@@ -1097,39 +1097,69 @@ void Writer::writeEntity(const AcDbObject &obj) {
 // would have it. False, with nothing written, when the record has no layer group to place
 // the colour by.
 bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
-    RawTags &kept = keptScratch_;
-    tokenizeInto(src, kept);
-    std::size_t colour = 0, after = 0; // tag indexes; 0 for none
+    // The groups the reader takes the colour, layer and linetype from: those of the AcDbEntity
+    // part (the whole record in a file without subclass markers), outside application groups
+    // and before extended data; the last colour group counts. Read one by one up to the end of
+    // the record, none kept but where the few that matter begin (a polyline's vertices, the
+    // records after it, are not read at all).
+    static const Locator kSource("<kept source>");
+    TagReader reader(src, kSource, 1, 0);
+    Tag t;
+    if (!reader.next(t))
+        return false;
+    std::size_t colourAt = 0, colourEnd = 0, layerEnd = 0; // byte offsets; 0 for none
+    bool colourOpen = false, layerOpen = false, afterLayer = false;
+    bool inEntityPart = true;
     int depth = 0;
-    for (std::size_t i = 1; i < kept.tags.size(); ++i) {
-        const Tag &t = kept.tags[i];
-        if (t.code == 0 || t.code >= 1000)
-            break; // the next record, or extended data
+    while (reader.next(t)) {
+        // The tag after the colour, layer or linetype group begins where that group ends.
+        if (colourOpen)
+            colourEnd = t.offset;
+        if (layerOpen)
+            layerEnd = t.offset;
+        colourOpen = layerOpen = false;
+        const bool justAfterLayer = afterLayer;
+        afterLayer = false;
+        if (t.code == 0)
+            break; // the next record
         if (t.code == 102) {
-            depth += !t.value.empty() && t.value.front() == '{' ? 1 : -1;
+            const std::string_view v = trimBlanks(t.value);
+            if (!v.empty() && v[0] == '{')
+                ++depth;
+            else if (v == "}" && depth > 0)
+                --depth;
             continue;
         }
         if (depth > 0)
             continue; // an application's own groups
-        if (t.code == 62 && colour == 0)
-            colour = i;
-        else if (t.code == 8 && after == 0)
-            after = i;
-        else if (t.code == 6 && after + 1 == i)
-            after = i;
+        if (t.code >= 1000)
+            break; // extended data
+        if (t.code == 100) {
+            inEntityPart = trimBlanks(t.value) == "AcDbEntity";
+            continue;
+        }
+        if (!inEntityPart)
+            continue;
+        if (t.code == 62) {
+            colourAt = t.offset;
+            colourOpen = true;
+        } else if (t.code == 8 && layerEnd == 0 && !layerOpen) {
+            layerOpen = afterLayer = true;
+        } else if (t.code == 6 && justAfterLayer) {
+            layerOpen = true; // the linetype right after the layer: the colour goes after it
+        }
     }
-    if (colour == 0 && after == 0)
+    if (colourOpen)
+        colourEnd = src.size();
+    if (layerOpen)
+        layerEnd = src.size();
+    if (colourAt == 0 && layerEnd == 0)
         return false;
     const Adesk::UInt16 index = ent.colorIndex();
     const bool written = index < 256;
     // The bytes before and after the group that changes (or the place it goes).
-    std::size_t cut, resume;
-    if (colour != 0) {
-        cut = kept.tags[colour].offset;
-        resume = colour + 1 < kept.tags.size() ? kept.tags[colour + 1].offset : src.size();
-    } else {
-        cut = resume = after + 1 < kept.tags.size() ? kept.tags[after + 1].offset : src.size();
-    }
+    const std::size_t cut = colourAt != 0 ? colourAt : layerEnd;
+    const std::size_t resume = colourAt != 0 ? colourEnd : layerEnd;
     out_.raw(src.substr(0, cut));
     if (written)
         out_.tags().integer(62, index);

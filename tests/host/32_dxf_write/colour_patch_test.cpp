@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <vector>
+
 namespace {
 
 using namespace dxftest;
@@ -98,6 +101,59 @@ TEST(ColourPatch, ByLayerDropsTheGroupAndReadsBack) {
         EXPECT_EQ(ent->colorIndex(), colour) << handle;
         EXPECT_EQ(ent->close(), Acad::eOk);
     }
+}
+
+// The colour of each entity, by handle, in a drawing read back from text.
+std::vector<int> coloursOf(const std::string &text, std::initializer_list<std::uint64_t> handles) {
+    std::vector<int> out;
+    auto db = readText(text);
+    if (db == nullptr)
+        return out;
+    for (std::uint64_t handle : handles) {
+        AcDbEntity *ent = nullptr;
+        const AcDbObjectId id = tev::db::lookupHandle(*db, AcDbHandle(handle));
+        if (acdbOpenObject(ent, id, AcDb::kForRead) != Acad::eOk) {
+            out.push_back(-1);
+            continue;
+        }
+        out.push_back(ent->colorIndex());
+        EXPECT_EQ(ent->close(), Acad::eOk);
+    }
+    return out;
+}
+
+// Test that the patch changes the colour group the reader takes, and only that one: a 62 in
+// the line's own data (after its subclass marker) is not the colour and stays; of two colour
+// groups the last counts; the vertices of a 2D polyline, each patched, keep their other bytes.
+TEST(ColourPatch, PatchesTheGroupTheReaderTakes) {
+    const std::string text =
+        lines({"0", "SECTION", "2", "ENTITIES",
+               // handle 40: a 62 in the class data only
+               "0", "LINE", "5", "40", "100", "AcDbEntity", "8", "0", "100", "AcDbLine", "62", "5",
+               "10", "0", "20", "0", "30", "0", "11", "1", "21", "0", "31", "0",
+               // handle 41: two colour groups, the second counts
+               "0", "LINE", "5", "41", "100", "AcDbEntity", "62", "1", "8", "0", "62", "2", "100",
+               "AcDbLine", "10", "0", "20", "0", "30", "0", "11", "1", "21", "0", "31", "0",
+               // handle 42: a 2D polyline with two vertices and its SEQEND
+               "0", "POLYLINE", "5", "42", "100", "AcDbEntity", "8", "0", "62", "6", "100",
+               "AcDb2dPolyline", "66", "1", "10", "0", "20", "0", "30", "0", "0", "VERTEX", "5",
+               "43", "330", "42", "100", "AcDbEntity", "8", "0", "62", "6", "100", "AcDbVertex",
+               "100", "AcDb2dVertex", "10", "0", "20", "0", "30", "0", "0", "VERTEX", "5", "44",
+               "330", "42", "100", "AcDbEntity", "8", "0", "100", "AcDbVertex", "100",
+               "AcDb2dVertex", "10", "1", "20", "0", "30", "0", "0", "SEQEND", "5", "45", "330",
+               "42", "100", "AcDbEntity", "8", "0", "0", "ENDSEC", "0", "EOF"});
+    auto db = readText(text);
+    ASSERT_NE(db, nullptr);
+    EXPECT_EQ(coloursOf(text, {0x40, 0x41, 0x42, 0x43, 0x44}),
+              (std::vector<int>{256, 2, 6, 6, 6})); // a vertex without one takes its polyline's
+    change(*db, 0x40, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(3), Acad::eOk); });
+    change(*db, 0x41, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(4), Acad::eOk); });
+    change(*db, 0x42, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(5), Acad::eOk); });
+    const std::string out = writeText(*db);
+    EXPECT_EQ(coloursOf(out, {0x40, 0x41, 0x42, 0x43, 0x44}), (std::vector<int>{3, 4, 5, 5, 5}));
+    const std::string ents = entitiesOf(out);
+    EXPECT_NE(ents.find("100\nAcDbLine\n62\n5\n10\n"), std::string::npos) << ents;
+    EXPECT_NE(ents.find("62\n1\n8\n0\n 62\n4\n100\nAcDbLine"), std::string::npos) << ents;
 }
 
 // Test that a change besides the colour (in the same open or a later one, or a write open
