@@ -165,6 +165,12 @@ struct Item {
 };
 
 // Walks database text item by item, resolving \U+XXXX escapes.
+// Escapes the database keeps as text: a NUL would end a C string, a CR or LF would end the
+// value's line in a file. Read and written the same way, so that such a name reads back.
+bool isKeptEscape(long u) {
+    return u == 0 || u == '\n' || u == '\r';
+}
+
 template <class F> void forEachDbItem(std::string_view text, F &&f) {
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -184,12 +190,13 @@ template <class F> void forEachDbItem(std::string_view text, F &&f) {
                 f(Item{Item::Byte, static_cast<std::uint32_t>(u & 0xFF), {}});
                 i += 7;
                 continue;
-            } else if (u >= 0 && (u < 0xD800 || u > 0xDFFF)) {
+            } else if (u >= 0 && !isKeptEscape(u) && (u < 0xD800 || u > 0xDFFF)) {
                 f(Item{Item::Char, static_cast<std::uint32_t>(u), {}});
                 i += 7;
                 continue;
             }
-            // Not an escape, or a lone surrogate that stands for nothing: plain text.
+            // Not an escape, a lone surrogate that stands for nothing, or a character the
+            // database keeps as its escape: plain text.
             f(Item{Item::Literal, 0, text.substr(i, 1)});
             ++i;
             continue;
@@ -426,13 +433,13 @@ void TextCodec::canonicalEscapes(std::string_view db, std::string &out) const {
             toDatabasePlain(std::string_view(&byte, 1), out);
             i += 7;
             continue;
-        } else if (u > 0 && (u < 0xD800 || u > 0xDFFF)) {
+        } else if (u >= 0 && !isKeptEscape(u) && (u < 0xD800 || u > 0xDFFF)) {
             appendToDb(out, static_cast<std::uint32_t>(u));
             i += 7;
             continue;
         }
-        // A lone surrogate stands for nothing, and a NUL would end the text in the
-        // database: plain text, as written.
+        // A lone surrogate stands for nothing, a NUL would end the text in the database and
+        // a line end would split the value when written: plain text, as written.
         out += db[i++];
     }
 }

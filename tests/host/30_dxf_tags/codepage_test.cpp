@@ -105,10 +105,19 @@ TEST(Codecs, EscapesReadToOneSpelling) {
         EXPECT_EQ(codec.toDatabase("\\u+20ac"), "\x88"); // the euro sign is 1251's 0x88
         EXPECT_EQ(codec.toDatabase("\\u+4e2d"), "\\U+4E2D");
         EXPECT_EQ(codec.toDatabase("\\U+0U\\01+D7"), "\\U+0U\\01+D7"); // no escape: text
+        // A NUL, CR or LF stays its escape, read and written: as a character it would end
+        // the name in the database or the value's line in the file.
+        for (const char *kept : {"A\\U+0000B", "A\\U+000AB", "A\\U+000DB"}) {
+            EXPECT_EQ(codec.toDatabase(kept), kept);
+            const std::string file = codec.toFile(kept);
+            EXPECT_EQ(file.find_first_of(std::string("\0\n\r", 3)), std::string::npos);
+            EXPECT_EQ(codec.toDatabase(file), kept);
+        }
     }
     std::mt19937 random(11);
     const char pieces[][8] = {"\\U+001D", "\\u+017d", "\\U+4E2D", "\\U+DC80", "\\U+D83D",
-                              "\\U+DE00", "\\U+0",    "\\",       "A",        "\x8E"};
+                              "\\U+DE00", "\\U+0",    "\\",       "A",        "\x8E",
+                              "\\U+0000", "\\U+000A", "\\u+000d"};
     for (const TextCodec &codec : codecs) {
         for (int i = 0; i < 2000; ++i) {
             std::string file;
