@@ -104,8 +104,8 @@ public:
         spare_.pop_back();
         return b;
     }
-    // The sink's side.
-    // The next full batch; once the reader has given up (abandon), its error instead.
+    // The sink's side: the next full batch; once the reader has given up (abandon), its
+    // error instead.
     Batch take() {
         std::unique_lock lock(mutex_);
         batchOrStop_.wait(lock, [&] { return !full_.empty() || abandoned_ != nullptr; });
