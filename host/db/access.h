@@ -24,9 +24,16 @@ public:
     static void setKept(AcDbObject &obj, std::unique_ptr<KeptData> data);
     // The object's original bytes in the file it was read from (empty when none). The
     // buffer must outlive the database.
-    static std::string_view source(const AcDbObject &obj) { return obj.mSource; }
-    // Sets the source bytes and clears the modified flag.
-    static void setSource(AcDbObject &obj, std::string_view bytes);
+    static std::string_view source(const AcDbObject &obj) {
+        return {obj.mSourceData, obj.mSourceSize};
+    }
+    // Sets the source bytes and clears the modified flag. False, with no source kept, for
+    // bytes of 4 GiB or more (no file the reader takes holds such a record).
+    static bool setSource(AcDbObject &obj, std::string_view bytes);
+    // Where in its source an entity's colour group stands (ColourPlace), as the reader found
+    // it; 0 when it is not known. Kept with the source; setSource does not change it.
+    static std::uint32_t colourPlace(const AcDbObject &obj) { return obj.mColourPlace; }
+    static void setColourPlace(AcDbObject &obj, std::uint32_t place) { obj.mColourPlace = place; }
     // True once a write open of the object was closed after setSource.
     static bool modifiedSinceRead(const AcDbObject &obj) { return obj.mModifiedSinceRead; }
     // True when the only change since setSource was the entity's colour (setColorIndex or
@@ -76,10 +83,10 @@ public:
             obj.mStub->changes = 0;
     }
     static void markNotNew(AcDbObject &obj) { obj.mNewObject = false; }
-    static void markModified(AcDbObject &obj) {
+    static void markModified(AcDbObject &obj, AcDbStub::Change change = AcDbStub::kOther) {
         obj.mModifiedSinceRead = true;
         if (obj.mStub != nullptr)
-            obj.mStub->changes |= AcDbStub::kOther;
+            obj.mStub->changes |= change;
     }
     static std::vector<AcDbObject *> &entityList(AcDbBlockTableRecord &rec) {
         return rec.mEntities;

@@ -9,6 +9,8 @@
 #include "dbpoly.h"
 #include "dbsymtb.h"
 
+#include <limits>
+
 ACRX_DEFINE_MEMBERS(AcDbDatabase, AcRxObject, nullptr);
 
 namespace tev::db {
@@ -354,11 +356,14 @@ void ObjectAccess::setKept(AcDbObject &obj, std::unique_ptr<KeptData> data) {
     obj.mKept = data.release();
 }
 
-void ObjectAccess::setSource(AcDbObject &obj, std::string_view bytes) {
-    obj.mSource = bytes;
+bool ObjectAccess::setSource(AcDbObject &obj, std::string_view bytes) {
+    const bool fits = bytes.size() <= std::numeric_limits<std::uint32_t>::max();
+    obj.mSourceData = fits ? bytes.data() : nullptr;
+    obj.mSourceSize = fits ? static_cast<std::uint32_t>(bytes.size()) : 0;
     obj.mModifiedSinceRead = false;
     if (obj.mStub != nullptr)
         obj.mStub->changes = 0;
+    return fits;
 }
 
 bool ObjectAccess::rehandle(AcDbObject &obj, AcDbHandle handle) {

@@ -130,8 +130,10 @@ AcDbObjectId AcDbEntity::blockId() const {
 
 namespace {
 
-// Applies f to every owned vertex and sequence end of ent (for doSubents).
-template <class F> void forSubents(AcDbEntity &ent, bool doSubents, F f) {
+// Applies f to every owned vertex and sequence end of ent (for doSubents), each then
+// marked changed in the way f changes it.
+template <class F>
+void forSubents(AcDbEntity &ent, bool doSubents, F f, AcDbStub::Change change = AcDbStub::kOther) {
     if (!doSubents)
         return;
     AcDbOwnedSequence *seq = ObjectAccess::sequence(ent);
@@ -139,11 +141,11 @@ template <class F> void forSubents(AcDbEntity &ent, bool doSubents, F f) {
         return;
     for (AcDbObject *item : seq->items) {
         f(static_cast<AcDbEntity &>(*item));
-        ObjectAccess::markModified(*item);
+        ObjectAccess::markModified(*item, change);
     }
     if (seq->seqEnd != nullptr) {
         f(static_cast<AcDbEntity &>(*seq->seqEnd));
-        ObjectAccess::markModified(*seq->seqEnd);
+        ObjectAccess::markModified(*seq->seqEnd, change);
     }
 }
 
@@ -179,7 +181,8 @@ Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 color, Adesk::Boolean 
     if (isDatabaseResident())
         objectId().stub()->changes = before | AcDbStub::kColour;
     mColorIndex = color;
-    forSubents(*this, doSubents, [&](AcDbEntity &e) { e.mColorIndex = color; });
+    forSubents(
+        *this, doSubents, [&](AcDbEntity &e) { e.mColorIndex = color; }, AcDbStub::kColour);
     return Acad::eOk;
 }
 

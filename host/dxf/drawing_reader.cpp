@@ -3,6 +3,7 @@
 #include "drawing_reader.h"
 
 #include "codepage.h"
+#include "colour_place.h"
 #include "pipelined_read.h"
 #include "progress.h"
 #include "tag_writer.h"
@@ -884,6 +885,7 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
     bool sawLayer = false;
     // Only the AcDbEntity part (or, in files without subclass markers, the whole entity).
     bool inEntityPart = true;
+    std::size_t colour = kNoTag, layer = kNoTag; // the groups taken, by index in r.tags
     forEachDataTag(r.tags, [&](const Tag &t) {
         if (t.code == 100) {
             inEntityPart = trimBlanks(t.value) == "AcDbEntity";
@@ -893,15 +895,18 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             return;
         switch (t.code) {
         case 8:
-            if (!sawLayer)
+            if (!sawLayer) {
                 (void)ent.setLayer(spelledId(layerBySpelling_, t, &Builder::layerId),
                                    /*doSubents=*/false);
+                layer = static_cast<std::size_t>(&t - r.tags.data());
+            }
             sawLayer = true;
             break;
         case 6:
             (void)ent.setLinetype(spelledId(linetypeBySpelling_, t, &Builder::linetypeId), false);
             break;
         case 62:
+            colour = static_cast<std::size_t>(&t - r.tags.data());
             (void)ent.setColorIndex(
                 static_cast<Adesk::UInt16>(std::clamp<std::int64_t>(integer(t), 0, 999)), false);
             break;
@@ -921,6 +926,10 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             break;
         }
     });
+    // Where a colour-only change will be written into the entity's original bytes.
+    ColourPlace place;
+    if (colourPlaceAt(r.tags, colour, layer, r.begin, r.end, place))
+        ObjectAccess::setColourPlace(ent, packColourPlace(place));
     return paper;
 }
 

@@ -3,6 +3,7 @@
 #include "drawing_writer.h"
 
 #include "codepage.h"
+#include "colour_place.h"
 #include "document.h"
 #include "progress.h"
 #include "tag_writer.h"
@@ -1097,73 +1098,17 @@ void Writer::writeEntity(const AcDbObject &obj) {
 // would have it. False, with nothing written, when the record has no layer group to place
 // the colour by.
 bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
-    // The groups the reader takes the colour, layer and linetype from: those of the AcDbEntity
-    // part (the whole record in a file without subclass markers), outside application groups
-    // and before extended data; the last colour group counts. Read one by one up to the end of
-    // the record, none kept but where the few that matter begin (a polyline's vertices, the
-    // records after it, are not read at all).
-    static const Locator kSource("<kept source>");
-    TagReader reader(src, kSource, 1, 0);
-    Tag t;
-    if (!reader.next(t))
-        return false;
-    std::size_t colourAt = 0, colourEnd = 0, layerEnd = 0; // byte offsets; 0 for none
-    bool colourOpen = false, layerOpen = false, afterLayer = false;
-    bool inEntityPart = true;
-    int depth = 0;
-    while (reader.next(t)) {
-        // The tag after the colour, layer or linetype group begins where that group ends.
-        if (colourOpen)
-            colourEnd = t.offset;
-        if (layerOpen)
-            layerEnd = t.offset;
-        colourOpen = layerOpen = false;
-        const bool justAfterLayer = afterLayer;
-        afterLayer = false;
-        if (t.code == 0)
-            break; // the next record
-        if (t.code == 102) {
-            const std::string_view v = trimBlanks(t.value);
-            if (!v.empty() && v[0] == '{')
-                ++depth;
-            else if (v == "}" && depth > 0)
-                --depth;
-            continue;
-        }
-        if (depth > 0)
-            continue; // an application's own groups
-        if (t.code >= 1000)
-            break; // extended data
-        if (t.code == 100) {
-            inEntityPart = trimBlanks(t.value) == "AcDbEntity";
-            continue;
-        }
-        if (!inEntityPart)
-            continue;
-        if (t.code == 62) {
-            colourAt = t.offset;
-            colourOpen = true;
-        } else if (t.code == 8 && layerEnd == 0 && !layerOpen) {
-            layerOpen = afterLayer = true;
-        } else if (t.code == 6 && justAfterLayer) {
-            layerOpen = true; // the linetype right after the layer: the colour goes after it
-        }
-    }
-    if (colourOpen)
-        colourEnd = src.size();
-    if (layerOpen)
-        layerEnd = src.size();
-    if (colourAt == 0 && layerEnd == 0)
+    // The reader noted where the group stands; an entity it could not note it for is read
+    // again, up to the end of its record.
+    ColourPlace place;
+    if (!unpackColourPlace(ObjectAccess::colourPlace(ent), src.size(), place) &&
+        !colourPlaceIn(src, place))
         return false;
     const Adesk::UInt16 index = ent.colorIndex();
-    const bool written = index < 256;
-    // The bytes before and after the group that changes (or the place it goes).
-    const std::size_t cut = colourAt != 0 ? colourAt : layerEnd;
-    const std::size_t resume = colourAt != 0 ? colourEnd : layerEnd;
-    out_.raw(src.substr(0, cut));
-    if (written)
+    out_.raw(src.substr(0, place.cut));
+    if (index < 256)
         out_.tags().integer(62, index);
-    out_.raw(src.substr(resume));
+    out_.raw(src.substr(place.resume));
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "mapped_file.h"
 #include "dbmain.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -48,11 +49,15 @@ std::unique_ptr<AcDbDatabase> readSource(std::shared_ptr<const SourceBuffer> sou
                                          const ReadOptions &options) {
     try {
         Locator where(name);
-        if (source->text.size() > options.limits.maxBytes)
+        const std::size_t maxBytes = std::min(options.limits.maxBytes, kMaxFileBytes);
+        if (source->text.size() > maxBytes)
             where.fail(0, "the file has " + std::to_string(source->text.size()) +
-                              " bytes, more than the limit of " +
-                              std::to_string(options.limits.maxBytes));
+                              " bytes, more than the limit of " + std::to_string(maxBytes));
         source = asText(std::move(source), where);
+        if (source->text.size() > kMaxFileBytes)
+            where.fail(0, "the binary file makes " + std::to_string(source->text.size()) +
+                              " bytes of text, more than the limit of " +
+                              std::to_string(kMaxFileBytes));
         return readDatabase(std::move(source), where, options.limits, options.checkOnly);
     } catch (const DxfError &e) {
         error = e.what();
@@ -107,7 +112,8 @@ std::unique_ptr<AcDbDatabase> readDrawing(const std::string &path, std::string &
                                           const ReadOptions &options) {
     std::shared_ptr<const SourceBuffer> source;
     try {
-        source = std::make_shared<MappedSource>(path, options.limits.maxBytes);
+        source =
+            std::make_shared<MappedSource>(path, std::min(options.limits.maxBytes, kMaxFileBytes));
     } catch (const DxfError &e) {
         error = e.what();
         return nullptr;

@@ -21,14 +21,18 @@
 
 namespace dxf {
 
+// The largest file the reader takes, whatever the limits say: the database keeps the size of
+// an object's original bytes in 32 bits.
+constexpr std::size_t kMaxFileBytes = std::size_t(4) << 30;
+
 // Bounds on what one file may make the reader do. Going past one is an error, never a
 // crash, a hang or exhausted memory.
 struct Limits {
-    std::size_t maxBytes = std::size_t(4) << 30; // file size
-    std::size_t maxTags = 1'000'000'000;         // tags in the whole file
-    std::size_t maxEntities = 100'000'000;       // entities, in blocks and both spaces
-    std::size_t maxStringLength = 65'536;        // bytes in one value
-    std::size_t maxNestingDepth = 64;            // blocks inside blocks inside ...
+    std::size_t maxBytes = kMaxFileBytes;  // file size (more than kMaxFileBytes counts as it)
+    std::size_t maxTags = 1'000'000'000;   // tags in the whole file
+    std::size_t maxEntities = 100'000'000; // entities, in blocks and both spaces
+    std::size_t maxStringLength = 65'536;  // bytes in one value
+    std::size_t maxNestingDepth = 64;      // blocks inside blocks inside ...
     // Not a bound: a file of at least this many bytes is split into records on a thread of
     // its own while the objects are built (0: every file; SIZE_MAX: none).
     std::size_t pipelineFromBytes = std::size_t(1) << 20;

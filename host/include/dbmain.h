@@ -24,6 +24,7 @@
 #include "dbid.h"
 #include "dbidar.h"
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -187,8 +188,12 @@ protected:
 private:
     friend class tev::db::ObjectAccess;
     AcDbStub *mStub = nullptr;
-    tev::db::KeptData *mKept = nullptr;  // what the host does not model, for the writer
-    std::string_view mSource;            // the original bytes of an object read from a file
+    tev::db::KeptData *mKept = nullptr; // what the host does not model, for the writer
+    // The original bytes of an object read from a file (none when the size is 0), and where
+    // in them the entity's colour group stands or would go (0 when not known).
+    const char *mSourceData = nullptr;
+    std::uint32_t mSourceSize = 0;
+    std::uint32_t mColourPlace = 0;
     AcDbHandle mPresetHandle;            // the handle a reader asks for (kept on append)
     AcDbObject *mPendingOwner = nullptr; // the polyline of a vertex not yet in a database
     bool mModifiedSinceRead = false;

@@ -1,10 +1,12 @@
 // Tests that an entity whose colour alone changed goes back as its original bytes with the
 // colour group replaced, added or dropped, and that any other change still rebuilds it.
+#include "colour_place.h"
 #include "dxf_io.h"
 #include "dxf_test_util.h"
 
 #include "access.h"
 #include "dbents.h"
+#include "dbpoly.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +156,13 @@ TEST(ColourPatch, PatchesTheGroupTheReaderTakes) {
     const std::string ents = entitiesOf(out);
     EXPECT_NE(ents.find("100\nAcDbLine\n62\n5\n10\n"), std::string::npos) << ents;
     EXPECT_NE(ents.find("62\n1\n8\n0\n 62\n4\n100\nAcDbLine"), std::string::npos) << ents;
+    // The vertices keep their numbers as the file spelled them.
+    EXPECT_NE(ents.find("5\n43\n330\n42\n100\nAcDbEntity\n8\n0\n 62\n5\n100\nAcDbVertex\n100\n"
+                        "AcDb2dVertex\n10\n0\n20\n0\n30\n0\n0\nVERTEX\n5\n44\n330\n42\n100\n"
+                        "AcDbEntity\n8\n0\n 62\n5\n100\nAcDbVertex\n100\nAcDb2dVertex\n10\n1\n20\n"
+                        "0\n30\n0\n0\nSEQEND\n"),
+              std::string::npos)
+        << ents;
 }
 
 // Test that a change besides the colour (in the same open or a later one, or a write open
@@ -199,6 +208,84 @@ TEST(ColourPatch, EzdxfReadsPatchedFile) {
                   "print('audit errors', len(doc.audit().errors))\n"
                   "print(' '.join(str(e.dxf.color) for e in doc.modelspace()))\n");
     EXPECT_EQ(result, "audit errors 0\n3 7 256\n");
+}
+
+// Test that the place the reader notes while reading an entity is the one a fresh look at its
+// bytes finds, for every entity and vertex of the drawings above and of records laid out
+// oddly: no subclass markers, the colour last, an application group or extended data right
+// after the layer, a linetype after the colour.
+TEST(ColourPatch, ReaderNotesThePlaceTheBytesShow) {
+    const std::string odd = lines(
+        {"0", "SECTION", "2", "ENTITIES",
+         // no subclass markers, the colour the record's last group
+         "0", "LINE", "5", "50", "8", "0", "10", "0", "20", "0", "11", "1", "21", "0", "62", "9",
+         // an application group right after the layer, extended data after the layer
+         "0", "LINE", "5", "51", "100", "AcDbEntity", "8", "0", "102", "{APP", "6", "X", "102", "}",
+         "100", "AcDbLine", "10", "0", "20", "0", "11", "1", "21", "0", "0", "LINE", "5", "52", "8",
+         "0", "1001", "APP", "1000", "x",
+         // a linetype after the colour, a layer named twice
+         "0", "LINE", "5", "53", "100", "AcDbEntity", "8", "0", "62", "3", "6", "CONTINUOUS", "8",
+         "1", "100", "AcDbLine", "10", "0", "20", "0", "11", "1", "21", "0", "0", "ENDSEC", "0",
+         "EOF"});
+    std::size_t looked = 0;
+    for (const std::string *text : {&kEntities, &odd}) {
+        auto db = readText(*text);
+        ASSERT_NE(db, nullptr);
+        AcDbBlockTableRecord *space = nullptr;
+        ASSERT_EQ(acdbOpenObject(space, db->modelSpaceId(), AcDb::kForRead), Acad::eOk);
+        std::vector<const AcDbObject *> objects;
+        for (const AcDbObject *e : tev::db::ObjectAccess::entities(*space)) {
+            objects.push_back(e);
+            if (const auto *seq = tev::db::ObjectAccess::sequence(*e)) {
+                objects.insert(objects.end(), seq->items.begin(), seq->items.end());
+                objects.push_back(seq->seqEnd);
+            }
+        }
+        EXPECT_EQ(space->close(), Acad::eOk);
+        for (const AcDbObject *obj : objects) {
+            const std::string_view src = tev::db::ObjectAccess::source(*obj);
+            dxf::ColourPlace noted, found;
+            ASSERT_TRUE(dxf::colourPlaceIn(src, found)) << src;
+            ASSERT_TRUE(
+                dxf::unpackColourPlace(tev::db::ObjectAccess::colourPlace(*obj), src.size(), noted))
+                << src;
+            EXPECT_EQ(noted.cut, found.cut) << src;
+            EXPECT_EQ(noted.resume, found.resume) << src;
+            ++looked;
+        }
+    }
+    EXPECT_EQ(looked, 7u);
+}
+
+// Test a place too far into its record to be noted: the writer looks again and patches the
+// group the reader takes, here the last of a lightweight polyline of 5000 vertices written
+// without subclass markers.
+TEST(ColourPatch, PlaceBeyondWhatIsNotedIsFoundAgain) {
+    dxf::ColourPlace place{70000, 70004};
+    EXPECT_EQ(dxf::packColourPlace(place), 0u);
+    place = {100, 100 + 70000};
+    EXPECT_EQ(dxf::packColourPlace(place), 0u);
+    place = {65535, 65535 + 65535};
+    dxf::ColourPlace back;
+    ASSERT_TRUE(dxf::unpackColourPlace(dxf::packColourPlace(place), 65535 * 2, back));
+    EXPECT_EQ(back.cut, place.cut);
+    EXPECT_EQ(back.resume, place.resume);
+    EXPECT_FALSE(dxf::unpackColourPlace(dxf::packColourPlace(place), 65535 * 2 - 1, back));
+    EXPECT_FALSE(dxf::unpackColourPlace(0, 100, back));
+
+    std::string text = "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n5\n60\n8\n0\n90\n5000\n";
+    for (int i = 0; i < 5000; ++i)
+        text += "10\n" + std::to_string(i) + ".125\n20\n" + std::to_string(i % 7) + ".5\n";
+    text += "62\n2\n0\nENDSEC\n0\nEOF\n";
+    auto db = readText(text);
+    ASSERT_NE(db, nullptr);
+    change(*db, 0x60, [](AcDbEntity &e) {
+        EXPECT_EQ(tev::db::ObjectAccess::colourPlace(e), 0u);
+        EXPECT_EQ(e.setColorIndex(5), Acad::eOk);
+    });
+    const std::string out = writeText(*db);
+    EXPECT_EQ(coloursOf(out, {0x60}), (std::vector<int>{5}));
+    EXPECT_NE(out.find("4999.125\n20\n1.5\n 62\n5\n0\nENDSEC"), std::string::npos);
 }
 
 } // namespace

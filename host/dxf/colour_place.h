@@ -1,0 +1,39 @@
+// colour_place.h - where an entity's colour group stands in its original bytes, so that a
+// colour-only change is written as those bytes with one group replaced.
+#pragma once
+
+#include "tags.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace dxf {
+
+// Byte offsets in an entity's record: the bytes [cut, resume) are the colour group the reader
+// takes (the last 62 of the AcDbEntity part), or, when there is none, cut == resume is the
+// place a colour group goes (after the layer group, or after the linetype right after it).
+struct ColourPlace {
+    std::size_t cut = 0;
+    std::size_t resume = 0;
+};
+
+// The place in a record from the reader's choice of groups: `colour` the index in `tags` (the
+// record's, the group 0 first, with the file's offsets) of the colour group it takes, `layer`
+// that of the layer group, either kNoTag; the record spans [begin, end) of the file. False
+// when there is neither.
+constexpr std::size_t kNoTag = static_cast<std::size_t>(-1);
+bool colourPlaceAt(std::span<const Tag> tags, std::size_t colour, std::size_t layer,
+                   std::size_t begin, std::size_t end, ColourPlace &place);
+// The same from the record's bytes (the first record of `src`), read one tag at a time and
+// the groups chosen as the reader chooses them.
+bool colourPlaceIn(std::string_view src, ColourPlace &place);
+
+// A place packed into 32 bits, for keeping with millions of objects: 0 when it does not fit
+// (the writer then looks again with colourPlaceIn).
+std::uint32_t packColourPlace(const ColourPlace &place);
+// False for 0 or a place outside a source of `size` bytes.
+bool unpackColourPlace(std::uint32_t packed, std::size_t size, ColourPlace &place);
+
+} // namespace dxf
