@@ -1,6 +1,7 @@
 // Tests that bad input is refused with a message naming the place and what is wrong, and
 // that what common writers do sloppily is accepted.
 #include "dxf_io.h"
+#include "dxf_test_util.h"
 #include "sample_dxf.h"
 
 #include "access.h"
@@ -159,6 +160,21 @@ TEST(BadInput, Limits) {
     dxf::ReadOptions bytes;
     bytes.limits.maxBytes = 100;
     EXPECT_NE(readError(sampleDxf(), bytes).find("more than the limit of 100"), std::string::npos);
+}
+
+// Test that a file above 4 GiB is refused, before any of it is read, even when the limits
+// would take it: the database keeps the sizes of an object's bytes in 32 bits.
+TEST(BadInput, FileAboveFourGibibytes) {
+    dxftest::ScratchDir dir;
+    const std::string path = dir.file("huge.dxf");
+    dxftest::writeFile(path, "0\nEOF\n");
+    std::filesystem::resize_file(path, (std::uintmax_t(4) << 30) + 1); // a sparse file
+    dxf::ReadOptions options;
+    options.limits.maxBytes = std::size_t(16) << 30;
+    std::string error;
+    EXPECT_EQ(dxf::readDrawing(path, error, options), nullptr);
+    EXPECT_NE(error.find("4294967297 bytes, more than the limit of 4294967296"), std::string::npos)
+        << error;
 }
 
 // Test that a file that cannot be opened says so with its name.
