@@ -2,6 +2,7 @@
 #include "pipelined_read.h"
 
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -195,9 +196,17 @@ public:
         bool oneRun = first <= last;
         for (const Record &child : group.children)
             oneRun = oneRun && inRun(child);
+        // (The reader appends a group it reads into the batch in one run, so such a group
+        // never takes the record-by-record path below.)
+        const std::less_equal<const Tag *> notAfter;
+        const bool inBatch = notAfter(batch_.tags.data(), first) &&
+                             notAfter(last, batch_.tags.data() + batch_.tags.size());
         if (oneRun && (!c.hasSeqend || inRun(*group.seqend))) {
-            const std::size_t base = batch_.tags.size();
-            batch_.tags.insert(batch_.tags.end(), first, last);
+            // Read into the batch already (entityTagStore), else copied in.
+            const std::size_t base =
+                inBatch ? static_cast<std::size_t>(first - batch_.tags.data()) : batch_.tags.size();
+            if (!inBatch)
+                batch_.tags.insert(batch_.tags.end(), first, last);
             c.record = placeRecord(group.main, base + (group.main.tags.data() - first));
             for (const Record &child : group.children)
                 (void)placeRecord(child, base + (child.tags.data() - first));
@@ -219,6 +228,7 @@ public:
         add(Call::Object, record, section);
     }
     void endOfFile(const Record &eof) override { add(Call::EndOfFile, eof, {}); }
+    std::vector<Tag> *entityTagStore() override { return &batch_.tags; }
 
     void passed(std::size_t offset) {
         StoredCall c{Call::Passed};

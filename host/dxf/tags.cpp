@@ -187,6 +187,8 @@ bool parseCode(std::string_view text, int &code) {
 bool TagReader::next(Tag &tag) {
     if (pos_ >= text_.size())
         return false;
+    if (sawLineEnd_ && nextPlain(tag))
+        return true;
     const std::size_t at = pos_;
     bool terminated = false;
     const std::string_view codeLineText = nextLine(terminated);
@@ -204,6 +206,48 @@ bool TagReader::next(Tag &tag) {
     tag.offset = base_ + at;
     tag.number = std::numeric_limits<double>::quiet_NaN();
     tag.value = nextLine(terminated);
+    unterminated_ = !terminated;
+    return true;
+}
+
+// Most tags are a code line of blanks and a few digits and a short value line: read in place,
+// a byte at a time (too short for memchr to pay). Anything else, including every error, is
+// left to the general path, which reads the same tag again.
+bool TagReader::nextPlain(Tag &tag) {
+    const char *const first = text_.data() + pos_;
+    const char *const end = text_.data() + text_.size();
+    const char *p = first;
+    while (p < end && *p == ' ')
+        ++p;
+    int code = 0;
+    const char *const digits = p;
+    unsigned digit = 0;
+    while (p < end && (digit = static_cast<unsigned char>(*p) - '0') <= 9 && p - digits < 5) {
+        code = code * 10 + static_cast<int>(digit);
+        ++p;
+    }
+    if (p == digits || code > kMaxGroupCode)
+        return false;
+    if (p < end && *p == '\r')
+        ++p;
+    if (p >= end || *p != '\n')
+        return false;
+    const char *const value = p + 1;
+    if (value >= end)
+        return false; // no value line: the general path says so
+    const char *v = value;
+    while (v < end && *v != '\n')
+        ++v;
+    const bool terminated = v < end;
+    pos_ = static_cast<std::size_t>((terminated ? v + 1 : v) - text_.data());
+    if (v > value && v[-1] == '\r')
+        --v;
+    tag.code = code;
+    tag.line = line_ + 1;
+    tag.offset = base_ + static_cast<std::size_t>(first - text_.data());
+    tag.number = std::numeric_limits<double>::quiet_NaN();
+    tag.value = std::string_view(value, static_cast<std::size_t>(v - value));
+    line_ += 2;
     unterminated_ = !terminated;
     return true;
 }

@@ -70,6 +70,7 @@ public:
 
 private:
     std::string_view nextLine(bool &terminated);
+    bool nextPlain(Tag &tag);
 
     std::string_view text_;
     const Locator &where_;

@@ -59,6 +59,92 @@ TEST(TagReader, ReadsCodesValuesLinesAndOffsets) {
     EXPECT_EQ(tags[4].line, 9u);
 }
 
+// The tags of `text` as the format defines them, the slow and obvious way: lines split at
+// LF, one CR before it dropped, the code line's blanks trimmed, then an optional minus and
+// one to five digits in [-5, 1071]. "error at line N" where the text breaks those rules.
+std::string referenceTags(const std::string &text) {
+    std::vector<std::string_view> lines;
+    std::string_view rest = text;
+    if (rest.starts_with("\xEF\xBB\xBF"))
+        rest.remove_prefix(3);
+    while (!rest.empty()) {
+        const std::size_t nl = rest.find('\n');
+        std::string_view line = rest.substr(0, nl);
+        rest = nl == std::string_view::npos ? std::string_view() : rest.substr(nl + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); i += 2) {
+        std::string_view code = lines[i];
+        while (!code.empty() && (code.front() == ' ' || code.front() == '\t'))
+            code.remove_prefix(1);
+        while (!code.empty() && (code.back() == ' ' || code.back() == '\t'))
+            code.remove_suffix(1);
+        const std::string_view digits = code.starts_with('-') ? code.substr(1) : code;
+        const bool number = !digits.empty() && digits.size() <= 5 &&
+                            digits.find_first_not_of("0123456789") == std::string_view::npos;
+        const int value = number ? std::stoi(std::string(code)) : 0;
+        if (!number || value < kMinGroupCode || value > kMaxGroupCode || i + 1 >= lines.size())
+            return out + "error at line " + std::to_string(i + 1);
+        out += std::to_string(i + 1) + ":" + std::to_string(value) + "=" +
+               std::string(lines[i + 1]) + "\n";
+    }
+    return out;
+}
+
+// The same from the reader, offsets checked against the text.
+std::string readerTags(const std::string &text) {
+    Locator where("t.dxf");
+    TagReader reader(text, where);
+    std::string out;
+    Tag tag;
+    try {
+        while (reader.next(tag)) {
+            const bool first =
+                tag.offset == 0 || (tag.offset == 3 && text.starts_with("\xEF\xBB\xBF"));
+            if (!first && text[tag.offset - 1] != '\n')
+                return out + "offset " + std::to_string(tag.offset) + " is not a line start";
+            out += std::to_string(tag.line) + ":" + std::to_string(tag.code) + "=" +
+                   std::string(tag.value) + "\n";
+        }
+    } catch (const DxfError &e) {
+        const std::string message = e.what();
+        const std::size_t colon = message.find(':');
+        return out + "error at line " +
+               message.substr(colon + 1, message.find(':', colon + 1) - colon - 1);
+    }
+    // A last value line without its line end still counts; a last empty line does not
+    // exist for the reader (the file ends with the line end before it).
+    return out;
+}
+
+// Test the reader against the reference on many texts made of awkward pieces: blanks and
+// tabs around codes, CR before LF or alone, codes out of range or of six digits, minus
+// signs, empty and long values, a missing last line end, a missing value line.
+TEST(TagReader, AgreesWithTheFormatOnOddLines) {
+    const std::vector<std::string> codes = {"0",    "  0",   " 10",    "1071", "1072", "-5",
+                                            "-6",   "99999", "123456", "\t8",  "8 ",   "",
+                                            "1\r0", "x",     "00062",  " -1 ", "10\r"};
+    const std::vector<std::string> values = {
+        "", "LINE", "1.5", " blanks ", "a\rb", std::string(70, 'v'), "\r"};
+    const std::vector<std::string> ends = {"\n", "\r\n", "\n", "\n"};
+    std::mt19937 random(7);
+    auto pick = [&](const std::vector<std::string> &from) { return from[random() % from.size()]; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = round % 5 == 0 ? "\xEF\xBB\xBF" : "";
+        const int tags = 1 + static_cast<int>(random() % 6);
+        for (int i = 0; i < tags; ++i)
+            text += pick(codes) + pick(ends) + pick(values) + pick(ends);
+        if (round % 3 == 0)
+            text.pop_back(); // no line end after the last value (or half of a CRLF)
+        if (round % 7 == 0)
+            text += "0\n"; // a code without its value line
+        ASSERT_EQ(readerTags(text), referenceTags(text)) << text;
+    }
+}
+
 // Test that the reader reports a final line without a line end and the CRLF convention.
 TEST(TagReader, NoticesLineEndConventions) {
     Locator where;
