@@ -101,6 +101,7 @@ BENCHMARK(BM_SplitRecords)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Read)
     ->ArgNames({"two_threads", "check_only"})
     ->Args({0, 0})
+    ->Args({0, 1})
     ->Args({1, 0})
     ->Args({1, 1})
     ->Unit(benchmark::kMillisecond);
