@@ -66,6 +66,21 @@ public:
     static const std::vector<AcDbObject *> &entities(const AcDbBlockTableRecord &rec) {
         return rec.mEntities;
     }
+    // Calls f for every object of list (as const AcDbObject &), each object and then its stub
+    // asked of the memory some steps before f gets them: a walk over a big drawing's objects,
+    // spread over the heap, otherwise waits on two cache misses for each.
+    template <class F>
+    static void forEachFetchedAhead(const std::vector<AcDbObject *> &list, F &&f) {
+        constexpr std::size_t kAhead = 8;
+        const std::size_t n = list.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i + 2 * kAhead < n)
+                __builtin_prefetch(list[i + 2 * kAhead]);
+            if (i + kAhead < n)
+                __builtin_prefetch(list[i + kAhead]->mStub);
+            f(static_cast<const AcDbObject &>(*list[i]));
+        }
+    }
     static const std::vector<AcDbObject *> &records(const AcDbSymbolTable &table) {
         return table.mRecords;
     }

@@ -444,23 +444,23 @@ void Writer::checkAndPlan() {
             generated += 2;
             ++generatedBlocks_;
         }
-        for (const AcDbObject *e : ObjectAccess::entities(rec)) {
-            if (e->isErased()) {
+        ObjectAccess::forEachFetchedAhead(ObjectAccess::entities(rec), [&](const AcDbObject &e) {
+            if (e.isErased()) {
                 // An erased object's handle is never given again.
-                top = std::max(top, handleOf(*e));
-                continue;
+                top = std::max(top, handleOf(e));
+                return;
             }
-            add(*e);
-            const AcDbOwnedSequence *seq = ObjectAccess::sequence(*e);
+            add(e);
+            const AcDbOwnedSequence *seq = ObjectAccess::sequence(e);
             if (seq == nullptr)
-                continue;
+                return;
             if (seq->seqEnd == nullptr)
-                throw DxfError("cannot save: " + describe(*e) + " has no sequence end");
+                throw DxfError("cannot save: " + describe(e) + " has no sequence end");
             for (const AcDbObject *item : seq->items)
                 if (!item->isErased())
                     add(*item);
             add(*seq->seqEnd);
-        }
+        });
     }
     if (doc_ == nullptr)
         generated += 6 + 4 + 2; // tables, their standard entries, two dictionaries
@@ -1043,8 +1043,8 @@ void Writer::writeBlock(const AcDbBlockTableRecord &rec) {
         out_.raw(kept->blockBegin);
     }
     if (!isSpace(rec))
-        for (const AcDbObject *e : ObjectAccess::entities(rec))
-            writeEntity(*e);
+        ObjectAccess::forEachFetchedAhead(ObjectAccess::entities(rec),
+                                          [&](const AcDbObject &e) { writeEntity(e); });
     if (generated) {
         simpleTag(0, "ENDBLK");
         sink_.handle(5, AcDbHandle(endHandle));
@@ -1067,8 +1067,8 @@ void Writer::writeEntities(bool withSection) {
         if (spaceId.isNull() || acdbOpenObject(rec, spaceId, AcDb::kForRead) != Acad::eOk)
             continue;
         (void)rec->close(); // only its list of entities is read, which the writer never changes
-        for (const AcDbObject *e : ObjectAccess::entities(*rec))
-            writeEntity(*e);
+        ObjectAccess::forEachFetchedAhead(ObjectAccess::entities(*rec),
+                                          [&](const AcDbObject &e) { writeEntity(e); });
     }
     if (withSection)
         endSection();
