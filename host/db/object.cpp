@@ -120,6 +120,8 @@ std::size_t openObjectCount(const AcDbDatabase &db) {
 
 std::vector<std::string> objectsLeftOpen(const AcDbDatabase &db) {
     std::vector<std::string> out;
+    if (db.impl().openCount == 0)
+        return out; // the usual case: no walk over every object after every command
     for (const AcDbStub &s : db.impl().stubs) {
         if (!s.isOpen() || s.object == nullptr)
             continue;
