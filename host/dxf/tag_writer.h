@@ -36,8 +36,10 @@ public:
     bool crlf() const { return crlf_; }
 
 private:
-    void code(int code);
-    void end();
+    // The code line at p, with its line end (room for 24 bytes); returns the end.
+    char *putCode(char *p, int code) const;
+    // The line end at p; returns the end.
+    char *putEnd(char *p) const;
 
     std::string &out_;
     bool crlf_;
