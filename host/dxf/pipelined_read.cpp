@@ -2,7 +2,6 @@
 #include "pipelined_read.h"
 
 #include <condition_variable>
-#include <functional>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -18,9 +17,8 @@ namespace dxf {
 namespace {
 
 // A batch is handed over once it holds this many tags (40 bytes each). Smaller batches
-// cost more in hand-overs than they gain in cache: 4096 made a big read 15% slower than
-// 16384, and 32768 was some 5% faster again (tev_bench_read).
-constexpr std::size_t kBatchTags = 32768;
+// cost more in hand-overs than they gain in cache: 4096 made a big read 15% slower.
+constexpr std::size_t kBatchTags = 16384;
 // Full batches waiting for the sink; the reader waits when there are this many, until half
 // of them are taken.
 constexpr std::size_t kMaxWaiting = 8;
@@ -197,17 +195,9 @@ public:
         bool oneRun = first <= last;
         for (const Record &child : group.children)
             oneRun = oneRun && inRun(child);
-        // (The reader appends a group it reads into the batch in one run, so such a group
-        // never takes the record-by-record path below.)
-        const std::less_equal<const Tag *> notAfter;
-        const bool inBatch = notAfter(batch_.tags.data(), first) &&
-                             notAfter(last, batch_.tags.data() + batch_.tags.size());
         if (oneRun && (!c.hasSeqend || inRun(*group.seqend))) {
-            // Read into the batch already (entityTagStore), else copied in.
-            const std::size_t base =
-                inBatch ? static_cast<std::size_t>(first - batch_.tags.data()) : batch_.tags.size();
-            if (!inBatch)
-                batch_.tags.insert(batch_.tags.end(), first, last);
+            const std::size_t base = batch_.tags.size();
+            batch_.tags.insert(batch_.tags.end(), first, last);
             c.record = placeRecord(group.main, base + (group.main.tags.data() - first));
             for (const Record &child : group.children)
                 (void)placeRecord(child, base + (child.tags.data() - first));
@@ -229,7 +219,6 @@ public:
         add(Call::Object, record, section);
     }
     void endOfFile(const Record &eof) override { add(Call::EndOfFile, eof, {}); }
-    std::vector<Tag> *entityTagStore() override { return &batch_.tags; }
 
     void passed(std::size_t offset) {
         StoredCall c{Call::Passed};

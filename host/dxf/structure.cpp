@@ -293,15 +293,11 @@ void StructureReader::readEntityGroup(StructureSink &sink, bool inBlock, std::st
             reportProgress(pending_.offset, text_.size());
         nextProgress_ = pending_.offset + kProgressStep;
     }
-    std::vector<Tag> *store = sink.entityTagStore();
-    std::vector<Tag> &tags = store != nullptr ? *store : scratch_;
-    if (store == nullptr)
-        scratch_.clear();
-    const std::size_t base = tags.size();
+    scratch_.clear();
     recordStarts_.clear();
-    recordStarts_.push_back(base);
+    recordStarts_.push_back(0);
     const Tag head = pending_;
-    readRecordInto(tags);
+    readRecordInto(scratch_);
     const std::string_view type = head.value;
     if (type == "VERTEX" || type == "SEQEND" || type == "ATTRIB")
         where_.fail(head.line, std::string(type) + " does not follow a POLYLINE or INSERT");
@@ -315,35 +311,35 @@ void StructureReader::readEntityGroup(StructureSink &sink, bool inBlock, std::st
     } else if (type == "INSERT") {
         childType = "ATTRIB";
         // Attributes follow only when group 66 says so; the SEQEND then ends them.
-        for (std::size_t i = base; i < tags.size(); ++i)
-            if (tags[i].code == 66 && trimBlanks(tags[i].value) != "0" &&
+        for (const Tag &t : scratch_)
+            if (t.code == 66 && trimBlanks(t.value) != "0" &&
                 (pendingIs("ATTRIB") || pendingIs("SEQEND")))
                 needSeqend = true;
     }
     std::size_t count = 1;
     if (needSeqend) {
         while (pendingIs(childType)) {
-            recordStarts_.push_back(tags.size());
-            readRecordInto(tags);
+            recordStarts_.push_back(scratch_.size());
+            readRecordInto(scratch_);
             ++count;
         }
         if (!pendingIs("SEQEND"))
             missing("SEQEND", type, head.line);
-        recordStarts_.push_back(tags.size());
-        readRecordInto(tags);
+        recordStarts_.push_back(scratch_.size());
+        readRecordInto(scratch_);
         ++count;
     }
     facts_.entities += count;
     if (facts_.entities > limits_.maxEntities)
         where_.fail(head.line, "the file has more than " + std::to_string(limits_.maxEntities) +
                                    " entities, the limit");
-    recordStarts_.push_back(tags.size());
+    recordStarts_.push_back(scratch_.size());
     children_.clear();
     EntityGroup group;
-    group.main = makeRecord(tags, base, recordStarts_[1] - base);
+    group.main = makeRecord(scratch_, 0, recordStarts_[1]);
     for (std::size_t k = 1; k + 1 < recordStarts_.size(); ++k)
         children_.push_back(
-            makeRecord(tags, recordStarts_[k], recordStarts_[k + 1] - recordStarts_[k]));
+            makeRecord(scratch_, recordStarts_[k], recordStarts_[k + 1] - recordStarts_[k]));
     if (needSeqend) {
         group.seqend = &children_.back();
         group.children = std::span<const Record>(children_.data(), children_.size() - 1);

@@ -82,10 +82,6 @@ public:
     virtual void object(std::string_view section, const Record &record) = 0;
     // (0, EOF).
     virtual void endOfFile(const Record &eof) = 0;
-    // Where the reader puts the tags of the next entity group: appended to this vector when
-    // there is one (the sink may keep them without a copy; entity() then finds the group's
-    // records in it), else in a vector of the reader's own.
-    virtual std::vector<Tag> *entityTagStore() { return nullptr; }
 };
 
 // What the reader learns on the way, for callers and for the checks after the read.
