@@ -87,15 +87,44 @@ template <class F> void forEachDataTag(std::span<const Tag> tags, F &&f) {
     }
 }
 
-// Sorts uses by handle, uses of one handle in file order: a radix sort, a byte at a time
-// from the lowest, skipping the bytes every handle shares. Handles are read in file order,
-// so a stable sort keeps the earlier use first.
+// Sorts uses by handle, uses of one handle in file order: mostly sorted uses by a merge,
+// others by a radix sort, a byte at a time from the lowest, skipping the bytes every handle
+// shares. Handles are read in file order, so a stable sort keeps the earlier use first.
 void sortByHandle(std::vector<HandleUse> &uses) {
     const auto before = [](const HandleUse &a, const HandleUse &b) {
         return a.handle != b.handle ? a.handle < b.handle : a.line < b.line;
     };
     if (std::is_sorted(uses.begin(), uses.end(), before))
         return;
+    // A file is mostly one run of ascending handles (its entities), with a few other objects
+    // before and after: those few are sorted aside and merged in, with room for them alone
+    // (the radix sort below needs a second copy of every use, tens of megabytes at the
+    // end of a big read).
+    std::size_t runBegin = 0, runEnd = 0;
+    for (std::size_t begin = 0, i = 1; i <= uses.size(); ++i)
+        if (i == uses.size() || before(uses[i], uses[i - 1])) {
+            if (i - begin > runEnd - runBegin) {
+                runBegin = begin;
+                runEnd = i;
+            }
+            begin = i;
+        }
+    const std::size_t run = runEnd - runBegin;
+    if (run >= uses.size() - uses.size() / 8) {
+        std::vector<HandleUse> rest(uses.begin(), uses.begin() + runBegin);
+        rest.insert(rest.end(), uses.begin() + runEnd, uses.end());
+        std::sort(rest.begin(), rest.end(), before);
+        std::move(uses.begin() + runBegin, uses.begin() + runEnd, uses.begin());
+        // From the back: the largest of what is left of either goes last.
+        std::size_t a = run, b = rest.size(), to = uses.size();
+        while (b > 0) {
+            if (a > 0 && before(rest[b - 1], uses[a - 1]))
+                uses[--to] = uses[--a];
+            else
+                uses[--to] = rest[--b];
+        }
+        return;
+    }
     std::uint64_t differ = 0;
     for (const HandleUse &u : uses)
         differ |= u.handle ^ uses.front().handle;
@@ -1394,6 +1423,9 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     const Record &r = g.main;
     const bool isPolyline = r.type == "POLYLINE";
     const Kind kind = isPolyline ? Kind::Polyline : r.type == "INSERT" ? Kind::Insert : Kind::Other;
+    // The entity's handle before its vertices': handles are noted in file order, which
+    // keeps them mostly sorted (the check at the end sorts them).
+    const std::uint64_t handle = handleOf(r, kind, false);
     AcDbEntity *ent = makeEntity(g);
     bool modelled = ent != nullptr;
     if (!modelled) {
@@ -1406,9 +1438,8 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     }
     std::unique_ptr<AcDbEntity> guard(ent);
     const bool paper = readCommon(r, *ent);
-    if (const std::uint64_t h = handleOf(r, kind, false)) {
-        ObjectAccess::presetHandle(*ent, AcDbHandle(h));
-    }
+    if (handle != 0)
+        ObjectAccess::presetHandle(*ent, AcDbHandle(handle));
     noteOwner(r, false);
     // Children the database does not hold (attributes, the vertices of meshes) stay bytes.
     const bool childrenKept = !(modelled && isPolyline);

@@ -13,6 +13,7 @@
 // call answers RTNORM and a new set, RTERROR (no set) when nothing is selected or 128
 // sets are alive (ERRNO 3), RTCAN on Escape. Sets hold entity names; membership is kept
 // in a hash set, so that selecting a million entities stays linear.
+#include "access.h"
 #include "acedads.h"
 #include "answer_parse.h"
 #include "command_line.h"
@@ -21,6 +22,7 @@
 #include "spatial.h"
 #include "sysvars.h"
 
+#include <cstdint>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -199,9 +201,8 @@ bool nameOf(AcDbObjectId id, EntName &out) {
 // The entities of a previous selection still in the current space and not erased.
 std::vector<AcDbObjectId> previousIds(AcDbObjectId space) {
     std::vector<AcDbObjectId> out;
-    for (const EntName &n : CommandLine::current().selectionSets().previous()) {
-        ads_name name;
-        n.to(name);
+    for (const std::int32_t number : CommandLine::current().selectionSets().previous()) {
+        const ads_name name = {number, tev::db::kEntityNameTag};
         AcDbObjectId id;
         if (acdbGetObjectId(id, name) != Acad::eOk || id.isErased())
             continue;
@@ -292,13 +293,17 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
 int makeSet(const std::vector<AcDbObjectId> &ids, ads_name ss) {
     std::vector<EntName> names;
     names.reserve(ids.size());
+    std::vector<std::int32_t> numbers;
+    numbers.reserve(ids.size());
     for (const AcDbObjectId &id : ids) {
         EntName n;
-        if (nameOf(id, n))
+        if (nameOf(id, n)) {
             names.push_back(n);
+            numbers.push_back(static_cast<std::int32_t>(n.a)); // a session number: 32 bits
+        }
     }
     auto &sets = CommandLine::current().selectionSets();
-    sets.setPrevious(names);
+    sets.setPrevious(std::move(numbers));
     if (!sets.allocate(std::move(names), ss)) {
         host::setErrno(OL_ESSMAX);
         return RTERROR;

@@ -46,14 +46,16 @@ public:
     bool free(const ads_name ss);
     std::size_t allocated() const { return sets_.size(); }
 
-    // The members of the last selection made at "Select objects:", for "P" (Previous).
-    const std::vector<EntName> &previous() const { return previous_; }
-    void setPrevious(std::vector<EntName> members) { previous_ = std::move(members); }
+    // The members of the last selection made at "Select objects:", for "P" (Previous): the
+    // numbers of their entity names (ads_name[0]) alone, 4 bytes each, for a selection may
+    // hold millions of entities and stays for the rest of the session.
+    const std::vector<std::int32_t> &previous() const { return previous_; }
+    void setPrevious(std::vector<std::int32_t> numbers) { previous_ = std::move(numbers); }
 
 private:
     std::map<long, std::vector<EntName>> sets_;
     long nextNumber_ = 1; // never reused, so a stale name never reaches a newer set
-    std::vector<EntName> previous_;
+    std::vector<std::int32_t> previous_;
 };
 
 } // namespace host

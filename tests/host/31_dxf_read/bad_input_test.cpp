@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <vector>
+
 namespace {
 
 using namespace dxftest;
@@ -135,6 +138,49 @@ TEST(BadInput, HandlesAndOwners) {
     EXPECT_EQ(readError(t), at(t, "7F") + "owner 7F does not exist");
     t = sampleWith("5\n31\n330\n1F", "5\n31\n330\n30");
     EXPECT_EQ(readError(t), at(t, "330\n30", 1) + "owner 30 is not a block record");
+}
+
+// Lines with the given handles (hexadecimal), one entity each, in an ENTITIES section.
+std::string linesWithHandles(const std::vector<std::string> &handles) {
+    std::string t = "0\nSECTION\n2\nENTITIES\n";
+    for (const std::string &h : handles)
+        t += "0\nLINE\n5\n" + h + "\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n";
+    return t + "0\nENDSEC\n0\nEOF\n";
+}
+
+// Test handles found mostly in one ascending run with a few out of order before and after
+// it (as files are written: tables and objects apart from the entities): a duplicate is
+// found whether its two uses are in the run or outside it, and named by its later line.
+TEST(BadInput, DuplicatesAmongMostlyOrderedHandles) {
+    std::vector<std::string> handles = {"A"};
+    for (int h = 0x100; h < 0x164; ++h) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "%X", h);
+        handles.emplace_back(buf);
+    }
+    handles.emplace_back("B");
+    EXPECT_EQ(readError(linesWithHandles(handles)), "");
+    // The line of entity i's group 0: four lines of section start, 14 lines an entity.
+    auto lineOfEntity = [](std::size_t i) { return std::to_string(5 + 14 * i); };
+    auto dup = [&](std::size_t later, std::size_t earlier, const std::string &h) {
+        return "bad.dxf:" + lineOfEntity(later) + ": duplicate handle " + h + " (also at line " +
+               lineOfEntity(earlier) + ")";
+    };
+    std::vector<std::string> t = handles;
+    t.back() = "120"; // after the run, the same as one in it
+    EXPECT_EQ(readError(linesWithHandles(t)), dup(t.size() - 1, 0x21, "120"));
+    t = handles;
+    t.front() = "150"; // before the run
+    EXPECT_EQ(readError(linesWithHandles(t)), dup(0x51, 0, "150"));
+    t = handles;
+    t.back() = "A"; // both outside the run
+    EXPECT_EQ(readError(linesWithHandles(t)), dup(t.size() - 1, 0, "A"));
+    t = handles;
+    t[0x41] = "13F"; // both in the run
+    EXPECT_EQ(readError(linesWithHandles(t)), dup(0x41, 0x40, "13F"));
+    t = handles;
+    t[0x30] = "15F"; // both in the run, which now breaks in two
+    EXPECT_EQ(readError(linesWithHandles(t)), dup(0x60, 0x30, "15F"));
 }
 
 // Test what common writers do that is harmless: vertices whose owner is the block record,
