@@ -236,9 +236,9 @@ inline const char *lineEnd(const char *p, const char *end) {
 
 } // namespace
 
-// Most tags are a code line of blanks and a few digits and a short value line: read in place,
-// a byte at a time (too short for memchr to pay). Anything else, including every error, is
-// left to the general path, which reads the same tag again.
+// Most tags are a code line of blanks and a few digits and a short value line: read in place
+// (too short for memchr to pay). Anything else, including every error, is left to the
+// general path, which reads the same tag again.
 bool TagReader::nextPlain(Tag &tag) {
     const char *const first = text_.data() + pos_;
     const char *const end = text_.data() + text_.size();
