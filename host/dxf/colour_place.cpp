@@ -44,32 +44,19 @@ bool colourPlaceIn(std::string_view src, ColourPlace &place) {
     // before extended data; the last colour group counts, the first layer group.
     std::size_t colour = kNoTag, layer = kNoTag;
     bool inEntityPart = true;
-    int depth = 0;
-    for (std::size_t i = 1; i < tags.size(); ++i) {
-        const Tag &g = tags[i];
-        if (g.code == 102) {
-            const std::string_view v = trimBlanks(g.value);
-            if (!v.empty() && v[0] == '{')
-                ++depth;
-            else if (v == "}" && depth > 0)
-                --depth;
-            continue;
-        }
-        if (depth > 0)
-            continue; // an application's own groups
-        if (g.code >= 1000)
-            break; // extended data
+    forEachDataTag(tags, [&](const Tag &g) {
         if (g.code == 100) {
             inEntityPart = trimBlanks(g.value) == "AcDbEntity";
-            continue;
+            return;
         }
         if (!inEntityPart)
-            continue;
+            return;
+        const auto i = static_cast<std::size_t>(&g - tags.data());
         if (g.code == 62)
             colour = i;
         else if (g.code == 8 && layer == kNoTag)
             layer = i;
-    }
+    });
     return colourPlaceAt(tags, colour, layer, 0, end, place);
 }
 

@@ -65,28 +65,6 @@ struct OwnerUse {
     bool child; // a VERTEX, ATTRIB or SEQEND: its polyline or insert is a fine owner too
 };
 
-// The tags of one object split as the format lays them out: application groups (102 {...})
-// are skipped, and so is extended data (1000 and up).
-template <class F> void forEachDataTag(std::span<const Tag> tags, F &&f) {
-    int depth = 0;
-    for (std::size_t i = 1; i < tags.size(); ++i) {
-        const Tag &t = tags[i];
-        if (t.code == 102) {
-            const std::string_view v = trimBlanks(t.value);
-            if (!v.empty() && v[0] == '{')
-                ++depth;
-            else if (v == "}" && depth > 0)
-                --depth;
-            continue;
-        }
-        if (depth > 0)
-            continue;
-        if (t.code >= 1000)
-            break;
-        f(t);
-    }
-}
-
 // Sorts uses by handle, uses of one handle in file order: mostly sorted uses by a merge,
 // others by a radix sort, a byte at a time from the lowest, skipping the bytes every handle
 // shares. Handles are read in file order, so a stable sort keeps the earlier use first.
@@ -383,8 +361,7 @@ void Builder::noteOwner(const Record &r, bool child) {
     for (std::size_t i = 1; i < r.tags.size(); ++i) {
         const Tag &t = r.tags[i];
         if (t.code == 102) {
-            const std::string_view v = trimBlanks(t.value);
-            depth += (!v.empty() && v[0] == '{') ? 1 : (v == "}" && depth > 0 ? -1 : 0);
+            depth = appGroupDepth(t, depth);
             continue;
         }
         if (depth == 0 && t.code == 330) {

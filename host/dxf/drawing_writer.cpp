@@ -803,13 +803,8 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
     for (std::size_t i = 1; i < src->tags.size(); ++i) {
         const Tag &t = src->tags[i];
         const bool inApp = depth > 0 || t.code == 102;
-        if (t.code == 102) {
-            const std::string_view v = trimBlanks(t.value);
-            if (!v.empty() && v[0] == '{')
-                ++depth;
-            else if (v == "}" && depth > 0)
-                --depth;
-        }
+        if (t.code == 102)
+            depth = appGroupDepth(t, depth);
         if (head) {
             if (inApp)
                 out.raw(src->raw(i));
@@ -1157,8 +1152,7 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
         for (std::size_t i = 1; i < k->tags.size(); ++i) {
             const Tag &t = k->tags[i];
             if (t.code == 102) {
-                const std::string_view v = trimBlanks(t.value);
-                depth += (!v.empty() && v[0] == '{') ? 1 : (v == "}" && depth > 0 ? -1 : 0);
+                depth = appGroupDepth(t, depth);
                 continue;
             }
             if (depth > 0 || t.code == 5)

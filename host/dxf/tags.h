@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string_view>
 
 namespace dxf {
@@ -99,5 +100,32 @@ std::string_view trimBlanks(std::string_view text);
 // A name as a file spells it, as the database knows it: up to a NUL byte (the database's
 // names are C strings), without the blanks around it or a CR at its end.
 std::string_view nameText(std::string_view text);
+
+// The nesting of application groups after a 102 tag at `depth`: one deeper at "102 {NAME",
+// one shallower at "102 }" (never below 0).
+inline int appGroupDepth(const Tag &t, int depth) {
+    const std::string_view v = trimBlanks(t.value);
+    if (!v.empty() && v[0] == '{')
+        return depth + 1;
+    return v == "}" && depth > 0 ? depth - 1 : depth;
+}
+
+// Calls f for the data tags of one object (its tags, the group 0 first, which is not one):
+// application groups (102 {...}) are skipped, and so is extended data (1000 and up).
+template <class F> void forEachDataTag(std::span<const Tag> tags, F &&f) {
+    int depth = 0;
+    for (std::size_t i = 1; i < tags.size(); ++i) {
+        const Tag &t = tags[i];
+        if (t.code == 102) {
+            depth = appGroupDepth(t, depth);
+            continue;
+        }
+        if (depth > 0)
+            continue;
+        if (t.code >= 1000)
+            break;
+        f(t);
+    }
+}
 
 } // namespace dxf
