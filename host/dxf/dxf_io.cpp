@@ -13,8 +13,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 
 namespace dxf {
@@ -108,34 +106,6 @@ private:
     std::size_t nextProgress_ = kProgressStep;
 };
 
-// fsync of a file on a thread of its own, from construction until wait() (or destruction);
-// on the calling thread when no thread can be started.
-class FlushWhile {
-public:
-    explicit FlushWhile(int fd) : fd_(fd) {
-        try {
-            thread_ = std::thread([this] { error_ = flush(fd_); });
-        } catch (const std::system_error &) {
-            error_ = flush(fd_);
-        }
-    }
-    FlushWhile(const FlushWhile &) = delete;
-    FlushWhile &operator=(const FlushWhile &) = delete;
-    ~FlushWhile() { (void)wait(); }
-    // 0 once the file is on the disk, else the errno of the failed fsync.
-    int wait() {
-        if (thread_.joinable())
-            thread_.join();
-        return error_;
-    }
-
-private:
-    static int flush(int fd) { return ::fsync(fd) == 0 ? 0 : errno; }
-    int fd_;
-    int error_ = 0;
-    std::thread thread_;
-};
-
 } // namespace
 
 std::unique_ptr<AcDbDatabase> readDrawing(const std::string &path, std::string &error,
@@ -211,29 +181,24 @@ bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) 
             FdSink sink(fd, path);
             writeDatabase(db, sink);
         }
-        // What was written must read back: a strict read of the temporary file, every
-        // entity checked as when the drawing is opened, none kept. The disk catches up
-        // meanwhile: fsync waits on the device, the read on the processor.
-        {
-            FlushWhile flush(fd);
-            std::string readError;
-            ReadOptions check;
-            check.checkOnly = true;
-            const bool readsBack = readDrawing(temp, readError, check) != nullptr;
-            const int flushError = flush.wait();
-            if (flushError != 0) {
-                errno = flushError;
-                throw DxfError(errnoText("fsync", path));
-            }
-            if (!readsBack)
-                throw DxfError("cannot save " + path +
-                               ": the written file does not read back: " + readError);
-        }
+        if (::fsync(fd) != 0)
+            throw DxfError(errnoText("fsync", path));
         if (::close(fd) != 0) {
             fd = -1;
             throw DxfError(errnoText("close", path));
         }
         fd = -1;
+        // What was written must read back: a strict read of the temporary file, every
+        // entity checked as when the drawing is opened, none kept. (Only once it is closed:
+        // Windows does not open a file a second time while it is open for writing.)
+        {
+            std::string readError;
+            ReadOptions check;
+            check.checkOnly = true;
+            if (readDrawing(temp, readError, check) == nullptr)
+                throw DxfError("cannot save " + path +
+                               ": the written file does not read back: " + readError);
+        }
         // The previous drawing stays as the backup (a hard link, so that the target
         // never goes missing); the rename then replaces the target in one step.
         struct stat st {};
