@@ -792,6 +792,14 @@ void Writer::writeRecord(const AcDbObject &rec, std::string_view, std::uint64_t 
         writeBlockRecordEntry(*block, table, k);
 }
 
+// The groups the reader takes from an entity's AcDbEntity part (in a file without subclass
+// markers, from anywhere in the record): layer, linetype, colour, lineweight, linetype
+// scale, visibility, paper space.
+bool isEntityPartCode(int code) {
+    return code == 8 || code == 6 || code == 62 || code == 370 || code == 48 || code == 60 ||
+           code == 67;
+}
+
 // Writes the tags of a kept record the generated part did not write: application groups
 // before the owner, other groups after, extended data last.
 void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCode + 1> &written,
@@ -1142,6 +1150,13 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
         sink_.setSpelling(nullptr);
         if (type == "LWPOLYLINE")
             sink_.written.set(91); // vertex ids would no longer match the vertices
+        // Without subclass markers every group is read as the entity's own: a kept group the
+        // reader takes for the layer, colour and the like (a class's data in the file read)
+        // would change the entity on the next read, or not read at all. It is not written.
+        if (r12_)
+            for (int code = 0; code <= kMaxGroupCode; ++code)
+                if (isEntityPartCode(code))
+                    sink_.written.set(static_cast<std::size_t>(code));
         writeKeptExtras(out_, k, sink_.written, /*head=*/false);
     } else if (k != nullptr) {
         // The groups of a kind the host does not model go back as they were; only the common
@@ -1166,8 +1181,7 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
                 if (entityPart)
                     continue;
             }
-            const bool isCommon = t.code == 8 || t.code == 6 || t.code == 62 || t.code == 370 ||
-                                  t.code == 48 || t.code == 60 || t.code == 67 ||
+            const bool isCommon = isEntityPartCode(t.code) ||
                                   common.test(static_cast<std::size_t>(std::max(t.code, 0)));
             if (entityPart && isCommon && t.code < 1000)
                 continue;

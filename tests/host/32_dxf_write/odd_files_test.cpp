@@ -339,6 +339,63 @@ TEST(OddFiles, RewrittenEntityKeepsNegativeGroupCode) {
     EXPECT_NE(out.find("\n-2\n7\n"), std::string::npos) << out;
 }
 
+// Test an entity written from the database (it has no handle, in a file with handles) into a
+// file without subclass markers (here an R12 file by its version) when its record had a colour
+// group in a class's data, after an unknown subclass marker: without the marker that group would be
+// read as the entity's colour, so it is not written. Its value here is not even a number (the
+// written file did not read back); the second polyline's 62 of 5 would have turned it blue.
+TEST(OddFiles, ClassDataColourNotWrittenWithoutMarkers) {
+    const std::string text = lines({"0",   "SECTION",
+                                    "2",   "HEADER",
+                                    "9",   "$ACADVER",
+                                    "1",   "AC1009",
+                                    "9",   "$HANDSEED",
+                                    "5",   "FF",
+                                    "0",   "ENDSEC",
+                                    "0",   "SECTION",
+                                    "2",   "ENTITIES",
+                                    "0",   "LWPOLYLINE",
+                                    "100", "AcDbEntity",
+                                    "8",   "0",
+                                    "100", "AcDbPolyline",
+                                    "90",  "2",
+                                    "70",  "0",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "10",  "4",
+                                    "20",  "0",
+                                    "1",   "NOTE",
+                                    "100", "MyData",
+                                    "62",  "",
+                                    "2",   "X",
+                                    "0",   "LWPOLYLINE",
+                                    "100", "AcDbEntity",
+                                    "8",   "0",
+                                    "100", "AcDbPolyline",
+                                    "90",  "2",
+                                    "70",  "0",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "10",  "4",
+                                    "20",  "0",
+                                    "100", "MyData",
+                                    "62",  "5",
+                                    "0",   "ENDSEC",
+                                    "0",   "EOF"});
+    const std::string out = stableWrite(text);
+    std::string error;
+    auto db = dxf::readDrawingText(out, "written.dxf", error);
+    ASSERT_NE(db, nullptr) << error << out;
+    AcDbBlockTableRecord *space = nullptr;
+    ASSERT_EQ(acdbOpenObject(space, db->modelSpaceId(), AcDb::kForRead), Acad::eOk);
+    std::vector<int> colours;
+    for (const AcDbObject *e : tev::db::ObjectAccess::entities(*space))
+        colours.push_back(static_cast<const AcDbEntity *>(e)->colorIndex());
+    EXPECT_EQ(space->close(), Acad::eOk);
+    EXPECT_EQ(colours, (std::vector<int>{256, 256})) << out;
+    EXPECT_NE(out.find("NOTE"), std::string::npos) << out; // what may stay, stays
+}
+
 // Test that a file whose ENTITIES come before its TABLES reads: the layer and linetype an
 // entity names are taken over by the table's records when they come (their colour, flags
 // and handles), the tables keep the file's order, and the text written reads back the same.
