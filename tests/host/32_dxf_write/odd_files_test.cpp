@@ -345,43 +345,14 @@ TEST(OddFiles, RewrittenEntityKeepsNegativeGroupCode) {
 // read as the entity's colour, so it is not written. Its value here is not even a number (the
 // written file did not read back); the second polyline's 62 of 5 would have turned it blue.
 TEST(OddFiles, ClassDataColourNotWrittenWithoutMarkers) {
-    const std::string text = lines({"0",   "SECTION",
-                                    "2",   "HEADER",
-                                    "9",   "$ACADVER",
-                                    "1",   "AC1009",
-                                    "9",   "$HANDSEED",
-                                    "5",   "FF",
-                                    "0",   "ENDSEC",
-                                    "0",   "SECTION",
-                                    "2",   "ENTITIES",
-                                    "0",   "LWPOLYLINE",
-                                    "100", "AcDbEntity",
-                                    "8",   "0",
-                                    "100", "AcDbPolyline",
-                                    "90",  "2",
-                                    "70",  "0",
-                                    "10",  "0",
-                                    "20",  "0",
-                                    "10",  "4",
-                                    "20",  "0",
-                                    "1",   "NOTE",
-                                    "100", "MyData",
-                                    "62",  "",
-                                    "2",   "X",
-                                    "0",   "LWPOLYLINE",
-                                    "100", "AcDbEntity",
-                                    "8",   "0",
-                                    "100", "AcDbPolyline",
-                                    "90",  "2",
-                                    "70",  "0",
-                                    "10",  "0",
-                                    "20",  "0",
-                                    "10",  "4",
-                                    "20",  "0",
-                                    "100", "MyData",
-                                    "62",  "5",
-                                    "0",   "ENDSEC",
-                                    "0",   "EOF"});
+    // A two-vertex polyline without a handle, with `tail` after its vertices.
+    const std::string polyline = "0\nLWPOLYLINE\n100\nAcDbEntity\n8\n0\n100\nAcDbPolyline\n90\n2\n"
+                                 "70\n0\n10\n0\n20\n0\n10\n4\n20\n0\n";
+    const std::string text =
+        "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n9\n$HANDSEED\n5\nFF\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n" +
+        polyline + "1\nNOTE\n100\nMyData\n62\n\n2\nX\n" + polyline + "100\nMyData\n62\n5\n" +
+        "0\nENDSEC\n0\nEOF\n";
     const std::string out = stableWrite(text);
     std::string error;
     auto db = dxf::readDrawingText(out, "written.dxf", error);
