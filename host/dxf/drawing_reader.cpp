@@ -889,16 +889,41 @@ void Builder::blockEnd(const Record &r) {
 bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
     bool paper = false;
     bool sawLayer = false;
-    // Only the AcDbEntity part (or, in files without subclass markers, the whole entity).
-    bool inEntityPart = true;
+    // The AcDbEntity part holds them; some writers put them after the class's subclass
+    // marker instead, where they are taken too (but for a class whose own data uses the
+    // codes). In a file without subclass markers the whole entity is one part.
+    bool inEntityPart = true, owns = false, stray = false, trueColour = false;
     std::size_t colour = kNoTag, layer = kNoTag; // the groups taken, by index in r.tags
     forEachDataTag(r.tags, [&](const Tag &t) {
         if (t.code == 100) {
             inEntityPart = trimBlanks(t.value) == "AcDbEntity";
+            owns = subclassUsesCommonCodes(t.value);
             return;
         }
-        if (!inEntityPart)
+        if (inEntityPart && (t.code == 420 || t.code == 430)) {
+            trueColour = true;
+            if (t.code == 420) {
+                const std::int64_t rgb = integer(t);
+                AcCmColor c;
+                (void)c.setColorIndex(ent.colorIndex() <= 256 ? ent.colorIndex() : 256);
+                (void)c.setRGB(static_cast<Adesk::UInt8>(rgb >> 16),
+                               static_cast<Adesk::UInt8>(rgb >> 8), static_cast<Adesk::UInt8>(rgb));
+                (void)ent.setColor(c, false);
+            }
             return;
+        }
+        if (!isEntityPartCode(t.code) || (!inEntityPart && owns))
+            return;
+        if (!inEntityPart) {
+            // A class's own group that happens to share the code is no common group.
+            std::int64_t i = 0;
+            double d = 0;
+            const std::string_view v = trimBlanks(t.value);
+            if (t.code != 8 && t.code != 6 &&
+                (t.code == 48 ? !toDouble(v, d) : !toInteger(v, -32768, 32767, i)))
+                return;
+            stray = true;
+        }
         switch (t.code) {
         case 8:
             if (!sawLayer) {
@@ -911,11 +936,24 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
         case 6:
             (void)ent.setLinetype(spelledId(linetypeBySpelling_, t, &Builder::linetypeId), false);
             break;
-        case 62:
+        case 62: {
             colour = static_cast<std::size_t>(&t - r.tags.data());
-            (void)ent.setColorIndex(
-                static_cast<Adesk::UInt16>(std::clamp<std::int64_t>(integer(t), 0, 999)), false);
+            // The index beside a true colour is what older readers show: the true colour stays.
+            AcCmColor c = ent.color();
+            const auto index =
+                static_cast<Adesk::UInt16>(std::clamp<std::int64_t>(integer(t), 0, 999));
+            if (index > 256) {
+                (void)ent.setColorIndex(index, false); // refused: the entity keeps its colour
+                break;
+            }
+            const bool rgb = c.isByColor();
+            const Adesk::UInt8 red = c.red(), green = c.green(), blue = c.blue();
+            (void)c.setColorIndex(index);
+            if (rgb)
+                (void)c.setRGB(red, green, blue);
+            (void)ent.setColor(c, false);
             break;
+        }
         case 370:
             (void)ent.setLineWeight(static_cast<Adesk::Int16>(integer(t)), false);
             break;
@@ -932,9 +970,10 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             break;
         }
     });
-    // Where a colour-only change will be written into the entity's original bytes.
+    // Where a colour-only change will be written into the entity's original bytes: nowhere
+    // for an entity whose colour groups are not all in one place (it is written anew).
     ColourPlace place;
-    if (colourPlaceAt(r.tags, colour, layer, r.begin, r.end, place))
+    if (!stray && !trueColour && colourPlaceAt(r.tags, colour, layer, r.begin, r.end, place))
         ObjectAccess::setColourPlace(ent, packColourPlace(place));
     return paper;
 }

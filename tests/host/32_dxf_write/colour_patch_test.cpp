@@ -124,9 +124,10 @@ std::vector<int> coloursOf(const std::string &text, std::initializer_list<std::u
     return out;
 }
 
-// Test that the patch changes the colour group the reader takes, and only that one: a 62 in
-// the line's own data (after its subclass marker) is not the colour and stays; of two colour
-// groups the last counts; the vertices of a 2D polyline, each patched, keep their other bytes.
+// Test that the patch changes the colour group the reader takes, and only that one: of two
+// colour groups the last counts; the vertices of a 2D polyline, each patched, keep their other
+// bytes. A 62 a writer put after the line's subclass marker is its colour; the line is written
+// anew with the colour where it belongs, and the stray copy gone.
 TEST(ColourPatch, PatchesTheGroupTheReaderTakes) {
     const std::string text =
         lines({"0", "SECTION", "2", "ENTITIES",
@@ -147,14 +148,15 @@ TEST(ColourPatch, PatchesTheGroupTheReaderTakes) {
     auto db = readText(text);
     ASSERT_NE(db, nullptr);
     EXPECT_EQ(coloursOf(text, {0x40, 0x41, 0x42, 0x43, 0x44}),
-              (std::vector<int>{256, 2, 6, 6, 6})); // a vertex without one takes its polyline's
+              (std::vector<int>{5, 2, 6, 6, 6})); // a vertex without one takes its polyline's
     change(*db, 0x40, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(3), Acad::eOk); });
     change(*db, 0x41, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(4), Acad::eOk); });
     change(*db, 0x42, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(5), Acad::eOk); });
     const std::string out = writeText(*db);
     EXPECT_EQ(coloursOf(out, {0x40, 0x41, 0x42, 0x43, 0x44}), (std::vector<int>{3, 4, 5, 5, 5}));
     const std::string ents = entitiesOf(out);
-    EXPECT_NE(ents.find("100\nAcDbLine\n62\n5\n10\n"), std::string::npos) << ents;
+    EXPECT_NE(ents.find("LINE\n  5\n40\n  8\n0\n 62\n3\n 10\n0\n"), std::string::npos) << ents;
+    EXPECT_EQ(ents.find("62\n5\n10"), std::string::npos) << ents;
     EXPECT_NE(ents.find("62\n1\n8\n0\n 62\n4\n100\nAcDbLine"), std::string::npos) << ents;
     // The vertices keep their numbers as the file spelled them.
     EXPECT_NE(ents.find("5\n43\n330\n42\n100\nAcDbEntity\n8\n0\n 62\n5\n100\nAcDbVertex\n100\n"
