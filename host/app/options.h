@@ -12,6 +12,7 @@ struct Options {
     std::string svg;                  // --svg
     std::string registry;             // --registry; empty: the user's configuration folder
     bool registryReadOnly = false;    // --registry-readonly
+    bool audit = false;               // --audit: report the drawing's repairs and exit
     std::string drawing;              // the drawing to open; empty: a new drawing
 };
 

@@ -63,7 +63,28 @@ struct OwnerUse {
     std::uint64_t owner;
     std::uint32_t line;
     bool child; // a VERTEX, ATTRIB or SEQEND: its polyline or insert is a fine owner too
+    bool kept;  // kept as bytes (an ATTRIB, a mesh vertex): written as read
 };
+
+// The owner an object's bytes name: the first 330 outside application groups (0 for none).
+std::uint64_t ownerInSource(std::string_view src) {
+    static const Locator kSource("<kept source>");
+    TagReader reader(src, kSource, 1, 0);
+    Tag t;
+    int depth = 0;
+    bool first = true;
+    while (reader.next(t)) {
+        if (t.code == 0 && !first)
+            break;
+        first = false;
+        if (t.code == 102)
+            depth = appGroupDepth(t, depth);
+        std::uint64_t h = 0;
+        if (depth == 0 && t.code == 330)
+            return toHandle(trimBlanks(t.value), h) ? h : 0;
+    }
+    return 0;
+}
 
 // Sorts uses by handle, uses of one handle in file order: mostly sorted uses by a merge,
 // others by a radix sort, a byte at a time from the lowest, skipping the bytes every handle
@@ -203,7 +224,7 @@ private:
 
     // Handles: the record's own (5, or 105 for DIMSTYLE), registered for the checks.
     std::uint64_t handleOf(const Record &r, Kind kind, bool kept);
-    void noteOwner(const Record &r, bool child);
+    void noteOwner(const Record &r, bool child, bool kept = false);
     // Moves one of the database's own tables out of the way of a file handle.
     void freeHandle(std::uint64_t handle);
     void placeTable(AcDbObject *table, const Record &r);
@@ -222,6 +243,7 @@ private:
     void readLayer(const Record &r);
     void readLinetype(const Record &r);
     void readBlockRecord(const Record &r);
+    std::string nameForBlock(const Record &r);
 
     // Common entity groups into ent; returns whether group 67 says paper space.
     bool readCommon(const Record &r, AcDbEntity &ent);
@@ -245,6 +267,8 @@ private:
     }
 
     bool checkOnly_; // entities are read and checked, then dropped
+    // The entity being read was repaired: it is written from the database, not its bytes.
+    bool rewrite_ = false;
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
     const Locator &where_;
@@ -321,6 +345,8 @@ private:
 
     std::vector<HandleUse> handles_;
     std::vector<OwnerUse> owners_;
+    std::vector<std::uint64_t> lostOwners_; // owners that do not exist, once repaired
+    void rewriteOwnedBy(const std::vector<std::uint64_t> &owners);
 
     // Header values, applied once the tables are read.
     std::string clayer_, celtype_;
@@ -356,7 +382,7 @@ std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
     return 0;
 }
 
-void Builder::noteOwner(const Record &r, bool child) {
+void Builder::noteOwner(const Record &r, bool child, bool kept) {
     int depth = 0;
     for (std::size_t i = 1; i < r.tags.size(); ++i) {
         const Tag &t = r.tags[i];
@@ -368,8 +394,9 @@ void Builder::noteOwner(const Record &r, bool child) {
             const std::uint64_t h = parseHandle(t, where_);
             if (h != 0)
                 // Entities come in runs of one owner: the first of a run is checked for all.
-                if (owners_.empty() || owners_.back().owner != h || owners_.back().child != child)
-                    owners_.push_back({h, t.line + 1, child});
+                if (owners_.empty() || owners_.back().owner != h || owners_.back().child != child ||
+                    owners_.back().kept != kept)
+                    owners_.push_back({h, t.line + 1, child, kept});
             return;
         }
     }
@@ -839,8 +866,9 @@ void Builder::blockBegin(const Record &r) {
             break;
         }
     });
-    if (name.empty())
-        where_.fail(r.line, "BLOCK has no name (group 2)");
+    const bool nameless = name.empty();
+    if (nameless)
+        name = nameForBlock(r);
     // The block is known by its first name while the file is read and by its last here: a
     // second name would make the two disagree, and the block be written twice.
     bool named = false;
@@ -872,14 +900,41 @@ void Builder::blockBegin(const Record &r) {
         ObjectAccess::setSource(*block_, source);
     }
     auto kept = std::make_unique<BlockKept>();
-    kept->blockBegin = view(r);
+    // A block that had no name is written anew, with the one it was given.
+    if (!nameless)
+        kept->blockBegin = view(r);
     blockKept_ = kept.get();
     ObjectAccess::setKept(*block_, std::move(kept));
 }
 
+// The name of a BLOCK that has none: its block record's (the one its owner group names),
+// when that record has no BLOCK yet, or a name made from its line.
+std::string Builder::nameForBlock(const Record &r) {
+    std::string name;
+    std::uint64_t owner = 0;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        if (t.code == 330 && owner == 0)
+            (void)toHandle(trimBlanks(t.value), owner);
+    });
+    AcDbBlockTableRecord *rec = nullptr;
+    const AcDbObjectId id = owner != 0 ? tev::db::lookupHandle(*db_, AcDbHandle(owner)) : AcDbObjectId();
+    if (!id.isNull() && acdbOpenObject(rec, id, AcDb::kForRead) == Acad::eOk) {
+        if (begunBlocks_.count(upper(rec->nameRef())) == 0)
+            name = rec->nameRef();
+        (void)rec->close(); // a read open of our own
+    }
+    if (name.empty()) {
+        for (int n = 0; name.empty() || blocks_.count(upper(name)) != 0; ++n)
+            name = "UNNAMED_" + std::to_string(r.line) + (n == 0 ? "" : "_" + std::to_string(n));
+    }
+    where_.repair(r.line, "BLOCK has no name (group 2)", "named \"" + name + "\"");
+    return name;
+}
+
 void Builder::blockEnd(const Record &r) {
     handleOf(r, Kind::Other, /*kept=*/true);
-    blockKept_->blockEnd = view(r);
+    if (!blockKept_->blockBegin.empty())
+        blockKept_->blockEnd = view(r);
     block_ = nullptr;
     blockKept_ = nullptr;
 }
@@ -1180,6 +1235,13 @@ AcDbEntity *Builder::readInsert(const Record &r) {
     if (ref == nullptr)
         return nullptr;
     std::unique_ptr<AcDbBlockReference> guard(ref);
+    // A flat reference written with a Z scale of 0 (the Z of a 2D drawing is no matter to
+    // its writer): the database holds no zero scale, and 1 leaves the picture as it was.
+    if (s.sz == 0 && s.sx != 0 && s.sy != 0) {
+        where_.repair(r.line, "INSERT has a zero Z scale", "taken as 1");
+        s.sz = 1;
+        rewrite_ = true;
+    }
     if (ref->setScaleFactors(s) != Acad::eOk)
         where_.fail(r.line, "INSERT has a zero scale factor");
     (void)ref->setRotation(rotation);
@@ -1462,14 +1524,14 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     for (const Record &c : g.children) {
         if (childrenKept) {
             handleOf(c, Kind::Other, true);
-            noteOwner(c, true);
+            noteOwner(c, true, /*kept=*/true);
         }
     }
     AcDbSequenceEnd *seqEnd = nullptr;
     if (g.seqend != nullptr) {
         if (childrenKept) {
             handleOf(*g.seqend, Kind::Other, true);
-            noteOwner(*g.seqend, true);
+            noteOwner(*g.seqend, true, /*kept=*/true);
         } else {
             seqEnd = new AcDbSequenceEnd;
             if (seqEnd == nullptr)
@@ -1484,8 +1546,10 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
             (void)seqEndGuard.release(); // the polyline's now
         }
     }
-    if (checkOnly_)
+    if (checkOnly_) {
+        rewrite_ = false;
         return; // every check is done: the guards drop the entity and what it owns
+    }
     AcDbBlockTableRecord *rec = inBlock ? block_ : space(paper);
     const Acad::ErrorStatus es = tev::db::appendFromFile(*rec, ent);
     if (es != Acad::eOk)
@@ -1506,11 +1570,16 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         if (!doc_->r12() && rec.find(5).empty())
             ObjectAccess::markModified(obj);
     };
+    const bool rewrite = std::exchange(rewrite_, false);
     if (childrenKept) {
         keep(*ent, r, view(g.begin, g.end));
+        if (rewrite)
+            ObjectAccess::markModified(*ent);
         return;
     }
     keep(*ent, r, view(r));
+    if (rewrite)
+        ObjectAccess::markModified(*ent);
     const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
     for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
         keep(*seq->items[i], g.children[i], view(g.children[i]));
@@ -1617,14 +1686,24 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         if (it == handles_.end() || it->handle != o.owner)
             it = std::lower_bound(handles_.begin(), handles_.end(), o.owner,
                                   [](const HandleUse &h, std::uint64_t v) { return h.handle < v; });
-        if (it == handles_.end() || it->handle != o.owner)
-            where_.fail(o.line, "owner " + formatHandle(o.owner) + " does not exist");
+        if (it == handles_.end() || it->handle != o.owner) {
+            // An object the database holds is written with the owner it has; one kept as
+            // bytes would keep the owner that is not there.
+            if (o.kept)
+                where_.fail(o.line, "owner " + formatHandle(o.owner) + " does not exist");
+            where_.repair(o.line, "owner " + formatHandle(o.owner) + " does not exist",
+                          "given the block record, polyline or insert it is in");
+            lostOwners_.push_back(o.owner);
+            continue;
+        }
         const bool fine = it->kind == Kind::BlockRecord ||
                           (o.child && (it->kind == Kind::Polyline || it->kind == Kind::Insert));
         if (!fine)
             where_.fail(o.line, "owner " + formatHandle(o.owner) + " is not a block record" +
                                     std::string(o.child ? ", polyline or insert" : ""));
     }
+    if (!lostOwners_.empty())
+        rewriteOwnedBy(lostOwners_);
     // The next handle is above every handle of the file and of what the reader made; the
     // handles the reader's own objects held for a while before a file took them are not
     // counted, so that a file read twice gets the same seed.
@@ -1650,6 +1729,33 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             ObjectAccess::markModified(*obj);
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
+}
+
+// Marks every entity (and vertex) whose bytes name one of `owners` modified: it is written
+// from the database, with the owner it has there.
+void Builder::rewriteOwnedBy(const std::vector<std::uint64_t> &owners) {
+    const auto named = [&](const AcDbObject &obj) {
+        const std::uint64_t h = ownerInSource(ObjectAccess::source(obj));
+        return h != 0 && std::find(owners.begin(), owners.end(), h) != owners.end();
+    };
+    for (AcDbObject *recObj : ObjectAccess::records(*blockTable_)) {
+        auto *rec = AcDbBlockTableRecord::cast(recObj);
+        if (rec == nullptr)
+            continue;
+        for (AcDbObject *e : ObjectAccess::entityList(*rec)) {
+            if (e == nullptr)
+                continue;
+            if (named(*e))
+                ObjectAccess::markModified(*e);
+            if (AcDbOwnedSequence *seq = ObjectAccess::sequence(*e)) {
+                for (AcDbObject *item : seq->items)
+                    if (named(*item))
+                        ObjectAccess::markModified(*item);
+                if (seq->seqEnd != nullptr && named(*seq->seqEnd))
+                    ObjectAccess::markModified(*seq->seqEnd);
+            }
+        }
+    }
 }
 
 } // namespace

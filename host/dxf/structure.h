@@ -114,7 +114,7 @@ private:
     bool advance(); // reads the next tag into pending_; false at the end of the buffer
     void readRecordInto(std::vector<Tag> &tags);
     Record makeRecord(const std::vector<Tag> &tags, std::size_t first, std::size_t count) const;
-    void readHeader(StructureSink &sink);
+    void readHeader(StructureSink &sink, std::size_t first);
     void readTables(StructureSink &sink);
     void readBlocks(StructureSink &sink);
     void readEntities(StructureSink &sink, std::string_view section);
