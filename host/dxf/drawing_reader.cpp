@@ -309,6 +309,9 @@ private:
     // (a file whose ENTITIES come before its TABLES): the table's record takes them over.
     std::unordered_set<std::string> madeLayers_, madeLinetypes_, madeBlocks_;
     std::unordered_set<std::string> begunBlocks_; // the BLOCK records read, by name
+    // Blocks an INSERT named before their BLOCK came (by upper-case name): the name and the
+    // INSERT's line. One that never comes is made empty.
+    std::unordered_map<std::string, std::pair<std::string, std::uint32_t>> insertedBefore_;
     // The records each table defined, in the file's order, once one was taken over.
     std::vector<AcDbObject *> definedLayers_, definedLinetypes_, definedBlocks_;
     // A block is placed by its BLOCK_RECORD, or by its BLOCK where the file has none (an
@@ -1230,7 +1233,10 @@ AcDbEntity *Builder::readInsert(const Record &r) {
     if (name.empty())
         where_.fail(r.line, "INSERT has no block name (group 2)");
     // The block may come later in the file (R12 has no block records): made by name now.
-    AcDbBlockTableRecord *block = blockRecord(nameToDb(name), /*implicit=*/false);
+    const std::string blockName = nameToDb(name);
+    if (begunBlocks_.count(upper(blockName)) == 0)
+        insertedBefore_.try_emplace(upper(blockName), blockName, r.line);
+    AcDbBlockTableRecord *block = blockRecord(blockName, /*implicit=*/false);
     auto *ref = new AcDbBlockReference(toWorld(p, n), block->objectId());
     if (ref == nullptr)
         return nullptr;
@@ -1613,6 +1619,10 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     }
     if (doc_->codePage.empty() && !doc_->r12())
         doc_->codePage = "ANSI_1252";
+    for (const auto &[key, use] : insertedBefore_)
+        if (begunBlocks_.count(key) == 0)
+            where_.repair(use.second, "INSERT of block \"" + use.first + "\", which does not exist",
+                          "an empty block of that name made");
     // Every drawing has both spaces and layer 0 (an R12 file may name none of them).
     (void)space(false);
     (void)space(true);

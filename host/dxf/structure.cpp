@@ -389,16 +389,12 @@ void StructureReader::checkBlockReferences() const {
         nodes.push_back(&blocks_.at(*name));
         names.push_back(*name);
     }
-    // A block that is missing is made empty (the reader made it when the INSERT named it).
+    // A block that is missing inserts nothing: the drawing's reader decides what it is (a
+    // BLOCK without a name may turn out to be it) and mends it.
     constexpr std::size_t kMissing = SIZE_MAX;
-    auto lookUp = [&](const std::string &name, std::uint32_t line) {
+    auto lookUp = [&](const std::string &name, std::uint32_t) {
         auto it = index.find(blockKey(name));
-        if (it == index.end()) {
-            where_.repair(line, "INSERT of block " + quoted(name) + ", which does not exist",
-                          "an empty block of that name made");
-            return kMissing;
-        }
-        return it->second;
+        return it == index.end() ? kMissing : it->second;
     };
     for (const auto &[name, line] : topInserts_)
         (void)lookUp(name, line);
