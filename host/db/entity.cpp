@@ -115,8 +115,9 @@ std::unordered_map<const AcDbEntity *, AcDbFullSubentPath> &highlightPaths() {
 // The true colours of the entities that have one (0xRRGGBB). Most entities have none, so the
 // entity keeps a flag and the colour waits here.
 std::unordered_map<const AcDbEntity *, std::uint32_t> &trueColours() {
-    static std::unordered_map<const AcDbEntity *, std::uint32_t> colours;
-    return colours;
+    // Never destroyed: an entity of a database that outlives main's statics still looks here.
+    static auto *colours = new std::unordered_map<const AcDbEntity *, std::uint32_t>;
+    return *colours;
 }
 } // namespace
 

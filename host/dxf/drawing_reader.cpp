@@ -920,7 +920,8 @@ std::string Builder::nameForBlock(const Record &r) {
             (void)toHandle(trimBlanks(t.value), owner);
     });
     AcDbBlockTableRecord *rec = nullptr;
-    const AcDbObjectId id = owner != 0 ? tev::db::lookupHandle(*db_, AcDbHandle(owner)) : AcDbObjectId();
+    const AcDbObjectId id =
+        owner != 0 ? tev::db::lookupHandle(*db_, AcDbHandle(owner)) : AcDbObjectId();
     if (!id.isNull() && acdbOpenObject(rec, id, AcDb::kForRead) == Acad::eOk) {
         if (begunBlocks_.count(upper(rec->nameRef())) == 0)
             name = rec->nameRef();

@@ -52,8 +52,8 @@ std::set<std::string> factsOf(const AcDbEntity &e) {
     const AcCmColor c = e.color();
     f.emplace_back("layer", nameOf(e.layerId()));
     f.emplace_back("color", std::to_string(e.colorIndex()));
-    f.emplace_back("rgb", c.isByColor() ? std::to_string(c.red() << 16 | c.green() << 8 | c.blue())
-                                         : "-");
+    f.emplace_back("rgb",
+                   c.isByColor() ? std::to_string(c.red() << 16 | c.green() << 8 | c.blue()) : "-");
     f.emplace_back("lineweight", std::to_string(e.lineWeight()));
     f.emplace_back("ltscale", num(e.linetypeScale()));
     f.emplace_back("invisible", e.isVisible() ? "0" : "1");
@@ -112,10 +112,9 @@ std::set<std::string> factsOf(const AcDbEntity &e) {
         int i = 0;
         for (const AcDbObject *o : tev::db::ObjectAccess::sequence(*p2)->items) {
             const auto *v = AcDb2dVertex::cast(o);
-            f.emplace_back("v" + std::to_string(i++), pt(v->position(), 2) + " w" +
-                                                          num(v->startWidth()) + "," +
-                                                          num(v->endWidth()) + " b" +
-                                                          num(v->bulge()));
+            f.emplace_back("v" + std::to_string(i++),
+                           pt(v->position(), 2) + " w" + num(v->startWidth()) + "," +
+                               num(v->endWidth()) + " b" + num(v->bulge()));
         }
     }
     std::set<std::string> out;
