@@ -41,6 +41,7 @@ bool unpackColourPlace(std::uint32_t packed, std::size_t size, ColourPlace &plac
 // copy after a class's subclass marker): layer, linetype, colour, lineweight, linetype
 // scale, visibility, paper space.
 bool isEntityPartCode(int code);
+constexpr int kEntityPartCodes[] = {8, 6, 62, 370, 48, 60, 67};
 // A subclass whose own data uses those codes (a table's cell colours): groups after its
 // marker are its own.
 bool subclassUsesCommonCodes(std::string_view marker);

@@ -1128,7 +1128,11 @@ bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
     out_.raw(src.substr(0, place.cut));
     if (index < 256)
         out_.tags().integer(62, index);
-    if (!ObjectAccess::subentsRecoloured(ent)) {
+    // Only a block reference or a mesh keeps sub-entities as bytes after its record.
+    const bool keptChildren =
+        AcDbBlockReference::cast(&ent) != nullptr ||
+        (AcDbUnknownEntity::cast(&ent) != nullptr && tev::db::dxfTypeName(ent) == "POLYLINE");
+    if (!keptChildren || !ObjectAccess::subentsRecoloured(ent)) {
         out_.raw(src.substr(place.resume));
         return true;
     }
@@ -1187,9 +1191,8 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
     tev::db::writeEntityCommon(ent, sink_);
     // The common groups are the database's wherever a file had them: a copy a writer left
     // after its subclass marker is not written again.
-    for (int code = 0; code <= kMaxGroupCode; ++code)
-        if (isEntityPartCode(code))
-            sink_.written.set(static_cast<std::size_t>(code));
+    for (int code : kEntityPartCodes)
+        sink_.written.set(static_cast<std::size_t>(code));
     if (!unknown && !r12_)
         writeKeptExtras(out_, k, sink_.written, /*head=*/false, /*entityPart=*/true);
     if (!unknown) {
@@ -1198,13 +1201,6 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
         sink_.setSpelling(nullptr);
         if (type == "LWPOLYLINE")
             sink_.written.set(91); // vertex ids would no longer match the vertices
-        // Without subclass markers every group is read as the entity's own: a kept group the
-        // reader takes for the layer, colour and the like (a class's data in the file read)
-        // would change the entity on the next read, or not read at all. It is not written.
-        if (r12_)
-            for (int code = 0; code <= kMaxGroupCode; ++code)
-                if (isEntityPartCode(code))
-                    sink_.written.set(static_cast<std::size_t>(code));
         writeKeptExtras(out_, k, sink_.written, /*head=*/false, /*entityPart=*/false);
     } else if (k != nullptr) {
         // The groups of a kind the host does not model go back as they were; only the common
