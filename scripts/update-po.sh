@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Collects the host's own texts (marked tr(...) or N_(...) in host/) into po/arxhost.pot and
-# merges them into po/ru.po, so that a new text shows up there untranslated. With --check,
+# Collects the host's own texts (marked tr(...) or N_(...) in host/) into a template and
+# merges that into po/ru.po, so that a new text shows up there untranslated. With --check,
 # changes nothing and fails when ru.po lacks a translation of any text the host marks.
 set -euo pipefail
 cd "$(dirname "$0")/.."

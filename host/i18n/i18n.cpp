@@ -6,12 +6,17 @@
 // messages locale is moved off "C" to the always-present "C.UTF-8" when needed. The
 // catalogue's texts are asked for in Windows-1251, the code page everything inside the host
 // uses, so they go to the transcript through the same conversion as every other host text.
+// Windows has no gettext: there the same compiled catalogue is read by mo_catalogue.cpp.
 #include "i18n.h"
 
 #include <cstdlib>
 #include <filesystem>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include "mo_catalogue.h"
+
+#include <windows.h>
+#else
 #include <clocale>
 #include <libintl.h>
 #endif
@@ -23,6 +28,13 @@ namespace {
 constexpr const char *kDomain = "arxhost";
 
 Language gLanguage = Language::English;
+
+#if defined(_WIN32)
+MoCatalogue &catalogue() {
+    static MoCatalogue s_catalogue;
+    return s_catalogue;
+}
+#endif
 
 bool startsWithRu(std::string_view s) {
     return s.size() >= 2 && (s[0] == 'r' || s[0] == 'R') && (s[1] == 'u' || s[1] == 'U') &&
@@ -44,6 +56,11 @@ Language chooseLanguage(std::string_view explicitChoice) {
         if (!value.empty())
             return startsWithRu(value) ? Language::Russian : Language::English;
     }
+#if defined(_WIN32)
+    // No locale variables: the language of the user's Windows.
+    if (PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN)
+        return Language::Russian;
+#endif
     return Language::English;
 }
 
@@ -51,17 +68,22 @@ bool setLanguage(Language language, const std::string &catalogueDir, std::string
     gLanguage = Language::English;
     if (language == Language::English)
         return true;
-#if defined(_WIN32)
-    (void)catalogueDir;
-    warning = "Russian texts are not available in the Windows build; the host speaks English.";
-    return false;
-#else
+    std::filesystem::path file =
+        std::filesystem::path(catalogueDir) / "ru" / "LC_MESSAGES" / "arxhost.mo";
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(
-            std::filesystem::path(catalogueDir) / "ru" / "LC_MESSAGES" / "arxhost.mo", ec)) {
+    if (!std::filesystem::is_regular_file(file, ec)) {
         warning = "no Russian message catalogue in " + catalogueDir + "; the host speaks English.";
         return false;
     }
+#if defined(_WIN32)
+    std::string why;
+    if (!catalogue().load(file.string(), why)) {
+        warning = why + "; the host speaks English.";
+        return false;
+    }
+    gLanguage = Language::Russian;
+    return true;
+#else
     ::setenv("LANGUAGE", "ru", /*overwrite=*/1);
     const char *messages = std::setlocale(LC_MESSAGES, "");
     if (messages == nullptr || std::string_view(messages) == "C" ||
@@ -86,11 +108,11 @@ Language language() {
 }
 
 const char *tr(const char *english) {
-#if defined(_WIN32)
-    return english;
-#else
     if (gLanguage == Language::English || english == nullptr || *english == '\0')
         return english; // gettext("") would give the catalogue's header
+#if defined(_WIN32)
+    return catalogue().find(english);
+#else
     return ::dgettext(kDomain, english);
 #endif
 }
