@@ -198,11 +198,11 @@ void listVertexRuns(Listing &out, const std::vector<AcGePoint3d> &pts,
                     bool closed) {
     PathTotals t = pathTotals(pts, bulges, closed);
     out.raw(padLeft("", 12) + (closed ? tr("Closed") : tr("Open")));
-    bool constant = true;
+    bool constant = true; // a 3D polyline has no widths at all
     for (const AcGePoint2d &w : widths)
         constant = constant && w.x == widths.front().x && w.y == widths.front().x;
-    if (constant)
-        out.length("Constant width", widths.empty() ? 0 : widths.front().x);
+    if (constant && !widths.empty())
+        out.length("Constant width", widths.front().x);
     out.length("area", t.area);
     out.length(closed ? "perimeter" : "length", t.length);
     for (std::size_t i = 0; i < pts.size(); ++i) {
