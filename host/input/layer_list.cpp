@@ -24,48 +24,56 @@ char upperChar(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// A name against one wildcard pattern, any case: "*" any run, "?" one character, "#" a
-// digit, "@" a letter, "." any character that is neither, "`" takes the next literally.
-bool matches(std::string_view name, std::string_view pattern) {
-    if (pattern.empty())
-        return name.empty();
-    char p = pattern.front();
-    if (p == '*') {
-        for (std::size_t skip = 0; skip <= name.size(); ++skip) {
-            if (matches(name.substr(skip), pattern.substr(1)))
-                return true;
-        }
-        return false;
-    }
-    if (name.empty())
-        return false;
-    unsigned char c = static_cast<unsigned char>(name.front());
-    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0xC0;
-    bool digit = c >= '0' && c <= '9';
-    bool one = false;
-    std::size_t used = 1;
+// Whether the pattern element at pattern[at] matches the character c; at moves past the
+// element. "?" any character, "#" a digit, "@" a letter, "." any character that is neither,
+// "`" takes the next literally; anything else itself, in any case.
+bool elementMatches(std::string_view pattern, std::size_t &at, char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    bool letter = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u >= 0xC0;
+    bool digit = u >= '0' && u <= '9';
+    char p = pattern[at++];
     switch (p) {
     case '?':
-        one = true;
-        break;
+        return true;
     case '#':
-        one = digit;
-        break;
+        return digit;
     case '@':
-        one = letter;
-        break;
+        return letter;
     case '.':
-        one = !letter && !digit;
-        break;
+        return !letter && !digit;
     case '`':
-        one = pattern.size() > 1 && upperChar(pattern[1]) == upperChar(name.front());
-        used = 2;
-        break;
+        return at < pattern.size() && upperChar(pattern[at++]) == upperChar(c);
     default:
-        one = upperChar(p) == upperChar(name.front());
-        break;
+        return upperChar(p) == upperChar(c);
     }
-    return one && matches(name.substr(1), pattern.substr(used));
+}
+
+// A name against one wildcard pattern ("*" any run, and the elements above). Every element
+// but "*" takes one character, so going back to the last "*" is enough: linear in practice,
+// never exponential.
+bool matches(std::string_view name, std::string_view pattern) {
+    std::size_t n = 0, p = 0;
+    std::size_t starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = ++p;
+            starN = n;
+            continue;
+        }
+        std::size_t next = p;
+        if (p < pattern.size() && elementMatches(pattern, next, name[n])) {
+            p = next;
+            ++n;
+            continue;
+        }
+        if (starP == std::string_view::npos)
+            return false;
+        p = starP;
+        n = ++starN;
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
 }
 
 bool matchesAny(std::string_view name, const std::string &patterns) {
