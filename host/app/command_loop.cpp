@@ -43,7 +43,10 @@ bool runCommand(std::string_view typed) {
         runSystemVariableCommand(typed);
         return true;
     }
-    cl.print("\n" + i18n::format(i18n::tr("Unknown command \"%s\"."), {upper(typed)}) + "\n");
+    cl.print("\n" +
+             i18n::format(i18n::tr("Unknown command \"%s\".  HELP or ? lists the commands."),
+                          {upper(typed)}) +
+             "\n");
     return true;
 }
 
