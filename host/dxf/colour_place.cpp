@@ -47,9 +47,9 @@ bool colourPlaceIn(std::string_view src, ColourPlace &place) {
     std::size_t colour = kNoTag, layer = kNoTag;
     bool inEntityPart = true, owns = false, patchable = true;
     forEachDataTag(tags, [&](const Tag &g) {
-        if (g.code == 100) {
-            inEntityPart = trimBlanks(g.value) == "AcDbEntity";
-            owns = subclassUsesCommonCodes(g.value);
+        if (g.code == 100 || g.code == 101) {
+            inEntityPart = g.code == 100 && trimBlanks(g.value) == "AcDbEntity";
+            owns = g.code == 101 || subclassUsesCommonCodes(g.value);
             return;
         }
         if (!inEntityPart) {
@@ -74,8 +74,10 @@ bool isEntityPartCode(int code) {
 }
 
 bool subclassUsesCommonCodes(std::string_view marker) {
+    // Cell colours (62) of tables; column widths (48) of multiline text, in MTEXT and in the
+    // text of a multileader.
     const std::string_view m = trimBlanks(marker);
-    return m == "AcDbTable" || m == "AcDbTableContent";
+    return m == "AcDbTable" || m == "AcDbTableContent" || m == "AcDbMText" || m == "AcDbMLeader";
 }
 
 std::size_t recordEnd(std::string_view text) {
@@ -121,9 +123,9 @@ void recolourRecord(TagWriter &out, std::string_view record, int index) {
         if (i > 0 && g.code == 102) {
             depth = appGroupDepth(g, depth);
         } else if (i > 0 && depth == 0 && g.code < 1000) {
-            if (g.code == 100) {
-                inEntityPart = trimBlanks(g.value) == "AcDbEntity";
-                owns = subclassUsesCommonCodes(g.value);
+            if (g.code == 100 || g.code == 101) {
+                inEntityPart = g.code == 100 && trimBlanks(g.value) == "AcDbEntity";
+                owns = g.code == 101 || subclassUsesCommonCodes(g.value);
             }
             drop = g.code == 62 ? !owns : (g.code == 420 || g.code == 430) && inEntityPart;
         }

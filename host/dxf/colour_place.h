@@ -42,8 +42,8 @@ bool unpackColourPlace(std::uint32_t packed, std::size_t size, ColourPlace &plac
 // scale, visibility, paper space.
 bool isEntityPartCode(int code);
 constexpr int kEntityPartCodes[] = {8, 6, 62, 370, 48, 60, 67};
-// A subclass whose own data uses those codes (a table's cell colours): groups after its
-// marker are its own.
+// A subclass whose own data uses those codes (a table's cell colours, a text's column
+// width): groups after its marker are its own, as are those after an embedded object's 101.
 bool subclassUsesCommonCodes(std::string_view marker);
 
 // Where the first record of `text` ends: the offset of the next group 0, or text.size().

@@ -954,9 +954,9 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
     bool inEntityPart = true, owns = false, stray = false, trueColour = false;
     std::size_t colour = kNoTag, layer = kNoTag; // the groups taken, by index in r.tags
     forEachDataTag(r.tags, [&](const Tag &t) {
-        if (t.code == 100) {
-            inEntityPart = trimBlanks(t.value) == "AcDbEntity";
-            owns = subclassUsesCommonCodes(t.value);
+        if (t.code == 100 || t.code == 101) {
+            inEntityPart = t.code == 100 && trimBlanks(t.value) == "AcDbEntity";
+            owns = t.code == 101 || subclassUsesCommonCodes(t.value);
             return;
         }
         if (inEntityPart && (t.code == 420 || t.code == 430)) {

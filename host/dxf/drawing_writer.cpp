@@ -1220,9 +1220,9 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
                 sawOwner = true;
                 continue;
             }
-            if (t.code == 100) {
-                entityPart = trimBlanks(t.value) == "AcDbEntity";
-                ownsCommon = subclassUsesCommonCodes(t.value);
+            if (t.code == 100 || t.code == 101) {
+                entityPart = t.code == 100 && trimBlanks(t.value) == "AcDbEntity";
+                ownsCommon = t.code == 101 || subclassUsesCommonCodes(t.value);
                 if (entityPart)
                     continue;
             }
