@@ -297,14 +297,44 @@ TEST(ColourPatch, PlaceBeyondWhatIsNotedIsFoundAgain) {
 // text's column width 48, a table's cell colour 62, an embedded object's groups) are not
 // taken as the entity's, and stay as they were when its colour changes.
 TEST(ColourPatch, ClassDataSharingCommonCodesStays) {
-    const std::string text = lines(
-        {"0", "SECTION", "2", "HEADER", "9", "$ACADVER", "1", "AC1015", "0", "ENDSEC", "0",
-         "SECTION", "2", "ENTITIES", "0", "MTEXT", "5", "50", "100", "AcDbEntity", "8", "0",
-         "100", "AcDbMText", "10", "0", "20", "0", "30", "0", "1", "x", "48", "5.0", "0",
-         "ACAD_TABLE", "5", "51", "100", "AcDbEntity", "8", "0", "100", "AcDbBlockReference",
-         "2", "*T1", "10", "0", "20", "0", "30", "0", "100", "AcDbTable", "62", "4", "0",
-         "ATTDEF", "5", "52", "100", "AcDbEntity", "8", "0", "100", "AcDbText", "1", "y", "101",
-         "Embedded Object", "62", "6", "0", "ENDSEC", "0", "EOF"});
+    const std::string text = lines({"0",   "SECTION",
+                                    "2",   "HEADER",
+                                    "9",   "$ACADVER",
+                                    "1",   "AC1015",
+                                    "0",   "ENDSEC",
+                                    "0",   "SECTION",
+                                    "2",   "ENTITIES",
+                                    "0",   "MTEXT",
+                                    "5",   "50",
+                                    "100", "AcDbEntity",
+                                    "8",   "0",
+                                    "100", "AcDbMText",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "30",  "0",
+                                    "1",   "x",
+                                    "48",  "5.0",
+                                    "0",   "ACAD_TABLE",
+                                    "5",   "51",
+                                    "100", "AcDbEntity",
+                                    "8",   "0",
+                                    "100", "AcDbBlockReference",
+                                    "2",   "*T1",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "30",  "0",
+                                    "100", "AcDbTable",
+                                    "62",  "4",
+                                    "0",   "ATTDEF",
+                                    "5",   "52",
+                                    "100", "AcDbEntity",
+                                    "8",   "0",
+                                    "100", "AcDbText",
+                                    "1",   "y",
+                                    "101", "Embedded Object",
+                                    "62",  "6",
+                                    "0",   "ENDSEC",
+                                    "0",   "EOF"});
     auto db = readText(text);
     ASSERT_NE(db, nullptr);
     for (std::uint64_t h : {0x50, 0x51, 0x52})
