@@ -1,5 +1,6 @@
 // structure.cpp - sections, tables, blocks, entities and objects in one pass over the tags.
 #include "structure.h"
+#include "text_util.h"
 #include "progress.h"
 
 #include <algorithm>
@@ -8,17 +9,11 @@ namespace dxf {
 
 namespace {
 
-std::string upperName(std::string_view name) {
-    std::string out(name);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
+using host::text::toUpper;
 
 // The key a block is known by, as the database knows its name (see nameText).
 std::string blockKey(std::string_view name) {
-    return upperName(nameText(name));
+    return toUpper(nameText(name));
 }
 
 // A file's text for a message: shortened, control characters shown as ^X.
@@ -163,7 +158,7 @@ void StructureReader::read(StructureSink &sink) {
         scratch_.push_back(start);
         readRecordInto(scratch_);
         sectionName_ = std::string(trimBlanks(scratch_[1].value));
-        const std::string section = upperName(sectionName_);
+        const std::string section = toUpper(sectionName_);
         // The HEADER has no group 0 between its variables: its start is the first two tags.
         const bool header = section == "HEADER";
         // Its code page decides how every text after it reads: a HEADER after text was read

@@ -14,6 +14,7 @@
 // sets are alive (ERRNO 3), RTCAN on Escape. Sets hold entity names; membership is kept
 // in a hash set, so that selecting a million entities stays linear.
 #include "access.h"
+#include "text_util.h"
 #include "acedads.h"
 #include "answer_parse.h"
 #include "command_line.h"
@@ -32,6 +33,8 @@ using host::CommandLine;
 using host::EntName;
 
 namespace {
+
+using host::text::toUpper;
 
 AcDbDatabase *working() {
     return acdbHostApplicationServices()->workingDatabase();
@@ -183,13 +186,6 @@ host::Point3 lastPoint() {
     return {p[X], p[Y], p[Z]};
 }
 
-std::string upper(std::string s) {
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 bool nameOf(AcDbObjectId id, EntName &out) {
     ads_name n;
     if (acdbGetAdsName(n, id) != Acad::eOk)
@@ -233,7 +229,7 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
             return RTCAN;
         if (a.text.empty())
             break;
-        std::string word = upper(a.text);
+        std::string word = toUpper(a.text);
         if (auto p = host::parsePoint(a.text, lastPoint())) {
             AcDbObjectId id = tev::db::pickEntity(db, space, flat(*p), host::pickAperture());
             std::vector<AcDbObjectId> found;
@@ -339,7 +335,7 @@ int acedSSGet(const char *str, const void *pt1, const void *pt2, const resbuf *f
     }
     AcDbObjectId space = db->currentSpaceId();
     std::vector<AcDbObjectId> ids;
-    std::string mode = upper(str ? str : "");
+    std::string mode = toUpper(str ? str : "");
     if (mode.empty() && pt1 == nullptr) {
         int rc = selectObjects(*db, ids);
         if (rc == RTCAN)

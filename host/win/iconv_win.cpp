@@ -2,6 +2,7 @@
 // that a character the code page lacks stops the conversion exactly where it stands,
 // as iconv does.
 #include "iconv.h"
+#include "text_util.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -25,10 +26,7 @@ struct Side {
 
 // "UTF-8", "UTF-32LE" or "CPnnn" (a code page the system has); false otherwise.
 bool parseName(const char *name, Side &side) {
-    std::string upper(name == nullptr ? "" : name);
-    for (char &c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    const std::string upper = host::text::toUpper(name == nullptr ? "" : name);
     if (upper == "UTF-8") {
         side.encoding = Encoding::Utf8;
         return true;
