@@ -4,6 +4,7 @@
 #include "command_stack.h"
 #include "host_commands.h"
 #include "drawing_io.h"
+#include "text_util.h"
 
 #include <string>
 
@@ -11,14 +12,7 @@ namespace host {
 
 namespace {
 
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
+using text::toUpper;
 
 } // namespace
 
@@ -42,7 +36,7 @@ bool runCommand(std::string_view typed) {
         runSystemVariableCommand(typed);
         return true;
     }
-    cl.print("\nUnknown command \"" + upper(typed) + "\".\n");
+    cl.print("\nUnknown command \"" + toUpper(typed) + "\".\n");
     return true;
 }
 
