@@ -3,19 +3,15 @@
 #include "command_line.h"
 #include "command_stack.h"
 #include "runtime.h"
+#include "text_util.h"
+
+#include <filesystem>
 
 namespace host {
 
 namespace {
 
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
+using text::toUpper;
 
 void listModules() {
     CommandLine &cl = CommandLine::current();
@@ -30,6 +26,7 @@ void loadModule() {
     if (!file.isText() || file.text.empty())
         return;
     std::string error;
+    cl.setRunningModule(std::filesystem::path(file.text).filename().string()); // its messages
     if (dynamicLinker().load(file.text, error))
         cl.print("\n" + file.text + " successfully loaded.\n");
     else
@@ -56,7 +53,7 @@ void arxCommand() {
         Answer option = cl.ask("\nEnter an option [?/Load/Unload]: ");
         if (!option.isText() || option.text.empty())
             return;
-        std::string o = upper(option.text);
+        std::string o = toUpper(option.text);
         if (o == "?") {
             listModules();
             return;

@@ -15,8 +15,16 @@ struct Options {
     std::string drawing;              // the drawing to open; empty: a new drawing
 };
 
-// Parses argv. Returns -1 to go on, else the exit code (0 after --help, 2 after an error,
-// which has been printed to standard error).
+// arxhost's exit codes.
+enum ExitCode : int {
+    kExitDone = 0,
+    kExitBadArguments = 2,      // bad arguments, or an unusable file named on the command line
+    kExitUnreadableDrawing = 3, // the drawing cannot be read (the message names the line)
+    kExitWriteFailed = 4,       // a save, picture or registry file failed; the old file is left
+};
+
+// Parses argv. Returns -1 to go on, else the exit code (kExitDone after --help,
+// kExitBadArguments after an error, which has been printed to standard error).
 int parseOptions(int argc, char **argv, Options &options);
 
 } // namespace host

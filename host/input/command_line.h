@@ -248,7 +248,7 @@ private:
     bool breakPending_ = false;
     int initGetBits_ = 0;
     std::string initGetKeywords_;
-    std::string runningModule_ = "tevcom.arx";
+    std::string runningModule_; // the file name of the module whose code runs; "" for none
     std::unique_ptr<SessionVars> vars_;
     std::unique_ptr<SelectionSets> sets_;
 };
