@@ -123,12 +123,14 @@ int sysLink(const char *existing, const char *newName) {
     return ::link(existing, newName);
 }
 
+#if !defined(_WIN32)
 std::string folderOf(const std::string &path) {
     const std::size_t slash = path.find_last_of("/\\");
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
+#endif
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -254,18 +256,15 @@ bool copyFile(const std::string &from, const std::string &to, int mode) {
         ok = writeAll(out, std::string_view(buf, static_cast<std::size_t>(n)));
     }
     ok = ok && sysFsync(out) == 0;
-    const int saved = errno;
+    int reason = errno;
     if (out >= 0 && sysClose(out) != 0 && ok) {
         ok = false;
-    } else {
-        errno = saved;
+        reason = errno;
     }
     (void)::close(in);
-    if (!ok && out >= 0) {
-        const int reason = errno;
+    if (!ok && out >= 0)
         (void)std::remove(to.c_str()); // no half backup
-        errno = reason;
-    }
+    errno = reason;
     return ok;
 }
 
@@ -287,7 +286,7 @@ bool ReplacementFile::commit(const std::string &backup) {
     if (sysRename(temp_.c_str(), target_.c_str()) != 0)
         return fail("rename the temporary file over", target_);
     committed_ = true;
-#if !defined(_WIN32)
+#if !defined(_WIN32) // on Windows the replacing rename writes the move through itself
     // The rename is done: a folder that cannot be flushed loses nothing already written.
     const int dir = sysOpen(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
