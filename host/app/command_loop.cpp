@@ -4,6 +4,7 @@
 #include "command_stack.h"
 #include "host_commands.h"
 #include "drawing_io.h"
+#include "i18n.h"
 #include "text_util.h"
 
 #include <string>
@@ -36,7 +37,10 @@ bool runCommand(std::string_view typed) {
         runSystemVariableCommand(typed);
         return true;
     }
-    cl.print("\nUnknown command \"" + toUpper(typed) + "\".\n");
+    cl.print("\n" +
+             i18n::format(i18n::tr("Unknown command \"%s\".  HELP or ? lists the commands."),
+                          {toUpper(typed)}) +
+             "\n");
     return true;
 }
 
