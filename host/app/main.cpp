@@ -103,14 +103,14 @@ std::unique_ptr<host::InputSource> makeSource(const host::Options &options, bool
 int audit(const std::string &drawing) {
     if (drawing.empty()) {
         std::cerr << "arxhost: --audit needs a drawing\n";
-        return 2;
+        return host::kExitBadArguments;
     }
     std::string error;
     std::vector<std::string> repairs;
     std::unique_ptr<AcDbDatabase> db = host::openDrawing(drawing, error, repairs);
     if (!db) {
         std::cerr << "arxhost: " << error << "\n";
-        return 3;
+        return host::kExitUnreadableDrawing;
     }
     for (const std::string &r : repairs)
         std::cerr << "arxhost: repaired: " << r << "\n";
@@ -121,7 +121,7 @@ int audit(const std::string &drawing) {
                                         " repaired on reading (nothing saved)")
               << "\n";
     releaseAtExit(std::move(db));
-    return repairs.empty() ? 0 : 1;
+    return repairs.empty() ? host::kExitDone : host::kExitRepaired;
 }
 
 } // namespace
@@ -137,23 +137,23 @@ int main(int argc, char **argv) {
         options.modules.push_back(defaultModule(argv[0]));
     for (const std::string &m : options.modules) {
         if (!usableFile(m, "module"))
-            return 2;
+            return host::kExitBadArguments;
     }
     if (!options.script.empty() && !usableFile(options.script, "script"))
-        return 2;
+        return host::kExitBadArguments;
     if (!options.drawing.empty() && !usableFile(options.drawing, "drawing"))
-        return 2;
+        return host::kExitBadArguments;
     if (options.audit)
         return audit(options.drawing);
     if (!host::openRegistry(options.registry, options.registryReadOnly))
-        return 2;
+        return host::kExitBadArguments;
 
     host::installRuntime();
     host::CommandLine &cl = host::CommandLine::reset();
     bool terminal = false;
     std::unique_ptr<host::InputSource> source = makeSource(options, terminal);
     if (!source)
-        return 2;
+        return host::kExitBadArguments;
     cl.setSource(std::move(source));
     cl.setTranscript(&std::cout, terminal);
 
@@ -162,35 +162,36 @@ int main(int argc, char **argv) {
     std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error, repairs);
     if (!db) {
         std::cerr << "arxhost: " << error << "\n";
-        return 3;
+        return host::kExitUnreadableDrawing;
     }
     for (const std::string &r : repairs)
         std::cerr << "arxhost: repaired: " << r << "\n";
     acdbHostApplicationServices()->setWorkingDatabase(db.get());
 
     for (const std::string &m : options.modules) {
+        cl.setRunningModule(std::filesystem::path(m).filename().string()); // for its messages
         if (!host::dynamicLinker().load(m, error)) {
             std::cerr << "arxhost: cannot load module " << m << ": " << error << "\n";
             acdbHostApplicationServices()->setWorkingDatabase(nullptr);
-            return 2;
+            return host::kExitBadArguments;
         }
     }
 
     host::runCommandLoop();
 
-    int rc = 0;
+    int rc = host::kExitDone;
     if (!options.output.empty() && !host::saveDrawing(*db, options.output, error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     if (!options.svg.empty() && !host::writePicture(*db, options.svg, error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     host::dynamicLinker().unloadAll();
     if (!host::closeRegistry(error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     acdbHostApplicationServices()->setWorkingDatabase(nullptr);
     std::cout.flush();
