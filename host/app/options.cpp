@@ -21,6 +21,8 @@ int parseOptions(int argc, char **argv, Options &options) {
     app.add_flag("--registry-readonly", options.registryReadOnly,
                  "Refuse writes below HKEY_LOCAL_MACHINE, as for a user without admin rights");
     app.add_option("drawing", options.drawing, "DXF drawing to open (default: a new drawing)");
+    app.footer("Batch mode: arxhost --batch SCRIPT --output-dir DIR [--jobs N] [--report FILE] "
+               "DRAWING|FOLDER... (see arxhost --batch --help)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {
