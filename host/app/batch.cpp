@@ -135,7 +135,7 @@ bool prepareOutputFolder(const std::string &dir) {
                      ec ? ": " : "", ec ? ec.message().c_str() : "");
         return false;
     }
-    fs::path probe = fs::path(dir) / (".arxhost-batch-" + std::to_string(batch::processId()));
+    fs::path probe = fs::path(dir) / (".arxhost-batch-" + batch::processTag());
     {
         std::ofstream f(probe);
         if (!f) {
@@ -189,20 +189,30 @@ std::string firstLine(const std::string &path) {
 }
 
 // A run's files in the output folder: the result until it is moved into place, and the
-// child's standard error. Both go away with the run, whatever becomes of it.
+// child's standard error. Both go away with the run, whatever becomes of it, and so does what
+// a child stopped half-way through its save left beside the result.
 struct RunFiles {
     std::string part;
     std::string err;
-    void remove() const {
+    void remove(bool halfWritten) const {
         std::error_code ec;
         fs::remove(part, ec);
         fs::remove(err, ec);
+        if (!halfWritten)
+            return;
+        const fs::path partPath(part);
+        const std::string prefix = partPath.filename().string() + ".tmp-";
+        std::vector<fs::path> left;
+        for (const fs::directory_entry &entry : fs::directory_iterator(partPath.parent_path(), ec))
+            if (entry.path().filename().string().rfind(prefix, 0) == 0)
+                left.push_back(entry.path());
+        for (const fs::path &p : left)
+            fs::remove(p, ec);
     }
 };
 
 RunFiles runFiles(const Job &job, const std::string &dir) {
-    std::string base =
-        "." + fs::path(job.input).filename().string() + "." + std::to_string(batch::processId());
+    std::string base = "." + fs::path(job.input).filename().string() + "." + batch::processTag();
     return {(fs::path(dir) / (base + ".part")).string(),
             (fs::path(dir) / (base + ".err")).string()};
 }
@@ -235,7 +245,7 @@ void settle(Job &job, const batch::ChildExit &exit, const RunFiles &files) {
             job.outcome = Outcome::Done;
         }
     }
-    files.remove();
+    files.remove(job.outcome != Outcome::Done);
 }
 
 std::vector<std::string> childArgs(const std::string &self, const BatchOptions &options,
@@ -298,7 +308,7 @@ int runBatchIfAsked(int argc, char **argv) {
                                     next, error)) {
                     job.outcome = Outcome::Failed;
                     job.reason = error;
-                    files[next].remove();
+                    files[next].remove(false);
                     progress.finished(job);
                 }
                 ++next;
@@ -316,7 +326,8 @@ int runBatchIfAsked(int argc, char **argv) {
         for (std::size_t tag : children.stopAll()) {
             jobs[tag].outcome = Outcome::Interrupted;
             jobs[tag].reason = "stopped by the user";
-            files[tag].remove();
+            jobs[tag].seconds = std::chrono::duration<double>(Clock::now() - started[tag]).count();
+            files[tag].remove(true);
         }
     }
     progress.end();

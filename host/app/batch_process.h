@@ -23,8 +23,10 @@ bool processesAvailable(std::string &why);
 // The running program's own file, to start copies of it.
 std::string selfExecutable(const char *argv0);
 
-// This process's id (to name its temporary files), and whether standard error is a terminal.
-long processId();
+// A name for this process's temporary files that no other process shares, on this machine or
+// another writing into the same folder (the host's name and the process id), and whether
+// standard error is a terminal.
+std::string processTag();
 bool stderrIsTerminal();
 
 // The children of one batch run. Whatever is still running when this goes away is stopped and

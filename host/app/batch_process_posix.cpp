@@ -52,8 +52,14 @@ std::string selfExecutable(const char *argv0) {
     return self.string();
 }
 
-long processId() {
-    return static_cast<long>(::getpid());
+std::string processTag() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        std::strcpy(name, "host");
+    for (char *c = name; *c != '\0'; ++c)
+        if (*c == '/' || *c == '.')
+            *c = '_';
+    return std::string(name) + "-" + std::to_string(::getpid());
 }
 
 bool stderrIsTerminal() {

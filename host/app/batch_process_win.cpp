@@ -16,8 +16,8 @@ std::string selfExecutable(const char *argv0) {
     return std::filesystem::absolute(argv0, ec).string();
 }
 
-long processId() {
-    return 0;
+std::string processTag() {
+    return "0";
 }
 
 bool stderrIsTerminal() {

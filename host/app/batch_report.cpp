@@ -69,16 +69,17 @@ void Progress::finished(const Job &job) {
         ++mFailed;
     std::size_t count = mDone + mFailed;
     bool failed = job.outcome != Outcome::Done;
+    const char *word = job.outcome == Outcome::Interrupted ? "STOPPED" : "FAILED";
     if (mTerminal) {
         if (failed)
-            std::fprintf(mOut, "\r\033[KFAILED %s: %s\n", job.input.c_str(), job.reason.c_str());
+            std::fprintf(mOut, "\r\033[K%s %s: %s\n", word, job.input.c_str(), job.reason.c_str());
         // Redrawing a thousand times a second is of no use to anyone reading it.
         if (failed || count == mTotal || Clock::now() - mLastDraw > std::chrono::milliseconds(100))
             drawBar();
         return;
     }
     if (failed)
-        std::fprintf(mOut, "[%zu/%zu] FAILED %s: %s\n", count, mTotal, job.input.c_str(),
+        std::fprintf(mOut, "[%zu/%zu] %s %s: %s\n", count, mTotal, word, job.input.c_str(),
                      job.reason.c_str());
     else
         std::fprintf(mOut, "[%zu/%zu] done %s (%.2f s)\n", count, mTotal, job.input.c_str(),
