@@ -261,7 +261,8 @@ std::vector<std::string> childArgs(const std::string &self, const BatchOptions &
     }
     if (options.registryReadOnly)
         args.push_back("--registry-readonly");
-    args.insert(args.end(), {"--script", options.script, "--output", files.part, job.input});
+    // "--": a drawing whose name starts with a dash is still a drawing.
+    args.insert(args.end(), {"--script", options.script, "--output", files.part, "--", job.input});
     return args;
 }
 
