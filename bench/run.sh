@@ -68,13 +68,10 @@ cache=${TEV_BENCH_CACHE:-$root/build/bench-drawings}
 mkdir -p "$scratch" "$cache"
 
 # Pick and window-selection latency in the host's database: they must not grow with the
-# drawing (the 1M figure within 3x of the 10k one). Run first, so that the targets table
-# below can show them; printed at the end.
-# The one built beside the host measured (TEV_BENCH is on in the default preset), else a
-# Release build of its own.
+# drawing (the 1M figure within 3x of the 10k one). measure.py runs it on its grids and on
+# the drawings it measured. The one built beside the host measured (TEV_BENCH is on in the
+# default preset), else a Release build of its own.
 pickbuild=$root/build/bench-pick
-pickjson=$scratch/pick.json
-rm -f "$pickjson" "$scratch/pick.txt"
 pick=""
 if [[ -n $arxhost && -x $(dirname "$arxhost")/../bench/tev_bench_pick ]]; then
     pick=$(dirname "$arxhost")/../bench/tev_bench_pick
@@ -83,15 +80,11 @@ elif cmake -S "$root" -B "$pickbuild" "${generator[@]}" -DCMAKE_BUILD_TYPE=Relea
      cmake --build "$pickbuild" -j2 --target tev_bench_pick >/dev/null 2>&1; then
     pick=$pickbuild/bench/tev_bench_pick
 fi
-if [[ -n $pick ]]; then
-    "$pick" --benchmark_min_time=0.2 --benchmark_out="$pickjson" \
-        --benchmark_out_format=json >"$scratch/pick.txt" 2>/dev/null || rm -f "$pickjson"
-fi
 
 /usr/bin/python3 "$root/bench/scripts/measure.py" --gen "$build/tev_gen" \
     --tagscan "$build/tev_tagscan" --arxhost "$arxhost" --scratch "$scratch" \
     --cache "$cache" --sizes "$sizes" --runs "$runs" --kinds "$kinds" \
-    --batch-drawings "$batch_drawings" ${pickjson:+--pick-output "$pickjson"}
+    --batch-drawings "$batch_drawings" ${pick:+--pick "$pick"}
 
 # In-process figures of the floor, where Google Benchmark is installed.
 if cmake --build "$build" -j2 --target tev_bench_tags >/dev/null 2>&1; then
@@ -103,11 +96,3 @@ if cmake --build "$build" -j2 --target tev_bench_tags >/dev/null 2>&1; then
     echo '```'
 fi
 
-if [[ -f $scratch/pick.txt ]]; then
-    echo
-    echo "### Pick and window selection (Google Benchmark, CPU time per query)"
-    echo
-    echo '```'
-    grep -v '^-\+$' "$scratch/pick.txt"
-    echo '```'
-fi

@@ -14,7 +14,7 @@ then in one batch run, and compares the batch's wall time with the sum over the 
 run.sh calls this after building; it can be called by hand too:
   measure.py --gen TEV_GEN --tagscan TEV_TAGSCAN [--arxhost ARXHOST] [--scratch DIR]
              [--cache DIR] [--sizes 10000,100000] [--kinds tev,ezdxf] [--seed 1] [--runs N]
-             [--batch-drawings 1000] [--pick-output FILE]
+             [--batch-drawings 1000] [--pick TEV_BENCH_PICK]
 """
 import argparse
 import json
@@ -290,21 +290,44 @@ def measure_batch(args, targets):
     shutil.rmtree(outdir, ignore_errors=True)
 
 
-def pick_ratio(path):
-    """Pick and window figures at 1M against 10k from tev_bench_pick's JSON output."""
+def measure_picks(args, sizes, kinds):
+    """Runs tev_bench_pick: its own grids of lines, and the smallest and largest drawings of
+    each kind measured above. Prints its table; returns its JSON results."""
+    if not args.pick or not os.access(args.pick, os.X_OK):
+        return []
+    files = []
+    for kind in kinds:
+        for size in sorted({min(sizes), max(sizes)}):
+            files.append("%s/%d=%s" % (kind, size, ensure_drawing(args, kind, size, args.seed)))
+    out = os.path.join(args.scratch, "pick.json")
+    env = dict(os.environ, TEV_PICK_DRAWINGS=",".join(files))
+    p = subprocess.run([args.pick, "--benchmark_min_time=0.2", "--benchmark_out=" + out,
+                        "--benchmark_out_format=json"], capture_output=True, text=True, env=env)
+    print("\n### Picks and window selections (Google Benchmark, CPU time per query)\n")
+    print("```")
+    print("\n".join(l for l in p.stdout.splitlines() if not set(l) <= {"-"}))
+    print("```")
     try:
-        with open(path) as f:
-            runs = json.load(f)["benchmarks"]
+        with open(out) as f:
+            return json.load(f)["benchmarks"]
     except (OSError, ValueError, KeyError):
         return []
+
+
+def pick_ratios(runs):
+    """Each query's CPU time in the largest drawing against the smallest, per drawing kind."""
     by = {}
     for b in runs:
-        name, _, size = b["name"].partition("/")
-        by.setdefault(name, {})[size] = b["cpu_time"]
+        key, _, size = b["name"].rpartition("/")
+        if size.isdigit() and "error_occurred" not in b:
+            by.setdefault(key, {})[int(size)] = b["cpu_time"]
     found = []
-    for name, sizes in sorted(by.items()):
-        if "10000" in sizes and "1000000" in sizes:
-            found.append((name, sizes["1000000"] / sizes["10000"]))
+    for key, sizes in sorted(by.items()):
+        if len(sizes) >= 2:
+            lo, hi = min(sizes), max(sizes)
+            drawing = key.split("/", 1)[1] if "/" in key else "grid of lines"
+            job = "%s: %dk / %dk" % (key.split("/")[0], hi // 1000, lo // 1000)
+            found.append((drawing, job, sizes[hi] / sizes[lo]))
     return found
 
 
@@ -315,12 +338,11 @@ def print_targets(args, targets):
     for kind, size, what, figure, target in targets:
         print("| %s %d | %s | %.2fx | %gx | %s |" % (
             kind, size, what, figure, target, "holds" if figure <= target else
-            "MISSED by %.0f%%" % ((figure / target - 1) * 100)))
-    if args.pick_output:
-        for name, ratio in pick_ratio(args.pick_output):
-            print("| grid of lines | %s: 1M / 10k | %.2fx | 3x | %s |" % (
-                name, ratio, "holds" if ratio <= 3 else
-                "MISSED by %.0f%%" % ((ratio / 3 - 1) * 100)))
+            "MISSED by %.1f%%" % ((figure / target - 1) * 100)))
+    for drawing, job, ratio in pick_ratios(args.pick_runs):
+        print("| %s | %s | %.2fx | 3x | %s |" % (
+            drawing, job, ratio, "holds" if ratio <= 3 else
+            "MISSED by %.1f%%" % ((ratio / 3 - 1) * 100)))
 
 
 def main():
@@ -337,8 +359,8 @@ def main():
     ap.add_argument("--kinds", default="tev,ezdxf", help="tev (tev_gen), ezdxf, or both")
     ap.add_argument("--batch-drawings", type=int, default=1000,
                     help="drawings of 1,000 entities in the batch figure (0: none)")
-    ap.add_argument("--pick-output", default=None,
-                    help="tev_bench_pick's JSON output, for the pick row of the targets")
+    ap.add_argument("--pick", default=None,
+                    help="tev_bench_pick: picks in a grid of lines and in the drawings measured")
     args = ap.parse_args()
     os.makedirs(args.scratch, exist_ok=True)
     args.cache = args.cache or args.scratch
@@ -383,6 +405,7 @@ def main():
             cells += ["%+.0f%%" % ((by[hi] / by[b] - 1) * 100) for b in bases]
             print("| %s (%s) | %s |" % (label, kind, " | ".join(cells)))
 
+    args.pick_runs = measure_picks(args, sizes, kinds)
     if args.batch_drawings and args.arxhost:
         measure_batch(args, targets)
     print_targets(args, targets)
