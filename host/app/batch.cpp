@@ -4,6 +4,7 @@
 #include "batch.h"
 #include "batch_process.h"
 #include "batch_report.h"
+#include "options.h"
 
 #include <CLI/CLI.hpp>
 
@@ -25,6 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using batch::Job;
+
+constexpr int kExitSomeFailed = 1;    // one or more drawings failed
+constexpr int kExitInterrupted = 130; // stopped by Ctrl-C, as a shell reports it
 using batch::Outcome;
 
 struct BatchOptions {
@@ -81,7 +85,7 @@ int parseBatchOptions(int argc, char **argv, BatchOptions &options) {
         return app.exit(e);
     } catch (const CLI::ParseError &e) {
         std::fprintf(stderr, "arxhost: %s\n", e.what());
-        return 2;
+        return kExitBadArguments;
     }
     if (options.jobs == 0)
         options.jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -277,16 +281,16 @@ int runBatchIfAsked(int argc, char **argv) {
     std::string why;
     if (!batch::processesAvailable(why)) {
         std::fprintf(stderr, "arxhost: %s\n", why.c_str());
-        return 2;
+        return kExitBadArguments;
     }
     std::vector<std::string> drawings;
     if (!collectDrawings(options.inputs, drawings) || !prepareOutputFolder(options.outputDir))
-        return 2;
+        return kExitBadArguments;
     std::vector<Job> jobs(drawings.size());
     for (std::size_t i = 0; i < drawings.size(); ++i)
         jobs[i].input = drawings[i];
     if (!planOutputs(jobs, options.outputDir))
-        return 2;
+        return kExitBadArguments;
 
     using Clock = std::chrono::steady_clock;
     const std::string self = batch::selfExecutable(argv[0]);
@@ -335,17 +339,17 @@ int runBatchIfAsked(int argc, char **argv) {
     double wall = std::chrono::duration<double>(Clock::now() - begin).count();
     batch::printSummary(stdout, jobs, wall, atOnce);
 
-    int rc = 0;
+    int rc = kExitDone;
     for (const Job &job : jobs)
         if (job.outcome != Outcome::Done)
-            rc = 1;
+            rc = kExitSomeFailed;
     if (batch::interrupted())
-        rc = 130;
+        rc = kExitInterrupted;
     if (!options.report.empty()) {
         std::string error;
         if (!batch::writeCsv(options.report, jobs, error)) {
             std::fprintf(stderr, "arxhost: %s\n", error.c_str());
-            rc = rc == 0 ? 4 : rc;
+            rc = rc == kExitDone ? kExitWriteFailed : rc;
         }
     }
     return rc;

@@ -4,6 +4,8 @@
 #include "command_stack.h"
 #include "host_commands.h"
 #include "drawing_io.h"
+#include "i18n.h"
+#include "text_util.h"
 
 #include <string>
 
@@ -11,14 +13,7 @@ namespace host {
 
 namespace {
 
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
+using text::toUpper;
 
 } // namespace
 
@@ -42,7 +37,10 @@ bool runCommand(std::string_view typed) {
         runSystemVariableCommand(typed);
         return true;
     }
-    cl.print("\nUnknown command \"" + upper(typed) + "\".\n");
+    cl.print("\n" +
+             i18n::format(i18n::tr("Unknown command \"%s\".  HELP or ? lists the commands."),
+                          {toUpper(typed)}) +
+             "\n");
     return true;
 }
 

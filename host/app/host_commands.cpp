@@ -3,19 +3,16 @@
 #include "command_line.h"
 #include "command_stack.h"
 #include "runtime.h"
+#include "i18n.h"
+#include "text_util.h"
+
+#include <filesystem>
 
 namespace host {
 
 namespace {
 
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
+using text::toUpper;
 
 void listModules() {
     CommandLine &cl = CommandLine::current();
@@ -26,26 +23,28 @@ void listModules() {
 
 void loadModule() {
     CommandLine &cl = CommandLine::current();
-    Answer file = cl.ask("\nRuntime extension file: ", AnswerEnd::LineOnly);
+    Answer file = cl.ask(i18n::tr("\nRuntime extension file: "), AnswerEnd::LineOnly);
     if (!file.isText() || file.text.empty())
         return;
     std::string error;
+    cl.setRunningModule(std::filesystem::path(file.text).filename().string()); // its messages
     if (dynamicLinker().load(file.text, error))
-        cl.print("\n" + file.text + " successfully loaded.\n");
+        cl.print("\n" + i18n::format(i18n::tr("%s successfully loaded."), {file.text}) + "\n");
     else
-        cl.print("\nUnable to load " + file.text + ": " + error + "\n");
+        cl.print("\n" + i18n::format(i18n::tr("Unable to load %s: %s"), {file.text, error}) + "\n");
 }
 
 void unloadModule() {
     CommandLine &cl = CommandLine::current();
-    Answer file = cl.ask("\nUnload ObjectARX file: ", AnswerEnd::LineOnly);
+    Answer file = cl.ask(i18n::tr("\nUnload ObjectARX file: "), AnswerEnd::LineOnly);
     if (!file.isText() || file.text.empty())
         return;
     std::string error;
     if (dynamicLinker().unload(file.text, error))
-        cl.print("\n" + file.text + " successfully unloaded.\n");
+        cl.print("\n" + i18n::format(i18n::tr("%s successfully unloaded."), {file.text}) + "\n");
     else
-        cl.print("\nUnable to unload " + file.text + ": " + error + "\n");
+        cl.print("\n" + i18n::format(i18n::tr("Unable to unload %s: %s"), {file.text, error}) +
+                 "\n");
 }
 
 } // namespace
@@ -53,10 +52,10 @@ void unloadModule() {
 void arxCommand() {
     CommandLine &cl = CommandLine::current();
     for (;;) {
-        Answer option = cl.ask("\nEnter an option [?/Load/Unload]: ");
+        Answer option = cl.ask(i18n::tr("\nEnter an option [?/Load/Unload]: "));
         if (!option.isText() || option.text.empty())
             return;
-        std::string o = upper(option.text);
+        std::string o = toUpper(option.text);
         if (o == "?") {
             listModules();
             return;
@@ -69,12 +68,13 @@ void arxCommand() {
             unloadModule();
             return;
         }
-        cl.refuse("Invalid option keyword.");
+        cl.refuse(i18n::tr("Invalid option keyword."));
     }
 }
 
 std::vector<HostCommand> &hostCommands() {
-    static std::vector<HostCommand> s_commands{{"ARX", arxCommand}};
+    static std::vector<HostCommand> s_commands{
+        {"ARX", arxCommand, i18n::N_("Loads, unloads and lists modules")}};
     return s_commands;
 }
 

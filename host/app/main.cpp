@@ -7,8 +7,10 @@
 #include "command_line.h"
 #include "command_loop.h"
 #include "drawing_io.h"
+#include "i18n.h"
 #include "options.h"
 #include "runtime.h"
+#include "user_commands.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -41,7 +43,7 @@ bool usableFile(const std::string &path, const char *what) {
     return true;
 }
 
-std::string defaultModule(const char *argv0) {
+std::filesystem::path programFolder(const char *argv0) {
     std::error_code ec;
 #if defined(_WIN32)
     std::filesystem::path self = std::filesystem::absolute(_pgmptr, ec); // the program's path
@@ -50,7 +52,22 @@ std::string defaultModule(const char *argv0) {
 #endif
     if (ec)
         self = std::filesystem::absolute(argv0, ec);
-    return (self.parent_path() / "tevcom.arx").string();
+    return self.parent_path();
+}
+
+std::string defaultModule(const char *argv0) {
+    return (programFolder(argv0) / "tevcom.arx").string();
+}
+
+// The host's texts in the language asked for (--lang) or the locale's; the message
+// catalogue lies in "locale" beside the executable. Russian that cannot be given is said
+// on standard error when it was asked for by name, and the host goes on in English.
+void chooseLanguage(const std::string &asked, const char *argv0) {
+    host::i18n::Language language = host::i18n::chooseLanguage(asked);
+    std::string warning;
+    if (!host::i18n::setLanguage(language, (programFolder(argv0) / "locale").string(), warning) &&
+        !asked.empty())
+        std::cerr << "arxhost: " << warning << "\n";
 }
 
 // Freeing a drawing of a million entities one object at a time takes longer than the
@@ -88,29 +105,31 @@ std::unique_ptr<host::InputSource> makeSource(const host::Options &options, bool
 int main(int argc, char **argv) {
     if (int rc = host::runBatchIfAsked(argc, argv); rc >= 0)
         return rc;
+    host::registerDrawingCommands();
+    host::registerUserCommands();
     host::Options options;
     if (int rc = host::parseOptions(argc, argv, options); rc >= 0)
         return rc;
+    chooseLanguage(options.language, argv[0]);
     if (options.modules.empty())
         options.modules.push_back(defaultModule(argv[0]));
     for (const std::string &m : options.modules) {
         if (!usableFile(m, "module"))
-            return 2;
+            return host::kExitBadArguments;
     }
     if (!options.script.empty() && !usableFile(options.script, "script"))
-        return 2;
+        return host::kExitBadArguments;
     if (!options.drawing.empty() && !usableFile(options.drawing, "drawing"))
-        return 2;
+        return host::kExitBadArguments;
     if (!host::openRegistry(options.registry, options.registryReadOnly))
-        return 2;
+        return host::kExitBadArguments;
 
     host::installRuntime();
-    host::registerDrawingCommands();
     host::CommandLine &cl = host::CommandLine::reset();
     bool terminal = false;
     std::unique_ptr<host::InputSource> source = makeSource(options, terminal);
     if (!source)
-        return 2;
+        return host::kExitBadArguments;
     cl.setSource(std::move(source));
     cl.setTranscript(&std::cout, terminal);
 
@@ -118,33 +137,34 @@ int main(int argc, char **argv) {
     std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error);
     if (!db) {
         std::cerr << "arxhost: " << error << "\n";
-        return 3;
+        return host::kExitUnreadableDrawing;
     }
     acdbHostApplicationServices()->setWorkingDatabase(db.get());
 
     for (const std::string &m : options.modules) {
+        cl.setRunningModule(std::filesystem::path(m).filename().string()); // for its messages
         if (!host::dynamicLinker().load(m, error)) {
             std::cerr << "arxhost: cannot load module " << m << ": " << error << "\n";
             acdbHostApplicationServices()->setWorkingDatabase(nullptr);
-            return 2;
+            return host::kExitBadArguments;
         }
     }
 
     host::runCommandLoop();
 
-    int rc = 0;
+    int rc = host::kExitDone;
     if (!options.output.empty() && !host::saveDrawing(*db, options.output, error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     if (!options.svg.empty() && !host::writePicture(*db, options.svg, error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     host::dynamicLinker().unloadAll();
     if (!host::closeRegistry(error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     acdbHostApplicationServices()->setWorkingDatabase(nullptr);
     std::cout.flush();
