@@ -76,7 +76,7 @@ int parseBatchOptions(int argc, char **argv, BatchOptions &options) {
         // "--batch --help" would take --help for the script's name.
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(app.help().c_str(), stdout);
-            return 0;
+            return kExitDone;
         }
     }
     try {
