@@ -8,6 +8,7 @@
 #include "host_commands.h"
 #include "misuse.h"
 #include "svg.h"
+#include "undo_commands.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -123,6 +124,9 @@ void registerDrawingCommands() {
     commands.push_back({"PLINE", plineCommand});
     commands.push_back({"CIRCLE", circleCommand});
     commands.push_back({"-LAYER", layerCommand});
+    commands.push_back({"U", uCommand});
+    commands.push_back({"UNDO", undoCommand});
+    commands.push_back({"REDO", redoCommand});
 }
 
 } // namespace host

@@ -115,6 +115,22 @@ std::unordered_map<const AcDbEntity *, AcDbFullSubentPath> &highlightPaths() {
 } // namespace
 
 AcDbEntity::AcDbEntity() = default;
+
+AcDbEntity::AcDbEntity(const AcDbEntity &other)
+    : AcDbObject(other), mColorIndex(other.mColorIndex), mLineWeight(other.mLineWeight),
+      mVisible(other.mVisible), mLayerId(other.mLayerId), mLinetypeId(other.mLinetypeId),
+      mLinetypeScale(other.mLinetypeScale) {}
+
+AcDbEntity &AcDbEntity::operator=(const AcDbEntity &other) {
+    AcDbObject::operator=(other);
+    mColorIndex = other.mColorIndex;
+    mLineWeight = other.mLineWeight;
+    mVisible = other.mVisible;
+    mLayerId = other.mLayerId;
+    mLinetypeId = other.mLinetypeId;
+    mLinetypeScale = other.mLinetypeScale;
+    return *this;
+}
 AcDbEntity::~AcDbEntity() {
     if (mHasHighlightPath)
         highlightPaths().erase(this);
