@@ -4,6 +4,7 @@
 #include "answer_parse.h"
 #include "command_line.h"
 #include "dbapserv.h"
+#include "i18n.h"
 #include "journal.h"
 
 #include <cmath>
@@ -12,6 +13,8 @@
 
 namespace host {
 namespace {
+
+using i18n::tr;
 
 AcDbDatabase *working() {
     return acdbHostApplicationServices()->workingDatabase();
@@ -39,13 +42,13 @@ void sayNames(const std::vector<std::string> &names) {
 }
 
 void sayEverythingUndone() {
-    CommandLine::current().print("\nEverything has been undone\n");
+    CommandLine::current().print("\n" + std::string(tr("Everything has been undone")) + "\n");
 }
 
 AcDbDatabase *drawingOrSay() {
     AcDbDatabase *db = working();
     if (db == nullptr)
-        CommandLine::current().refuse("No drawing is open.");
+        CommandLine::current().refuse(tr("No drawing is open."));
     return db;
 }
 
@@ -64,7 +67,7 @@ void undoBack(AcDbDatabase &db) {
             return;
         }
         for (;;) {
-            Answer a = cl.ask("\nThis will undo everything. OK? <Y>: ");
+            Answer a = cl.ask(tr("\nThis will undo everything. OK? <Y>: "));
             if (!a.isText())
                 return;
             std::string u = upper(a.text);
@@ -72,13 +75,13 @@ void undoBack(AcDbDatabase &db) {
                 return;
             if (u.empty() || u == "Y" || u == "YES")
                 break;
-            cl.refuse("Please answer Yes or No.");
+            cl.refuse(tr("Please answer Yes or No."));
         }
     }
     tev::db::UndoOutcome out = tev::db::undoSteps(db, 0, /*toMark=*/true);
     sayNames(out.names);
     if (out.markMet)
-        cl.print("\nMark encountered\n");
+        cl.print("\n" + std::string(tr("Mark encountered")) + "\n");
     else
         sayEverythingUndone();
 }
@@ -96,7 +99,7 @@ void undoCommand() {
         return;
     CommandLine &cl = CommandLine::current();
     for (;;) {
-        Answer a = cl.ask("\nEnter the number of operations to undo or [Mark/Back] <1>: ");
+        Answer a = cl.ask(tr("\nEnter the number of operations to undo or [Mark/Back] <1>: "));
         if (!a.isText())
             return;
         std::string u = upper(a.text);
@@ -117,7 +120,7 @@ void undoCommand() {
             undoCount(*db, static_cast<std::size_t>(*n));
             return;
         }
-        cl.refuse("Requires a positive whole number or Mark or Back.");
+        cl.refuse(tr("Requires a positive whole number or Mark or Back."));
     }
 }
 
@@ -127,7 +130,7 @@ void redoCommand() {
         return;
     tev::db::UndoOutcome out = tev::db::redoSteps(*db);
     if (out.names.empty())
-        CommandLine::current().print("\nNothing to redo\n");
+        CommandLine::current().print("\n" + std::string(tr("Nothing to redo")) + "\n");
     else
         sayNames(out.names);
 }
@@ -149,15 +152,19 @@ CommandStep::~CommandStep() {
         return;
     tev::db::StepOutcome out = tev::db::endStep(*db_);
     const std::string limit = megabytes(tev::db::journalLimit(*db_));
+    CommandLine &cl = CommandLine::current();
     if (out.lost)
-        CommandLine::current().print("\n" + name_ + " changed more than the undo memory (" + limit +
-                                     ") holds: it cannot be undone, nor can anything "
-                                     "before it.\n");
+        cl.print("\n" +
+                 i18n::format(tr("%s changed more than the undo memory (%s) holds: it cannot be "
+                                 "undone, nor can anything before it."),
+                              {name_, limit}) +
+                 "\n");
     else if (out.dropped > 0)
-        CommandLine::current().print("\nThe undo memory (" + limit + ") is full: the " +
-                                     std::to_string(out.dropped) +
-                                     (out.dropped == 1 ? " oldest command" : " oldest commands") +
-                                     " can no longer be undone.\n");
+        cl.print("\n" +
+                 i18n::format(tr("The undo memory (%s) is full: the oldest commands (%s) can no "
+                                 "longer be undone."),
+                              {limit, std::to_string(out.dropped)}) +
+                 "\n");
 }
 
 } // namespace host
