@@ -23,11 +23,14 @@ CHANGING = [
     ("LINE", "LINE\n0,0\n10,0\n10,10\n\n"),
     ("PLINE", "PLINE\n0,0\nW\n5\n10\n100,0\n100,100\n\n"),
     ("-LAYER", "-LAYER\nN\nNEWLAYER\nC\n3\nNEWLAYER\n\n"),
+    ("ERASE", "ERASE\nALL\n\n"),
+    ("SNAPANG", "SNAPANG\n15\n"),
 ]
 UNCHANGING = [
     ("Lpl", "Lpl\n1500,8000\nALL\n\n"),
     ("En", "En\n5000,1000\n"),
     ("nEn", "nEn\n2100,4970\n"),
+    ("LIST", "LIST\nALL\n\n"),
 ]
 
 
