@@ -76,8 +76,12 @@ template <class T> T *peekAs(AcDbObjectId id) {
 void markOpenForWrite(AcDbStub *stub);
 // The undo step under way (if any) notes that stub was appended or added by it.
 void journalAppended(AcDbStub *stub);
-// The undo step under way (if any) keeps stub's state before a write open (journal.cpp).
+// The undo step under way (if any) keeps stub's flags before a write open (journal.cpp).
 void journalWrite(AcDbStub *stub);
+// The undo step under way (if any) keeps stub's data before its first change: every setter
+// asks (through writeAllowed), and so does a change made to owned vertices through their
+// polyline.
+void journalState(AcDbStub *stub);
 // Puts a table's name index in line with its records (after records came or went).
 void rebuildNameIndex(AcDbSymbolTable &table);
 

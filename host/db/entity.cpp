@@ -155,11 +155,18 @@ void forSubents(AcDbEntity &ent, bool doSubents, F f, AcDbStub::Change change = 
     AcDbOwnedSequence *seq = ObjectAccess::sequence(ent);
     if (seq == nullptr)
         return;
+    auto keepForUndo = [](AcDbObject *item) {
+        AcDbStub *s = item->objectId().stub();
+        if (s != nullptr && !s->stateKept && s->db->journal != nullptr)
+            tev::db::journalState(s); // changed without an open of its own
+    };
     for (AcDbObject *item : seq->items) {
+        keepForUndo(item);
         f(static_cast<AcDbEntity &>(*item));
         ObjectAccess::markModified(*item, change);
     }
     if (seq->seqEnd != nullptr) {
+        keepForUndo(seq->seqEnd);
         f(static_cast<AcDbEntity &>(*seq->seqEnd));
         ObjectAccess::markModified(*seq->seqEnd, change);
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 
 namespace tev::db {
@@ -64,6 +65,8 @@ struct Step {
     std::uint64_t handseed = 0; // the other next handle
     std::size_t bytes = sizeof(Step);
     std::size_t heldBytes = 0; // more while undone: the objects taken out
+    // While the step records: where each changed object's entry is (made when needed).
+    std::unordered_map<AcDbStub *, std::size_t> index;
 };
 
 } // namespace undo
@@ -132,13 +135,27 @@ template <class F> void forEachOwned(AcDbObject &obj, F &&f) {
 }
 
 void clearFlags(Step &step) {
+    auto clear = [](AcDbStub *s, AcDbObject *) { s->journaled = s->stateKept = false; };
     for (Changed &c : step.changed)
-        c.stub->journaled = false;
+        clear(c.stub, nullptr);
     for (Added &a : step.added) {
-        a.stub->journaled = false;
+        clear(a.stub, nullptr);
         if (a.stub->object != nullptr)
-            forEachOwned(*a.stub->object, [](AcDbStub *s, AcDbObject *) { s->journaled = false; });
+            forEachOwned(*a.stub->object, clear);
     }
+    step.index = {};
+}
+
+// The entry of stub in the step under way: the latest, most often; else through an index
+// of them all, made the first time it is needed.
+Changed *findChanged(Step &step, AcDbStub *stub) {
+    if (!step.changed.empty() && step.changed.back().stub == stub)
+        return &step.changed.back();
+    if (step.index.empty())
+        for (std::size_t i = 0; i < step.changed.size(); ++i)
+            step.index.emplace(step.changed[i].stub, i);
+    auto it = step.index.find(stub);
+    return it != step.index.end() ? &step.changed[it->second] : nullptr;
 }
 
 // The step under way holds more than the limit: it is given up (what it changed stays
@@ -370,7 +387,7 @@ bool unchanged(const Step &step, const Changed &c) {
     const AcDbObject *obj = c.stub->object;
     if (obj == nullptr || c.erased != c.stub->erased)
         return false;
-    if (c.state == nullptr)
+    if (c.state == nullptr) // no setter ran: nothing of its own changed, but what it holds may
         return std::none_of(step.added.begin(), step.added.end(),
                             [&](const Added &a) { return a.stub->owner == c.stub; });
     const auto *now = AcDbEntity::cast(obj);
@@ -392,7 +409,7 @@ void restoreFlags(Changed &c) {
 
 void journalWrite(AcDbStub *stub) {
     Journal *j = recordingJournal(*stub->db);
-    if (j == nullptr || stub->object == nullptr)
+    if (j == nullptr || stub->object == nullptr || stub->journaled)
         return;
     AcDbObject &obj = *stub->object;
     Changed c;
@@ -401,27 +418,51 @@ void journalWrite(AcDbStub *stub) {
     c.modified = ObjectAccess::modifiedFlag(obj);
     c.isNew = ObjectAccess::newFlag(obj);
     c.changes = stub->changes;
-    std::size_t bytes = sizeof(Changed);
-    if (obj.stateBytes() > 0) {
-        alloc::Exempt exempt; // the journal's copies are not the command's allocations
-        c.state.reset(obj.copyState());
-        if (c.state == nullptr) {
-            loseStep(*j); // out of memory: this step cannot be undone
-            return;
-        }
-        bytes += c.state->stateBytes();
-    }
     stub->journaled = true;
-    j->current.changed.push_back(std::move(c));
-    grow(*j, bytes);
+    stub->stateKept = false;
+    Step &step = j->current;
+    if (!step.index.empty())
+        step.index.emplace(stub, step.changed.size());
+    step.changed.push_back(std::move(c));
+    grow(*j, sizeof(Changed));
+}
+
+void journalState(AcDbStub *stub) {
+    Journal *j = recordingJournal(*stub->db);
+    if (j == nullptr || stub->object == nullptr)
+        return;
+    if (!stub->journaled)
+        journalWrite(stub); // changed without an open of its own (a polyline's vertices)
+    if (j->lost || stub->stateKept)
+        return;
+    stub->stateKept = true;
+    const AcDbObject &obj = *stub->object;
+    if (obj.stateBytes() == 0)
+        return; // a table or block record: what it holds is recorded as it comes
+    Changed *c = findChanged(j->current, stub);
+    if (c == nullptr)
+        return;
+    {
+        alloc::Exempt exempt; // the journal's copies are not the command's allocations
+        c->state.reset(obj.copyState());
+    }
+    if (c->state == nullptr) {
+        loseStep(*j); // out of memory: this step cannot be undone
+        return;
+    }
+    grow(*j, c->state->stateBytes());
 }
 
 void journalAppended(AcDbStub *stub) {
     Journal *j = recordingJournal(*stub->db);
     if (j == nullptr || stub->object == nullptr)
         return;
-    stub->journaled = true; // a later write open in the step has nothing to keep
-    forEachOwned(*stub->object, [](AcDbStub *s, AcDbObject *) { s->journaled = true; });
+    auto note = [](AcDbStub *s, AcDbObject *) { // a later write open has nothing to keep
+        s->journaled = true;
+        s->stateKept = true;
+    };
+    note(stub, stub->object);
+    forEachOwned(*stub->object, note);
     j->current.added.push_back(Added{stub, nullptr});
     grow(*j, sizeof(Added));
 }

@@ -15,8 +15,9 @@
 
 namespace tev::db {
 
-// The bound on the memory the journal holds unless told otherwise: 256 MiB.
-constexpr std::size_t kDefaultJournalLimit = std::size_t{256} << 20;
+// The bound on the memory the journal holds unless told otherwise: 512 MiB (a Wpe over a
+// million entities takes about 350 MiB).
+constexpr std::size_t kDefaultJournalLimit = std::size_t{512} << 20;
 
 // Starts a step: what db changes until endStep is one step named name. A step begun while
 // another is under way is part of it.

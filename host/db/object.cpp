@@ -227,8 +227,11 @@ bool AcDbObject::isWriteEnabled() const {
 
 bool AcDbObject::writeAllowed() const {
     if (isWriteEnabled()) {
-        if (mStub != nullptr)
+        if (mStub != nullptr) {
+            if (!mStub->stateKept && mStub->db->journal != nullptr)
+                tev::db::journalState(mStub); // before the setter changes anything
             mStub->changes |= AcDbStub::kOther;
+        }
         return true;
     }
     reportMisuse("change of " + describe(*this) + " that is not open for write");

@@ -84,6 +84,7 @@ TEST_F(Journal, AStepIsUndoneWholeAndRedoneWithItsHandles) {
         AcDbObjectId vertex;
         ASSERT_EQ(p->appendVertex(vertex, new AcDb2dVertex(AcGePoint3d(10, 30, 0))), Acad::eOk);
         ASSERT_EQ(peek(vertex)->close(), Acad::eOk);
+        ASSERT_EQ(p->setColorIndex(3), Acad::eOk); // its vertices too, never opened
         ASSERT_EQ(p->close(), Acad::eOk);
         newLayer = addLayer("WALLS");
         ASSERT_EQ(db->setClayer(newLayer), Acad::eOk);
@@ -103,6 +104,7 @@ TEST_F(Journal, AStepIsUndoneWholeAndRedoneWithItsHandles) {
         EXPECT_EQ(acdbOpenAcDbObject(gone, appended, AcDb::kForRead), Acad::ePermanentlyErased);
         EXPECT_TRUE(lookupHandle(*db, appendedHandle).isNull());
         EXPECT_EQ(vertexCount(poly2d), 2);
+        EXPECT_EQ(peekAs<AcDbEntity>(vertexAt(poly2d, 1))->colorIndex(), 256);
         EXPECT_EQ(liveEntities(), before);
         EXPECT_TRUE(pick(150, 100).isNull()); // the spatial index follows
         EXPECT_EQ(pick(5, 0), erased);
@@ -120,6 +122,7 @@ TEST_F(Journal, AStepIsUndoneWholeAndRedoneWithItsHandles) {
         EXPECT_EQ(pick(5, 50), moved);
         EXPECT_EQ(pick(150, 100), appended);
         EXPECT_EQ(vertexCount(poly2d), 3);
+        EXPECT_EQ(peekAs<AcDbEntity>(vertexAt(poly2d, 1))->colorIndex(), 3);
         EXPECT_TRUE(layers->has("WALLS"));
         EXPECT_EQ(db->clayer(), newLayer);
         EXPECT_EQ(db->snapAngle(), 0.5);
