@@ -6,6 +6,7 @@
 #include "dbapserv.h"
 #include "i18n.h"
 #include "journal.h"
+#include "text_util.h"
 
 #include <cmath>
 #include <string>
@@ -18,14 +19,6 @@ using i18n::tr;
 
 AcDbDatabase *working() {
     return acdbHostApplicationServices()->workingDatabase();
-}
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
 }
 
 std::string megabytes(std::size_t bytes) {
@@ -70,7 +63,7 @@ void undoBack(AcDbDatabase &db) {
             Answer a = cl.ask(tr("\nThis will undo everything. OK? <Y>: "));
             if (!a.isText())
                 return;
-            std::string u = upper(a.text);
+            std::string u = text::toUpper(a.text);
             if (u == "N" || u == "NO")
                 return;
             if (u.empty() || u == "Y" || u == "YES")
@@ -102,7 +95,7 @@ void undoCommand() {
         Answer a = cl.ask(tr("\nEnter the number of operations to undo or [Mark/Back] <1>: "));
         if (!a.isText())
             return;
-        std::string u = upper(a.text);
+        std::string u = text::toUpper(a.text);
         if (u.empty()) {
             undoCount(*db, 1);
             return;
@@ -138,11 +131,11 @@ void redoCommand() {
 bool isUndoCommand(std::string_view name) {
     if (!name.empty() && name.front() == '_')
         name.remove_prefix(1);
-    const std::string u = upper(name);
+    const std::string u = text::toUpper(name);
     return u == "U" || u == "UNDO" || u == "REDO";
 }
 
-CommandStep::CommandStep(std::string_view command) : db_(working()), name_(upper(command)) {
+CommandStep::CommandStep(std::string_view command) : db_(working()), name_(text::toUpper(command)) {
     if (db_ != nullptr)
         tev::db::beginStep(*db_, name_);
 }
