@@ -68,7 +68,7 @@ struct PolygonItem {
     std::string kind;
     std::vector<Point2> pts;
     Rgb fill;
-    std::vector<std::vector<Point2>> holes;
+    std::vector<std::vector<Point2>> holes = {};
 };
 
 struct CircleItem {
