@@ -230,7 +230,8 @@ void drawMesh(const std::vector<Groups> &records, const Xform &xf, const Stroke 
         }
     } else { // a polygon mesh: m rows of n vertices, each row and each column a line
         long m = head.integer(71, 0), n = head.integer(72, 0);
-        if (m < 1 || n < 1 || static_cast<std::size_t>(m * n) > locations.size()) {
+        const long have = static_cast<long>(locations.size());
+        if (m < 1 || n < 1 || m > have || n > have || m * n > have) {
             scene.close();
             return;
         }
@@ -580,7 +581,8 @@ void drawMText(const Groups &g, const Xform &xf, Rgb color, const KindSettings &
     Point3 up = cross(normal, dir);
     double pitch = height * 5.0 / 3.0 * std::clamp(g.number(44, 1), 0.25, 4.0);
     double width = g.number(41, 0);
-    int maxChars = width > 0 ? std::max(1, static_cast<int>(width / (0.6 * height))) : 0;
+    double perLine = width > 0 ? std::clamp(width / (0.6 * height), 1.0, 1e6) : 0;
+    int maxChars = static_cast<int>(perLine);
 
     std::vector<std::string> lines;
     for (const std::string &para : mtextParagraphs(fileTextToDatabase(mtextRaw(g), settings)))
