@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -186,10 +187,16 @@ private:
     AcDbObjectId resolveLinetype(AcDbObjectId own, const LayerInfo &layer, const Context &ctx);
     // The true colour group of an object's bytes as read (-1: none, or the colour since
     // changed).
-    long trueColourOf(const AcDbObject &obj) const;
+    long trueColourOf(const AcDbObject &obj);
     Stroke makeStroke(const Resolved &r, double scale);
+    // The file's bytes at src were read: those some megabytes behind can leave memory
+    // (model space comes in file order; a file's pages once touched would otherwise all
+    // stay mapped).
+    std::string_view sourceOf(const AcDbObject &obj);
 
     AcDbDatabase &mDb;
+    const dxf::DocumentKept *mDoc = nullptr;
+    std::size_t mNextRelease = 0;
     Scene &mScene;
     std::unique_ptr<dxf::TextCodec> mCodec;
     KindSettings mSettings;
@@ -215,7 +222,8 @@ double headerNumber(const dxf::DocumentKept &doc, std::string_view name, double 
 }
 
 Painter::Painter(AcDbDatabase &db, Scene &scene) : mDb(db), mScene(scene) {
-    if (const dxf::DocumentKept *doc = dxf::documentOf(db)) {
+    mDoc = dxf::documentOf(db);
+    if (const dxf::DocumentKept *doc = mDoc) {
         mCodec =
             std::make_unique<dxf::TextCodec>(dxf::TextCodec::forFile(doc->acadver, doc->codePage));
         mSettings.codec = mCodec.get();
@@ -235,10 +243,28 @@ Painter::Painter(AcDbDatabase &db, Scene &scene) : mDb(db), mScene(scene) {
     }
 }
 
-long Painter::trueColourOf(const AcDbObject &obj) const {
+std::string_view Painter::sourceOf(const AcDbObject &obj) {
+    std::string_view src = tev::db::ObjectAccess::source(obj);
+    if (mDoc == nullptr || mDoc->source == nullptr || src.empty())
+        return src;
+    constexpr std::size_t kReleaseStep = 4u << 20;
+    const std::string_view text = mDoc->source->text;
+    const auto base = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto where = reinterpret_cast<std::uintptr_t>(src.data());
+    if (where < base || where - base > text.size())
+        return src; // not the file's bytes
+    const std::size_t at = where - base;
+    if (at >= mNextRelease + kReleaseStep) {
+        mDoc->source->doneBefore(at - kReleaseStep / 4); // what is near may be read again
+        mNextRelease = at;
+    }
+    return src;
+}
+
+long Painter::trueColourOf(const AcDbObject &obj) {
     if (!mTrueColours || tev::db::ObjectAccess::onlyColourChanged(obj))
         return -1;
-    std::string_view src = tev::db::ObjectAccess::source(obj);
+    std::string_view src = sourceOf(obj);
     // Most records have none: a look for the digits comes before reading the groups.
     if (src.find("420") == std::string_view::npos)
         return -1;
@@ -461,7 +487,7 @@ void Painter::drawOpenEntity(AcDbEntity *ent, const Context &ctx, const Stroke &
 void Painter::drawKept(const AcDbUnknownEntity &ent, const Context &ctx, const Resolved &r,
                        const Stroke &stroke) {
     std::string_view type = ent.dxfTypeName();
-    std::vector<Groups> records = Groups::records(tev::db::ObjectAccess::source(ent));
+    std::vector<Groups> records = Groups::records(sourceOf(ent));
     if (!records.empty()) {
         if (type == "DIMENSION") {
             // Its picture is its block, placed in world coordinates as it is.
@@ -493,7 +519,7 @@ void Painter::drawInsert(AcDbBlockReference *ref, const Context &ctx, const Reso
     AcGeVector3d normal = ref->normal();
     double rotation = ref->rotation();
     // The attributes follow the reference's own record in the bytes the file gave.
-    std::string_view src = tev::db::ObjectAccess::source(*ref);
+    std::string_view src = sourceOf(*ref);
     (void)ref->close();
 
     AcDbBlockTableRecord *rec = nullptr;
