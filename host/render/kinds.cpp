@@ -505,12 +505,13 @@ bool clipPattern(const std::vector<std::vector<Point2>> &rings,
     return true;
 }
 
-void drawHatch(const Groups &g, const Xform &xf, const Stroke &stroke, Scene &scene) {
+// False when the hatch has no boundary that encloses anything.
+bool drawHatch(const Groups &g, const Xform &xf, const Stroke &stroke, Scene &scene) {
     Xform o = ocs(xf, g) * Xform::translation(0, 0, g.point(10).z);
     Cursor c(g.list());
     std::vector<std::vector<Point2>> rings = hatchRings(g, c);
     if (rings.empty())
-        return;
+        return false;
     bool solid = g.integer(70, 0) != 0 || g.integer(450, 0) != 0;
     std::vector<PatternLine> lines =
         solid ? std::vector<PatternLine>{} : patternLines(c, g.list().size());
@@ -528,7 +529,7 @@ void drawHatch(const Groups &g, const Xform &xf, const Stroke &stroke, Scene &sc
             scene.add(std::move(item));
         }
         scene.close();
-        return;
+        return true;
     }
     // A solid fill; a pattern that cannot be drawn line by line is a light fill.
     PolygonItem item;
@@ -544,6 +545,7 @@ void drawHatch(const Groups &g, const Xform &xf, const Stroke &stroke, Scene &sc
             item.holes.push_back(std::move(ring));
     }
     scene.add(std::move(item));
+    return true;
 }
 
 // --- text ------------------------------------------------------------------------------
@@ -639,7 +641,7 @@ bool drawKind(const std::vector<Groups> &records, const Xform &xf, const Stroke 
     else if (type == "LEADER")
         drawLeader(g, xf, stroke, settings, scene);
     else if (type == "HATCH")
-        drawHatch(g, xf, stroke, scene);
+        return drawHatch(g, xf, stroke, scene);
     else if (type == "MTEXT")
         drawMText(g, xf, stroke.color, settings, scene);
     else if (type == "POLYLINE" && (g.integer(70, 0) & (16 | 64)) != 0)

@@ -41,7 +41,8 @@ struct Deferred {
 };
 
 // Draws the entity of records[0] (its children, such as a mesh's vertices, following)
-// through xf in the stroke's colour. False when the kind is not one drawn here.
+// through xf in the stroke's colour. False when the kind is not one drawn here, or the
+// record is too broken to draw (a hatch without a boundary).
 bool drawKind(const std::vector<Groups> &records, const Xform &xf, const Stroke &stroke,
               const KindSettings &settings, Scene &scene, Deferred &deferred);
 

@@ -253,6 +253,7 @@ TEST(Kinds, BrokenRecordsAreNotedNotFatal) {
     for (const std::string &n : scene.notes())
         notes += n + ";";
     EXPECT_NE(notes.find("DIMENSION not drawn"), std::string::npos) << notes;
+    EXPECT_NE(notes.find("HATCH not drawn"), std::string::npos) << notes;
 }
 
 // Test a drawing of every kind another program wrote: nothing left undrawn, each kind in
