@@ -290,7 +290,8 @@ TEST(Kinds, EveryKindFromAnotherWriter) {
         through = through || d.find(x + " " + y) != std::string::npos;
     }
     EXPECT_TRUE(through) << "no spline passes through " << midX << " " << midY;
-    EXPECT_NE(svg.find("stroke=\"#ff8000\""), std::string::npos); // the true colour
+    EXPECT_NE(svg.find("stroke=\"#ff8000\""), std::string::npos); // the line's true colour
+    EXPECT_NE(svg.find("stroke=\"#0080ff\""), std::string::npos); // its layer's
 }
 
 } // namespace

@@ -3,8 +3,8 @@
 out on a grid, to the path given: hatches (solid with a hole, a pattern, edge paths with
 arcs, elliptic arcs and a spline), paragraph text, ellipses, splines, a dimension, a leader,
 solid, trace, 3D face, point, ray, construction line, polyface and polygon meshes, a block
-reference with an attribute, and a line with a true colour and a lineweight. Prints facts
-computed by ezdxf that the test checks:
+reference with an attribute, lines with a true colour and a lineweight of their own and
+from their layers. Prints facts computed by ezdxf that the test checks:
   spline_mid <x> <y>     the spline's point at the middle of its parameter range
 """
 import sys
@@ -70,6 +70,8 @@ ref.add_attrib('NAME', 'Room 1', (5, 76), dxfattribs={'height': 1})
 msp.add_line((15, 80), (30, 80), dxfattribs={'true_color': ezdxf.rgb2int((255, 128, 0)),
                                              'lineweight': 50})
 msp.add_line((15, 84), (30, 84), dxfattribs={'layer': 'Heavy'})
+doc.layers.add('Tinted').rgb = (0, 128, 255)
+msp.add_line((15, 88), (30, 88), dxfattribs={'layer': 'Tinted'})
 
 doc.saveas(sys.argv[1])
 from ezdxf.math import BSpline
