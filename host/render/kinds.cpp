@@ -1,7 +1,6 @@
 // kinds.cpp - reading the geometry of kept kinds from their groups and drawing it.
 #include "kinds.h"
 
-#include "codepage.h"
 #include "mtext.h"
 #include "text.h"
 
@@ -619,9 +618,9 @@ void drawMText(const Groups &g, const Xform &xf, Rgb color, const KindSettings &
 } // namespace
 
 std::string fileTextToDatabase(std::string_view text, const KindSettings &settings) {
-    if (settings.codec == nullptr)
+    if (!settings.toDatabaseText)
         return std::string(text);
-    return settings.codec->toDatabase(text);
+    return settings.toDatabaseText(text);
 }
 
 bool drawKind(const std::vector<Groups> &records, const Xform &xf, const Stroke &stroke,

@@ -5,21 +5,19 @@
 #include "groups.h"
 #include "scene.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace dxf {
-class TextCodec;
-}
-
 namespace host::render {
 
 // What the records do not say themselves.
 struct KindSettings {
-    const dxf::TextCodec *codec = nullptr; // the file's text → the database's; nullptr: as is
-    double arrowSize = 2.5;                // of leaders, in drawing units, by default
+    // The file's text → the database's (Windows-1251 with \U+XXXX escapes); empty: as is.
+    std::function<std::string(std::string_view)> toDatabaseText;
+    double arrowSize = 2.5; // of leaders, in drawing units, by default
     // The arrow size of each dimension style (its name as the file spells it).
     std::map<std::string, double, std::less<>> styleArrowSizes;
 };

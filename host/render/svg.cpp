@@ -9,8 +9,7 @@
 #include "text.h"
 
 #include "access.h"
-#include "codepage.h"
-#include "document.h"
+#include "files.h"
 
 #include "dbmain.h"
 #include "dbents.h"
@@ -24,12 +23,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -143,7 +139,7 @@ Rgb rgbOf(long value) {
 
 class Painter {
 public:
-    Painter(AcDbDatabase &db, Scene &scene);
+    Painter(AcDbDatabase &db, Scene &scene, const FileFacts *facts);
 
     // Draws the entities of a block record. False once the picture is too large.
     bool drawBlock(AcDbObjectId blockId, const Context &ctx);
@@ -195,12 +191,10 @@ private:
     std::string_view sourceOf(const AcDbObject &obj);
 
     AcDbDatabase &mDb;
-    const dxf::DocumentKept *mDoc = nullptr;
-    std::size_t mNextRelease = 0;
     Scene &mScene;
-    std::unique_ptr<dxf::TextCodec> mCodec;
-    KindSettings mSettings;
-    bool mTrueColours = false; // the file is of a version that has them
+    FileFacts mFacts;
+    const KindSettings &mSettings = mFacts.kinds;
+    std::size_t mNextRelease = 0;
     Deferred mDeferred;
     std::vector<AcDbObjectId> mStack; // the blocks being drawn, outermost first
     std::unordered_map<AcDbObjectId, LayerInfo> mLayers;
@@ -213,56 +207,29 @@ private:
     bool mOverflow = false;
 };
 
-// A header variable's number, or dflt.
-double headerNumber(const dxf::DocumentKept &doc, std::string_view name, double dflt) {
-    for (const dxf::HeaderVar &var : doc.header)
-        if (var.name == name)
-            return Groups::number(Group{40, var.value}, dflt);
-    return dflt;
-}
-
-Painter::Painter(AcDbDatabase &db, Scene &scene) : mDb(db), mScene(scene) {
-    mDoc = dxf::documentOf(db);
-    if (const dxf::DocumentKept *doc = mDoc) {
-        mCodec =
-            std::make_unique<dxf::TextCodec>(dxf::TextCodec::forFile(doc->acadver, doc->codePage));
-        mSettings.codec = mCodec.get();
-        mTrueColours = doc->acadver >= "AC1018";
-        double size = headerNumber(*doc, "$DIMASZ", 2.5);
-        double scale = headerNumber(*doc, "$DIMSCALE", 1);
-        mSettings.arrowSize = (size > 0 ? size : 2.5) * (scale > 0 ? scale : 1);
-        for (const dxf::SectionKept &section : doc->sections)
-            for (const dxf::TableKept &table : section.tables)
-                if (table.name == "DIMSTYLE")
-                    for (std::string_view entry : table.entries) {
-                        Groups g = Groups::first(entry);
-                        double styleSize = g.number(41, size), styleScale = g.number(40, scale);
-                        mSettings.styleArrowSizes[std::string(g.text(2))] =
-                            (styleSize > 0 ? styleSize : 2.5) * (styleScale > 0 ? styleScale : 1);
-                    }
-    }
-}
+Painter::Painter(AcDbDatabase &db, Scene &scene, const FileFacts *facts)
+    : mDb(db), mScene(scene), mFacts(facts != nullptr ? *facts : FileFacts()) {}
 
 std::string_view Painter::sourceOf(const AcDbObject &obj) {
     std::string_view src = tev::db::ObjectAccess::source(obj);
-    if (mDoc == nullptr || mDoc->source == nullptr || src.empty())
+    if (!mFacts.doneBefore || src.empty())
         return src;
     constexpr std::size_t kReleaseStep = 4u << 20;
-    const std::string_view text = mDoc->source->text;
+    const std::string_view text = mFacts.text;
     const auto base = reinterpret_cast<std::uintptr_t>(text.data());
     const auto where = reinterpret_cast<std::uintptr_t>(src.data());
     if (where < base || where - base > text.size())
         return src; // not the file's bytes
     const std::size_t at = where - base;
     if (at >= mNextRelease + kReleaseStep) {
-        mDoc->source->doneBefore(at - kReleaseStep / 4); // what is near may be read again
+        mFacts.doneBefore(at - kReleaseStep / 4); // what is near may be read again
         mNextRelease = at;
     }
     return src;
 }
 
 long Painter::trueColourOf(const AcDbObject &obj) {
-    if (!mTrueColours || tev::db::ObjectAccess::onlyColourChanged(obj))
+    if (!mFacts.trueColours || tev::db::ObjectAccess::onlyColourChanged(obj))
         return -1;
     std::string_view src = sourceOf(obj);
     // Most records have none: a look for the digits comes before reading the groups.
@@ -587,7 +554,7 @@ void Painter::drawAttributes(std::string_view src, const Context &ctx, const Res
         if (lay.off || lay.frozen)
             continue;
         int index = static_cast<int>(g.integer(62, 256));
-        long tc = mTrueColours && g.has(420) ? g.integer(420, -1) & 0xFFFFFF : -1;
+        long tc = mFacts.trueColours && g.has(420) ? g.integer(420, -1) & 0xFFFFFF : -1;
         drawAttribute(g, ctx.xf, resolveRgb(index, tc, lay, own), /*inBlock=*/false, mSettings,
                       mScene);
     }
@@ -801,44 +768,10 @@ void Painter::writeNotes() {
                        " element(s) with unusable numbers skipped");
 }
 
-// Writes all of data to a new file beside path and renames it over path.
-bool writeFileAtomically(const std::string &path, const std::string &data, std::string &error) {
-    std::string tmp = path + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    mode_t mask = umask(0);
-    umask(mask);
-    (void)fchmod(fd, 0666 & ~mask); // mkstemp makes 0600; a picture is for everyone to read
-    const char *p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = "cannot write " + path + ": " + std::strerror(errno);
-            close(fd);
-            unlink(tmp.c_str());
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (close(fd) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        unlink(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
-bool makeScene(AcDbDatabase &db, Scene &scene, std::string &error) {
-    Painter painter(db, scene);
+bool makeScene(AcDbDatabase &db, Scene &scene, std::string &error, const FileFacts *facts) {
+    Painter painter(db, scene, facts);
     AcDbObjectId model = db.modelSpaceId();
     AcDbBlockTableRecord *rec = nullptr;
     Acad::ErrorStatus es = acdbOpenObject(rec, model, AcDb::kForRead);
@@ -857,19 +790,23 @@ bool makeScene(AcDbDatabase &db, Scene &scene, std::string &error) {
     return true;
 }
 
-bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error) {
+bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error, const FileFacts *facts) {
     Scene scene;
-    if (!makeScene(db, scene, error))
+    if (!makeScene(db, scene, error, facts))
         return false;
     svg = sceneToSvg(scene);
     return true;
 }
 
-bool writeSvg(AcDbDatabase &db, const std::string &path, std::string &error) {
+bool writeSvg(AcDbDatabase &db, const std::string &path, std::string &error,
+              const FileFacts *facts) {
     std::string svg;
-    if (!makeSvg(db, svg, error))
+    if (!makeSvg(db, svg, error, facts))
         return false;
-    return writeFileAtomically(path, svg, error);
+    if (host::platform::replaceFile(path, svg, error))
+        return true;
+    error = "cannot write " + path + ": " + error;
+    return false;
 }
 
 } // namespace host::render

@@ -7,6 +7,7 @@
 
 #include "dbmain.h"
 #include "dxf_io.h"
+#include "picture_facts.h"
 
 #include <gtest/gtest.h>
 
@@ -232,7 +233,8 @@ TEST(Kinds, EachKindDrawsItsPrimitive) {
             continue;
         Drawn d;
         std::string error;
-        ASSERT_TRUE(makeScene(*db, d.scene, error)) << error;
+        FileFacts facts = host::app::pictureFacts(*db);
+        ASSERT_TRUE(makeScene(*db, d.scene, error, &facts)) << error;
         EXPECT_TRUE(d.scene.notes().empty()) << d.scene.notes()[0];
         d.collect();
         c.check(d);
@@ -247,7 +249,8 @@ TEST(Kinds, BrokenRecordsAreNotedNotFatal) {
     ASSERT_NE(db, nullptr);
     Scene scene;
     std::string error;
-    ASSERT_TRUE(makeScene(*db, scene, error)) << error;
+    FileFacts facts = host::app::pictureFacts(*db);
+    ASSERT_TRUE(makeScene(*db, scene, error, &facts)) << error;
     EXPECT_EQ(scene.primitiveCount(), 1u); // the line
     std::string notes;
     for (const std::string &n : scene.notes())
@@ -274,7 +277,8 @@ TEST(Kinds, EveryKindFromAnotherWriter) {
     auto db = dxf::readDrawing(name, error);
     unlink(name);
     ASSERT_NE(db, nullptr) << error;
-    ASSERT_TRUE(makeSvg(*db, svg, error)) << error;
+    FileFacts facts = host::app::pictureFacts(*db);
+    ASSERT_TRUE(makeSvg(*db, svg, error, &facts)) << error;
     EXPECT_EQ(svg.find("not drawn"), std::string::npos) << svg.substr(0, 600);
     render_test::SvgSummary s = render_test::summarize(svg);
     ASSERT_TRUE(s.wellFormed) << s.parseError;
