@@ -7,6 +7,7 @@
 #include "progress.h"
 #include "host_commands.h"
 #include "misuse.h"
+#include "picture_facts.h"
 #include "svg.h"
 #include "undo_commands.h"
 
@@ -106,7 +107,8 @@ bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) 
 }
 
 bool writePicture(AcDbDatabase &db, const std::string &path, std::string &error) {
-    return render::writeSvg(db, path, error);
+    render::FileFacts facts = app::pictureFacts(db);
+    return render::writeSvg(db, path, error, &facts);
 }
 
 void reportLeftOpen(std::string_view command) {
