@@ -7,7 +7,9 @@
 #include "command_loop.h"
 #include "drawing_io.h"
 #include "options.h"
+#include "host_commands.h"
 #include "runtime.h"
+#include "view.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -103,6 +105,7 @@ int main(int argc, char **argv) {
 
     host::installRuntime();
     host::registerDrawingCommands();
+    host::hostCommands().push_back({"VIEW", host::view::viewCommand});
     host::CommandLine &cl = host::CommandLine::reset();
     bool terminal = false;
     std::unique_ptr<host::InputSource> source = makeSource(options, terminal);
@@ -127,7 +130,16 @@ int main(int argc, char **argv) {
         }
     }
 
+    if (options.view) {
+        if (!host::view::startView({options.viewPort, options.viewAddress}, error)) {
+            std::cerr << "arxhost: the view cannot start: " << error << "\n";
+            host::dynamicLinker().unloadAll();
+            acdbHostApplicationServices()->setWorkingDatabase(nullptr);
+            return 2;
+        }
+    }
     host::runCommandLoop();
+    host::view::stopView();
 
     int rc = 0;
     if (!options.output.empty() && !host::saveDrawing(*db, options.output, error)) {

@@ -590,6 +590,31 @@ std::vector<AcDbObjectId> selectFence(const AcDbDatabase &db, AcDbObjectId space
     return ids(hits);
 }
 
+std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId space,
+                                        const AcGePoint2d &lo, const AcGePoint2d &hi,
+                                        double minSize) {
+    SpaceIndex *index = indexOf(db, space);
+    if (index == nullptr)
+        return {};
+    BBox view(BPoint(lo.x, lo.y), BPoint(hi.x, hi.y));
+    auto bigEnough = [minSize](const Value &v) {
+        const BBox &b = v.first;
+        return b.max_corner().get<0>() - b.min_corner().get<0>() >= minSize ||
+               b.max_corner().get<1>() - b.min_corner().get<1>() >= minSize;
+    };
+    return ids(candidates(*index, bgi::intersects(view) && bgi::satisfies(bigEnough)));
+}
+
+bool spaceExtents(const AcDbDatabase &db, AcDbObjectId space, AcGePoint2d &lo, AcGePoint2d &hi) {
+    SpaceIndex *index = indexOf(db, space);
+    if (index == nullptr || index->tree.empty())
+        return false;
+    BBox b = index->tree.bounds();
+    lo.set(b.min_corner().get<0>(), b.min_corner().get<1>());
+    hi.set(b.max_corner().get<0>(), b.max_corner().get<1>());
+    return true;
+}
+
 std::vector<AcDbObjectId> selectAll(const AcDbDatabase &db, AcDbObjectId space) {
     auto *rec = peekAs<AcDbBlockTableRecord>(space);
     if (rec == nullptr || space.database() != &db)

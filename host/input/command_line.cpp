@@ -58,6 +58,12 @@ void CommandLine::setSource(std::unique_ptr<InputSource> source) {
     endOfInput_ = false;
 }
 
+std::unique_ptr<InputSource> CommandLine::releaseSource() {
+    std::unique_ptr<InputSource> old = std::move(source_);
+    source_ = std::make_unique<QueueSource>();
+    return old;
+}
+
 QueueSource *CommandLine::queue() {
     return dynamic_cast<QueueSource *>(source_.get());
 }
@@ -77,6 +83,8 @@ void CommandLine::writeTranscript(std::string_view utf8) {
     if (utf8.empty())
         return;
     atLineStart_ = utf8.back() == '\n';
+    if (tap_)
+        tap_(utf8);
     if (out_) {
         out_->write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
         out_->flush();
@@ -111,7 +119,10 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
             a = Answer::escape();
         }
     }
+    want_ = Want::Text;
     bool alreadyOnScreen = a.shownBySource && outIsTerminal_;
+    if (alreadyOnScreen && tap_) // the tap has not seen what the terminal showed itself
+        tap_(a.isText() ? lastLine + visible(cp1251ToUtf8(a.text)) + "\n" : lastLine);
     if (!alreadyOnScreen) {
         std::string line = lastLine;
         line += a.isText() ? visible(cp1251ToUtf8(a.text)) : std::string("*Cancel*");

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <iosfwd>
 #include <memory>
@@ -39,6 +40,9 @@ struct Answer {
     // text (a terminal with line editing), so a transcript on that terminal must not
     // repeat them.
     bool shownBySource = false;
+    // A pick made with a pointing device: the pick box's half size in drawing units, which
+    // stands in for PICKAPERTURE for this answer. 0: the aperture applies.
+    double aperture = 0;
 
     static Answer textOf(std::string s) { return {Kind::Text, std::move(s), false}; }
     static Answer escape() { return {Kind::Escape, {}, false}; }
@@ -164,6 +168,9 @@ protected:
 // ---------------------------------------------------------------------------------
 
 class SelectionSets; // selection_sets.h
+
+// What the waiting prompt takes besides text, for a source that can point (the view).
+enum class Want { Text, Point, Entity, Select };
 struct SessionVars;  // sysvars.h: the variables not kept in the drawing
 
 class CommandLine {
@@ -183,6 +190,8 @@ public:
     // --- where answers come from --------------------------------------------------
     void setSource(std::unique_ptr<InputSource> source);
     InputSource &source() { return *source_; }
+    // Takes the current source away (an empty queue stands in until setSource).
+    std::unique_ptr<InputSource> releaseSource();
     // Convenience for tests: the current source when it is a QueueSource (reset() puts
     // one in place), else nullptr.
     QueueSource *queue();
@@ -197,6 +206,9 @@ public:
     // What was captured while no stream was set (UTF-8).
     const std::string &captured() const { return captured_; }
     std::string takeCaptured();
+    // A second reader of the whole transcript (UTF-8), prompts and answers included, called
+    // on the thread that writes it. Empty: none.
+    void setTranscriptTap(std::function<void(std::string_view)> tap) { tap_ = std::move(tap); }
     // Writes Windows-1251 text to the transcript.
     void print(std::string_view cp1251);
     // Writes text that already is UTF-8 (host diagnostics).
@@ -210,6 +222,10 @@ public:
     Answer ask(std::string_view prompt, AnswerEnd end = AnswerEnd::SpaceOrLine);
     // The command prompt: "\nCommand: ". Returns Escape at end of input too.
     Answer askCommand();
+    // What the next ask takes besides text; ask() puts it back to Want::Text when it
+    // returns. A source reads it while it waits, through wanted().
+    void expect(Want want) { want_ = want; }
+    Want wanted() const { return want_; }
     // A short host message for a refused answer, on a line of its own.
     void refuse(std::string_view cp1251Message);
 
@@ -244,6 +260,8 @@ private:
     std::string captured_;
     bool endOfInput_ = false;
     bool breakPending_ = false;
+    Want want_ = Want::Text;
+    std::function<void(std::string_view)> tap_;
     int initGetBits_ = 0;
     std::string initGetKeywords_;
     std::string runningModule_ = "tevcom.arx";

@@ -116,6 +116,13 @@ public:
     bool drawBlock(AcDbObjectId blockId, const Context &ctx);
     void writeNotes();
     bool overflowed() const { return mOverflow; }
+    // Draws some entities of the block record space, as drawBlock draws all of them.
+    void drawSome(AcDbObjectId space, const std::vector<AcDbObjectId> &ids) {
+        mStack.push_back(space);
+        for (AcDbObjectId id : ids)
+            drawEntity(id, Context());
+        mStack.pop_back();
+    }
 
 private:
     void drawEntity(AcDbObjectId id, const Context &ctx);
@@ -631,6 +638,11 @@ bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error) {
     painter.writeNotes();
     svg = sceneToSvg(scene);
     return true;
+}
+
+void drawEntities(AcDbDatabase &db, const std::vector<AcDbObjectId> &ids, Scene &scene) {
+    Painter painter(scene);
+    painter.drawSome(db.modelSpaceId(), ids);
 }
 
 bool writeSvg(AcDbDatabase &db, const std::string &path, std::string &error) {

@@ -1,10 +1,18 @@
 // svg.h - pictures of the drawing: the model space as an SVG document.
 #pragma once
 #include <string>
+#include <vector>
 
 class AcDbDatabase;
+class AcDbObjectId;
 
 namespace host::render {
+
+class Scene; // scene.h
+
+// Draws the given entities of the model space into scene, as makeSvg draws them (ids that
+// do not show or cannot be read add nothing). For pictures of part of the drawing.
+void drawEntities(AcDbDatabase &db, const std::vector<AcDbObjectId> &ids, Scene &scene);
 
 // Draws the model space of db as an SVG document (UTF-8): lines, polylines of all three
 // kinds with their arcs and widths, circles, arcs, text and block references, in the
