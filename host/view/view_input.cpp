@@ -74,6 +74,7 @@ void Hub::appendTranscript(std::string_view utf8) {
 Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want) {
     std::unique_lock lock(mutex_);
     prompt_.waiting = true;
+    ++prompt_.prompts;
     prompt_.want = want;
     prompt_.spaces = end == AnswerEnd::LineOnly;
     prompt_.prompt = std::string(promptLine);

@@ -31,6 +31,7 @@ struct Item {
 struct PromptState {
     std::uint64_t version = 0; // grows with every change
     bool waiting = false;      // a prompt waits for an answer
+    std::uint64_t prompts = 0; // how many prompts have waited so far
     Want want = Want::Text;
     bool spaces = false; // a space is part of the answer (only Enter ends it)
     std::string prompt; // its last line, UTF-8

@@ -148,6 +148,7 @@ void ViewServer::Impl::routes(httplib::Server &s) {
         PromptState st = hub->waitState(since, kPollWait, from, text);
         std::string json = "{\"version\":" + std::to_string(st.version) +
                            ",\"waiting\":" + (st.waiting ? "true" : "false") +
+                           ",\"prompts\":" + std::to_string(st.prompts) +
                            ",\"ended\":" + (st.ended ? "true" : "false") +
                            ",\"spaces\":" + (st.spaces ? "true" : "false") + ",\"want\":\"" +
                            wantName(st.want) + "\",\"prompt\":" + jsonString(st.prompt) +

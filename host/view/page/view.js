@@ -378,7 +378,7 @@ function showPrompt() {
 }
 
 async function follow() {
-  let wasWaiting = false;
+  let drawnFor = -1;
   for (;;) {
     let s;
     try {
@@ -399,9 +399,12 @@ async function follow() {
     Object.assign(state, { version: s.version, from: s.from, waiting: s.waiting, want: s.want,
                            prompt: s.prompt, spaces: s.spaces, ended: s.ended });
     showPrompt();
-    // A prompt that starts waiting follows whatever the last answer changed.
-    if (s.waiting && !wasWaiting) { await loadDrawing(); await refresh(); state.drawnAt = s.version; }
-    wasWaiting = s.waiting;
+    // Every new prompt follows whatever the answers before it changed.
+    if (s.waiting && s.prompts !== drawnFor) {
+      drawnFor = s.prompts;
+      await loadDrawing();
+      await refresh();
+    }
     if (s.ended) return;
   }
 }
