@@ -6,15 +6,15 @@
 namespace host {
 
 struct Options {
-    std::vector<std::string> modules; // --load; empty: tevcom.arx beside the executable
-    std::string script;               // --script
-    std::string output;               // --output
-    std::string svg;                  // --svg
-    std::string registry;             // --registry; empty: the user's configuration folder
-    bool registryReadOnly = false;    // --registry-readonly
-    std::string drawing;              // the drawing to open; empty: a new drawing
-    bool view = false;                // --view [PORT]: the live view in the browser
-    int viewPort = 0;                 // 0: any free port
+    std::vector<std::string> modules;      // --load; empty: tevcom.arx beside the executable
+    std::string script;                    // --script
+    std::string output;                    // --output
+    std::string svg;                       // --svg
+    std::string registry;                  // --registry; empty: the user's configuration folder
+    bool registryReadOnly = false;         // --registry-readonly
+    std::string drawing;                   // the drawing to open; empty: a new drawing
+    bool view = false;                     // --view [PORT]: the live view in the browser
+    int viewPort = 0;                      // 0: any free port
     std::string viewAddress = "127.0.0.1"; // --view-address
 };
 

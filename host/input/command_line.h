@@ -171,7 +171,7 @@ class SelectionSets; // selection_sets.h
 
 // What the waiting prompt takes besides text, for a source that can point (the view).
 enum class Want { Text, Point, Entity, Select };
-struct SessionVars;  // sysvars.h: the variables not kept in the drawing
+struct SessionVars; // sysvars.h: the variables not kept in the drawing
 
 class CommandLine {
 public:

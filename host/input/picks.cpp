@@ -97,8 +97,8 @@ int acedNEntSelP(const char *str, ads_name entres, ads_point ptres, int pickflag
     AcDbDatabase *db = working();
     tev::db::NestedPick pick;
     if (!db ||
-        !tev::db::pickNested(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]),
-                             aperture, pick) ||
+        !tev::db::pickNested(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]), aperture,
+                             pick) ||
         !nameOf(pick.entity, entres)) {
         host::setErrno(OL_ENTSELPICK);
         return RTERROR;

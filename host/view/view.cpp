@@ -5,7 +5,10 @@
 #include "view_server.h"
 
 #include "command_line.h"
+#include "dbapserv.h"
+#include "dbmain.h"
 #include "selection_sets.h"
+#include "spatial.h"
 
 #include <iostream>
 #include <memory>
@@ -41,6 +44,12 @@ bool startView(const ViewOptions &options, std::string &error) {
     if (!r->server->start(options.address, options.port, error))
         return false;
 
+    // The page's first picture comes from the spatial index: built now, while the drawing is
+    // opened, rather than while the page waits.
+    if (AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase()) {
+        AcGePoint2d lo, hi;
+        (void)tev::db::spaceExtents(*db, db->modelSpaceId(), lo, hi); // an empty drawing: no box
+    }
     CommandLine &cl = CommandLine::current();
     std::unique_ptr<InputSource> old = cl.releaseSource();
     bool terminal = dynamic_cast<TerminalSource *>(old.get()) != nullptr;

@@ -7,7 +7,7 @@
 namespace host::view {
 
 struct ViewOptions {
-    int port = 0;                     // 0: any free port
+    int port = 0;                      // 0: any free port
     std::string address = "127.0.0.1"; // where the server listens (and ::1 beside it)
 };
 

@@ -120,8 +120,7 @@ void Hub::end() {
 
 // --- ViewSource ------------------------------------------------------------------------
 
-ViewSource::ViewSource(std::shared_ptr<Hub> hub, std::unique_ptr<InputSource> script,
-                       bool terminal)
+ViewSource::ViewSource(std::shared_ptr<Hub> hub, std::unique_ptr<InputSource> script, bool terminal)
     : hub_(std::move(hub)), script_(std::move(script)), terminal_(terminal) {}
 
 Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {

@@ -22,7 +22,7 @@ namespace host::view {
 struct Item {
     enum class Kind { Line, Escape, End };
     Kind kind = Kind::Line;
-    std::string text; // a line, UTF-8 (split into answers by the host's rules)
+    std::string text;    // a line, UTF-8 (split into answers by the host's rules)
     double aperture = 0; // a pick made by pointing: the pick box in drawing units
     bool echoed = false; // typed at the terminal, which shows it already
 };
@@ -34,8 +34,8 @@ struct PromptState {
     std::uint64_t prompts = 0; // how many prompts have waited so far
     Want want = Want::Text;
     bool spaces = false; // a space is part of the answer (only Enter ends it)
-    std::string prompt; // its last line, UTF-8
-    bool ended = false; // the session is over
+    std::string prompt;  // its last line, UTF-8
+    bool ended = false;  // the session is over
 };
 
 class Hub {
@@ -75,7 +75,7 @@ private:
     std::deque<Item> items_;
     std::deque<std::shared_ptr<Call>> calls_;
     PromptState prompt_;
-    std::string transcript_;         // the last part of the transcript
+    std::string transcript_;            // the last part of the transcript
     std::uint64_t transcriptStart_ = 0; // the offset of transcript_[0] in the whole
 };
 
@@ -92,7 +92,7 @@ public:
 private:
     std::shared_ptr<Hub> hub_;
     std::unique_ptr<InputSource> script_; // drained first
-    std::string line_;                     // the line being split into answers
+    std::string line_;                    // the line being split into answers
     std::size_t pos_ = 0;
     bool haveLine_ = false;
     bool fresh_ = false; // nothing of line_ taken yet

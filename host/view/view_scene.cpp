@@ -53,10 +53,13 @@ struct Group {
     std::vector<const render::TextItem *> texts;
 };
 
-using Look = std::tuple<std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, double,
-                        std::vector<double>>;
+using Look =
+    std::tuple<std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, double, std::vector<double>>;
 
 constexpr std::uint8_t kHighlighted = 1, kFilled = 2, kFixedDash = 4;
+// The most entities one picture draws: more than a screen shows distinctly, and few enough
+// to be drawn in a fraction of a second.
+constexpr std::size_t kMaxEntitiesInView = 20000;
 
 std::string unescapeXml(std::string_view s) {
     static const std::pair<std::string_view, char> kEntities[] = {
@@ -223,9 +226,11 @@ std::unordered_set<AcDbObjectId> highlightedIds() {
 
 std::string encodeView(AcDbDatabase &db, const ViewBox &box,
                        const std::unordered_set<AcDbObjectId> &highlighted) {
+    // A view crowded beyond what a screen can show leaves out its smallest entities first,
+    // so that one picture never holds the command line up for long.
     std::vector<AcDbObjectId> ids =
         tev::db::entitiesInBox(db, db.modelSpaceId(), AcGePoint2d(box.x0, box.y0),
-                               AcGePoint2d(box.x1, box.y1), box.pixel);
+                               AcGePoint2d(box.x1, box.y1), box.pixel, kMaxEntitiesInView);
     std::vector<AcDbObjectId> plain, lit;
     plain.reserve(ids.size());
     for (const AcDbObjectId &id : ids)

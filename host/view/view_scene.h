@@ -22,7 +22,8 @@ struct ViewBox {
 // The entities drawn highlighted: the live selection sets and the selection being built.
 std::unordered_set<AcDbObjectId> highlightedIds();
 
-// The picture of box, little-endian:
+// The picture of box (at most some tens of thousands of entities: a crowded view leaves out
+// its smallest ones first), little-endian:
 //   "TVW1", f64 originX, f64 originY (every coordinate below is f32, relative to it),
 //   u32 entities drawn, u32 groupCount, then per group of one look:
 //     u8 r, g, b, flags (1 highlighted, 2 filled, 4 dashed at a fixed screen size),

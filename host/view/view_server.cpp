@@ -19,7 +19,10 @@ namespace host::view {
 
 namespace {
 
-constexpr auto kPollWait = std::chrono::seconds(20);
+constexpr auto kPollWait = std::chrono::seconds(10);
+// Threads per listening address. The server gives each connection a thread while it is
+// kept alive, and a browser keeps up to six per page, one of them in the long poll.
+constexpr std::size_t kServerThreads = 48;
 constexpr auto kCallWait = std::chrono::seconds(10);
 
 bool sameSecret(const std::string &a, const std::string &b) {
@@ -92,7 +95,8 @@ bool requestAllowed(const std::set<std::string> &allowedHosts, const std::string
         return false;
     if (!allowedHosts.count(host))
         return false;
-    return origin.empty() || (origin.rfind("http://", 0) == 0 && allowedHosts.count(origin.substr(7)));
+    return origin.empty() ||
+           (origin.rfind("http://", 0) == 0 && allowedHosts.count(origin.substr(7)));
 }
 
 std::string makeToken() {
@@ -120,6 +124,8 @@ struct ViewServer::Impl {
 };
 
 void ViewServer::Impl::routes(httplib::Server &s) {
+    s.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+    s.set_keep_alive_timeout(2); // an idle connection gives its thread back soon
     s.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
         std::string given = req.has_param("token") ? req.get_param_value("token")
                                                    : req.get_header_value("X-View-Token");
@@ -163,8 +169,8 @@ void ViewServer::Impl::routes(httplib::Server &s) {
                 if (db == nullptr)
                     return std::string("null");
                 return "{\"layers\":" + layersJson(*db) + ",\"extents\":" + extentsJson(*db) +
-                       ",\"pickbox\":" +
-                       std::to_string(CommandLine::current().vars().pickbox) + "}";
+                       ",\"pickbox\":" + std::to_string(CommandLine::current().vars().pickbox) +
+                       "}";
             },
             kCallWait);
         if (!json)
@@ -257,9 +263,8 @@ void ViewServer::stop() {
 }
 
 std::string ViewServer::url() const {
-    std::string host = impl_->address.find(':') != std::string::npos
-                           ? "[" + impl_->address + "]"
-                           : impl_->address;
+    std::string host =
+        impl_->address.find(':') != std::string::npos ? "[" + impl_->address + "]" : impl_->address;
     return "http://" + host + ":" + std::to_string(impl_->port) + "/?token=" + impl_->token;
 }
 

@@ -29,14 +29,14 @@ TEST(ViewRequests, OnlyTheTokenFromTheViewsOwnPageGetsIn) {
         {"127.0.0.1:8000", "", token, true},
         {"localhost:8000", "http://localhost:8000", token, true},
         {"[::1]:8000", "http://127.0.0.1:8000", token, true},
-        {"127.0.0.1:8000", "", "", false},                               // no token
-        {"127.0.0.1:8000", "", token.substr(0, 31) + "x", false},         // a wrong one
-        {"127.0.0.1:8000", "", token + "0", false},                       // longer
-        {"evil.example:8000", "", token, false},                          // a rebound name
-        {"127.0.0.1:8001", "", token, false},                             // another port
-        {"127.0.0.1:8000", "http://evil.example", token, false},          // another site
-        {"127.0.0.1:8000", "https://127.0.0.1:8000", token, false},       // not the page
-        {"127.0.0.1:8000", "null", token, false},                         // a sandboxed frame
+        {"127.0.0.1:8000", "", "", false},                          // no token
+        {"127.0.0.1:8000", "", token.substr(0, 31) + "x", false},   // a wrong one
+        {"127.0.0.1:8000", "", token + "0", false},                 // longer
+        {"evil.example:8000", "", token, false},                    // a rebound name
+        {"127.0.0.1:8001", "", token, false},                       // another port
+        {"127.0.0.1:8000", "http://evil.example", token, false},    // another site
+        {"127.0.0.1:8000", "https://127.0.0.1:8000", token, false}, // not the page
+        {"127.0.0.1:8000", "null", token, false},                   // a sandboxed frame
     };
     for (const Case &c : cases)
         EXPECT_EQ(host::view::requestAllowed(own, token, c.host, c.origin, c.given), c.allowed)
@@ -77,11 +77,11 @@ TEST_F(ViewTest, PageAnswersAndQueriesRunWhileThePromptWaits) {
         using namespace std::chrono_literals;
         host::view::ViewBox box{-1, -1, 11, 6, 0.01};
         picture = hub->call(
-                          [&] {
-                              queriesOnCommandThread &= std::this_thread::get_id() == commandThread;
-                              return host::view::encodeView(*db, box, {});
-                          },
-                          5s)
+                         [&] {
+                             queriesOnCommandThread &= std::this_thread::get_id() == commandThread;
+                             return host::view::encodeView(*db, box, {});
+                         },
+                         5s)
                       .value_or("");
         // 2 units below the upper line: PICKAPERTURE (1) misses, a 3-unit pick box takes it.
         hub->post({Item{Item::Kind::Line, "2,3", 3}});
@@ -89,13 +89,13 @@ TEST_F(ViewTest, PageAnswersAndQueriesRunWhileThePromptWaits) {
                    Item{Item::Kind::Line, "11,1"}});
         waitForTranscript("1 found");
         highlighted = hub->call(
-                              [&] {
-                                  queriesOnCommandThread &=
-                                      std::this_thread::get_id() == commandThread;
-                                  auto ids = host::view::highlightedIds();
-                                  return std::to_string(ids.size()) + (ids.count(low) ? "low" : "");
-                              },
-                              5s)
+                             [&] {
+                                 queriesOnCommandThread &=
+                                     std::this_thread::get_id() == commandThread;
+                                 auto ids = host::view::highlightedIds();
+                                 return std::to_string(ids.size()) + (ids.count(low) ? "low" : "");
+                             },
+                             5s)
                           .value_or("none");
         hub->post({Item{Item::Kind::Line, ""}});
     });

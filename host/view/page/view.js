@@ -203,7 +203,8 @@ function resize() {
   const r = $('stage').getBoundingClientRect();
   view.w = Math.max(1, r.width); view.h = Math.max(1, r.height);
   for (const c of [drawing, overlay]) { c.width = Math.round(view.w * dpr); c.height = Math.round(view.h * dpr); }
-  draw(); refresh();
+  draw();
+  if (state.picture) refresh(); // the first picture waits for the extents
 }
 
 // --- the cursor ---------------------------------------------------------------------
