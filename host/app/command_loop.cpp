@@ -4,6 +4,7 @@
 #include "command_stack.h"
 #include "host_commands.h"
 #include "drawing_io.h"
+#include "i18n.h"
 
 #include <string>
 
@@ -42,7 +43,10 @@ bool runCommand(std::string_view typed) {
         runSystemVariableCommand(typed);
         return true;
     }
-    cl.print("\nUnknown command \"" + upper(typed) + "\".\n");
+    cl.print("\n" +
+             i18n::format(i18n::tr("Unknown command \"%s\".  HELP or ? lists the commands."),
+                          {upper(typed)}) +
+             "\n");
     return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include "dbapserv.h"
 #include "dbmain.h"
+#include "i18n.h"
 
 #include <unistd.h>
 
@@ -68,7 +69,7 @@ void fileCommand(const char *prompt,
     CommandLine &cl = CommandLine::current();
     AcDbDatabase *db = workingDatabase();
     if (db == nullptr) {
-        cl.printUtf8("\nNo drawing is open.\n");
+        cl.print("\n" + std::string(i18n::tr("No drawing is open.")) + "\n");
         return;
     }
     Answer name = cl.ask(prompt, AnswerEnd::LineOnly);
@@ -77,16 +78,16 @@ void fileCommand(const char *prompt,
     std::string path = cp1251ToUtf8(name.text);
     std::string error;
     if (write(*db, path, error))
-        cl.printUtf8("\nWritten " + path + "\n");
+        cl.printUtf8("\n" + cp1251ToUtf8(i18n::tr("Written")) + " " + path + "\n");
     else
         cl.printUtf8("\n" + error + "\n");
 }
 
 void saveCommand() {
-    fileCommand("\nSave drawing as: ", saveDrawing);
+    fileCommand(i18n::tr("\nSave drawing as: "), saveDrawing);
 }
 void svgCommand() {
-    fileCommand("\nPicture file: ", writePicture);
+    fileCommand(i18n::tr("\nPicture file: "), writePicture);
 }
 
 } // namespace
@@ -117,12 +118,13 @@ void reportLeftOpen(std::string_view command) {
 
 void registerDrawingCommands() {
     std::vector<HostCommand> &commands = hostCommands();
-    commands.push_back({"SAVE", saveCommand});
-    commands.push_back({"SVG", svgCommand});
-    commands.push_back({"LINE", lineCommand});
-    commands.push_back({"PLINE", plineCommand});
-    commands.push_back({"CIRCLE", circleCommand});
-    commands.push_back({"-LAYER", layerCommand});
+    commands.push_back({"SAVE", saveCommand, i18n::N_("Saves the drawing as a DXF file")});
+    commands.push_back({"SVG", svgCommand, i18n::N_("Draws the model space into an SVG picture")});
+    commands.push_back({"LINE", lineCommand, i18n::N_("Draws lines from point to point")});
+    commands.push_back({"PLINE", plineCommand, i18n::N_("Draws a polyline, with widths")});
+    commands.push_back({"CIRCLE", circleCommand, i18n::N_("Draws a circle by centre and radius")});
+    commands.push_back({"-LAYER", layerCommand,
+                        i18n::N_("Makes, colours, locks, unlocks, sets and lists (?) layers")});
 }
 
 } // namespace host

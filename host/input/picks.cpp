@@ -6,6 +6,7 @@
 #include "answer_parse.h"
 #include "command_line.h"
 #include "dbapserv.h"
+#include "i18n.h"
 #include "spatial.h"
 #include "sysvars.h"
 
@@ -14,7 +15,7 @@ using host::CommandLine;
 
 namespace {
 
-constexpr const char *kSelectObject = "\nSelect object: ";
+constexpr const char *kSelectObject = host::i18n::N_("\nSelect object: ");
 
 // Asks for the pick point. RTNORM with pt and the aperture to pick within (a pick box's
 // own size when the answer came from a pointing device), or the status to return (ERRNO
@@ -24,7 +25,7 @@ int askPickPoint(const char *prompt, ads_point pt, double &aperture) {
     (void)cl.takeInitGet(); // keywords are not offered by this host's picks
     for (;;) {
         cl.expect(host::Want::Entity);
-        Answer a = cl.ask(prompt ? prompt : kSelectObject);
+        Answer a = cl.ask(prompt ? prompt : host::i18n::tr(kSelectObject));
         if (!a.isText())
             return RTCAN;
         if (a.text.empty()) {
@@ -40,7 +41,7 @@ int askPickPoint(const char *prompt, ads_point pt, double &aperture) {
             aperture = a.aperture > 0 ? a.aperture : host::pickAperture();
             return RTNORM;
         }
-        cl.refuse("Invalid point.");
+        cl.refuse(host::i18n::tr("Invalid point."));
     }
 }
 

@@ -11,7 +11,7 @@ const sample = process.env.PLAN || path.resolve(__dirname, '../../examples/plan.
 
 // Starts arxhost --view on drawing; resolves once it prints the page's address.
 function startHost(drawing = sample, extra = []) {
-  const child = spawn(arxhost, ['--view', '0', drawing, ...extra], { stdio: ['pipe', 'pipe', 'pipe'] });
+  const child = spawn(arxhost, ['--lang', 'en', '--view', '0', drawing, ...extra], { stdio: ['pipe', 'pipe', 'pipe'] });
   let out = '';
   child.stdout.on('data', (d) => { out += d; });
   child.stderr.on('data', (d) => { out += d; });

@@ -108,7 +108,7 @@ test('Lp drawn by clicks gives the lines of the typed script; Escape cancels; th
   await h.transcriptMatches(page, /Written .*clicked\.dxf/);
   const script = path.join(dir, 'lp.scr');
   fs.writeFileSync(script, 'Lp\n' + points.map((p) => p.join(',')).join('\n') + '\n\nQUIT\n');
-  execFileSync(h.arxhost, ['--script', script, '--output', typed, h.sample]);
+  execFileSync(h.arxhost, ['--lang', 'en', '--script', script, '--output', typed, h.sample]);
   const lines = (file) => JSON.parse(execFileSync('/usr/bin/python3', ['-c', `
 import ezdxf, json, sys
 doc = ezdxf.readfile(sys.argv[1])
