@@ -123,7 +123,9 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
     want_ = Want::Text;
     bool alreadyOnScreen = a.shownBySource && outIsTerminal_;
     if (alreadyOnScreen && tap_) // the tap has not seen what the terminal showed itself
-        tap_(a.isText() ? lastLine + visible(cp1251ToUtf8(a.text)) + "\n" : lastLine);
+        tap_(a.isText()
+                 ? lastLine + visible(cp1251ToUtf8(a.text)) + "\n"
+                 : lastLine.substr(0, lastLine.find_last_not_of(' ') + 1)); // " *Cancel*" follows
     if (!alreadyOnScreen) {
         std::string line = lastLine;
         line += a.isText() ? visible(cp1251ToUtf8(a.text)) : cp1251ToUtf8(i18n::tr("*Cancel*"));

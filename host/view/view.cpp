@@ -84,6 +84,10 @@ void stopView() {
 }
 
 void viewCommand() {
+    if (auto &r = running()) { // open already: where it is
+        CommandLine::current().printUtf8("\nView: " + r->server->url() + "\n");
+        return;
+    }
     std::string error;
     if (!startView(ViewOptions{}, error))
         CommandLine::current().refuse("The view cannot start: " + error + ".");

@@ -290,6 +290,7 @@ overlay.addEventListener('mousedown', (e) => {
       lastMiddle = now;
     }
     mouse.panning = { x: e.offsetX, y: e.offsetY, cx: view.cx, cy: view.cy };
+    mouse.spacePanned = true;
   } else if (e.button === 0) {
     mouse.down = { x: e.offsetX, y: e.offsetY, drag: false };
   }
@@ -356,10 +357,19 @@ input.addEventListener('keydown', (e) => {
 });
 document.addEventListener('keydown', (e) => {
   if (e.key === 'Escape') { e.preventDefault(); input.value = ''; answer([['E']]); return; }
-  if (e.key === ' ' && e.target !== input) { mouse.space = true; e.preventDefault(); return; }
+  if (e.key === ' ' && e.target !== input) {
+    if (!e.repeat) { mouse.space = true; mouse.spacePanned = false; }
+    e.preventDefault();
+    return;
+  }
   if (e.target !== input && e.key.length === 1 && !e.ctrlKey && !e.metaKey) input.focus();
 });
-document.addEventListener('keyup', (e) => { if (e.key === ' ') mouse.space = false; });
+// Space pressed and let go without panning is Space at the command line: it ends the answer.
+document.addEventListener('keyup', (e) => {
+  if (e.key !== ' ' || !mouse.space) return;
+  mouse.space = false;
+  if (!mouse.spacePanned) submit();
+});
 // Space held while the mouse is over the drawing pans rather than answers.
 overlay.addEventListener('mouseenter', () => { if (document.activeElement === input && !input.value) input.blur(); });
 
