@@ -59,7 +59,7 @@ using Look =
 constexpr std::uint8_t kHighlighted = 1, kFilled = 2, kFixedDash = 4;
 // The most entities one picture draws: more than a screen shows distinctly, and few enough
 // to be drawn in a fraction of a second.
-constexpr std::size_t kMaxEntitiesInView = 20000;
+constexpr std::size_t kMaxEntitiesInView = 12000;
 
 std::string unescapeXml(std::string_view s) {
     static const std::pair<std::string_view, char> kEntities[] = {
