@@ -116,21 +116,21 @@ int main(int argc, char **argv) {
         options.modules.push_back(defaultModule(argv[0]));
     for (const std::string &m : options.modules) {
         if (!usableFile(m, "module"))
-            return 2;
+            return host::kExitBadArguments;
     }
     if (!options.script.empty() && !usableFile(options.script, "script"))
-        return 2;
+        return host::kExitBadArguments;
     if (!options.drawing.empty() && !usableFile(options.drawing, "drawing"))
-        return 2;
+        return host::kExitBadArguments;
     if (!host::openRegistry(options.registry, options.registryReadOnly))
-        return 2;
+        return host::kExitBadArguments;
 
     host::installRuntime();
     host::CommandLine &cl = host::CommandLine::reset();
     bool terminal = false;
     std::unique_ptr<host::InputSource> source = makeSource(options, terminal);
     if (!source)
-        return 2;
+        return host::kExitBadArguments;
     cl.setSource(std::move(source));
     cl.setTranscript(&std::cout, terminal);
 
@@ -138,15 +138,16 @@ int main(int argc, char **argv) {
     std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error);
     if (!db) {
         std::cerr << "arxhost: " << error << "\n";
-        return 3;
+        return host::kExitUnreadableDrawing;
     }
     acdbHostApplicationServices()->setWorkingDatabase(db.get());
 
     for (const std::string &m : options.modules) {
+        cl.setRunningModule(std::filesystem::path(m).filename().string()); // for its messages
         if (!host::dynamicLinker().load(m, error)) {
             std::cerr << "arxhost: cannot load module " << m << ": " << error << "\n";
             acdbHostApplicationServices()->setWorkingDatabase(nullptr);
-            return 2;
+            return host::kExitBadArguments;
         }
     }
 
@@ -161,19 +162,19 @@ int main(int argc, char **argv) {
     host::runCommandLoop();
     host::view::stopView();
 
-    int rc = 0;
+    int rc = host::kExitDone;
     if (!options.output.empty() && !host::saveDrawing(*db, options.output, error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     if (!options.svg.empty() && !host::writePicture(*db, options.svg, error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     host::dynamicLinker().unloadAll();
     if (!host::closeRegistry(error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     acdbHostApplicationServices()->setWorkingDatabase(nullptr);
     std::cout.flush();

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "text_codec.h"
+
 namespace host {
 
 // ---------------------------------------------------------------------------------
@@ -264,17 +266,17 @@ private:
     std::function<void(std::string_view)> tap_;
     int initGetBits_ = 0;
     std::string initGetKeywords_;
-    std::string runningModule_ = "tevcom.arx";
+    std::string runningModule_; // the file name of the module whose code runs; "" for none
     std::unique_ptr<SessionVars> vars_;
     std::unique_ptr<SelectionSets> sets_;
 };
 
-// Text conversions between the host's code page and UTF-8. A character Windows-1251
-// lacks travels as "\U+XXXX"; bytes that are not valid UTF-8 are kept as they are.
-std::string cp1251ToUtf8(std::string_view cp1251);
-std::string utf8ToCp1251(std::string_view utf8);
-// True when s is valid UTF-8 (ASCII included).
-bool isValidUtf8(std::string_view s);
+// Text conversions between the host's code page and UTF-8 (text_codec.h). A character
+// Windows-1251 lacks travels as "\U+XXXX" (a pair beyond U+FFFF); bytes that are not valid
+// UTF-8 are kept as they are.
+using text::cp1251ToUtf8;
+using text::isValidUtf8;
+using text::utf8ToCp1251;
 
 // ---------------------------------------------------------------------------------
 // Hooks for the command loop

@@ -49,13 +49,13 @@ async function openPage(browser, host) {
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
   await page.goto(host.url);
-  await page.waitForFunction(() => window.tevView && window.tevView.state.pictures > 0, { timeout: 15000 });
+  await page.waitForFunction(() => window.tevView && window.tevView.state.pictures > 0, { timeout: 60000 });
   page.errors = errors;
   return page;
 }
 
 // Waits until the page's transcript matches re (a RegExp); returns the transcript.
-async function transcriptMatches(page, re, timeout = 10000) {
+async function transcriptMatches(page, re, timeout = 30000) {
   await page.waitForFunction((src, flags) => new RegExp(src, flags).test(document.getElementById('transcript').textContent),
     { timeout }, re.source, re.flags);
   return page.$eval('#transcript', (e) => e.textContent);
@@ -64,7 +64,7 @@ async function transcriptMatches(page, re, timeout = 10000) {
 // Waits until the prompt waits for want ('text', 'point', 'entity', 'select').
 async function waitWant(page, want) {
   await page.waitForFunction((w) => { const s = window.tevView.state; return s.waiting && s.want === w; },
-    { timeout: 10000 }, want);
+    { timeout: 30000 }, want);
 }
 
 // Types a line into the page's command line.

@@ -16,4 +16,6 @@ if ! cmp -s package-lock.json node_modules/.tev-installed-lock 2>/dev/null; then
     npm ci --no-audit --no-fund --loglevel=error
     cp package-lock.json node_modules/.tev-installed-lock
 fi
-exec node --test --test-concurrency=1 view.test.js
+# The report is kept beside the screenshot, for a run that failed under load.
+node --test --test-concurrency=1 view.test.js 2>&1 | tee "$SHOT_DIR/view-test.log"
+exit "${PIPESTATUS[0]}"

@@ -162,6 +162,6 @@ test('requests without the token, or from another site, are refused', async () =
 
 test('QUIT typed in the page ends the session and arxhost exits cleanly', async () => {
   await h.type(page, 'QUIT');
-  const code = await Promise.race([host.exited, new Promise((r) => setTimeout(() => r('still running'), 15000))]);
+  const code = await Promise.race([host.exited, new Promise((r) => setTimeout(() => r('still running'), 30000))]);
   assert.equal(code, 0, host.output());
 });
