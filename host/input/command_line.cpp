@@ -164,12 +164,15 @@ int CommandLine::takeInitGet() {
 
 void CommandLine::setBreakPending(bool pending) {
     breakPending_ = pending;
-    if (!pending)
+    if (!pending) {
         detail::gInterrupt = 0;
+        if (breakSource_)
+            (void)breakSource_(true); // cleared with the others
+    }
 }
 
 bool CommandLine::breakPending() const {
-    return breakPending_ || detail::gInterrupt != 0;
+    return breakPending_ || detail::gInterrupt != 0 || (breakSource_ && breakSource_(false));
 }
 
 bool CommandLine::takeBreak() {

@@ -241,6 +241,11 @@ public:
     bool breakPending() const;
     // Returns whether a break was pending and clears it (acedUsrBrk).
     bool takeBreak();
+    // Another place a break may come from (the view's Escape while a command runs): called
+    // with false it tells whether one is pending, with true it also clears it. Empty: none.
+    void setBreakSource(std::function<bool(bool clear)> source) {
+        breakSource_ = std::move(source);
+    }
 
     // --- the module whose command runs (for acdbFail's message) ---------------------
     void setRunningModule(std::string fileName) { runningModule_ = std::move(fileName); }
@@ -262,6 +267,7 @@ private:
     std::string captured_;
     bool endOfInput_ = false;
     bool breakPending_ = false;
+    std::function<bool(bool)> breakSource_;
     Want want_ = Want::Text;
     std::function<void(std::string_view)> tap_;
     int initGetBits_ = 0;

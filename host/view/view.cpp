@@ -63,6 +63,7 @@ bool startView(const ViewOptions &options, std::string &error) {
     }
     cl.setSource(std::make_unique<ViewSource>(r->hub, std::move(first), terminal));
     cl.setTranscriptTap([hub = r->hub](std::string_view utf8) { hub->appendTranscript(utf8); });
+    cl.setBreakSource([hub = r->hub](bool clear) { return hub->breakPending(clear); });
     cl.selectionSets().showPending(true);
     cl.printUtf8("\nView: " + r->server->url() + "\n");
     running() = std::move(r);
@@ -80,6 +81,7 @@ void stopView() {
     r->hub->end();
     r->server->stop();
     CommandLine::current().setTranscriptTap({});
+    CommandLine::current().setBreakSource({});
     r.reset();
 }
 

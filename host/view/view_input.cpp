@@ -18,6 +18,12 @@ void Hub::touch() {
 
 void Hub::post(std::vector<Item> items) {
     std::lock_guard lock(mutex_);
+    if (items.size() == 1 && items[0].kind == Item::Kind::Escape && !prompt_.waiting &&
+        !prompt_.ended && items_.empty()) {
+        break_ = true; // the running command sees it (acedUsrBrk), and so does its next prompt
+        work_.notify_all();
+        return;
+    }
     for (Item &i : items)
         items_.push_back(std::move(i));
     work_.notify_all();
@@ -44,6 +50,14 @@ std::optional<std::string> Hub::call(std::function<std::string()> fn,
     if (c->refused)
         return std::nullopt;
     return std::move(c->result);
+}
+
+bool Hub::breakPending(bool clear) {
+    std::lock_guard lock(mutex_);
+    bool was = break_;
+    if (clear)
+        break_ = false;
+    return was;
 }
 
 PromptState Hub::waitState(std::uint64_t since, std::chrono::milliseconds timeout,
@@ -93,6 +107,12 @@ Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want) {
             c->cv.notify_all();
             lock.lock();
             continue;
+        }
+        if (break_) { // came just as this prompt began
+            break_ = false;
+            prompt_.waiting = false;
+            touch();
+            return Item{Item::Kind::Escape, {}, 0};
         }
         if (!items_.empty()) {
             Item item = std::move(items_.front());

@@ -41,8 +41,11 @@ struct PromptState {
 class Hub {
 public:
     // --- any thread -------------------------------------------------------------------
-    // Items go to the command line in this order, nothing from elsewhere between them.
+    // Items go to the command line in this order, nothing from elsewhere between them. An
+    // Escape alone while no prompt waits is a break for the command that runs instead.
     void post(std::vector<Item> items);
+    // A break posted while a command ran: whether one is pending; clear: and forget it.
+    bool breakPending(bool clear);
     // Runs fn on the command thread the next time it waits at a prompt. nullopt when that
     // does not happen within timeout (a long command runs) or the session is over.
     std::optional<std::string> call(std::function<std::string()> fn,
@@ -73,6 +76,7 @@ private:
     std::condition_variable work_;  // an item or a call for the command thread
     std::condition_variable state_; // a change for the pollers
     std::deque<Item> items_;
+    bool break_ = false; // an Escape that came while a command ran
     std::deque<std::shared_ptr<Call>> calls_;
     PromptState prompt_;
     std::string transcript_;            // the last part of the transcript

@@ -50,6 +50,7 @@ protected:
         hub = std::make_shared<Hub>();
         cl->setSource(std::make_unique<host::view::ViewSource>(hub, nullptr, false));
         cl->selectionSets().showPending(true);
+        cl->setBreakSource([h = hub](bool clear) { return h->breakPending(clear); });
     }
     // Waits until the transcript the page sees holds text.
     void waitForTranscript(const std::string &text) {
@@ -84,9 +85,9 @@ TEST_F(ViewTest, PageAnswersAndQueriesRunWhileThePromptWaits) {
                          5s)
                       .value_or("");
         // 2 units below the upper line: PICKAPERTURE (1) misses, a 3-unit pick box takes it.
-        hub->post({Item{Item::Kind::Line, "2,3", 3}});
-        hub->post({Item{Item::Kind::Line, "W"}, Item{Item::Kind::Line, "-1,-1"},
-                   Item{Item::Kind::Line, "11,1"}});
+        hub->post({Item{Item::Kind::Line, "2,3", 3, false}});
+        hub->post({Item{Item::Kind::Line, "W", 0, false}, Item{Item::Kind::Line, "-1,-1", 0, false},
+                   Item{Item::Kind::Line, "11,1", 0, false}});
         waitForTranscript("1 found");
         highlighted = hub->call(
                              [&] {
@@ -97,7 +98,7 @@ TEST_F(ViewTest, PageAnswersAndQueriesRunWhileThePromptWaits) {
                              },
                              5s)
                           .value_or("none");
-        hub->post({Item{Item::Kind::Line, ""}});
+        hub->post({Item{Item::Kind::Line, "", 0, false}});
     });
     ads_name ent, ss;
     ads_point pt;
@@ -116,6 +117,32 @@ TEST_F(ViewTest, PageAnswersAndQueriesRunWhileThePromptWaits) {
     EXPECT_EQ(picture.substr(0, 4), "TVW1");
     EXPECT_TRUE(queriesOnCommandThread);
     EXPECT_NE(transcript().find("Select objects: W"), std::string::npos);
+}
+
+// Escape in the page while a command runs (no prompt waits) breaks it, once; at a prompt it
+// is that prompt's answer.
+TEST_F(ViewTest, EscapeWhileACommandRunsIsABreak) {
+    hub->post({Item{Item::Kind::Escape, {}, 0, false}});
+    EXPECT_TRUE(acedUsrBrk());
+    EXPECT_FALSE(acedUsrBrk());
+    hub->post({Item{Item::Kind::Escape, {}, 0, false}});
+    ads_point pt;
+    EXPECT_EQ(acedGetPoint(nullptr, "\nPoint: ", pt), RTCAN); // the break cancels the prompt
+    std::thread page([&] {
+        std::uint64_t since = 0, from = 0;
+        std::string text;
+        for (int i = 0; i < 200; ++i) { // until the prompt waits
+            host::view::PromptState st =
+                hub->waitState(since, std::chrono::milliseconds(50), from, text);
+            if (st.waiting && st.prompt == "Second: ")
+                break;
+            since = st.version;
+        }
+        hub->post({Item{Item::Kind::Escape, {}, 0, false}});
+    });
+    EXPECT_EQ(acedGetPoint(nullptr, "\nSecond: ", pt), RTCAN);
+    page.join();
+    EXPECT_FALSE(acedUsrBrk()); // the Escape answered the prompt and is gone
 }
 
 // Entity count and group count of a picture.
