@@ -63,7 +63,9 @@ int parseOptions(int argc, char **argv, Options &options) {
     app.add_option("--view-address", options.viewAddress,
                    "Address the view listens on (default: 127.0.0.1, and ::1 beside it)");
     app.set_version_flag("--version", std::string("arxhost ") + kVersion);
-    app.footer(commandsFooter());
+    app.footer(commandsFooter() +
+               "\nBatch mode: arxhost --batch SCRIPT --output-dir DIR [--jobs N] [--report FILE] "
+               "DRAWING|FOLDER... (see arxhost --batch --help)\n");
     try {
         app.parse(argc, argv);
         options.view = view->count() > 0;
