@@ -126,7 +126,9 @@ AcDbEntity::AcDbEntity() = default;
 AcDbEntity::AcDbEntity(const AcDbEntity &other)
     : AcDbObject(other), mColorIndex(other.mColorIndex), mLineWeight(other.mLineWeight),
       mVisible(other.mVisible), mLayerId(other.mLayerId), mLinetypeId(other.mLinetypeId),
-      mLinetypeScale(other.mLinetypeScale) {}
+      mLinetypeScale(other.mLinetypeScale) {
+    copyTrueColourFrom(other);
+}
 
 AcDbEntity &AcDbEntity::operator=(const AcDbEntity &other) {
     AcDbObject::operator=(other);
@@ -136,7 +138,22 @@ AcDbEntity &AcDbEntity::operator=(const AcDbEntity &other) {
     mLayerId = other.mLayerId;
     mLinetypeId = other.mLinetypeId;
     mLinetypeScale = other.mLinetypeScale;
+    copyTrueColourFrom(other);
     return *this;
+}
+
+// A copy (the undo journal's state of an entity) carries the true colour with it, so that an
+// undone colour change brings the true colour back too.
+void AcDbEntity::copyTrueColourFrom(const AcDbEntity &other) {
+    if (&other == this)
+        return;
+    if (other.mHasTrueColor) {
+        trueColours()[this] = trueColours().at(&other);
+        mHasTrueColor = true;
+    } else if (mHasTrueColor) {
+        trueColours().erase(this);
+        mHasTrueColor = false;
+    }
 }
 AcDbEntity::~AcDbEntity() {
     if (mHasHighlightPath)

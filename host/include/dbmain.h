@@ -323,6 +323,7 @@ protected:
 
 private:
     void keepHighlightPath(const AcDbFullSubentPath &subId) const;
+    void copyTrueColourFrom(const AcDbEntity &other);
 
 private:
     friend class tev::db::ObjectAccess;
