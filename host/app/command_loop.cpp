@@ -4,6 +4,7 @@
 #include "command_stack.h"
 #include "host_commands.h"
 #include "drawing_io.h"
+#include "unsaved_work.h"
 
 #include <string>
 
@@ -52,7 +53,7 @@ void runCommandLoop() {
     for (;;) {
         Answer answer = cl.askCommand();
         if (!answer.isText()) {
-            if (cl.endOfInput())
+            if (cl.endOfInput() && mayQuit())
                 return;
             continue; // Escape at the command prompt cancels nothing
         }
@@ -61,11 +62,11 @@ void runCommandLoop() {
             if (last.empty())
                 continue;
             name = last; // Enter at an empty prompt repeats the previous command
+            cl.print("Repeating " + name + "\n");
         }
         last = name;
-        if (!runCommand(name))
-            return;
-        if (cl.endOfInput())
+        bool quit = !runCommand(name) || cl.endOfInput();
+        if (quit && mayQuit())
             return;
     }
 }

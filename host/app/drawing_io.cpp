@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 namespace host {
 
@@ -62,45 +63,127 @@ AcDbDatabase *workingDatabase() {
     return acdbHostApplicationServices()->workingDatabase();
 }
 
-// SAVE and SVG: ask for a file name (the whole line) and write the working drawing.
-void fileCommand(const char *prompt,
-                 bool (*write)(AcDbDatabase &, const std::string &, std::string &)) {
+// path with extension added when it has none.
+std::string withExtension(std::string path, const char *extension) {
+    if (std::filesystem::path(path).extension().empty())
+        path += extension;
+    return path;
+}
+
+// The file name in full, for messages that say where a file went.
+std::string fullName(const std::string &path) {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec ? path : full.string();
+}
+
+// Asks for a file name (the whole line) offering fallback; Enter takes it. Empty when
+// the question was cancelled.
+std::string askFileName(const char *question, const std::string &fallback) {
+    CommandLine &cl = CommandLine::current();
+    std::string prompt = std::string("\n") + question + " <" + fallback + ">: ";
+    Answer name = cl.ask(utf8ToCp1251(prompt), AnswerEnd::LineOnly);
+    if (!name.isText())
+        return {};
+    return name.text.empty() ? fallback : cp1251ToUtf8(name.text);
+}
+
+// The drawing's file with another extension, or Drawing1 with it for a new drawing.
+std::string defaultFile(const char *extension) {
+    std::filesystem::path p(drawingName());
+    p.replace_extension(extension);
+    return p.string();
+}
+
+void saveCommand() {
+    if (workingDatabase() == nullptr) {
+        CommandLine::current().printUtf8("\nNo drawing is open.\n");
+        return;
+    }
+    std::string path = askFileName("Save drawing as", defaultFile(".dxf"));
+    if (!path.empty())
+        (void)saveWorkingDrawing(path); // it says how it went
+}
+
+void qsaveCommand() {
+    if (workingDatabase() != nullptr && !drawingState().path.empty())
+        (void)saveWorkingDrawing(drawingState().path); // it says how it went
+    else
+        saveCommand();
+}
+
+void svgCommand() {
     CommandLine &cl = CommandLine::current();
     AcDbDatabase *db = workingDatabase();
     if (db == nullptr) {
         cl.printUtf8("\nNo drawing is open.\n");
         return;
     }
-    Answer name = cl.ask(prompt, AnswerEnd::LineOnly);
-    if (!name.isText() || name.text.empty())
+    std::string path = askFileName("Picture file", defaultFile(".svg"));
+    if (path.empty())
         return;
-    std::string path = cp1251ToUtf8(name.text);
+    path = withExtension(path, ".svg");
     std::string error;
-    if (write(*db, path, error))
-        cl.printUtf8("\nWritten " + path + "\n");
-    else
+    if (writePicture(*db, path, error)) {
+        cl.printUtf8("\nPicture written to " + fullName(path) + "\n");
+    } else {
+        drawingState().saveFailed = true;
         cl.printUtf8("\n" + error + "\n");
-}
-
-void saveCommand() {
-    fileCommand("\nSave drawing as: ", saveDrawing);
-}
-void svgCommand() {
-    fileCommand("\nPicture file: ", writePicture);
+    }
 }
 
 } // namespace
 
+DrawingState &drawingState() {
+    static DrawingState s_state;
+    return s_state;
+}
+
+std::string drawingName() {
+    const std::string &path = drawingState().path;
+    return path.empty() ? std::string("Drawing1.dxf") : path;
+}
+
+bool saveWorkingDrawing(std::string path) {
+    CommandLine &cl = CommandLine::current();
+    AcDbDatabase *db = workingDatabase();
+    if (db == nullptr) {
+        cl.printUtf8("\nNo drawing is open.\n");
+        return false;
+    }
+    path = withExtension(std::move(path), ".dxf");
+    std::string error;
+    if (!saveDrawing(*db, path, error)) {
+        drawingState().saveFailed = true;
+        cl.printUtf8("\nThe drawing was not saved: " + error + "\n");
+        return false;
+    }
+    drawingState().path = fullName(path);
+    cl.printUtf8("\nDrawing saved to " + drawingState().path + "\n");
+    return true;
+}
+
 std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error) {
-    if (path.empty())
-        return std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
-    ProgressNote note("Reading drawing");
-    return dxf::readDrawing(path, error);
+    std::unique_ptr<AcDbDatabase> db;
+    if (path.empty()) {
+        db = std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
+    } else {
+        ProgressNote note("Reading drawing");
+        db = dxf::readDrawing(path, error);
+    }
+    if (db) {
+        db->clearChanges(); // what was read is the drawing as it stands on disk
+        drawingState().path = path.empty() ? std::string() : fullName(path);
+    }
+    return db;
 }
 
 bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {
     ProgressNote note("Saving drawing");
-    return dxf::saveDrawing(db, path, error);
+    if (!dxf::saveDrawing(db, path, error))
+        return false;
+    db.clearChanges();
+    return true;
 }
 
 bool writePicture(AcDbDatabase &db, const std::string &path, std::string &error) {
@@ -118,6 +201,7 @@ void reportLeftOpen(std::string_view command) {
 void registerDrawingCommands() {
     std::vector<HostCommand> &commands = hostCommands();
     commands.push_back({"SAVE", saveCommand});
+    commands.push_back({"QSAVE", qsaveCommand});
     commands.push_back({"SVG", svgCommand});
     commands.push_back({"LINE", lineCommand});
     commands.push_back({"PLINE", plineCommand});

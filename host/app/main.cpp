@@ -2,11 +2,13 @@
 // standard input or a terminal, and saves the result.
 //
 // Exit codes: 0 done; 2 bad arguments or a file named on the command line that cannot be
-// used; 3 a drawing that cannot be read; 4 a save or picture that could not be written.
+// used; 3 a drawing that cannot be read; 4 a save or picture that could not be written
+// (at the end, or by a command during the run).
 #include "command_line.h"
 #include "command_loop.h"
 #include "drawing_io.h"
 #include "options.h"
+#include "unsaved_work.h"
 #include "runtime.h"
 
 #include "dbapserv.h"
@@ -127,12 +129,18 @@ int main(int argc, char **argv) {
         }
     }
 
+    host::setAskBeforeQuit(terminal && options.output.empty());
     host::runCommandLoop();
 
-    int rc = 0;
-    if (!options.output.empty() && !host::saveDrawing(*db, options.output, error)) {
-        std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+    int rc = host::drawingState().saveFailed ? 4 : 0;
+    if (!options.output.empty()) {
+        if (!host::saveDrawing(*db, options.output, error)) {
+            std::cerr << "arxhost: " << error << "\n";
+            rc = 4;
+        }
+    } else if (host::changesLeftUnsaved()) {
+        std::cerr << "arxhost: the drawing has changes that were not saved (save them with "
+                     "SAVE, or name a file with --output)\n";
     }
     if (!options.svg.empty() && !host::writePicture(*db, options.svg, error)) {
         std::cerr << "arxhost: " << error << "\n";

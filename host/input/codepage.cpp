@@ -46,6 +46,8 @@ int byteOf(char32_t cp) {
     return -1;
 }
 
+} // namespace
+
 void appendUtf8(std::string &out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -63,6 +65,8 @@ void appendUtf8(std::string &out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
+namespace {
 
 // Decodes one UTF-8 sequence at s[i]; its length in len, or 0 when it is not valid
 // (overlong forms, surrogates and values above U+10FFFF are not valid).
@@ -168,6 +172,14 @@ std::string utf8ToCp1251(std::string_view in) {
         out += buf;
     }
     return out;
+}
+
+char32_t decodeUtf8At(std::string_view s, std::size_t i, std::size_t &len) {
+    return decodeUtf8(s, i, len);
+}
+
+char32_t cp1251Char(unsigned char b) {
+    return unicodeOf(b);
 }
 
 bool isValidUtf8(std::string_view s) {

@@ -1,0 +1,79 @@
+// unsaved_work.cpp - the question before the host ends with unsaved changes.
+#include "unsaved_work.h"
+#include "command_line.h"
+#include "command_stack.h"
+#include "drawing_io.h"
+
+#include "dbapserv.h"
+#include "dbmain.h"
+
+#include <string>
+
+namespace host {
+namespace {
+
+bool gAsk = false;
+bool gDropped = false; // the user answered No
+
+bool modified() {
+    AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
+    return db != nullptr && db->changeCount() != 0;
+}
+
+enum class Choice { Yes, No, Cancel, Unanswerable };
+
+Choice askSaveChanges() {
+    CommandLine &cl = CommandLine::current();
+    std::string prompt = "\nSave changes to " + drawingName() + "? [Yes/No/Cancel] <Yes>: ";
+    for (;;) {
+        Answer a = cl.ask(utf8ToCp1251(prompt));
+        if (!a.isText())
+            return cl.endOfInput() ? Choice::Unanswerable : Choice::Cancel;
+        const std::string &t = a.text;
+        if (t.empty() || equalsNoCase(t, "Y") || equalsNoCase(t, "YES"))
+            return Choice::Yes;
+        if (equalsNoCase(t, "N") || equalsNoCase(t, "NO"))
+            return Choice::No;
+        if (equalsNoCase(t, "C") || equalsNoCase(t, "CANCEL"))
+            return Choice::Cancel;
+        cl.refuse("Invalid option keyword.");
+    }
+}
+
+} // namespace
+
+void setAskBeforeQuit(bool ask) {
+    gAsk = ask;
+}
+
+bool mayQuit() {
+    CommandLine &cl = CommandLine::current();
+    if (!gAsk || !modified())
+        return true;
+    if (cl.endOfInput() && !cl.resumeInput())
+        return true; // nobody left to ask: the changes are reported as unsaved
+    switch (askSaveChanges()) {
+    case Choice::Unanswerable:
+        return true;
+    case Choice::No:
+        gDropped = true;
+        return true;
+    case Choice::Cancel:
+        return false;
+    case Choice::Yes:
+        break;
+    }
+    if (!drawingState().path.empty())
+        return saveWorkingDrawing(drawingState().path);
+    Answer name = cl.ask(utf8ToCp1251("\nSave drawing as <" + drawingName() + ">: "),
+                         AnswerEnd::LineOnly);
+    if (!name.isText())
+        return cl.endOfInput(); // Escape: back to the command line
+    return saveWorkingDrawing(name.text.empty() ? drawingName() : cp1251ToUtf8(name.text));
+}
+
+bool changesLeftUnsaved() {
+    return modified() && !gDropped;
+}
+
+} // namespace host
