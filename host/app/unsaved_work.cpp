@@ -27,8 +27,8 @@ Choice askSaveChanges() {
     std::string prompt = "\nSave changes to " + drawingName() + "? [Yes/No/Cancel] <Yes>: ";
     for (;;) {
         Answer a = cl.ask(utf8ToCp1251(prompt));
-        if (!a.isText())
-            return cl.endOfInput() ? Choice::Unanswerable : Choice::Cancel;
+        if (!a.isText()) // Escape, or Ctrl-D at a terminal still there: back to work
+            return cl.endOfInput() && !cl.resumeInput() ? Choice::Unanswerable : Choice::Cancel;
         const std::string &t = a.text;
         if (t.empty() || equalsNoCase(t, "Y") || equalsNoCase(t, "YES"))
             return Choice::Yes;
@@ -65,10 +65,10 @@ bool mayQuit() {
     }
     if (!drawingState().path.empty())
         return saveWorkingDrawing(drawingState().path);
-    Answer name = cl.ask(utf8ToCp1251("\nSave drawing as <" + drawingName() + ">: "),
-                         AnswerEnd::LineOnly);
-    if (!name.isText())
-        return cl.endOfInput(); // Escape: back to the command line
+    Answer name =
+        cl.ask(utf8ToCp1251("\nSave drawing as <" + drawingName() + ">: "), AnswerEnd::LineOnly);
+    if (!name.isText()) // Escape: back to the command line, unless nobody is left
+        return cl.endOfInput() && !cl.resumeInput();
     return saveWorkingDrawing(name.text.empty() ? drawingName() : cp1251ToUtf8(name.text));
 }
 

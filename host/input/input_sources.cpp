@@ -182,7 +182,8 @@ struct sigaction gPreviousSigint;
 
 } // namespace
 
-TerminalSource::TerminalSource() : editor_(std::make_unique<LineEditor>(STDIN_FILENO, STDOUT_FILENO)) {
+TerminalSource::TerminalSource()
+    : editor_(std::make_unique<LineEditor>(STDIN_FILENO, STDOUT_FILENO)) {
     // Without SA_RESTART, so that a Ctrl-C while a command runs is seen at once. While a
     // prompt waits the editor reads Ctrl-C as a key.
     struct sigaction sa {};

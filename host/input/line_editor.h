@@ -40,8 +40,25 @@ public:
 
 private:
     enum class Key {
-        None, Char, Enter, Space, Cancel, EndOrDelete, Backspace, Delete, Left, Right,
-        Home, End, Up, Down, KillToEnd, KillToStart, KillWord, Redraw, Closed
+        None,
+        Char,
+        Enter,
+        Space,
+        Cancel,
+        EndOrDelete,
+        Backspace,
+        Delete,
+        Left,
+        Right,
+        Home,
+        End,
+        Up,
+        Down,
+        KillToEnd,
+        KillToStart,
+        KillWord,
+        Redraw,
+        Closed
     };
     Key nextKey(char32_t &ch);
     // The next byte: -1 when none came within timeoutMs (negative: wait as long as it

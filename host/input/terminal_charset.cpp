@@ -67,8 +67,8 @@ std::string escaped(char32_t cp) {
 std::string_view transliteration(char32_t cp) {
     // Russian letters А..я (U+0410..U+044F), as Russian passports spell them.
     static constexpr std::string_view kUpper[32] = {
-        "A", "B", "V", "G", "D", "E",  "Zh", "Z",    "I", "Y", "K", "L", "M",  "N",  "O",  "P",
-        "R", "S", "T", "U", "F", "Kh", "Ts", "Ch",   "Sh", "Shch", "Ie", "Y", "", "E", "Iu", "Ia"};
+        "A", "B", "V", "G", "D", "E",  "Zh", "Z",  "I",  "Y",    "K",  "L", "M", "N", "O",  "P",
+        "R", "S", "T", "U", "F", "Kh", "Ts", "Ch", "Sh", "Shch", "Ie", "Y", "",  "E", "Iu", "Ia"};
     static constexpr std::string_view kLower[32] = {
         "a", "b", "v", "g", "d", "e",  "zh", "z",  "i",  "y",    "k",  "l", "m", "n", "o",  "p",
         "r", "s", "t", "u", "f", "kh", "ts", "ch", "sh", "shch", "ie", "y", "",  "e", "iu", "ia"};
