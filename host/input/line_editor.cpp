@@ -11,15 +11,28 @@
 
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 
 namespace host {
 namespace {
 
 // How long the bytes of one key's escape sequence may lie apart. A terminal sends them
 // at once; a person cannot type Escape and another key this close together.
-constexpr int kEscapeMs = 50;
+constexpr int kEscapeMs = 100;
 constexpr std::size_t kHistoryLines = 500;
 constexpr std::size_t kMaxLineChars = kMaxAnswerBytes;
+
+// The terminal's own settings while raw mode is on, for a signal that ends the process
+// while a prompt waits (SIGTERM, SIGHUP): it puts them back before the process ends.
+termios gCooked{};
+volatile std::sig_atomic_t gCookedFd = -1;
+
+extern "C" void restoreAndDie(int sig) {
+    if (gCookedFd >= 0)
+        (void)tcsetattr(gCookedFd, TCSANOW, &gCooked);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
 
 // Raw keys for as long as it lives; the terminal's own settings come back after.
 class RawMode {
@@ -32,11 +45,20 @@ public:
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
+        gCooked = saved_;
+        gCookedFd = fd_;
+        previousTerm_ = std::signal(SIGTERM, restoreAndDie);
+        previousHup_ = std::signal(SIGHUP, restoreAndDie);
         active_ = tcsetattr(fd_, TCSADRAIN, &raw) == 0;
     }
     ~RawMode() {
         if (active_)
             (void)tcsetattr(fd_, TCSADRAIN, &saved_); // nothing more to do if it fails
+        if (gCookedFd >= 0) {
+            gCookedFd = -1;
+            std::signal(SIGTERM, previousTerm_);
+            std::signal(SIGHUP, previousHup_);
+        }
     }
     RawMode(const RawMode &) = delete;
     RawMode &operator=(const RawMode &) = delete;
@@ -45,6 +67,8 @@ private:
     int fd_;
     termios saved_{};
     bool active_ = false;
+    void (*previousTerm_)(int) = SIG_DFL;
+    void (*previousHup_)(int) = SIG_DFL;
 };
 
 std::u32string decodeUtf8Text(std::string_view utf8) {
