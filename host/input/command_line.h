@@ -4,8 +4,9 @@
 // prompt. One CommandLine per host process; tests make a fresh one for every case.
 //
 // Text inside the host is Windows-1251 bytes (the module's code page). The transcript is
-// UTF-8; answers read from files and terminals are UTF-8 when they decode as such and are
-// converted to Windows-1251, otherwise taken as Windows-1251 bytes unchanged.
+// UTF-8 (on a terminal's screen, in the terminal's own character set); answers read from
+// files and terminals are UTF-8 when they decode as such and are converted to
+// Windows-1251, otherwise taken as Windows-1251 bytes unchanged.
 #pragma once
 
 #include <cstddef>

@@ -398,7 +398,10 @@ LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std
                 break;
             if (browsing == history_.size())
                 typed = buffer_;
-            browsing += key == Key::Up ? -1 : 1;
+            if (key == Key::Up)
+                --browsing;
+            else
+                ++browsing;
             buffer_ = browsing == history_.size() ? typed : history_[browsing];
             cursor = buffer_.size();
             break;
