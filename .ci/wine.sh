@@ -110,6 +110,7 @@ else
 fi
 
 cp "$BIN/arxhost.exe" "$BIN/tevcom.arx" "$REGCHECK" "$WORK/"
+cp -r "$BIN/locale" "$WORK/" # the host's Russian texts, beside arxhost.exe as on Linux
 cp "$BIN/tevcom.arx" "$WORK/tevcom2.arx"
 MODULE_WIN=$(winepath -w "$WORK/tevcom.arx" 2>/dev/null)
 cd "$WORK" || exit 2
@@ -147,7 +148,7 @@ fi
 regcheck "after the first load" "$MODULE_WIN"
 
 # The same scenario on Linux gives the same transcript and the same drawing (Windows
-# ends its lines with CR LF on standard output).
+# ends its lines with CR LF on standard output); both speak Russian in this locale.
 LINUX_ARXHOST=${LINUX_ARXHOST:-$ROOT/build/default/bin/arxhost}
 if [ ! -x "$LINUX_ARXHOST" ]; then
     (cd "$ROOT" && cmake --preset default >/dev/null &&
@@ -174,7 +175,7 @@ fi
 # 2. A second load in the same process (unloaded first, then loaded again), and a
 #    second process: the same values, nothing duplicated.
 printf 'ARX\nUnload\ntevcom.arx\nARX\nLoad\n%s\n' "$MODULE_WIN" >reload.scr
-if arxhost reload --script reload.scr && grep -q 'tevcom.arx successfully unloaded' reload.txt &&
+if arxhost reload --lang en --script reload.scr && grep -q 'tevcom.arx successfully unloaded' reload.txt &&
     grep -q 'successfully loaded' reload.txt; then
     pass "ARX unloads and loads the module again"
 else
@@ -184,7 +185,7 @@ regcheck "after a second load" "$MODULE_WIN"
 
 # 3. Unloading leaves the whole tree.
 printf 'ARX\nUnload\ntevcom.arx\n' >unload.scr
-if arxhost unload --script unload.scr && grep -q 'successfully unloaded' unload.txt; then
+if arxhost unload --lang en --script unload.scr && grep -q 'successfully unloaded' unload.txt; then
     pass "ARX unloads the module"
 else
     fail "ARX Unload: $(tr -d '\r' <unload.txt) $(cat unload.err)"

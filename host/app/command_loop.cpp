@@ -4,6 +4,7 @@
 #include "command_stack.h"
 #include "host_commands.h"
 #include "drawing_io.h"
+#include "i18n.h"
 #include "unsaved_work.h"
 
 #include <string>
@@ -43,7 +44,10 @@ bool runCommand(std::string_view typed) {
         runSystemVariableCommand(typed);
         return true;
     }
-    cl.print("\nUnknown command \"" + upper(typed) + "\".\n");
+    cl.print("\n" +
+             i18n::format(i18n::tr("Unknown command \"%s\".  HELP or ? lists the commands."),
+                          {upper(typed)}) +
+             "\n");
     return true;
 }
 
@@ -62,7 +66,7 @@ void runCommandLoop() {
             if (last.empty())
                 continue;
             name = last; // Enter at an empty prompt repeats the previous command
-            cl.print("Repeating " + name + "\n");
+            cl.print(i18n::format(i18n::tr("Repeating %s"), {name}) + "\n");
         }
         last = name;
         bool quit = !runCommand(name) || cl.endOfInput();

@@ -11,6 +11,7 @@
 
 #include "dbapserv.h"
 #include "dbmain.h"
+#include "i18n.h"
 
 #include <unistd.h>
 
@@ -77,12 +78,11 @@ std::string fullName(const std::string &path) {
     return ec ? path : full.string();
 }
 
-// Asks for a file name (the whole line) offering fallback; Enter takes it. Empty when
-// the question was cancelled.
+// Asks for a file name (the whole line) offering fallback (UTF-8); Enter takes it.
+// question has one "%s" for the fallback. Empty when the question was cancelled.
 std::string askFileName(const char *question, const std::string &fallback) {
     CommandLine &cl = CommandLine::current();
-    std::string prompt = std::string("\n") + question + " <" + fallback + ">: ";
-    Answer name = cl.ask(utf8ToCp1251(prompt), AnswerEnd::LineOnly);
+    Answer name = cl.ask(i18n::format(question, {utf8ToCp1251(fallback)}), AnswerEnd::LineOnly);
     if (!name.isText())
         return {};
     return name.text.empty() ? fallback : cp1251ToUtf8(name.text);
@@ -95,12 +95,18 @@ std::string defaultFile(const char *extension) {
     return p.string();
 }
 
+// A host message with one path (UTF-8) in its "%s", on a line of its own.
+void sayWithPath(const char *message, const std::string &path) {
+    CommandLine::current().print("\n" + i18n::format(i18n::tr(message), {utf8ToCp1251(path)}) +
+                                 "\n");
+}
+
 void saveCommand() {
     if (workingDatabase() == nullptr) {
-        CommandLine::current().printUtf8("\nNo drawing is open.\n");
+        CommandLine::current().print("\n" + std::string(i18n::tr("No drawing is open.")) + "\n");
         return;
     }
-    std::string path = askFileName("Save drawing as", defaultFile(".dxf"));
+    std::string path = askFileName(i18n::tr("\nSave drawing as <%s>: "), defaultFile(".dxf"));
     if (!path.empty())
         (void)saveWorkingDrawing(path); // it says how it went
 }
@@ -116,16 +122,16 @@ void svgCommand() {
     CommandLine &cl = CommandLine::current();
     AcDbDatabase *db = workingDatabase();
     if (db == nullptr) {
-        cl.printUtf8("\nNo drawing is open.\n");
+        cl.print("\n" + std::string(i18n::tr("No drawing is open.")) + "\n");
         return;
     }
-    std::string path = askFileName("Picture file", defaultFile(".svg"));
+    std::string path = askFileName(i18n::tr("\nPicture file <%s>: "), defaultFile(".svg"));
     if (path.empty())
         return;
     path = withExtension(path, ".svg");
     std::string error;
     if (writePicture(*db, path, error)) {
-        cl.printUtf8("\nPicture written to " + fullName(path) + "\n");
+        sayWithPath(i18n::N_("Picture written to %s"), fullName(path));
     } else {
         drawingState().saveFailed = true;
         cl.printUtf8("\n" + error + "\n");
@@ -148,18 +154,18 @@ bool saveWorkingDrawing(std::string path) {
     CommandLine &cl = CommandLine::current();
     AcDbDatabase *db = workingDatabase();
     if (db == nullptr) {
-        cl.printUtf8("\nNo drawing is open.\n");
+        cl.print("\n" + std::string(i18n::tr("No drawing is open.")) + "\n");
         return false;
     }
     path = withExtension(std::move(path), ".dxf");
     std::string error;
     if (!saveDrawing(*db, path, error)) {
         drawingState().saveFailed = true;
-        cl.printUtf8("\nThe drawing was not saved: " + error + "\n");
+        sayWithPath(i18n::N_("The drawing was not saved: %s"), error);
         return false;
     }
     drawingState().path = fullName(path);
-    cl.printUtf8("\nDrawing saved to " + drawingState().path + "\n");
+    sayWithPath(i18n::N_("Drawing saved to %s"), drawingState().path);
     return true;
 }
 
@@ -200,13 +206,15 @@ void reportLeftOpen(std::string_view command) {
 
 void registerDrawingCommands() {
     std::vector<HostCommand> &commands = hostCommands();
-    commands.push_back({"SAVE", saveCommand});
-    commands.push_back({"QSAVE", qsaveCommand});
-    commands.push_back({"SVG", svgCommand});
-    commands.push_back({"LINE", lineCommand});
-    commands.push_back({"PLINE", plineCommand});
-    commands.push_back({"CIRCLE", circleCommand});
-    commands.push_back({"-LAYER", layerCommand});
+    commands.push_back({"SAVE", saveCommand, i18n::N_("Saves the drawing as a DXF file")});
+    commands.push_back({"QSAVE", qsaveCommand,
+                        i18n::N_("Saves the drawing to its own file (asks for a new one)")});
+    commands.push_back({"SVG", svgCommand, i18n::N_("Draws the model space into an SVG picture")});
+    commands.push_back({"LINE", lineCommand, i18n::N_("Draws lines from point to point")});
+    commands.push_back({"PLINE", plineCommand, i18n::N_("Draws a polyline, with widths")});
+    commands.push_back({"CIRCLE", circleCommand, i18n::N_("Draws a circle by centre and radius")});
+    commands.push_back({"-LAYER", layerCommand,
+                        i18n::N_("Makes, colours, locks, unlocks, sets and lists (?) layers")});
 }
 
 } // namespace host

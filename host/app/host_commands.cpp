@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "command_stack.h"
 #include "runtime.h"
+#include "i18n.h"
 
 namespace host {
 
@@ -26,26 +27,27 @@ void listModules() {
 
 void loadModule() {
     CommandLine &cl = CommandLine::current();
-    Answer file = cl.ask("\nRuntime extension file: ", AnswerEnd::LineOnly);
+    Answer file = cl.ask(i18n::tr("\nRuntime extension file: "), AnswerEnd::LineOnly);
     if (!file.isText() || file.text.empty())
         return;
     std::string error;
     if (dynamicLinker().load(file.text, error))
-        cl.print("\n" + file.text + " successfully loaded.\n");
+        cl.print("\n" + i18n::format(i18n::tr("%s successfully loaded."), {file.text}) + "\n");
     else
-        cl.print("\nUnable to load " + file.text + ": " + error + "\n");
+        cl.print("\n" + i18n::format(i18n::tr("Unable to load %s: %s"), {file.text, error}) + "\n");
 }
 
 void unloadModule() {
     CommandLine &cl = CommandLine::current();
-    Answer file = cl.ask("\nUnload ObjectARX file: ", AnswerEnd::LineOnly);
+    Answer file = cl.ask(i18n::tr("\nUnload ObjectARX file: "), AnswerEnd::LineOnly);
     if (!file.isText() || file.text.empty())
         return;
     std::string error;
     if (dynamicLinker().unload(file.text, error))
-        cl.print("\n" + file.text + " successfully unloaded.\n");
+        cl.print("\n" + i18n::format(i18n::tr("%s successfully unloaded."), {file.text}) + "\n");
     else
-        cl.print("\nUnable to unload " + file.text + ": " + error + "\n");
+        cl.print("\n" + i18n::format(i18n::tr("Unable to unload %s: %s"), {file.text, error}) +
+                 "\n");
 }
 
 } // namespace
@@ -53,7 +55,7 @@ void unloadModule() {
 void arxCommand() {
     CommandLine &cl = CommandLine::current();
     for (;;) {
-        Answer option = cl.ask("\nEnter an option [?/Load/Unload]: ");
+        Answer option = cl.ask(i18n::tr("\nEnter an option [?/Load/Unload]: "));
         if (!option.isText() || option.text.empty())
             return;
         std::string o = upper(option.text);
@@ -69,12 +71,13 @@ void arxCommand() {
             unloadModule();
             return;
         }
-        cl.refuse("Invalid option keyword.");
+        cl.refuse(i18n::tr("Invalid option keyword."));
     }
 }
 
 std::vector<HostCommand> &hostCommands() {
-    static std::vector<HostCommand> s_commands{{"ARX", arxCommand}};
+    static std::vector<HostCommand> s_commands{
+        {"ARX", arxCommand, i18n::N_("Loads, unloads and lists modules")}};
     return s_commands;
 }
 

@@ -10,6 +10,7 @@ namespace host {
 struct HostCommand {
     std::string name;
     std::function<void()> run;
+    std::string help; // one line of what it does, in English (HELP shows it translated)
 };
 
 // The built-in commands: ARX, and whatever the drawing layers add (LINE, SAVE, ...).

@@ -7,9 +7,11 @@
 #include "command_line.h"
 #include "command_loop.h"
 #include "drawing_io.h"
+#include "i18n.h"
 #include "options.h"
 #include "unsaved_work.h"
 #include "runtime.h"
+#include "user_commands.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -42,7 +44,7 @@ bool usableFile(const std::string &path, const char *what) {
     return true;
 }
 
-std::string defaultModule(const char *argv0) {
+std::filesystem::path programFolder(const char *argv0) {
     std::error_code ec;
 #if defined(_WIN32)
     std::filesystem::path self = std::filesystem::absolute(_pgmptr, ec); // the program's path
@@ -51,7 +53,22 @@ std::string defaultModule(const char *argv0) {
 #endif
     if (ec)
         self = std::filesystem::absolute(argv0, ec);
-    return (self.parent_path() / "tevcom.arx").string();
+    return self.parent_path();
+}
+
+std::string defaultModule(const char *argv0) {
+    return (programFolder(argv0) / "tevcom.arx").string();
+}
+
+// The host's texts in the language asked for (--lang) or the locale's; the message
+// catalogue lies in "locale" beside the executable. Russian that cannot be given is said
+// on standard error when it was asked for by name, and the host goes on in English.
+void chooseLanguage(const std::string &asked, const char *argv0) {
+    host::i18n::Language language = host::i18n::chooseLanguage(asked);
+    std::string warning;
+    if (!host::i18n::setLanguage(language, (programFolder(argv0) / "locale").string(), warning) &&
+        !asked.empty())
+        std::cerr << "arxhost: " << warning << "\n";
 }
 
 // Freeing a drawing of a million entities one object at a time takes longer than the
@@ -87,9 +104,12 @@ std::unique_ptr<host::InputSource> makeSource(const host::Options &options, bool
 } // namespace
 
 int main(int argc, char **argv) {
+    host::registerDrawingCommands();
+    host::registerUserCommands();
     host::Options options;
     if (int rc = host::parseOptions(argc, argv, options); rc >= 0)
         return rc;
+    chooseLanguage(options.language, argv[0]);
     if (options.modules.empty())
         options.modules.push_back(defaultModule(argv[0]));
     for (const std::string &m : options.modules) {
@@ -104,7 +124,6 @@ int main(int argc, char **argv) {
         return 2;
 
     host::installRuntime();
-    host::registerDrawingCommands();
     host::CommandLine &cl = host::CommandLine::reset();
     bool terminal = false;
     std::unique_ptr<host::InputSource> source = makeSource(options, terminal);

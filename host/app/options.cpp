@@ -1,11 +1,39 @@
 // options.cpp - arxhost's command-line options (CLI11).
 #include "options.h"
+#include "user_commands.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 
+#ifndef TEV_VERSION
+#define TEV_VERSION "0.0"
+#endif
+
 namespace host {
+
+const char *const kVersion = TEV_VERSION;
+
+namespace {
+
+// The commands at the prompt, for the end of --help: the host's, then the module's.
+std::string commandsFooter() {
+    auto rows = [](const std::vector<CommandSummary> &summaries) {
+        std::string out;
+        for (const CommandSummary &s : summaries) {
+            std::string name = s.name;
+            name.resize(std::max<std::size_t>(name.size() + 1, 10), ' ');
+            out += "  " + name + s.help + "\n";
+        }
+        return out;
+    };
+    return "\nCommands at the prompt (HELP or ? lists them in a session):\n" +
+           rows(hostCommandSummaries()) + "Commands of tevcom.arx:\n" +
+           rows(knownModuleCommandSummaries()) +
+           "A system variable's name shows its value and asks for a new one.\n";
+}
+
+} // namespace
 
 int parseOptions(int argc, char **argv, Options &options) {
     CLI::App app{"arxhost: a host for tevcom.arx that opens DXF drawings, runs commands from "
@@ -20,10 +48,18 @@ int parseOptions(int argc, char **argv, Options &options) {
                    "Registry file (REGEDIT4 text) the module's registry calls use");
     app.add_flag("--registry-readonly", options.registryReadOnly,
                  "Refuse writes below HKEY_LOCAL_MACHINE, as for a user without admin rights");
+    app.add_option("--lang", options.language,
+                   "Language of the host's own texts (default: Russian for a ru_* locale, "
+                   "else English)")
+        ->check(CLI::IsMember({"ru", "en"}, CLI::ignore_case));
     app.add_option("drawing", options.drawing, "DXF drawing to open (default: a new drawing)");
+    app.set_version_flag("--version", std::string("arxhost ") + kVersion);
+    app.footer(commandsFooter());
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion &e) {
         return app.exit(e);
     } catch (const CLI::ParseError &e) {
         std::cerr << "arxhost: " << e.what() << "\n";

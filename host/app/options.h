@@ -13,10 +13,15 @@ struct Options {
     std::string registry;             // --registry; empty: the user's configuration folder
     bool registryReadOnly = false;    // --registry-readonly
     std::string drawing;              // the drawing to open; empty: a new drawing
+    std::string language;             // --lang: "ru" or "en"; empty: from the locale
 };
 
-// Parses argv. Returns -1 to go on, else the exit code (0 after --help, 2 after an error,
-// which has been printed to standard error).
+// The version --version prints.
+extern const char *const kVersion;
+
+// Parses argv. --help names the commands too, so the host's commands are registered first. Returns
+// -1 to go on, else the exit code (0 after --help, 2 after an error, which has been printed to
+// standard error).
 int parseOptions(int argc, char **argv, Options &options);
 
 } // namespace host

@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "command_stack.h"
 #include "drawing_io.h"
+#include "i18n.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -24,9 +25,10 @@ enum class Choice { Yes, No, Cancel, Unanswerable };
 
 Choice askSaveChanges() {
     CommandLine &cl = CommandLine::current();
-    std::string prompt = "\nSave changes to " + drawingName() + "? [Yes/No/Cancel] <Yes>: ";
+    std::string prompt = i18n::format(i18n::tr("\nSave changes to %s? [Yes/No/Cancel] <Yes>: "),
+                                      {utf8ToCp1251(drawingName())});
     for (;;) {
-        Answer a = cl.ask(utf8ToCp1251(prompt));
+        Answer a = cl.ask(prompt);
         if (!a.isText()) // Escape, or Ctrl-D at a terminal still there: back to work
             return cl.endOfInput() && !cl.resumeInput() ? Choice::Unanswerable : Choice::Cancel;
         const std::string &t = a.text;
@@ -36,7 +38,7 @@ Choice askSaveChanges() {
             return Choice::No;
         if (equalsNoCase(t, "C") || equalsNoCase(t, "CANCEL"))
             return Choice::Cancel;
-        cl.refuse("Invalid option keyword.");
+        cl.refuse(i18n::tr("Invalid option keyword."));
     }
 }
 
@@ -66,7 +68,8 @@ bool mayQuit() {
     if (!drawingState().path.empty())
         return saveWorkingDrawing(drawingState().path);
     Answer name =
-        cl.ask(utf8ToCp1251("\nSave drawing as <" + drawingName() + ">: "), AnswerEnd::LineOnly);
+        cl.ask(i18n::format(i18n::tr("\nSave drawing as <%s>: "), {utf8ToCp1251(drawingName())}),
+               AnswerEnd::LineOnly);
     if (!name.isText()) // Escape: back to the command line, unless nobody is left
         return cl.endOfInput() && !cl.resumeInput();
     return saveWorkingDrawing(name.text.empty() ? drawingName() : cp1251ToUtf8(name.text));

@@ -5,6 +5,7 @@
 #include "aced.h"
 #include "command_line.h"
 #include "sysvars.h"
+#include "i18n.h"
 
 #include <string>
 
@@ -16,16 +17,16 @@ namespace {
 // How the current colour reads in the prompt.
 std::string describe(int color, int layerColor) {
     if (color == 256) {
-        std::string s = "ByLayer";
+        std::string s = host::i18n::tr("ByLayer");
         if (layerColor >= 1 && layerColor <= 255)
             s += " (" + std::to_string(layerColor) + ")";
         return s;
     }
     if (color == 0)
-        return "ByBlock";
+        return host::i18n::tr("ByBlock");
     if (color >= 1 && color <= 255)
         return std::to_string(color);
-    return "none";
+    return host::i18n::tr("none");
 }
 
 } // namespace
@@ -33,20 +34,22 @@ std::string describe(int color, int layerColor) {
 Adesk::Boolean acedSetColorDialog(int &nColor, Adesk::Boolean bAllowMetaColor, int nCurLayerColor) {
     auto &cl = CommandLine::current();
     (void)cl.takeInitGet(); // the dialog is no get function
-    const std::string prompt = "\nEnter color name or number (1-255)" +
-                               std::string(bAllowMetaColor ? ", ByLayer or ByBlock" : "") + " <" +
-                               describe(nColor, nCurLayerColor) + ">: ";
+    const std::string prompt = host::i18n::format(
+        bAllowMetaColor
+            ? host::i18n::tr("\nEnter color name or number (1-255), ByLayer or ByBlock <%s>: ")
+            : host::i18n::tr("\nEnter color name or number (1-255) <%s>: "),
+        {describe(nColor, nCurLayerColor)});
     for (;;) {
         Answer a = cl.ask(prompt);
         if (!a.isText() || a.text.empty())
             return false;
         std::optional<int> color = host::parseColorText(a.text);
         if (!color) {
-            cl.refuse("Invalid color.");
+            cl.refuse(host::i18n::tr("Invalid color."));
             continue;
         }
         if ((*color == 0 || *color == 256) && !bAllowMetaColor) {
-            cl.refuse("ByLayer and ByBlock are not allowed here.");
+            cl.refuse(host::i18n::tr("ByLayer and ByBlock are not allowed here."));
             continue;
         }
         nColor = *color;

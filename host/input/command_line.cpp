@@ -3,6 +3,7 @@
 #include "input_internal.h"
 #include "selection_sets.h"
 #include "sysvars.h"
+#include "i18n.h"
 
 #include <ostream>
 
@@ -122,11 +123,12 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
     bool alreadyOnScreen = a.shownBySource && outIsTerminal_;
     if (!alreadyOnScreen) {
         std::string line = lastLine;
-        line += a.isText() ? visible(cp1251ToUtf8(a.text)) : std::string("*Cancel*");
+        line += a.isText() ? visible(cp1251ToUtf8(a.text)) : cp1251ToUtf8(i18n::tr("*Cancel*"));
         line += '\n';
         writeTranscript(line);
     } else if (!a.isText()) {
-        writeTranscript(" *Cancel*\n"); // after what was typed, on the prompt's line
+        writeTranscript(" " + cp1251ToUtf8(i18n::tr("*Cancel*")) +
+                        "\n"); // after what was typed, on the prompt's line
     } else {
         atLineStart_ = true;
     }
@@ -134,7 +136,7 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
 }
 
 Answer CommandLine::askCommand() {
-    return ask("\nCommand: ", AnswerEnd::SpaceOrLine);
+    return ask(i18n::tr("\nCommand: "), AnswerEnd::SpaceOrLine);
 }
 
 void CommandLine::refuse(std::string_view cp1251Message) {

@@ -8,6 +8,7 @@
 #include "dbents.h"
 #include "dbpl.h"
 #include "dbsymtb.h"
+#include "i18n.h"
 #include "sysvars.h"
 
 #include <cmath>
@@ -16,6 +17,9 @@
 #include <vector>
 
 namespace host {
+
+using i18n::tr;
+
 namespace {
 
 AcDbDatabase *working() {
@@ -49,13 +53,13 @@ AcGePoint3d ge(const Point3 &p) {
 AcDbObjectId addEntity(AcDbDatabase &db, AcDbEntity *entity) {
     auto &cl = CommandLine::current();
     if (entity == nullptr) {
-        cl.refuse("Out of memory: nothing was drawn.");
+        cl.refuse(tr("Out of memory: nothing was drawn."));
         return {};
     }
     AcDbBlockTableRecord *space = nullptr;
     if (acdbOpenObject(space, db.currentSpaceId(), AcDb::kForWrite) != Acad::eOk) {
         delete entity;
-        cl.refuse("The current space cannot be changed now.");
+        cl.refuse(tr("The current space cannot be changed now."));
         return {};
     }
     AcDbObjectId id;
@@ -63,7 +67,7 @@ AcDbObjectId addEntity(AcDbDatabase &db, AcDbEntity *entity) {
     (void)space->close(); // our own write open: closing commits and cannot fail
     if (es != Acad::eOk) {
         delete entity;
-        cl.refuse(std::string("Cannot add the entity: ") + Acad::errorStatusName(es));
+        cl.refuse(std::string(tr("Cannot add the entity:")) + " " + Acad::errorStatusName(es));
         return {};
     }
     (void)entity->close();
@@ -101,7 +105,7 @@ Step askPointOrWord(const std::string &prompt, const Point3 &base, Point3 &pt, s
 AcDbDatabase *needDrawing() {
     AcDbDatabase *db = working();
     if (!db)
-        CommandLine::current().refuse("No drawing is open.");
+        CommandLine::current().refuse(tr("No drawing is open."));
     return db;
 }
 
@@ -109,7 +113,7 @@ AcDbDatabase *needDrawing() {
 AcDbLayerTable *openLayers(AcDbDatabase &db, AcDb::OpenMode mode) {
     AcDbLayerTable *table = nullptr;
     if (db.getSymbolTable(table, mode) != Acad::eOk) {
-        CommandLine::current().refuse("The layer table cannot be opened.");
+        CommandLine::current().refuse(tr("The layer table cannot be opened."));
         return nullptr;
     }
     return table;
@@ -140,7 +144,7 @@ template <class Change> void forLayers(AcDbDatabase &db, const std::string &name
     for (const std::string &name : nameList(names)) {
         AcDbLayerTableRecord *layer = nullptr;
         if (table->getAt(name.c_str(), layer, AcDb::kForWrite) != Acad::eOk) {
-            cl.refuse("No matching layer names found: " + name);
+            cl.refuse(std::string(tr("No matching layer names found:")) + " " + name);
             continue;
         }
         change(*layer);
@@ -156,17 +160,17 @@ void newLayers(AcDbDatabase &db, const std::string &names) {
         return;
     for (const std::string &name : nameList(names)) {
         if (table->has(name.c_str())) {
-            cl.refuse("Layer \"" + name + "\" already exists.");
+            cl.refuse(i18n::format(tr("Layer \"%s\" already exists."), {name}));
             continue;
         }
         auto *layer = new AcDbLayerTableRecord;
         if (layer == nullptr) {
-            cl.refuse("Out of memory: layer \"" + name + "\" was not made.");
+            cl.refuse(i18n::format(tr("Out of memory: layer \"%s\" was not made."), {name}));
             continue;
         }
         if (layer->setName(name.c_str()) != Acad::eOk || table->add(layer) != Acad::eOk) {
             delete layer;
-            cl.refuse("Invalid layer name: " + name);
+            cl.refuse(std::string(tr("Invalid layer name:")) + " " + name);
             continue;
         }
         (void)layer->close();
@@ -183,24 +187,24 @@ void lineCommand() {
     Point3 first, prev, p;
     std::string word;
     for (;;) {
-        Step s = askPointOrWord("\nSpecify first point: ", lastPoint(), first, word);
+        Step s = askPointOrWord(tr("\nSpecify first point: "), lastPoint(), first, word);
         if (s == Step::Point)
             break;
         if (s != Step::Word)
             return;
-        CommandLine::current().refuse("Invalid point.");
+        CommandLine::current().refuse(tr("Invalid point."));
     }
     prev = first;
     std::vector<std::pair<AcDbObjectId, Point3>> drawn; // each line and its start
     for (;;) {
-        std::string prompt = drawn.size() >= 2 ? "\nSpecify next point or [Close/Undo]: "
-                                               : "\nSpecify next point or [Undo]: ";
+        std::string prompt = drawn.size() >= 2 ? tr("\nSpecify next point or [Close/Undo]: ")
+                                               : tr("\nSpecify next point or [Undo]: ");
         Step s = askPointOrWord(prompt, prev, p, word);
         if (s == Step::Empty || s == Step::Cancel)
             return;
         if (s == Step::Word && (word == "U" || word == "UNDO")) {
             if (drawn.empty()) {
-                CommandLine::current().refuse("All segments already undone.");
+                CommandLine::current().refuse(tr("All segments already undone."));
                 continue;
             }
             eraseEntity(drawn.back().first);
@@ -214,7 +218,7 @@ void lineCommand() {
             return;
         }
         if (s == Step::Word) {
-            CommandLine::current().refuse("Invalid point.");
+            CommandLine::current().refuse(tr("Invalid point."));
             continue;
         }
         AcDbObjectId id = addEntity(*db, new AcDbLine(ge(prev), ge(p)));
@@ -246,7 +250,7 @@ bool askWidth(const std::string &prompt, double &width) {
             width = *v;
             return true;
         }
-        cl.refuse(v ? "Value must be positive." : "Requires numeric value.");
+        cl.refuse(v ? tr("Value must be positive.") : tr("Requires numeric value."));
     }
 }
 
@@ -279,19 +283,19 @@ void plineCommand() {
     Point3 p;
     std::string word;
     for (;;) {
-        Step s = askPointOrWord("\nSpecify start point: ", lastPoint(), p, word);
+        Step s = askPointOrWord(tr("\nSpecify start point: "), lastPoint(), p, word);
         if (s == Step::Point)
             break;
         if (s != Step::Word)
             return;
-        cl.refuse("Invalid point.");
+        cl.refuse(tr("Invalid point."));
     }
     double startWidth = 0, endWidth = 0;
-    cl.refuse("Current line-width is " + formatWidth(startWidth));
+    cl.refuse(std::string(tr("Current line-width is")) + " " + formatWidth(startWidth));
     std::vector<PlineVertex> verts{{p, startWidth, endWidth}};
     for (;;) {
-        std::string prompt = verts.size() >= 3 ? "\nSpecify next point or [Close/Undo/Width]: "
-                                               : "\nSpecify next point or [Undo/Width]: ";
+        std::string prompt = verts.size() >= 3 ? tr("\nSpecify next point or [Close/Undo/Width]: ")
+                                               : tr("\nSpecify next point or [Undo/Width]: ");
         Step s = askPointOrWord(prompt, verts.back().at, p, word);
         if (s == Step::Empty || s == Step::Cancel) {
             addPolyline(*db, verts, false); // what was drawn stays, as the host keeps it
@@ -304,12 +308,13 @@ void plineCommand() {
             verts.push_back({p, startWidth, endWidth});
         } else if (word == "W" || word == "WIDTH") {
             double w = startWidth;
-            if (!askWidth("\nSpecify starting width <" + formatWidth(w) + ">: ", w)) {
+            if (!askWidth(i18n::format(tr("\nSpecify starting width <%s>: "), {formatWidth(w)}),
+                          w)) {
                 addPolyline(*db, verts, false);
                 return;
             }
             double e = w;
-            if (!askWidth("\nSpecify ending width <" + formatWidth(e) + ">: ", e)) {
+            if (!askWidth(i18n::format(tr("\nSpecify ending width <%s>: "), {formatWidth(e)}), e)) {
                 addPolyline(*db, verts, false);
                 return;
             }
@@ -319,14 +324,14 @@ void plineCommand() {
             if (verts.size() > 1)
                 verts.pop_back();
             else
-                cl.refuse("All segments already undone.");
+                cl.refuse(tr("All segments already undone."));
         } else if ((word == "C" || word == "CLOSE") && verts.size() >= 3) {
             verts.back().startWidth = startWidth;
             verts.back().endWidth = endWidth;
             addPolyline(*db, verts, true);
             return;
         } else {
-            cl.refuse("Invalid point.");
+            cl.refuse(tr("Invalid point."));
         }
     }
 }
@@ -339,15 +344,16 @@ void circleCommand() {
     Point3 centre;
     std::string word;
     for (;;) {
-        Step s = askPointOrWord("\nSpecify center point for circle: ", lastPoint(), centre, word);
+        Step s =
+            askPointOrWord(tr("\nSpecify center point for circle: "), lastPoint(), centre, word);
         if (s == Step::Point)
             break;
         if (s != Step::Word)
             return;
-        cl.refuse("Invalid point.");
+        cl.refuse(tr("Invalid point."));
     }
     for (;;) {
-        Answer a = cl.ask("\nSpecify radius of circle: ");
+        Answer a = cl.ask(tr("\nSpecify radius of circle: "));
         if (!a.isText() || a.text.empty())
             return;
         double radius;
@@ -356,11 +362,11 @@ void circleCommand() {
         } else if (auto p = parsePoint(a.text, centre)) {
             radius = std::hypot(p->x - centre.x, p->y - centre.y);
         } else {
-            cl.refuse("Requires numeric distance or second point.");
+            cl.refuse(tr("Requires numeric distance or second point."));
             continue;
         }
         if (!(radius > 0) || !std::isfinite(radius)) {
-            cl.refuse("Value must be positive and nonzero.");
+            cl.refuse(tr("Value must be positive and nonzero."));
             continue;
         }
         (void)addEntity(*db, new AcDbCircle(ge(centre), AcGeVector3d(0, 0, 1), radius));
@@ -374,19 +380,21 @@ void layerCommand() {
         return;
     auto &cl = CommandLine::current();
     for (;;) {
-        Answer a = cl.ask("\nEnter an option [New/Color/LOck/Unlock/Set]: ");
+        Answer a = cl.ask(tr("\nEnter an option [?/New/Color/LOck/Unlock/Set]: "));
         if (!a.isText() || a.text.empty())
             return;
         std::string option = upper(a.text);
-        if (option == "N" || option == "NEW") {
-            Answer names = cl.ask("\nEnter name list for new layer(s): ");
+        if (option == "?") {
+            listLayers(*db);
+        } else if (option == "N" || option == "NEW") {
+            Answer names = cl.ask(tr("\nEnter name list for new layer(s): "));
             if (!names.isText())
                 return;
             newLayers(*db, names.text);
         } else if (option == "C" || option == "COLOR") {
             int color = 0; // 0: none given
             for (;;) {
-                Answer c = cl.ask("\nEnter color name or number (1-255): ");
+                Answer c = cl.ask(tr("\nEnter color name or number (1-255): "));
                 if (!c.isText())
                     return;
                 if (c.text.empty())
@@ -396,12 +404,12 @@ void layerCommand() {
                     color = *typed;
                     break;
                 }
-                cl.refuse("Invalid color.");
+                cl.refuse(tr("Invalid color."));
             }
             if (color == 0)
                 continue;
-            Answer names =
-                cl.ask("\nEnter name list of layer(s) for color " + std::to_string(color) + ": ");
+            Answer names = cl.ask(i18n::format(tr("\nEnter name list of layer(s) for color %s: "),
+                                               {std::to_string(color)}));
             if (!names.isText())
                 return;
             forLayers(*db, names.text, [&](AcDbLayerTableRecord &layer) {
@@ -411,14 +419,14 @@ void layerCommand() {
             });
         } else if (option == "LO" || option == "LOCK" || option == "U" || option == "UNLOCK") {
             bool lock = option[0] == 'L';
-            Answer names = cl.ask(lock ? "\nEnter name list of layer(s) to lock: "
-                                       : "\nEnter name list of layer(s) to unlock: ");
+            Answer names = cl.ask(lock ? tr("\nEnter name list of layer(s) to lock: ")
+                                       : tr("\nEnter name list of layer(s) to unlock: "));
             if (!names.isText())
                 return;
             forLayers(*db, names.text,
                       [&](AcDbLayerTableRecord &layer) { (void)layer.setIsLocked(lock); });
         } else if (option == "S" || option == "SET") {
-            Answer name = cl.ask("\nEnter layer name to make current: ");
+            Answer name = cl.ask(tr("\nEnter layer name to make current: "));
             if (!name.isText())
                 return;
             if (!name.text.empty()) {
@@ -426,10 +434,11 @@ void layerCommand() {
                 rb.restype = RTSTR;
                 rb.resval.rstring = name.text.data();
                 if (acedSetVar("CLAYER", &rb) != RTNORM)
-                    cl.refuse("Cannot find layer \"" + name.text + "\" or it is frozen.");
+                    cl.refuse(
+                        i18n::format(tr("Cannot find layer \"%s\" or it is frozen."), {name.text}));
             }
         } else {
-            cl.refuse("Invalid option keyword.");
+            cl.refuse(tr("Invalid option keyword."));
         }
     }
 }

@@ -4,6 +4,8 @@
 // nothing open; without a working drawing each says so and does nothing.
 #pragma once
 
+class AcDbDatabase;
+
 namespace host {
 
 // LINE: a first point, then next points (each makes a line from the one before); "U"
@@ -18,7 +20,11 @@ void plineCommand();
 // CIRCLE: a centre, then a radius (a positive number, or a point on the circle).
 void circleCommand();
 // -LAYER: options until Enter: New (names, comma-separated), Color (a colour, then names),
-// LOck / Unlock (names), Set (a name: the current layer). Unknown layers are reported.
+// LOck / Unlock (names), Set (a name: the current layer), ? (list the layers matching a
+// name pattern). Unknown layers are reported.
 void layerCommand();
+// "-LAYER ?": asks for name patterns (wildcards, comma-separated; Enter: all) and lists the
+// matching layers with their state, colour and linetype, then the current layer.
+void listLayers(AcDbDatabase &db);
 
 } // namespace host

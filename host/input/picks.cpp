@@ -6,6 +6,7 @@
 #include "answer_parse.h"
 #include "command_line.h"
 #include "dbapserv.h"
+#include "i18n.h"
 #include "spatial.h"
 #include "sysvars.h"
 
@@ -14,14 +15,14 @@ using host::CommandLine;
 
 namespace {
 
-constexpr const char *kSelectObject = "\nSelect object: ";
+constexpr const char *kSelectObject = host::i18n::N_("\nSelect object: ");
 
 // Asks for the pick point. RTNORM with pt, or the status to return (ERRNO set).
 int askPickPoint(const char *prompt, ads_point pt) {
     auto &cl = CommandLine::current();
     (void)cl.takeInitGet(); // keywords are not offered by this host's picks
     for (;;) {
-        Answer a = cl.ask(prompt ? prompt : kSelectObject);
+        Answer a = cl.ask(prompt ? prompt : host::i18n::tr(kSelectObject));
         if (!a.isText())
             return RTCAN;
         if (a.text.empty()) {
@@ -36,7 +37,7 @@ int askPickPoint(const char *prompt, ads_point pt) {
             pt[Z] = p->z;
             return RTNORM;
         }
-        cl.refuse("Invalid point.");
+        cl.refuse(host::i18n::tr("Invalid point."));
     }
 }
 

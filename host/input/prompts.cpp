@@ -5,6 +5,7 @@
 #include "acedads.h"
 #include "answer_parse.h"
 #include "command_line.h"
+#include "i18n.h"
 #include "sysvars.h"
 
 #include <cmath>
@@ -14,17 +15,18 @@ using host::Answer;
 using host::AnswerEnd;
 using host::CommandLine;
 using host::Point3;
+namespace i18n = host::i18n;
 
 namespace {
 
 // Messages of refused answers.
-constexpr const char *kNeedPoint = "Point or option keyword required.";
-constexpr const char *kInvalidPoint = "Invalid point.";
-constexpr const char *kNeedNumber = "Requires numeric value.";
-constexpr const char *kNeedAngle = "Requires valid numeric angle or second point.";
-constexpr const char *kNonzero = "Value must be nonzero.";
-constexpr const char *kPositive = "Value must be positive.";
-constexpr const char *kPositiveNonzero = "Value must be positive and nonzero.";
+constexpr const char *kNeedPoint = i18n::N_("Point or option keyword required.");
+constexpr const char *kInvalidPoint = i18n::N_("Invalid point.");
+constexpr const char *kNeedNumber = i18n::N_("Requires numeric value.");
+constexpr const char *kNeedAngle = i18n::N_("Requires valid numeric angle or second point.");
+constexpr const char *kNonzero = i18n::N_("Value must be nonzero.");
+constexpr const char *kPositive = i18n::N_("Value must be positive.");
+constexpr const char *kPositiveNonzero = i18n::N_("Value must be positive and nonzero.");
 
 Point3 toPoint3(const ads_point p) {
     return {p[X], p[Y], p[Z]};
@@ -56,14 +58,14 @@ int askPoint(const char *prompt, const Point3 &base, bool noNull, Point3 &out) {
         if (a.text.empty()) {
             if (!noNull)
                 return RTNONE;
-            cl.refuse(kNeedPoint);
+            cl.refuse(i18n::tr(kNeedPoint));
             continue;
         }
         if (auto p = host::parsePoint(a.text, base)) {
             out = *p;
             return RTNORM;
         }
-        cl.refuse(kInvalidPoint);
+        cl.refuse(i18n::tr(kInvalidPoint));
     }
 }
 
@@ -111,7 +113,7 @@ int acedGetAngle(const ads_point pt, const char *prompt, ads_real *result) {
             return RTCAN;
         if (a.text.empty()) {
             if (bits & RSG_NONULL) {
-                cl.refuse(kNeedAngle);
+                cl.refuse(i18n::tr(kNeedAngle));
                 continue;
             }
             return RTNONE;
@@ -122,13 +124,13 @@ int acedGetAngle(const ads_point pt, const char *prompt, ads_real *result) {
             // else from this point to a second one asked for now.
             auto first = host::parsePoint(a.text, pt ? toPoint3(pt) : lastPoint());
             if (!first) {
-                cl.refuse(kInvalidPoint);
+                cl.refuse(i18n::tr(kInvalidPoint));
                 continue;
             }
             Point3 from = pt ? toPoint3(pt) : *first;
             Point3 to = *first;
             if (!pt) {
-                int rc = askPoint("\nSpecify second point: ", from, /*noNull=*/true, to);
+                int rc = askPoint(i18n::tr("\nSpecify second point: "), from, /*noNull=*/true, to);
                 if (rc != RTNORM)
                     return rc;
             }
@@ -136,12 +138,12 @@ int acedGetAngle(const ads_point pt, const char *prompt, ads_real *result) {
         } else if (auto typed = host::parseAngle(a.text)) {
             angle = *typed;
         } else {
-            cl.refuse(kNeedAngle);
+            cl.refuse(i18n::tr(kNeedAngle));
             continue;
         }
         angle = host::normalizeAngle(angle);
         if (const char *why = numberRefusal(angle, bits, /*honourNoNeg=*/false)) {
-            cl.refuse(why);
+            cl.refuse(i18n::tr(why));
             continue;
         }
         *result = angle;
@@ -160,18 +162,18 @@ int acedGetReal(const char *prompt, ads_real *result) {
             return RTCAN;
         if (a.text.empty()) {
             if (bits & RSG_NONULL) {
-                cl.refuse(kNeedNumber);
+                cl.refuse(i18n::tr(kNeedNumber));
                 continue;
             }
             return RTNONE;
         }
         auto v = host::parseNumber(a.text);
         if (!v) {
-            cl.refuse(kNeedNumber);
+            cl.refuse(i18n::tr(kNeedNumber));
             continue;
         }
         if (const char *why = numberRefusal(*v, bits, /*honourNoNeg=*/true)) {
-            cl.refuse(why);
+            cl.refuse(i18n::tr(why));
             continue;
         }
         *result = *v;

@@ -21,6 +21,7 @@
 #include "selection_sets.h"
 #include "spatial.h"
 #include "sysvars.h"
+#include "i18n.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,7 @@
 using host::Answer;
 using host::CommandLine;
 using host::EntName;
+using host::i18n::tr;
 
 namespace {
 
@@ -139,13 +141,13 @@ private:
     }
 
     void report(std::size_t found, std::size_t duplicates, std::size_t removed, bool removing) {
-        std::string text = std::to_string(found) + " found";
+        std::string text = host::i18n::format(tr("%s found"), {std::to_string(found)});
         if (duplicates)
-            text += " (" + std::to_string(duplicates) + " duplicate)";
+            text += host::i18n::format(tr(" (%s duplicate)"), {std::to_string(duplicates)});
         if (removing)
-            text += ", " + std::to_string(removed) + " removed";
+            text += host::i18n::format(tr(", %s removed"), {std::to_string(removed)});
         if (removing || reported_)
-            text += ", " + std::to_string(size()) + " total";
+            text += host::i18n::format(tr(", %s total"), {std::to_string(size())});
         reported_ = true;
         CommandLine::current().refuse(text);
     }
@@ -173,7 +175,7 @@ Got askPoint(const char *prompt, const host::Point3 &base, host::Point3 &out) {
             out = *p;
             return Got::Point;
         }
-        cl.refuse("Invalid point.");
+        cl.refuse(tr("Invalid point."));
     }
 }
 
@@ -218,7 +220,7 @@ std::vector<AcDbObjectId> previousIds(AcDbObjectId space) {
 }
 
 constexpr const char *kOptions =
-    "Expects a point or Window/Crossing/ALL/Last/Previous/Fence/Add/Remove/Undo";
+    host::i18n::N_("Expects a point or Window/Crossing/ALL/Last/Previous/Fence/Add/Remove/Undo");
 
 // The "Select objects:" prompt. RTNORM with the chosen ids, RTNONE when the user finished
 // with nothing chosen, RTCAN on Escape.
@@ -228,7 +230,7 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
     Selection sel;
     bool removing = false;
     for (;;) {
-        Answer a = cl.ask(removing ? "\nRemove objects: " : "\nSelect objects: ");
+        Answer a = cl.ask(removing ? tr("\nRemove objects: ") : tr("\nSelect objects: "));
         if (!a.isText())
             return RTCAN;
         if (a.text.empty())
@@ -242,9 +244,9 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
             sel.apply(found, removing);
         } else if (word == "W" || word == "WINDOW" || word == "C" || word == "CROSSING") {
             host::Point3 c1, c2;
-            Got g = askPoint("\nSpecify first corner: ", lastPoint(), c1);
+            Got g = askPoint(tr("\nSpecify first corner: "), lastPoint(), c1);
             if (g == Got::Point)
-                g = askPoint("\nSpecify opposite corner: ", c1, c2);
+                g = askPoint(tr("\nSpecify opposite corner: "), c1, c2);
             if (g == Got::Cancel)
                 return RTCAN;
             if (g == Got::Point)
@@ -263,10 +265,10 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
         } else if (word == "F" || word == "FENCE") {
             std::vector<AcGePoint2d> fence;
             host::Point3 p;
-            Got g = askPoint("\nSpecify first fence point: ", lastPoint(), p);
+            Got g = askPoint(tr("\nSpecify first fence point: "), lastPoint(), p);
             while (g == Got::Point) {
                 fence.push_back(flat(p));
-                g = askPoint("\nSpecify endpoint of line: ", p, p);
+                g = askPoint(tr("\nSpecify endpoint of line: "), p, p);
             }
             if (g == Got::Cancel)
                 return RTCAN;
@@ -278,11 +280,11 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
             removing = false;
         } else if (word == "U" || word == "UNDO") {
             if (!sel.undo())
-                cl.refuse("Everything has been undone.");
+                cl.refuse(tr("Everything has been undone."));
         } else if (word == "?") {
-            cl.refuse(kOptions);
+            cl.refuse(tr(kOptions));
         } else {
-            cl.refuse(std::string("*Invalid selection*\n") + kOptions);
+            cl.refuse(std::string(tr("*Invalid selection*")) + "\n" + tr(kOptions));
         }
     }
     chosen = sel.members();

@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "drawing_vars.h"
 #include "sysvars.h"
+#include "i18n.h"
 
 #include <algorithm>
 #include <cmath>
@@ -242,15 +243,17 @@ void runSystemVariableCommand(std::string_view name) {
         return;
     auto current = def->get();
     if (!current) {
-        cl.print(std::string("\n") + def->name + " cannot be read: no drawing is open.");
+        cl.print("\n" +
+                 i18n::format(i18n::tr("%s cannot be read: no drawing is open."), {def->name}));
         return;
     }
     std::string shown = formatValue(*def, *current);
     if (def->readOnly) {
-        cl.print(std::string("\n") + def->name + " = " + shown + " (read only)");
+        cl.print("\n" + i18n::format(i18n::tr("%s = %s (read only)"), {def->name, shown}));
         return;
     }
-    std::string prompt = std::string("\nEnter new value for ") + def->name + " <" + shown + ">: ";
+    std::string prompt =
+        i18n::format(i18n::tr("\nEnter new value for %s <%s>: "), {def->name, shown});
     for (;;) {
         Answer a = cl.ask(prompt);
         if (!a.isText() || a.text.empty())
@@ -258,7 +261,7 @@ void runSystemVariableCommand(std::string_view name) {
         auto value = fromTyped(*def, a.text);
         if (value && def->set(*value))
             return;
-        cl.refuse("Invalid value.");
+        cl.refuse(i18n::tr("Invalid value."));
     }
 }
 
