@@ -1,6 +1,6 @@
 // colorline.cpp - Cl: a chain of separate lines, all in one colour the user shows by
 // picking an entity (or chooses in the colour dialog after an empty answer).
-#include "commands.h"
+#include "draw.h"
 
 #include "chainpoint.h"
 #include "services.h"

@@ -1,6 +1,6 @@
 // cornerline.cpp - Lp: a chain of lines parallel to the X or Y axis. Where two points in a
 // row differ in both X and Y, a side point chooses on which side the right-angle corner lies.
-#include "commands.h"
+#include "draw.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // joinlines.cpp - Jl: replaces two picked lines by one line from the far endpoint of the
 // first to the far endpoint of the second; the new line takes the first line's colour and
 // linetype, and the two picked lines are erased.
-#include "commands.h"
+#include "draw.h"
 
 #include "services.h"
 #include "adscodes.h"

@@ -1,5 +1,5 @@
 // snapangle.cpp - Nor: asks for an angle and makes it the snap angle.
-#include "commands.h"
+#include "draw.h"
 #include "services.h"
 
 bool setSysVarReal(const char *name, double value) {

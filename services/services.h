@@ -7,7 +7,9 @@
 #include "dbmain.h"
 
 // Statuses of our own, beside the database's: a system variable could not be read,
-// no memory for a new line, no working database.
+// no memory for a new line, no working database. 3 is also the database's eInvalidInput;
+// the callers only tell success from failure, so addToCurrentSpace passing either on
+// means the same to them, and 3 is the value the commands' callers have always seen.
 constexpr int kStatusSysVarUnreadable = 3;
 constexpr int kStatusNoMemory = 6;
 constexpr int kStatusNoDatabase = 124;

@@ -5,6 +5,7 @@
 #include "host_commands.h"
 #include "drawing_io.h"
 #include "i18n.h"
+#include "text_util.h"
 #include "unsaved_work.h"
 
 #include <string>
@@ -13,14 +14,7 @@ namespace host {
 
 namespace {
 
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
+using text::toUpper;
 
 } // namespace
 
@@ -46,7 +40,7 @@ bool runCommand(std::string_view typed) {
     }
     cl.print("\n" +
              i18n::format(i18n::tr("Unknown command \"%s\".  HELP or ? lists the commands."),
-                          {upper(typed)}) +
+                          {toUpper(typed)}) +
              "\n");
     return true;
 }

@@ -4,19 +4,15 @@
 #include "command_stack.h"
 #include "runtime.h"
 #include "i18n.h"
+#include "text_util.h"
+
+#include <filesystem>
 
 namespace host {
 
 namespace {
 
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
+using text::toUpper;
 
 void listModules() {
     CommandLine &cl = CommandLine::current();
@@ -31,6 +27,7 @@ void loadModule() {
     if (!file.isText() || file.text.empty())
         return;
     std::string error;
+    cl.setRunningModule(std::filesystem::path(file.text).filename().string()); // its messages
     if (dynamicLinker().load(file.text, error))
         cl.print("\n" + i18n::format(i18n::tr("%s successfully loaded."), {file.text}) + "\n");
     else
@@ -58,7 +55,7 @@ void arxCommand() {
         Answer option = cl.ask(i18n::tr("\nEnter an option [?/Load/Unload]: "));
         if (!option.isText() || option.text.empty())
             return;
-        std::string o = upper(option.text);
+        std::string o = toUpper(option.text);
         if (o == "?") {
             listModules();
             return;

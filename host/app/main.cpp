@@ -114,21 +114,21 @@ int main(int argc, char **argv) {
         options.modules.push_back(defaultModule(argv[0]));
     for (const std::string &m : options.modules) {
         if (!usableFile(m, "module"))
-            return 2;
+            return host::kExitBadArguments;
     }
     if (!options.script.empty() && !usableFile(options.script, "script"))
-        return 2;
+        return host::kExitBadArguments;
     if (!options.drawing.empty() && !usableFile(options.drawing, "drawing"))
-        return 2;
+        return host::kExitBadArguments;
     if (!host::openRegistry(options.registry, options.registryReadOnly))
-        return 2;
+        return host::kExitBadArguments;
 
     host::installRuntime();
     host::CommandLine &cl = host::CommandLine::reset();
     bool terminal = false;
     std::unique_ptr<host::InputSource> source = makeSource(options, terminal);
     if (!source)
-        return 2;
+        return host::kExitBadArguments;
     cl.setSource(std::move(source));
     cl.setTranscript(&std::cout, terminal);
 
@@ -136,26 +136,27 @@ int main(int argc, char **argv) {
     std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error);
     if (!db) {
         std::cerr << "arxhost: " << error << "\n";
-        return 3;
+        return host::kExitUnreadableDrawing;
     }
     acdbHostApplicationServices()->setWorkingDatabase(db.get());
 
     for (const std::string &m : options.modules) {
+        cl.setRunningModule(std::filesystem::path(m).filename().string()); // for its messages
         if (!host::dynamicLinker().load(m, error)) {
             std::cerr << "arxhost: cannot load module " << m << ": " << error << "\n";
             acdbHostApplicationServices()->setWorkingDatabase(nullptr);
-            return 2;
+            return host::kExitBadArguments;
         }
     }
 
     host::setAskBeforeQuit(terminal && options.output.empty());
     host::runCommandLoop();
 
-    int rc = host::drawingState().saveFailed ? 4 : 0;
+    int rc = host::drawingState().saveFailed ? host::kExitWriteFailed : host::kExitDone;
     if (!options.output.empty()) {
         if (!host::saveDrawing(*db, options.output, error)) {
             std::cerr << "arxhost: " << error << "\n";
-            rc = 4;
+            rc = host::kExitWriteFailed;
         }
     } else if (host::changesLeftUnsaved()) {
         std::cerr << "arxhost: the drawing has changes that were not saved (save them with "
@@ -163,12 +164,12 @@ int main(int argc, char **argv) {
     }
     if (!options.svg.empty() && !host::writePicture(*db, options.svg, error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     host::dynamicLinker().unloadAll();
     if (!host::closeRegistry(error)) {
         std::cerr << "arxhost: " << error << "\n";
-        rc = 4;
+        rc = host::kExitWriteFailed;
     }
     acdbHostApplicationServices()->setWorkingDatabase(nullptr);
     std::cout.flush();

@@ -63,7 +63,7 @@ int parseOptions(int argc, char **argv, Options &options) {
         return app.exit(e);
     } catch (const CLI::ParseError &e) {
         std::cerr << "arxhost: " << e.what() << "\n";
-        return 2;
+        return kExitBadArguments;
     }
     return -1;
 }

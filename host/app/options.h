@@ -16,12 +16,20 @@ struct Options {
     std::string language;             // --lang: "ru" or "en"; empty: from the locale
 };
 
+// arxhost's exit codes.
+enum ExitCode : int {
+    kExitDone = 0,
+    kExitBadArguments = 2,      // bad arguments, or an unusable file named on the command line
+    kExitUnreadableDrawing = 3, // the drawing cannot be read (the message names the line)
+    kExitWriteFailed = 4,       // a save, picture or registry file failed; the old file is left
+};
+
 // The version --version prints.
 extern const char *const kVersion;
 
 // Parses argv. --help names the commands too, so the host's commands are registered first. Returns
-// -1 to go on, else the exit code (0 after --help, 2 after an error, which has been printed to
-// standard error).
+// -1 to go on, else the exit code (kExitDone after --help, kExitBadArguments after an error,
+// which has been printed to standard error).
 int parseOptions(int argc, char **argv, Options &options);
 
 } // namespace host

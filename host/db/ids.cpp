@@ -1,6 +1,7 @@
 // ids.cpp - handles, object ids, entity names (ads_name) and the names of status codes.
 #include "access.h"
 #include "database_impl.h"
+#include "text_util.h"
 
 #include <cstdint>
 #include <cstring>
@@ -13,14 +14,8 @@ AcDbHandle::AcDbHandle(const char *hex) {
         return;
     Adesk::UInt64 v = 0;
     for (const char *c = hex; *c != '\0'; ++c) {
-        int d;
-        if (*c >= '0' && *c <= '9')
-            d = *c - '0';
-        else if (*c >= 'A' && *c <= 'F')
-            d = *c - 'A' + 10;
-        else if (*c >= 'a' && *c <= 'f')
-            d = *c - 'a' + 10;
-        else
+        const int d = host::text::hexDigit(*c);
+        if (d < 0)
             return;
         v = (v << 4) | static_cast<Adesk::UInt64>(d);
     }

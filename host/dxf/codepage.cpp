@@ -2,6 +2,9 @@
 // glibc's iconv) and the multi-byte Asian code pages (iconv, one bounded step at a time).
 #include "codepage.h"
 
+#include "text_codec.h"
+#include "text_util.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -13,16 +16,19 @@ namespace dxf {
 
 namespace {
 
-constexpr std::uint32_t kNone = 0xFFFFFFFF;
+using host::text::appendCp1251;
+using host::text::appendEscape;
+using host::text::appendEscapedChar;
+using host::text::appendUtf8;
+using host::text::cp1251ToUnicode;
+using host::text::escapeUnitAt;
+using host::text::InvalidUtf8;
+using host::text::isKeptEscape;
+using host::text::kEscapeLength;
+using host::text::kNoChar;
+using host::text::readEscapedChar;
 
-// Windows-1251, bytes 0x80..0xBF (0xC0..0xFF are U+0410..U+044F).
-constexpr std::uint16_t kCp1251High[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
-    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
-    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
-    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
-    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+constexpr std::uint32_t kNone = kNoChar;
 
 enum class Kind { Cp1251, Utf8, Table, Iconv };
 
@@ -33,128 +39,13 @@ bool isAscii(std::string_view text) {
     return true;
 }
 
-void appendUtf8(std::string &out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-void appendEscape(std::string &out, std::uint32_t unit) {
-    static const char hex[] = "0123456789ABCDEF";
-    out += "\\U+";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out += hex[(unit >> shift) & 15];
-}
-
-// A code point as database text: its Windows-1251 byte, or \U+XXXX escapes.
-void appendToDb(std::string &out, std::uint32_t cp) {
-    const int b = unicodeToCp1251(cp);
-    if (b >= 0) {
-        out += static_cast<char>(b);
-    } else if (cp >= 0x10000) {
-        cp -= 0x10000;
-        appendEscape(out, 0xD800 + (cp >> 10));
-        appendEscape(out, 0xDC00 + (cp & 0x3FF));
-    } else {
-        appendEscape(out, cp);
-    }
-}
-
 // A byte that is not valid text: kept as a lone low surrogate so it comes back as itself.
 void appendInvalidByte(std::string &out, unsigned char byte) {
     appendEscape(out, 0xDC00 | byte);
 }
 
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when the byte at i does
-// not start a valid, shortest-form sequence of a scalar value.
-std::size_t decodeUtf8(std::string_view text, std::size_t i, std::uint32_t &cp) {
-    const auto *s = reinterpret_cast<const unsigned char *>(text.data()) + i;
-    const std::size_t left = text.size() - i;
-    const unsigned char b0 = s[0];
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    std::size_t n;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        n = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        n = 3;
-        if (b0 == 0xE0)
-            lo = 0xA0;
-        if (b0 == 0xED)
-            hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        n = 4;
-        if (b0 == 0xF0)
-            lo = 0x90;
-        if (b0 == 0xF4)
-            hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (left < n || s[1] < lo || s[1] > hi)
-        return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (s[k] < 0x80 || s[k] > 0xBF)
-            return 0;
-    std::uint32_t v = b0 & (0xFF >> (n + 1));
-    for (std::size_t k = 1; k < n; ++k)
-        v = (v << 6) | (s[k] & 0x3F);
-    cp = v;
-    return n;
-}
-
 void utf8ToDb(std::string_view text, std::string &out) {
-    for (std::size_t i = 0; i < text.size();) {
-        std::uint32_t cp;
-        const std::size_t n = decodeUtf8(text, i, cp);
-        if (n == 0) {
-            appendInvalidByte(out, static_cast<unsigned char>(text[i]));
-            ++i;
-        } else {
-            appendToDb(out, cp);
-            i += n;
-        }
-    }
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// The 16-bit unit of a \U+XXXX escape at text[i], or -1 when there is none.
-long escapeAt(std::string_view text, std::size_t i) {
-    if (i + 7 > text.size() || text[i] != '\\' || (text[i + 1] != 'U' && text[i + 1] != 'u') ||
-        text[i + 2] != '+')
-        return -1;
-    long v = 0;
-    for (std::size_t k = 3; k < 7; ++k) {
-        const int d = hexDigit(text[i + k]);
-        if (d < 0)
-            return -1;
-        v = v * 16 + d;
-    }
-    return v;
+    host::text::utf8ToCp1251(text, out, InvalidUtf8::Escape);
 }
 
 // One item of database text: a character, a raw byte to write as it is, or literal text.
@@ -165,34 +56,20 @@ struct Item {
 };
 
 // Walks database text item by item, resolving \U+XXXX escapes.
-// Escapes the database keeps as text: a NUL would end a C string, a CR or LF would end the
-// value's line in a file. Read and written the same way, so that such a name reads back.
-bool isKeptEscape(long u) {
-    return u == 0 || u == '\n' || u == '\r';
-}
-
 template <class F> void forEachDbItem(std::string_view text, F &&f) {
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c == '\\') {
-            const long u = escapeAt(text, i);
-            if (u >= 0xD800 && u <= 0xDBFF) {
-                const long low = escapeAt(text, i + 7);
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    f(Item{Item::Char,
-                           0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) +
-                               (static_cast<std::uint32_t>(low) - 0xDC00),
-                           {}});
-                    i += 14;
-                    continue;
-                }
-            } else if (u >= 0xDC80 && u <= 0xDCFF) {
-                f(Item{Item::Byte, static_cast<std::uint32_t>(u & 0xFF), {}});
-                i += 7;
+            char32_t cp;
+            const long u = escapeUnitAt(text, i);
+            if (const std::size_t n = readEscapedChar(text, i, cp); n > 0 && !isKeptEscape(cp)) {
+                f(Item{Item::Char, cp, {}});
+                i += n;
                 continue;
-            } else if (u >= 0 && !isKeptEscape(u) && (u < 0xD800 || u > 0xDFFF)) {
-                f(Item{Item::Char, static_cast<std::uint32_t>(u), {}});
-                i += 7;
+            }
+            if (u >= 0xDC80 && u <= 0xDCFF) {
+                f(Item{Item::Byte, static_cast<std::uint32_t>(u & 0xFF), {}});
+                i += kEscapeLength;
                 continue;
             }
             // Not an escape, a lone surrogate that stands for nothing, or a character the
@@ -211,10 +88,7 @@ template <class F> void forEachDbItem(std::string_view text, F &&f) {
 }
 
 std::string iconvNameOf(std::string_view codePage, bool &singleByte) {
-    std::string upper(codePage);
-    for (char &c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    const std::string upper = host::text::toUpper(codePage);
     singleByte = true;
     std::string digits;
     if (upper.rfind("ANSI_", 0) == 0)
@@ -232,26 +106,6 @@ std::string iconvNameOf(std::string_view codePage, bool &singleByte) {
 }
 
 } // namespace
-
-std::uint32_t cp1251ToUnicode(unsigned char byte) {
-    if (byte < 0x80)
-        return byte;
-    if (byte >= 0xC0)
-        return 0x0410 + (byte - 0xC0);
-    const std::uint16_t cp = kCp1251High[byte - 0x80];
-    return cp == 0 ? kNone : cp;
-}
-
-int unicodeToCp1251(std::uint32_t cp) {
-    if (cp < 0x80)
-        return static_cast<int>(cp);
-    if (cp >= 0x0410 && cp <= 0x044F)
-        return static_cast<int>(cp - 0x0410 + 0xC0);
-    for (int i = 0; i < 64; ++i)
-        if (kCp1251High[i] == cp && cp != 0)
-            return 0x80 + i;
-    return -1;
-}
 
 struct TextCodec::Impl {
     Kind kind = Kind::Cp1251;
@@ -367,10 +221,7 @@ TextCodec TextCodec::forFile(std::string_view acadver, std::string_view codePage
         return codec;
     if (iconvName.empty())
         iconvName = "CP1252";
-    std::string upper(codePage);
-    for (char &c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    const std::string upper = host::text::toUpper(codePage);
     if (singleByte && impl.buildTable(iconvName)) {
         impl.kind = Kind::Table;
         impl.name = iconvName == "CP1252" ? "ANSI_1252" : upper;
@@ -414,33 +265,22 @@ void TextCodec::toDatabase(std::string_view text, std::string &out) const {
 
 void TextCodec::canonicalEscapes(std::string_view db, std::string &out) const {
     for (std::size_t i = 0; i < db.size();) {
-        const long u = db[i] == '\\' ? escapeAt(db, i) : -1;
-        if (u < 0) {
+        char32_t cp;
+        if (db[i] != '\\') {
             out += db[i++];
-            continue;
-        }
-        if (u >= 0xD800 && u <= 0xDBFF) {
-            const long low = escapeAt(db, i + 7);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendToDb(out, 0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) +
-                                    (static_cast<std::uint32_t>(low) - 0xDC00));
-                i += 14;
-                continue;
-            }
-        } else if (u >= 0xDC80 && u <= 0xDCFF) {
+        } else if (const std::size_t n = readEscapedChar(db, i, cp); n > 0 && !isKeptEscape(cp)) {
+            appendCp1251(out, cp);
+            i += n;
+        } else if (const long u = escapeUnitAt(db, i); u >= 0xDC80 && u <= 0xDCFF) {
             // A byte of the file that is no text: as the file's code page reads that byte.
             const char byte = static_cast<char>(u & 0xFF);
             toDatabasePlain(std::string_view(&byte, 1), out);
-            i += 7;
-            continue;
-        } else if (u >= 0 && !isKeptEscape(u) && (u < 0xD800 || u > 0xDFFF)) {
-            appendToDb(out, static_cast<std::uint32_t>(u));
-            i += 7;
-            continue;
+            i += kEscapeLength;
+        } else {
+            // A lone surrogate stands for nothing, a NUL would end the text in the database
+            // and a line end would split the value when written: plain text, as written.
+            out += db[i++];
         }
-        // A lone surrogate stands for nothing, a NUL would end the text in the database and
-        // a line end would split the value when written: plain text, as written.
-        out += db[i++];
     }
 }
 
@@ -461,7 +301,7 @@ void TextCodec::toDatabasePlain(std::string_view text, std::string &out) const {
             if (cp == kNone)
                 appendInvalidByte(out, c);
             else
-                appendToDb(out, cp);
+                appendCp1251(out, cp);
         }
         break;
     case Kind::Iconv:
@@ -515,12 +355,7 @@ void TextCodec::toFile(std::string_view text, std::string &out) const {
             break;
         }
         // The file's code page lacks it: the format's escape.
-        if (cp >= 0x10000) {
-            appendEscape(out, 0xD800 + ((cp - 0x10000) >> 10));
-            appendEscape(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            appendEscape(out, cp);
-        }
+        appendEscapedChar(out, cp);
     });
 }
 

@@ -52,9 +52,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The Unicode code point of a Windows-1251 byte (0x98, unassigned, gives 0xFFFFFFFF).
-std::uint32_t cp1251ToUnicode(unsigned char byte);
-// The Windows-1251 byte of a code point, or -1 when the code page lacks it.
-int unicodeToCp1251(std::uint32_t codePoint);
-
 } // namespace dxf

@@ -1,6 +1,7 @@
 // drawing_reader.cpp - tables, blocks and entities into the database's classes; the rest
 // kept as the bytes it was read from.
 #include "drawing_reader.h"
+#include "text_util.h"
 
 #include "codepage.h"
 #include "colour_place.h"
@@ -30,11 +31,7 @@ using tev::db::ObjectAccess;
 constexpr double kDegree = std::numbers::pi / 180.0;
 
 std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
+    return host::text::toUpper(s);
 }
 
 const char *statusWords(Acad::ErrorStatus es) {

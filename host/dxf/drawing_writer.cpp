@@ -1,6 +1,7 @@
 // drawing_writer.cpp - sections, tables, blocks and entities out of the database, copied from
 // their source bytes where nothing changed.
 #include "drawing_writer.h"
+#include "text_util.h"
 
 #include "codepage.h"
 #include "colour_place.h"
@@ -25,18 +26,12 @@ namespace dxf {
 
 namespace {
 
+using host::text::toUpper;
+
 using tev::db::ObjectAccess;
 
 constexpr double kDegree = std::numbers::pi / 180.0;
 constexpr std::size_t kFlushBytes = 1 << 20;
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 std::uint64_t handleOf(const AcDbObject &obj) {
     return obj.objectId().handle().value();
@@ -416,7 +411,7 @@ void Writer::checkAndPlan() {
                 tablesWritten = true;
                 // A BLOCK_RECORD table an R12 file has anyway is written back.
                 for (const TableKept &t : s.tables)
-                    blockRecordsWritten = blockRecordsWritten || upper(t.name) == "BLOCK_RECORD";
+                    blockRecordsWritten = blockRecordsWritten || toUpper(t.name) == "BLOCK_RECORD";
             }
     auto addIf = [&](bool written, const AcDbObject &obj) {
         if (written)
@@ -485,7 +480,7 @@ std::uint64_t Writer::fileSeed() const {
     std::uint64_t seed = 0;
     if (doc_ != nullptr)
         for (const HeaderVar &var : doc_->header)
-            if (upper(var.name) == "$HANDSEED" && toHandle(var.value, seed))
+            if (toUpper(var.name) == "$HANDSEED" && toHandle(var.value, seed))
                 return seed;
     return 0;
 }
@@ -621,7 +616,7 @@ void Writer::writeHeader(const SectionKept *kept) {
     out_.raw(kept->start);
     bool sawHandseed = false;
     for (const HeaderVar &var : doc_->header) {
-        const std::string u = upper(var.name);
+        const std::string u = toUpper(var.name);
         std::int64_t old = 0;
         const bool oldInt = toInteger(var.value, INT64_MIN, INT64_MAX, old);
         if (u == "$HANDSEED") {
@@ -702,7 +697,7 @@ void Writer::writeTables(const SectionKept *kept) {
     out_.raw(kept->start);
     bool layer = false, ltype = false, blockRecord = false;
     for (const TableKept &t : kept->tables) {
-        const std::string u = upper(t.name);
+        const std::string u = toUpper(t.name);
         if (u == "LAYER") {
             writeDbTable(t.name, *layerTable_, t.head, t.end);
             layer = true;

@@ -8,12 +8,10 @@
 #include "mapped_file.h"
 #include "dbmain.h"
 
+#include "files.h"
+#include "text_util.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace dxf {
 
@@ -67,32 +65,16 @@ std::unique_ptr<AcDbDatabase> readSource(std::shared_ptr<const SourceBuffer> sou
     return nullptr;
 }
 
-std::string folderOf(const std::string &path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string errnoText(const char *what, const std::string &path) {
-    return std::string("cannot save ") + path + ": " + what + ": " + std::strerror(errno);
-}
-
-// Writes to a file descriptor, failing with a message on a short write (a full disk).
-class FdSink : public ByteSink {
+// Writes into the file that replaces the drawing, failing with a message on a short write
+// (a full disk).
+class ReplacementSink : public ByteSink {
 public:
-    FdSink(int fd, const std::string &path) : fd_(fd), path_(path) {}
+    ReplacementSink(host::platform::ReplacementFile &file, const std::string &path)
+        : file_(file), path_(path) {}
     void write(std::string_view bytes) override {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw DxfError(errnoText("write", path_));
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-            written_ += static_cast<std::size_t>(n);
-        }
+        if (!file_.write(bytes))
+            throw DxfError("cannot save " + path_ + ": " + file_.error());
+        written_ += bytes.size();
         if (written_ >= nextProgress_) {
             reportProgress(written_, 0);
             nextProgress_ = written_ + kProgressStep;
@@ -100,7 +82,7 @@ public:
     }
 
 private:
-    int fd_;
+    host::platform::ReplacementFile &file_;
     const std::string &path_;
     std::size_t written_ = 0;
     std::size_t nextProgress_ = kProgressStep;
@@ -144,50 +126,23 @@ std::string backupPath(const std::string &path) {
     const std::size_t slash = path.rfind('/');
     const std::size_t dot = path.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) {
-        std::string ext = path.substr(dot);
-        for (char &c : ext)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext == ".dxf")
+        if (host::text::toUpper(path.substr(dot)) == ".DXF")
             return path.substr(0, dot) + ".bak";
     }
     return path + ".bak";
 }
 
 bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {
-    const std::string folder = folderOf(path);
-    std::string temp = path + ".tmp-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = std::string("cannot save ") + path + ": cannot make a temporary file in " + folder +
-                ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = false;
+    host::platform::ReplacementFile file(path);
     try {
-        // mkstemp makes the file private; a saved drawing keeps the target's permissions,
-        // or gets the ordinary ones for a new file.
-        struct stat target {};
-        mode_t mode = 0;
-        if (::stat(path.c_str(), &target) == 0) {
-            mode = target.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            (void)::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        if (::fchmod(fd, mode) != 0)
-            throw DxfError(errnoText("set the permissions of", path));
+        if (!file.ok())
+            throw DxfError("cannot save " + path + ": " + file.error());
         {
-            FdSink sink(fd, path);
+            ReplacementSink sink(file, path);
             writeDatabase(db, sink);
         }
-        if (::fsync(fd) != 0)
-            throw DxfError(errnoText("fsync", path));
-        if (::close(fd) != 0) {
-            fd = -1;
-            throw DxfError(errnoText("close", path));
-        }
-        fd = -1;
+        if (!file.finish())
+            throw DxfError("cannot save " + path + ": " + file.error());
         // What was written must read back: a strict read of the temporary file, every
         // entity checked as when the drawing is opened, none kept. (Only once it is closed:
         // Windows does not open a file a second time while it is open for writing.)
@@ -195,38 +150,21 @@ bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) 
             std::string readError;
             ReadOptions check;
             check.checkOnly = true;
-            if (readDrawing(temp, readError, check) == nullptr)
+            if (readDrawing(file.tempPath(), readError, check) == nullptr)
                 throw DxfError("cannot save " + path +
                                ": the written file does not read back: " + readError);
         }
-        // The previous drawing stays as the backup (a hard link, so that the target
-        // never goes missing); the rename then replaces the target in one step.
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0) {
-            const std::string bak = backupPath(path);
-            (void)::unlink(bak.c_str()); // an old backup may not exist
-            if (::link(path.c_str(), bak.c_str()) != 0)
-                throw DxfError(errnoText(("keep the backup " + bak).c_str(), path));
-        }
-        if (::rename(temp.c_str(), path.c_str()) != 0)
-            throw DxfError(errnoText("rename", path));
-        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            (void)::fsync(dir); // the rename is done; a folder that cannot sync loses nothing
-            ::close(dir);
-        }
-        ok = true;
+        // The previous drawing stays as the backup; the rename then replaces the target in
+        // one step.
+        if (!file.commit(backupPath(path)))
+            throw DxfError("cannot save " + path + ": " + file.error());
+        return true;
     } catch (const DxfError &e) {
         error = e.what();
     } catch (const std::bad_alloc &) {
         error = "cannot save " + path + ": out of memory";
     }
-    if (!ok) {
-        if (fd >= 0)
-            ::close(fd);
-        (void)::unlink(temp.c_str()); // nothing half-written stays behind
-    }
-    return ok;
+    return false; // the temporary file goes with `file`
 }
 
 } // namespace dxf

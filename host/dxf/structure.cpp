@@ -1,5 +1,6 @@
 // structure.cpp - sections, tables, blocks, entities and objects in one pass over the tags.
 #include "structure.h"
+#include "text_util.h"
 #include "progress.h"
 
 #include <algorithm>
@@ -8,17 +9,11 @@ namespace dxf {
 
 namespace {
 
-std::string upperName(std::string_view name) {
-    std::string out(name);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
+using host::text::toUpper;
 
 // The key a block is known by, as the database knows its name (see nameText).
 std::string blockKey(std::string_view name) {
-    return upperName(nameText(name));
+    return toUpper(nameText(name));
 }
 
 // A file's text for a message: shortened, control characters shown as ^X.
@@ -39,18 +34,7 @@ std::string quoted(std::string_view text) {
 } // namespace
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
+    return host::text::equalsIgnoreCase(a, b);
 }
 
 std::string_view Record::find(int code) const {
@@ -163,7 +147,7 @@ void StructureReader::read(StructureSink &sink) {
         scratch_.push_back(start);
         readRecordInto(scratch_);
         sectionName_ = std::string(trimBlanks(scratch_[1].value));
-        const std::string section = upperName(sectionName_);
+        const std::string section = toUpper(sectionName_);
         // The HEADER has no group 0 between its variables: its start is the first two tags.
         const bool header = section == "HEADER";
         // Its code page decides how every text after it reads: a HEADER after text was read

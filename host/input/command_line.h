@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "text_codec.h"
+
 namespace host {
 
 // ---------------------------------------------------------------------------------
@@ -272,23 +274,17 @@ private:
     bool breakPending_ = false;
     int initGetBits_ = 0;
     std::string initGetKeywords_;
-    std::string runningModule_ = "tevcom.arx";
+    std::string runningModule_; // the file name of the module whose code runs; "" for none
     std::unique_ptr<SessionVars> vars_;
     std::unique_ptr<SelectionSets> sets_;
 };
 
-// Text conversions between the host's code page and UTF-8. A character Windows-1251
-// lacks travels as "\U+XXXX"; bytes that are not valid UTF-8 are kept as they are.
-std::string cp1251ToUtf8(std::string_view cp1251);
-std::string utf8ToCp1251(std::string_view utf8);
-// True when s is valid UTF-8 (ASCII included).
-bool isValidUtf8(std::string_view s);
-// One UTF-8 sequence at s[i]: the code point, and its length in len (0 when the bytes
-// there are not valid UTF-8).
-char32_t decodeUtf8At(std::string_view s, std::size_t i, std::size_t &len);
-void appendUtf8(std::string &out, char32_t cp);
-// The character a Windows-1251 byte stands for (U+FFFD for the one unassigned byte).
-char32_t cp1251Char(unsigned char b);
+// Text conversions between the host's code page and UTF-8 (text_codec.h). A character
+// Windows-1251 lacks travels as "\U+XXXX" (a pair beyond U+FFFF); bytes that are not valid
+// UTF-8 are kept as they are.
+using text::cp1251ToUtf8;
+using text::isValidUtf8;
+using text::utf8ToCp1251;
 
 // ---------------------------------------------------------------------------------
 // Hooks for the command loop

@@ -1,5 +1,6 @@
 // drawing_commands.cpp - LINE, PLINE, CIRCLE and -LAYER.
 #include "drawing_commands.h"
+#include "text_util.h"
 
 #include "acedads.h"
 #include "answer_parse.h"
@@ -22,15 +23,10 @@ using i18n::tr;
 
 namespace {
 
+using host::text::toUpper;
+
 AcDbDatabase *working() {
     return acdbHostApplicationServices()->workingDatabase();
-}
-
-std::string upper(std::string s) {
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
 }
 
 Point3 lastPoint() {
@@ -98,7 +94,7 @@ Step askPointOrWord(const std::string &prompt, const Point3 &base, Point3 &pt, s
         rememberPoint(pt);
         return Step::Point;
     }
-    word = upper(a.text);
+    word = toUpper(a.text);
     return Step::Word;
 }
 
@@ -383,7 +379,7 @@ void layerCommand() {
         Answer a = cl.ask(tr("\nEnter an option [?/New/Color/LOck/Unlock/Set]: "));
         if (!a.isText() || a.text.empty())
             return;
-        std::string option = upper(a.text);
+        std::string option = toUpper(a.text);
         if (option == "?") {
             listLayers(*db);
         } else if (option == "N" || option == "NEW") {

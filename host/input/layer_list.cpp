@@ -7,6 +7,7 @@
 #include "dbsymtb.h"
 #include "i18n.h"
 #include "sysvars.h"
+#include "text_util.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,9 +21,7 @@ namespace {
 
 using i18n::tr;
 
-char upperChar(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+using text::toUpper;
 
 // Whether the pattern element at pattern[at] matches the character c; at moves past the
 // element. "?" any character, "#" a digit, "@" a letter, "." any character that is neither,
@@ -42,9 +41,9 @@ bool elementMatches(std::string_view pattern, std::size_t &at, char c) {
     case '.':
         return !letter && !digit;
     case '`':
-        return at < pattern.size() && upperChar(pattern[at++]) == upperChar(c);
+        return at < pattern.size() && toUpper(pattern[at++]) == toUpper(c);
     default:
-        return upperChar(p) == upperChar(c);
+        return toUpper(p) == toUpper(c);
     }
 }
 

@@ -90,7 +90,7 @@ std::u32string decodeUtf8Text(std::string_view utf8) {
 std::string encodeUtf8(const std::u32string &text) {
     std::string out;
     for (char32_t cp : text)
-        appendUtf8(out, cp);
+        text::appendUtf8(out, cp);
     return out;
 }
 

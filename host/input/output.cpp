@@ -54,7 +54,8 @@ int acedUsrBrk() {
 
 void acdbFail(const char *str) {
     auto &cl = CommandLine::current();
-    std::string text = "\nApplication " + cl.runningModule() + " ERROR: ";
+    const std::string &module = cl.runningModule();
+    std::string text = "\nApplication " + (module.empty() ? "" : module + " ") + "ERROR: ";
     text += str ? str : "";
     cl.print(text);
 }

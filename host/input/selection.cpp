@@ -1,10 +1,12 @@
 // selection.cpp - acedSSGet and the selection-set calls. Without a mode, points or a
-// filter acedSSGet runs the host's "Select objects:" prompt:
+// filter acedSSGet runs the host's "Select objects:" prompt (with "W"/"C" and two corners,
+// or "WP"/"CP"/"F" and a resbuf list of points, it selects without asking):
 //   a point      the entity nearest within the pick aperture (a miss finds nothing; this
 //                host does not start an implied window)
 //   W / C        window (entities wholly inside) / crossing (inside or touching)
 //   ALL          the current space except frozen layers
 //   L / P        the last visible entity / the previous selection
+//   WP / CP      window / crossing polygon: the same with a polygon of three points or more
 //   F            fence: the entities a line of points touches
 //   R / A        from now on remove / add what is found
 //   U            undo the last step
@@ -14,6 +16,7 @@
 // sets are alive (ERRNO 3), RTCAN on Escape. Sets hold entity names; membership is kept
 // in a hash set, so that selecting a million entities stays linear.
 #include "access.h"
+#include "text_util.h"
 #include "acedads.h"
 #include "answer_parse.h"
 #include "command_line.h"
@@ -34,6 +37,8 @@ using host::EntName;
 using host::i18n::tr;
 
 namespace {
+
+using host::text::toUpper;
 
 AcDbDatabase *working() {
     return acdbHostApplicationServices()->workingDatabase();
@@ -185,11 +190,16 @@ host::Point3 lastPoint() {
     return {p[X], p[Y], p[Z]};
 }
 
-std::string upper(std::string s) {
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
+// Points typed one after another until Enter (Got::Empty) or Escape (Got::Cancel): a
+// fence's line or a polygon's corners.
+Got askPointChain(const char *firstPrompt, std::vector<AcGePoint2d> &points) {
+    host::Point3 p;
+    Got g = askPoint(firstPrompt, lastPoint(), p);
+    while (g == Got::Point) {
+        points.push_back(flat(p));
+        g = askPoint(tr("\nSpecify endpoint of line: "), p, p);
+    }
+    return g;
 }
 
 bool nameOf(AcDbObjectId id, EntName &out) {
@@ -220,7 +230,8 @@ std::vector<AcDbObjectId> previousIds(AcDbObjectId space) {
 }
 
 constexpr const char *kOptions =
-    host::i18n::N_("Expects a point or Window/Crossing/ALL/Last/Previous/Fence/Add/Remove/Undo");
+    host::i18n::N_("Expects a point or Window/Crossing/WPolygon/CPolygon/ALL/Last/Previous/"
+                   "Fence/Add/Remove/Undo");
 
 // The "Select objects:" prompt. RTNORM with the chosen ids, RTNONE when the user finished
 // with nothing chosen, RTCAN on Escape.
@@ -235,7 +246,7 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
             return RTCAN;
         if (a.text.empty())
             break;
-        std::string word = upper(a.text);
+        std::string word = toUpper(a.text);
         if (auto p = host::parsePoint(a.text, lastPoint())) {
             AcDbObjectId id = tev::db::pickEntity(db, space, flat(*p), host::pickAperture());
             std::vector<AcDbObjectId> found;
@@ -264,16 +275,18 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
             sel.apply(previousIds(space), removing);
         } else if (word == "F" || word == "FENCE") {
             std::vector<AcGePoint2d> fence;
-            host::Point3 p;
-            Got g = askPoint(tr("\nSpecify first fence point: "), lastPoint(), p);
-            while (g == Got::Point) {
-                fence.push_back(flat(p));
-                g = askPoint(tr("\nSpecify endpoint of line: "), p, p);
-            }
-            if (g == Got::Cancel)
+            if (askPointChain(tr("\nSpecify first fence point: "), fence) == Got::Cancel)
                 return RTCAN;
             if (fence.size() >= 2)
                 sel.apply(tev::db::selectFence(db, space, fence), removing);
+        } else if (word == "WP" || word == "WPOLYGON" || word == "CP" || word == "CPOLYGON") {
+            std::vector<AcGePoint2d> polygon;
+            if (askPointChain(tr("\nFirst polygon point: "), polygon) == Got::Cancel)
+                return RTCAN;
+            if (polygon.size() >= 3)
+                sel.apply(tev::db::selectPolygon(db, space, polygon, word[0] == 'C'), removing);
+            else
+                cl.refuse(tr("A polygon needs three points or more."));
         } else if (word == "R" || word == "REMOVE") {
             removing = true;
         } else if (word == "A" || word == "ADD") {
@@ -341,7 +354,7 @@ int acedSSGet(const char *str, const void *pt1, const void *pt2, const resbuf *f
     }
     AcDbObjectId space = db->currentSpaceId();
     std::vector<AcDbObjectId> ids;
-    std::string mode = upper(str ? str : "");
+    std::string mode = toUpper(str ? str : "");
     if (mode.empty() && pt1 == nullptr) {
         int rc = selectObjects(*db, ids);
         if (rc == RTCAN)
@@ -354,6 +367,20 @@ int acedSSGet(const char *str, const void *pt1, const void *pt2, const resbuf *f
     } else if ((mode == "W" || mode == "C") && pt1 && pt2) {
         ids = tev::db::selectWindow(*db, space, flat(pointArg(pt1)), flat(pointArg(pt2)),
                                     mode == "C");
+    } else if (mode == "WP" || mode == "CP" || mode == "F") {
+        // pt1 is a list of points: the polygon's corners, or the fence's points.
+        std::vector<AcGePoint2d> points;
+        for (auto *rb = static_cast<const resbuf *>(pt1); rb != nullptr; rb = rb->rbnext) {
+            if (rb->restype != RTPOINT && rb->restype != RT3DPOINT)
+                break;
+            points.push_back(AcGePoint2d(rb->resval.rpoint[X], rb->resval.rpoint[Y]));
+        }
+        if (points.size() < (mode == "F" ? 2u : 3u)) {
+            host::setErrno(OL_EBADSSMOD);
+            return RTERROR;
+        }
+        ids = mode == "F" ? tev::db::selectFence(*db, space, points)
+                          : tev::db::selectPolygon(*db, space, points, mode == "CP");
     } else if (mode == "X" || mode == "A" || mode == "ALL") {
         ids = tev::db::selectAll(*db, space);
     } else if (mode == "L") {

@@ -2,6 +2,7 @@
 // LASTPOINT, PICKBOX, PICKAPERTURE) and the text forms of a current colour.
 #include "command_line.h"
 #include "sysvars.h"
+#include "text_util.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,17 +21,7 @@ constexpr const char *kStandardColors[] = {"RED",  "YELLOW",  "GREEN", "CYAN",
 } // namespace
 
 bool sameNameIgnoringCase(std::string_view a, const char *b) {
-    std::size_t n = std::strlen(b);
-    if (a.size() != n)
-        return false;
-    for (std::size_t i = 0; i < n; ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != b[i])
-            return false;
-    }
-    return true;
+    return text::equalsIgnoreCase(a, b);
 }
 
 void setErrno(int value) {

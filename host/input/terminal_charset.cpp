@@ -13,8 +13,6 @@
 namespace host {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
 iconv_t handle(void *h) {
     return static_cast<iconv_t>(h);
 }
@@ -164,7 +162,7 @@ TerminalCharset::Shown TerminalCharset::show(char32_t cp) const {
         return it->second;
     Shown shown;
     std::string utf8;
-    appendUtf8(utf8, cp);
+    text::appendUtf8(utf8, cp);
     int columns = ::wcwidth(static_cast<wchar_t>(cp));
     if (utf8_) {
         shown = {utf8, columns >= 0 ? columns : 1};
@@ -248,12 +246,12 @@ void TerminalCharset::feed(unsigned char b, std::u32string &out) {
         return; // an incomplete sequence: wait for its next byte
     pending_.clear();
     if (rc == static_cast<std::size_t>(-1) || left != 0 || dst == buf) {
-        out += kReplacement;
+        out += text::kReplacement;
         return;
     }
     std::size_t len;
     char32_t cp = decodeUtf8At(std::string_view(buf, static_cast<std::size_t>(dst - buf)), 0, len);
-    out += len == 0 ? kReplacement : cp;
+    out += len == 0 ? text::kReplacement : cp;
 }
 
 } // namespace host

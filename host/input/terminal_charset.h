@@ -6,6 +6,8 @@
 // transliteration ("Ukazhite tochku"), anything else as "\U+XXXX".
 #pragma once
 
+#include "text_codec.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -52,6 +54,19 @@ private:
     std::string pending_;          // bytes of a character not yet complete
     mutable std::unordered_map<char32_t, Shown> cache_;
 };
+
+// One UTF-8 sequence at s[i]: the code point, and its length in len (0 when the bytes
+// there are not valid UTF-8).
+inline char32_t decodeUtf8At(std::string_view s, std::size_t i, std::size_t &len) {
+    char32_t cp = 0;
+    len = text::decodeUtf8(s, i, cp);
+    return cp;
+}
+// The character a Windows-1251 byte stands for (U+FFFD for the one unassigned byte).
+inline char32_t cp1251Char(unsigned char b) {
+    char32_t cp = text::cp1251ToUnicode(b);
+    return cp == text::kNoChar ? text::kReplacement : cp;
+}
 
 // A Latin spelling of a Cyrillic letter or common typographic mark; empty when there is
 // none.

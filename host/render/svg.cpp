@@ -6,6 +6,8 @@
 #include "scene.h"
 #include "text.h"
 
+#include "files.h"
+
 #include "dbmain.h"
 #include "dbents.h"
 #include "dbpl.h"
@@ -17,12 +19,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -576,40 +575,6 @@ void Painter::writeNotes() {
                        " element(s) with unusable numbers skipped");
 }
 
-// Writes all of data to a new file beside path and renames it over path.
-bool writeFileAtomically(const std::string &path, const std::string &data, std::string &error) {
-    std::string tmp = path + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    mode_t mask = umask(0);
-    umask(mask);
-    (void)fchmod(fd, 0666 & ~mask); // mkstemp makes 0600; a picture is for everyone to read
-    const char *p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = "cannot write " + path + ": " + std::strerror(errno);
-            close(fd);
-            unlink(tmp.c_str());
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (close(fd) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        unlink(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error) {
@@ -637,7 +602,10 @@ bool writeSvg(AcDbDatabase &db, const std::string &path, std::string &error) {
     std::string svg;
     if (!makeSvg(db, svg, error))
         return false;
-    return writeFileAtomically(path, svg, error);
+    if (host::platform::replaceFile(path, svg, error))
+        return true;
+    error = "cannot write " + path + ": " + error;
+    return false;
 }
 
 } // namespace host::render

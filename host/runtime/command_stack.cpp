@@ -1,19 +1,16 @@
 // command_stack.cpp - command groups, names and lookup.
 #include "command_stack.h"
 #include "runtime.h"
+#include "text_util.h"
 
 #include <algorithm>
-#include <cctype>
 
 ACRX_DEFINE_MEMBERS(AcEdCommandStack, AcRxObject, nullptr)
 
 namespace host {
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    return text::equalsIgnoreCase(a, b);
 }
 
 Acad::ErrorStatus CommandStack::addCommand(const char *cmdGroupName, const char *cmdGlobalName,

@@ -2,6 +2,8 @@
 // that a character the code page lacks stops the conversion exactly where it stands,
 // as iconv does.
 #include "iconv.h"
+#include "text_codec.h"
+#include "text_util.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -25,10 +27,7 @@ struct Side {
 
 // "UTF-8", "UTF-32LE" or "CPnnn" (a code page the system has); false otherwise.
 bool parseName(const char *name, Side &side) {
-    std::string upper(name == nullptr ? "" : name);
-    for (char &c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    const std::string upper = host::text::toUpper(name == nullptr ? "" : name);
     if (upper == "UTF-8") {
         side.encoding = Encoding::Utf8;
         return true;
@@ -62,24 +61,15 @@ int readChar(const Side &side, const unsigned char *in, std::size_t n, std::uint
         return cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? -1 : 4;
     }
     if (side.encoding == Encoding::Utf8) {
-        int len = in[0] < 0x80             ? 1
-                  : (in[0] & 0xE0) == 0xC0 ? 2
-                  : (in[0] & 0xF0) == 0xE0 ? 3
-                  : (in[0] & 0xF8) == 0xF0 ? 4
-                                           : -1;
-        if (len < 0)
-            return -1;
-        if (n < static_cast<std::size_t>(len))
-            return 0;
-        static const std::uint32_t mask[5] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-        static const std::uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
-        cp = in[0] & mask[len];
-        for (int k = 1; k < len; ++k) {
-            if ((in[k] & 0xC0) != 0x80)
-                return -1;
-            cp = (cp << 6) | (in[k] & 0x3F);
+        char32_t c = 0;
+        const std::string_view s(reinterpret_cast<const char *>(in), n);
+        if (const std::size_t len = host::text::decodeUtf8(s, 0, c); len > 0) {
+            cp = c;
+            return static_cast<int>(len);
         }
-        return cp < least[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? -1 : len;
+        // Not valid, or cut short by the end of the input (which iconv calls EINVAL).
+        const std::size_t need = in[0] >= 0xF0 ? 4 : in[0] >= 0xE0 ? 3 : in[0] >= 0xC0 ? 2 : 1;
+        return n < need ? 0 : -1;
     }
     int len = IsDBCSLeadByteEx(side.codePage, in[0]) ? 2 : 1;
     if (n < static_cast<std::size_t>(len))
@@ -106,21 +96,10 @@ int writeChar(const Side &side, std::uint32_t cp, unsigned char *out, std::size_
             buf[k] = static_cast<unsigned char>(cp >> (8 * k));
         len = 4;
     } else if (side.encoding == Encoding::Utf8) {
-        if (cp < 0x80) {
-            buf[len++] = static_cast<unsigned char>(cp);
-        } else if (cp < 0x800) {
-            buf[len++] = static_cast<unsigned char>(0xC0 | (cp >> 6));
-            buf[len++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            buf[len++] = static_cast<unsigned char>(0xE0 | (cp >> 12));
-            buf[len++] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-            buf[len++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-        } else {
-            buf[len++] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-            buf[len++] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-            buf[len++] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-            buf[len++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-        }
+        std::string utf8;
+        host::text::appendUtf8(utf8, cp);
+        len = static_cast<int>(utf8.size());
+        std::memcpy(buf, utf8.data(), utf8.size());
     } else {
         wchar_t w[2];
         int wn = 1;

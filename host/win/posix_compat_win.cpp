@@ -35,6 +35,10 @@ void setErrno(DWORD code) {
     case ERROR_NOT_SAME_DEVICE:
         errno = EXDEV;
         break;
+    case ERROR_INVALID_FUNCTION: // a file system without hard links (FAT, exFAT)
+    case ERROR_NOT_SUPPORTED:
+        errno = EPERM;
+        break;
     case ERROR_DISK_FULL:
         errno = ENOSPC;
         break;

@@ -1,11 +1,10 @@
 // registry_app_posix.cpp - the registry file of arxhost: read at start into the
 // registry the module's calls see, written back atomically at exit when it changed.
 #include "drawing_io.h"
+#include "files.h"
 #include "win_registry.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -49,40 +48,6 @@ bool fail(const std::string &message) {
 std::string folderOf(const std::string &path) {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     return folder.empty() ? std::string(".") : folder.string();
-}
-
-// Writes all of text to fd; false with errno set on failure.
-bool writeAll(int fd, const std::string &text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes text to a temporary file beside path and renames it over path, so that a
-// failed write leaves the old file as it was.
-bool replaceFile(const std::string &path, const std::string &text, std::string &error) {
-    std::string temp = path + ".tmp." + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = "registry file " + path + ": cannot write " + temp + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    int saved = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    saved = saved != 0 ? saved : errno;
-    ::unlink(temp.c_str());
-    error = "registry file " + path + ": cannot be written: " + std::strerror(saved);
-    return false;
 }
 
 } // namespace
@@ -138,8 +103,11 @@ bool closeRegistry(std::string &error) {
     file.open = false;
     if (file.existed && !win::registryChanged())
         return true;
-    if (!replaceFile(file.path, win::registryTree().format(), error))
+    std::string reason;
+    if (!platform::replaceFile(file.path, win::registryTree().format(), reason)) {
+        error = "registry file " + file.path + ": cannot be written: " + reason;
         return false;
+    }
     win::markRegistryUnchanged();
     return true;
 }

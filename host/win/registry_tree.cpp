@@ -1,6 +1,8 @@
 // registry_tree.cpp - the registry's keys and values, and their REGEDIT4 text form.
 #include "registry_tree.h"
 
+#include "text_util.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -149,15 +151,7 @@ void appendKey(std::string &out, const std::string &path, const RegKey &key) {
 // Reading
 // ---------------------------------------------------------------------------------
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using host::text::hexDigit;
 
 // Reads a quoted string at s (which starts with '"'), undoing \\ and \". The rest of the
 // line after the closing quote in rest. False when the quote is not closed or an

@@ -1,6 +1,6 @@
-// posix_compat.h (Windows) - the few POSIX file calls the host's atomic saves use,
-// for the Windows build, where the C runtime lacks them. Included ahead of the sources
-// of the libraries that save files; implemented in host/win/posix_compat_win.cpp.
+// posix_compat.h (Windows) - the few POSIX file calls the host's file replacement
+// (host/platform/files.cpp) uses, for the Windows build, where the C runtime lacks them.
+// Implemented in host/win/posix_compat_win.cpp, built into host_platform.
 #pragma once
 #if defined(_WIN32)
 #include <fcntl.h>

@@ -3,38 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <iconv.h>
 #include <random>
 #include <string>
 
 namespace {
 
 using namespace dxf;
-
-// Test that the built-in Windows-1251 table agrees with glibc's iconv for every byte.
-TEST(Cp1251, TableAgreesWithIconv) {
-    iconv_t cd = iconv_open("UTF-32LE", "CP1251");
-    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
-    for (int b = 0; b < 256; ++b) {
-        char in = static_cast<char>(b);
-        char *inp = &in;
-        std::size_t inLeft = 1;
-        unsigned char out[4] = {};
-        char *outp = reinterpret_cast<char *>(out);
-        std::size_t outLeft = 4;
-        const bool ok = iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1);
-        const std::uint32_t expected =
-            ok ? out[0] | out[1] << 8 | out[2] << 16 | static_cast<std::uint32_t>(out[3]) << 24
-               : 0xFFFFFFFF;
-        EXPECT_EQ(cp1251ToUnicode(static_cast<unsigned char>(b)), expected) << "byte " << b;
-        if (ok) {
-            EXPECT_EQ(unicodeToCp1251(expected), b) << "byte " << b;
-        }
-    }
-    iconv_close(cd);
-    EXPECT_EQ(unicodeToCp1251(0x03A9), -1); // Greek omega is not in Windows-1251
-    EXPECT_EQ(unicodeToCp1251(0), 0);
-}
 
 // Test that a UTF-8 file's Cyrillic becomes Windows-1251 and comes back unchanged.
 TEST(Utf8Codec, CyrillicRoundTrip) {

@@ -2,6 +2,7 @@
 // file, and the pre-save checks.
 #include "dxf_io.h"
 #include "dxf_test_util.h"
+#include "files.h"
 
 #include "dbents.h"
 #include "dbsymtb.h"
@@ -10,6 +11,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -55,6 +57,25 @@ TEST(Save, WritesAndKeepsBackup) {
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"plan.bak", "plan.dxf"}));
     EXPECT_EQ(dxf::backupPath("a/b.DXF"), "a/b.bak");
     EXPECT_EQ(dxf::backupPath("a.b/plan"), "a.b/plan.bak");
+}
+
+// Test a save over a drawing on a file system that refuses hard links (FAT, exFAT, network
+// shares): the old drawing is kept as the backup by a copy, and the save succeeds.
+TEST(Save, OverAnExistingDrawingWhereLinksAreRefused) {
+    ScratchDir dir;
+    std::string error;
+    ASSERT_TRUE(dxf::saveDrawing(*drawingWithLine(1), dir.file("plan.dxf"), error)) << error;
+    const std::string v1 = readFile(dir.file("plan.dxf"));
+    host::platform::faults::clear();
+    host::platform::faults::failNth(host::platform::faults::Call::Link, 1, EPERM);
+    const bool saved = dxf::saveDrawing(*drawingWithLine(2), dir.file("plan.dxf"), error);
+    const int links = host::platform::faults::calls(host::platform::faults::Call::Link);
+    host::platform::faults::clear();
+    ASSERT_TRUE(saved) << error;
+    EXPECT_EQ(links, 1);
+    EXPECT_EQ(readFile(dir.file("plan.bak")), v1);
+    EXPECT_NE(readFile(dir.file("plan.dxf")), v1);
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"plan.bak", "plan.dxf"}));
 }
 
 // Test that a saved drawing is not left private: a new file gets the ordinary permissions,

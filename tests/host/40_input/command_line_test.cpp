@@ -101,7 +101,7 @@ TEST_F(CommandLineTest, ResetGivesFreshState) {
     EXPECT_EQ(fresh.allocatedSelectionSets(), 0u);
     EXPECT_FALSE(fresh.breakPending());
     EXPECT_EQ(fresh.captured(), "");
-    EXPECT_EQ(fresh.runningModule(), "tevcom.arx");
+    EXPECT_EQ(fresh.runningModule(), ""); // no module's command has run yet
 }
 
 // Test that the command prompt reads one word.

@@ -25,12 +25,12 @@ TEST_F(OutputTest, AlertIsMarked) {
     EXPECT_EQ(transcript(), "\n** ALERT: Нет памяти **\n");
 }
 
-// Test that acdbFail names the module whose command runs.
+// Test that acdbFail names the module whose command runs (none before any module ran).
 TEST_F(OutputTest, FailNamesTheRunningModule) {
     acdbFail("bad thing");
     cl->setRunningModule("other.arx");
     acdbFail("worse");
-    EXPECT_EQ(transcript(), "\nApplication tevcom.arx ERROR: bad thing"
+    EXPECT_EQ(transcript(), "\nApplication ERROR: bad thing"
                             "\nApplication other.arx ERROR: worse");
 }
 

@@ -105,6 +105,48 @@ TEST_F(SelectTest, Fence) {
     EXPECT_EQ(got, (Ids{v1, v2}));
 }
 
+// Test the polygon methods, typed and through acedSSGet with a point list: a triangle
+// whose bounding box holds all three lines. WP takes the line wholly inside, CP also the
+// one crossing an edge; the line inside the box but outside the triangle never; fewer
+// than three corners select nothing.
+TEST_F(SelectTest, WindowAndCrossingPolygons) {
+    AcDbObjectId inside = addLine(4, 1, 6, 1);
+    AcDbObjectId crossing = addLine(5, 4, 5, 12);
+    addLine(0.5, 9, 1.5, 9); // in the box, outside the triangle
+    const Ids wp{inside}, cp{inside, crossing};
+    Ids got;
+    for (const auto &[method, expected] : {std::pair{"WP", wp}, std::pair{"cpolygon", cp}}) {
+        type({method, "0,0", "10,0", "5,10", "", ""});
+        ASSERT_EQ(select(got), RTNORM) << method;
+        EXPECT_EQ(got, expected) << method;
+    }
+    resbuf c1{}, c2{}, c3{};
+    const std::array<std::pair<resbuf *, std::array<double, 2>>, 3> corners{
+        {{&c1, {0, 0}}, {&c2, {10, 0}}, {&c3, {5, 10}}}};
+    for (const auto &[rb, xy] : corners) {
+        rb->restype = RTPOINT;
+        rb->resval.rpoint[X] = xy[0];
+        rb->resval.rpoint[Y] = xy[1];
+        rb->resval.rpoint[Z] = 0;
+    }
+    c1.rbnext = &c2;
+    c2.rbnext = &c3;
+    for (const auto &[mode, expected] : {std::pair{"WP", wp}, std::pair{"CP", cp}}) {
+        ads_name ss;
+        ASSERT_EQ(acedSSGet(mode, &c1, nullptr, nullptr, ss), RTNORM) << mode;
+        long n = 0;
+        EXPECT_EQ(acedSSLength(ss, &n), RTNORM);
+        EXPECT_EQ(n, static_cast<long>(expected.size())) << mode;
+        EXPECT_EQ(acedSSFree(ss), RTNORM);
+    }
+    c2.rbnext = nullptr;
+    ads_name ss;
+    EXPECT_EQ(acedSSGet("CP", &c1, nullptr, nullptr, ss), RTERROR);
+    type({"WP", "0,0", "10,0", "", ""});
+    EXPECT_EQ(select(got), RTERROR); // nothing selected: no set
+    EXPECT_NE(transcript().find("A polygon needs three points or more."), std::string::npos);
+}
+
 // Test Remove, Add and Undo.
 TEST_F(SelectTest, RemoveAddUndo) {
     AcDbObjectId a = addLine(0, 0, 1, 0);

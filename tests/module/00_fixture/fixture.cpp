@@ -76,6 +76,7 @@ std::string ModuleTest::transcript() const {
 }
 
 void ModuleTest::run(void (*command)()) {
+    host::CommandLine::current().setRunningModule("tevcom.arx"); // as the command loop does
     command();
 }
 

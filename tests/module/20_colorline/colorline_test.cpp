@@ -1,7 +1,7 @@
 // Tests of Cl, the colour line chain: the colour from a pick, a layer or the dialog, the
 // chain of separate lines, how it ends, and a segment the allocator cannot give.
 #include "fixture.h"
-#include "commands.h"
+#include "draw.h"
 
 #include "adscodes.h"
 #include "acedads.h"

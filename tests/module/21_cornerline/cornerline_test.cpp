@@ -2,7 +2,7 @@
 // of N, the worked examples, one line where X or Y is shared, how the chain ends, and a
 // line the allocator cannot give.
 #include "fixture.h"
-#include "commands.h"
+#include "draw.h"
 
 #include <cstdio>
 #include <memory>

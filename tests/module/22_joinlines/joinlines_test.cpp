@@ -2,7 +2,7 @@
 // from the first line, every early exit with its message, closes and highlights, and the
 // failures that must leave the drawing as it was.
 #include "fixture.h"
-#include "commands.h"
+#include "draw.h"
 
 #include <functional>
 #include <memory>

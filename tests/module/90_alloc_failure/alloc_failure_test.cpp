@@ -5,7 +5,8 @@
 // selection set left, no misuse (the fixture's checks), no database object leaked, and the
 // drawing unchanged where the command must not change it.
 #include "fixture.h"
-#include "commands.h"
+#include "draw.h"
+#include "edit.h"
 
 #include <functional>
 #include <string>
