@@ -22,6 +22,7 @@ DatabaseImpl::DatabaseImpl(AcDbDatabase *owner) : self(owner) {}
 
 DatabaseImpl::~DatabaseImpl() {
     destroying = true;
+    journal.reset(); // what it holds points at the stubs
     forgetSessionNames(*this);
     spatial.clear();
     for (AcDbStub &s : stubs) {
@@ -336,10 +337,12 @@ Acad::ErrorStatus appendEntity(AcDbBlockTableRecord &rec, AcDbEntity *ent, bool 
         addItem(seq->seqEnd);
         seq->inDatabase = true;
     }
-    if (fromFile)
+    if (fromFile) {
         ObjectAccess::markLoaded(*ent);
-    else
+    } else {
+        tev::db::journalAppended(s);
         tev::db::markOpenForWrite(s);
+    }
     db.entityChanged(s);
     if (outId != nullptr)
         *outId = AcDbObjectId(s);

@@ -19,6 +19,11 @@ struct SpaceIndexDeleter {
     void operator()(SpaceIndex *index) const;
 };
 
+struct Journal; // journal.cpp
+struct JournalDeleter {
+    void operator()(Journal *journal) const;
+};
+
 struct DatabaseImpl {
     explicit DatabaseImpl(AcDbDatabase *owner);
     ~DatabaseImpl();
@@ -52,6 +57,8 @@ struct DatabaseImpl {
     std::uint64_t changes = 0; // commits since opened or saved (DBMOD)
     std::unordered_map<const AcDbStub *, std::string> layoutNames;
     std::unordered_map<const AcDbStub *, std::unique_ptr<SpaceIndex, SpaceIndexDeleter>> spatial;
+    // Undo and redo (made by the first step); destroyed before the objects.
+    std::unique_ptr<Journal, JournalDeleter> journal;
 };
 
 // Record lookups without opening (the host's own reads).
@@ -65,7 +72,18 @@ template <class T> T *peekAs(AcDbObjectId id) {
     return T::cast(peek(id));
 }
 
-// Opens/closes bookkeeping shared by acdbOpenAcDbObject and the append paths.
+// Opens/closes bookkeeping shared by acdbOpenAcDbObject and the append paths. The step under
+// way (if any) keeps the object's state from before its first write open.
 void markOpenForWrite(AcDbStub *stub);
+// The undo step under way (if any) notes that stub was appended or added by it.
+void journalAppended(AcDbStub *stub);
+// The undo step under way (if any) keeps stub's flags before a write open (journal.cpp).
+void journalWrite(AcDbStub *stub);
+// The undo step under way (if any) keeps stub's data before its first change: every setter
+// asks (through writeAllowed), and so does a change made to owned vertices through their
+// polyline.
+void journalState(AcDbStub *stub);
+// Puts a table's name index in line with its records (after records came or went).
+void rebuildNameIndex(AcDbSymbolTable &table);
 
 } // namespace tev::db
