@@ -10,9 +10,12 @@
 #include "drawing_io.h"
 #include "i18n.h"
 #include "options.h"
+#include "picture_facts.h"
+#include "host_commands.h"
 #include "unsaved_work.h"
 #include "runtime.h"
 #include "user_commands.h"
+#include "view.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -109,6 +112,9 @@ int main(int argc, char **argv) {
         return rc;
     host::registerDrawingCommands();
     host::registerUserCommands();
+    host::view::setPictureFacts(host::app::pictureFacts);
+    host::hostCommands().push_back({"VIEW", host::view::viewCommand,
+                                    "Show the drawing in the browser; clicks answer the prompts"});
     host::Options options;
     if (int rc = host::parseOptions(argc, argv, options); rc >= 0)
         return rc;
@@ -152,8 +158,17 @@ int main(int argc, char **argv) {
         }
     }
 
+    if (options.view) {
+        if (!host::view::startView({options.viewPort, options.viewAddress}, error)) {
+            std::cerr << "arxhost: the view cannot start: " << error << "\n";
+            host::dynamicLinker().unloadAll();
+            acdbHostApplicationServices()->setWorkingDatabase(nullptr);
+            return 2;
+        }
+    }
     host::setAskBeforeQuit(terminal && options.output.empty());
     host::runCommandLoop();
+    host::view::stopView();
 
     int rc = host::drawingState().saveFailed ? host::kExitWriteFailed : host::kExitDone;
     if (!options.output.empty()) {
