@@ -7,6 +7,7 @@
 #include "i18n.h"
 #include "text_util.h"
 #include "undo_commands.h"
+#include "unsaved_work.h"
 
 #include <string>
 
@@ -60,7 +61,7 @@ void runCommandLoop() {
     for (;;) {
         Answer answer = cl.askCommand();
         if (!answer.isText()) {
-            if (cl.endOfInput())
+            if (cl.endOfInput() && mayQuit())
                 return;
             continue; // Escape at the command prompt cancels nothing
         }
@@ -69,11 +70,11 @@ void runCommandLoop() {
             if (last.empty())
                 continue;
             name = last; // Enter at an empty prompt repeats the previous command
+            cl.print(i18n::format(i18n::tr("Repeating %s"), {name}) + "\n");
         }
         last = name;
-        if (!runCommand(name))
-            return;
-        if (cl.endOfInput())
+        bool quit = !runCommand(name) || cl.endOfInput();
+        if (quit && mayQuit())
             return;
     }
 }

@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 namespace host {
 
@@ -65,48 +66,135 @@ AcDbDatabase *workingDatabase() {
     return acdbHostApplicationServices()->workingDatabase();
 }
 
-// SAVE and SVG: ask for a file name (the whole line) and write the working drawing.
-void fileCommand(const char *prompt,
-                 bool (*write)(AcDbDatabase &, const std::string &, std::string &)) {
+// path with extension added when it has none.
+std::string withExtension(std::string path, const char *extension) {
+    if (std::filesystem::path(path).extension().empty())
+        path += extension;
+    return path;
+}
+
+// The file name in full, for messages that say where a file went.
+std::string fullName(const std::string &path) {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec ? path : full.string();
+}
+
+// Asks for a file name (the whole line) offering fallback (UTF-8); Enter takes it.
+// question has one "%s" for the fallback. Empty when the question was cancelled.
+std::string askFileName(const char *question, const std::string &fallback) {
+    CommandLine &cl = CommandLine::current();
+    Answer name = cl.ask(i18n::format(question, {utf8ToCp1251(fallback)}), AnswerEnd::LineOnly);
+    if (!name.isText())
+        return {};
+    return name.text.empty() ? fallback : cp1251ToUtf8(name.text);
+}
+
+// The drawing's file with another extension, or Drawing1 with it for a new drawing.
+std::string defaultFile(const char *extension) {
+    std::filesystem::path p(drawingName());
+    p.replace_extension(extension);
+    return p.string();
+}
+
+// A host message with one path (UTF-8) in its "%s", on a line of its own.
+void sayWithPath(const char *message, const std::string &path) {
+    CommandLine::current().print("\n" + i18n::format(i18n::tr(message), {utf8ToCp1251(path)}) +
+                                 "\n");
+}
+
+void saveCommand() {
+    if (workingDatabase() == nullptr) {
+        CommandLine::current().print("\n" + std::string(i18n::tr("No drawing is open.")) + "\n");
+        return;
+    }
+    std::string path = askFileName(i18n::tr("\nSave drawing as <%s>: "), defaultFile(".dxf"));
+    if (!path.empty())
+        (void)saveWorkingDrawing(path); // it says how it went
+}
+
+void qsaveCommand() {
+    if (workingDatabase() != nullptr && !drawingState().path.empty())
+        (void)saveWorkingDrawing(drawingState().path); // it says how it went
+    else
+        saveCommand();
+}
+
+void svgCommand() {
     CommandLine &cl = CommandLine::current();
     AcDbDatabase *db = workingDatabase();
     if (db == nullptr) {
         cl.print("\n" + std::string(i18n::tr("No drawing is open.")) + "\n");
         return;
     }
-    Answer name = cl.ask(prompt, AnswerEnd::LineOnly);
-    if (!name.isText() || name.text.empty())
+    std::string path = askFileName(i18n::tr("\nPicture file <%s>: "), defaultFile(".svg"));
+    if (path.empty())
         return;
-    std::string path = cp1251ToUtf8(name.text);
+    path = withExtension(path, ".svg");
     std::string error;
-    if (write(*db, path, error))
-        cl.printUtf8("\n" + cp1251ToUtf8(i18n::tr("Written")) + " " + path + "\n");
-    else
+    if (writePicture(*db, path, error)) {
+        sayWithPath(i18n::N_("Picture written to %s"), fullName(path));
+    } else {
+        drawingState().saveFailed = true;
         cl.printUtf8("\n" + error + "\n");
-}
-
-void saveCommand() {
-    fileCommand(i18n::tr("\nSave drawing as: "), saveDrawing);
-}
-void svgCommand() {
-    fileCommand(i18n::tr("\nPicture file: "), writePicture);
+    }
 }
 
 } // namespace
 
+DrawingState &drawingState() {
+    static DrawingState s_state;
+    return s_state;
+}
+
+std::string drawingName() {
+    const std::string &path = drawingState().path;
+    return path.empty() ? std::string("Drawing1.dxf") : path;
+}
+
+bool saveWorkingDrawing(std::string path) {
+    CommandLine &cl = CommandLine::current();
+    AcDbDatabase *db = workingDatabase();
+    if (db == nullptr) {
+        cl.print("\n" + std::string(i18n::tr("No drawing is open.")) + "\n");
+        return false;
+    }
+    path = withExtension(std::move(path), ".dxf");
+    std::string error;
+    if (!saveDrawing(*db, path, error)) {
+        drawingState().saveFailed = true;
+        sayWithPath(i18n::N_("The drawing was not saved: %s"), error);
+        return false;
+    }
+    drawingState().path = fullName(path);
+    sayWithPath(i18n::N_("Drawing saved to %s"), drawingState().path);
+    return true;
+}
+
 std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error,
                                           std::vector<std::string> &repairs) {
-    if (path.empty())
-        return std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
-    ProgressNote note("Reading drawing");
-    dxf::ReadOptions options;
-    options.repairs = &repairs;
-    return dxf::readDrawing(path, error, options);
+    std::unique_ptr<AcDbDatabase> db;
+    if (path.empty()) {
+        db = std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
+    } else {
+        ProgressNote note("Reading drawing");
+        dxf::ReadOptions options;
+        options.repairs = &repairs;
+        db = dxf::readDrawing(path, error, options);
+    }
+    if (db) {
+        db->clearChanges(); // what was read is the drawing as it stands on disk
+        drawingState().path = path.empty() ? std::string() : fullName(path);
+    }
+    return db;
 }
 
 bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {
     ProgressNote note("Saving drawing");
-    return dxf::saveDrawing(db, path, error);
+    if (!dxf::saveDrawing(db, path, error))
+        return false;
+    db.clearChanges();
+    return true;
 }
 
 bool writePicture(AcDbDatabase &db, const std::string &path, std::string &error) {
@@ -125,6 +213,8 @@ void reportLeftOpen(std::string_view command) {
 void registerDrawingCommands() {
     std::vector<HostCommand> &commands = hostCommands();
     commands.push_back({"SAVE", saveCommand, i18n::N_("Saves the drawing as a DXF file")});
+    commands.push_back({"QSAVE", qsaveCommand,
+                        i18n::N_("Saves the drawing to its own file (asks for a new one)")});
     commands.push_back({"SVG", svgCommand, i18n::N_("Draws the model space into an SVG picture")});
     commands.push_back({"LINE", lineCommand, i18n::N_("Draws lines from point to point")});
     commands.push_back({"PLINE", plineCommand, i18n::N_("Draws a polyline, with widths")});

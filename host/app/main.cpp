@@ -2,7 +2,8 @@
 // standard input or a terminal, and saves the result.
 //
 // Exit codes: 0 done; 2 bad arguments or a file named on the command line that cannot be
-// used; 3 a drawing that cannot be read; 4 a save or picture that could not be written.
+// used; 3 a drawing that cannot be read; 4 a save or picture that could not be written
+// (at the end, or by a command during the run).
 #include "batch.h"
 #include "command_line.h"
 #include "command_loop.h"
@@ -11,6 +12,7 @@
 #include "options.h"
 #include "picture_facts.h"
 #include "host_commands.h"
+#include "unsaved_work.h"
 #include "runtime.h"
 #include "user_commands.h"
 #include "view.h"
@@ -194,13 +196,19 @@ int main(int argc, char **argv) {
             return 2;
         }
     }
+    host::setAskBeforeQuit(terminal && options.output.empty());
     host::runCommandLoop();
     host::view::stopView();
 
-    int rc = host::kExitDone;
-    if (!options.output.empty() && !host::saveDrawing(*db, options.output, error)) {
-        std::cerr << "arxhost: " << error << "\n";
-        rc = host::kExitWriteFailed;
+    int rc = host::drawingState().saveFailed ? host::kExitWriteFailed : host::kExitDone;
+    if (!options.output.empty()) {
+        if (!host::saveDrawing(*db, options.output, error)) {
+            std::cerr << "arxhost: " << error << "\n";
+            rc = host::kExitWriteFailed;
+        }
+    } else if (host::changesLeftUnsaved()) {
+        std::cerr << "arxhost: the drawing has changes that were not saved (save them with "
+                     "SAVE, or name a file with --output)\n";
     }
     if (!options.svg.empty() && !host::writePicture(*db, options.svg, error)) {
         std::cerr << "arxhost: " << error << "\n";

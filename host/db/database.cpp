@@ -180,6 +180,7 @@ Acad::ErrorStatus AcDbDatabase::setClayer(AcDbObjectId layerId) {
     if (layerId.isErased())
         return Acad::eWasErased;
     mImpl->clayer = layerId;
+    ++mImpl->changes;
     return Acad::eOk;
 }
 AcDbObjectId AcDbDatabase::celtype() const {
@@ -194,6 +195,7 @@ Acad::ErrorStatus AcDbDatabase::setCeltype(AcDbObjectId linetypeId) {
     if (linetypeId.isErased())
         return Acad::eWasErased;
     mImpl->celtype = linetypeId;
+    ++mImpl->changes;
     return Acad::eOk;
 }
 AcCmColor AcDbDatabase::cecolor() const {
@@ -203,6 +205,7 @@ Acad::ErrorStatus AcDbDatabase::setCecolor(const AcCmColor &color) {
     if (color.colorIndex() > 256)
         return Acad::eBadColorIndex;
     mImpl->cecolor = color;
+    ++mImpl->changes;
     return Acad::eOk;
 }
 bool AcDbDatabase::tilemode() const {
@@ -210,6 +213,7 @@ bool AcDbDatabase::tilemode() const {
 }
 Acad::ErrorStatus AcDbDatabase::setTilemode(bool mode) {
     mImpl->tilemode = mode;
+    ++mImpl->changes;
     return Acad::eOk;
 }
 double AcDbDatabase::snapAngle() const {
@@ -219,6 +223,7 @@ Acad::ErrorStatus AcDbDatabase::setSnapAngle(double angle) {
     if (!std::isfinite(angle))
         return Acad::eInvalidInput;
     mImpl->snapAngle = angle;
+    ++mImpl->changes;
     return Acad::eOk;
 }
 
@@ -233,6 +238,14 @@ Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(AcDbObjectId &retId,
         return Acad::eOk;
     }
     return createIfNotFound ? Acad::eNotImplementedYet : Acad::eKeyNotFound;
+}
+
+std::uint64_t AcDbDatabase::changeCount() const {
+    return mImpl->changes;
+}
+
+void AcDbDatabase::clearChanges() {
+    mImpl->changes = 0;
 }
 
 AcDbHandle AcDbDatabase::handseed() const {

@@ -54,6 +54,7 @@ struct DatabaseImpl {
     double snapAngle = 0;
 
     std::size_t openCount = 0;
+    std::uint64_t changes = 0; // commits since opened or saved (DBMOD)
     std::unordered_map<const AcDbStub *, std::string> layoutNames;
     std::unordered_map<const AcDbStub *, std::unique_ptr<SpaceIndex, SpaceIndexDeleter>> spatial;
     // Undo and redo (made by the first step); destroyed before the objects.

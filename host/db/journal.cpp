@@ -326,6 +326,7 @@ void exchange(DatabaseImpl &d, Changed &c) {
 }
 
 void undoOne(DatabaseImpl &d, Step &step) {
+    ++d.changes; // the drawing differs from the one saved (DBMOD)
     for (auto it = step.added.rbegin(); it != step.added.rend(); ++it)
         takeOut(d, step, *it);
     for (auto it = step.changed.rbegin(); it != step.changed.rend(); ++it)
@@ -336,6 +337,7 @@ void undoOne(DatabaseImpl &d, Step &step) {
 }
 
 void redoOne(DatabaseImpl &d, Step &step) {
+    ++d.changes;
     for (Changed &c : step.changed)
         exchange(d, c);
     for (Added &a : step.added)

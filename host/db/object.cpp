@@ -254,6 +254,7 @@ Acad::ErrorStatus AcDbObject::close() {
             s->changes = AcDbStub::kOther; // a write open that named no change: assume any
         mModifiedSinceRead = true;
         mNewObject = false;
+        ++s->db->changes;
         if (AcDbEntity::cast(this) != nullptr)
             s->db->entityChanged(s);
     } else if (s->readers > 0) {
@@ -328,6 +329,7 @@ Acad::ErrorStatus AcDbObject::downgradeOpen() {
         mStub->changes = AcDbStub::kOther;
     mModifiedSinceRead = true;
     mNewObject = false;
+    ++mStub->db->changes;
     if (AcDbEntity::cast(this) != nullptr)
         mStub->db->entityChanged(mStub);
     return Acad::eOk;

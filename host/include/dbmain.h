@@ -417,6 +417,11 @@ public:
                                       const AcDbHandle &objHandle, Adesk::UInt32 xRefId = 0);
     // The next handle the database will give (DXF $HANDSEED).
     AcDbHandle handseed() const;
+    // Stand-in: how many changes were committed (a close after a write open, a setting
+    // changed) since the drawing was opened or saved; DBMOD is non-zero while it is.
+    std::uint64_t changeCount() const;
+    // Stand-in: the drawing counts as unchanged from now on (after it was read or saved).
+    void clearChanges();
 
     tev::db::DatabaseImpl &impl() const { return *mImpl; } // host-internal
 

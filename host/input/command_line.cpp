@@ -69,6 +69,13 @@ QueueSource *CommandLine::queue() {
     return dynamic_cast<QueueSource *>(source_.get());
 }
 
+bool CommandLine::resumeInput() {
+    if (!source_->interactive())
+        return false;
+    endOfInput_ = false;
+    return true;
+}
+
 void CommandLine::setTranscript(std::ostream *out, bool terminal) {
     out_ = out;
     outIsTerminal_ = out != nullptr && terminal;
@@ -87,7 +94,8 @@ void CommandLine::writeTranscript(std::string_view utf8) {
     if (tap_)
         tap_(utf8);
     if (out_) {
-        out_->write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
+        std::string shown = outIsTerminal_ ? source_->screenText(utf8) : std::string(utf8);
+        out_->write(shown.data(), static_cast<std::streamsize>(shown.size()));
         out_->flush();
     } else {
         captured_.append(utf8);
@@ -117,7 +125,7 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
         a = source_->next(end, lastLine);
         if (a.kind == Answer::Kind::End) {
             endOfInput_ = true;
-            a = Answer::escape();
+            a.kind = Answer::Kind::Escape;
         }
     }
     want_ = Want::Text;

@@ -4,8 +4,9 @@
 // prompt. One CommandLine per host process; tests make a fresh one for every case.
 //
 // Text inside the host is Windows-1251 bytes (the module's code page). The transcript is
-// UTF-8; answers read from files and terminals are UTF-8 when they decode as such and are
-// converted to Windows-1251, otherwise taken as Windows-1251 bytes unchanged.
+// UTF-8 (on a terminal's screen, in the terminal's own character set); answers read from
+// files and terminals are UTF-8 when they decode as such and are converted to
+// Windows-1251, otherwise taken as Windows-1251 bytes unchanged.
 #pragma once
 
 #include <cstddef>
@@ -67,6 +68,11 @@ public:
     // Drops whatever part of the current line has not been read yet (after an Escape
     // the host forgets what was typed ahead on the same line). Default: nothing.
     virtual void discardLine() {}
+    // Whether a person answers here, who can still be asked after an end of input
+    // (Ctrl-D at a terminal): the host then asks before it drops unsaved work.
+    virtual bool interactive() const { return false; }
+    // UTF-8 text as the screen this source types on shows it (its character set).
+    virtual std::string screenText(std::string_view utf8) const { return std::string(utf8); }
 };
 
 // Answers a test has queued, one item per answer, taken as whole answers whatever the
@@ -147,9 +153,15 @@ private:
     std::istream &in_;
 };
 
-// The interactive terminal: line editing and history through libedit; Ctrl-C while a
-// prompt waits is Escape, and Ctrl-C while a command runs is a pending break that
-// acedUsrBrk reports. Lines are split into answers by the same rules as scripts.
+class LineEditor; // line_editor.h (POSIX)
+
+// The interactive terminal: a line editor with history (host/input/line_editor.h; on
+// Windows the console's own). Escape or Ctrl-C while a prompt waits is Escape, and
+// Ctrl-C while a command runs is a pending break that acedUsrBrk reports; Ctrl-D on an
+// empty line is the end of input, after which the person can still be asked. Lines are
+// split into answers by the same rules as scripts; where Space ends an answer, Space at
+// the keyboard ends the line as Enter does. Text is shown and typed in the terminal's
+// own character set.
 class TerminalSource : public LineSource {
 public:
     TerminalSource();
@@ -159,10 +171,21 @@ public:
     // Whether standard input is a terminal, so that this source makes sense.
     static bool stdinIsTerminal();
 
+    Answer next(AnswerEnd end, std::string_view promptLine) override;
+    bool interactive() const override { return !closed_; }
+    std::string screenText(std::string_view utf8) const override;
+
 protected:
     bool readLine(std::string &line, std::string_view promptLine) override;
     bool echoesTyping() const override { return true; }
     bool takeInterrupt() override;
+
+private:
+    bool spaceEnds_ = false;
+    bool closed_ = false; // the terminal is gone: nobody left to ask
+#if !defined(_WIN32)
+    std::unique_ptr<LineEditor> editor_;
+#endif
 };
 
 // ---------------------------------------------------------------------------------
@@ -199,6 +222,9 @@ public:
     QueueSource *queue();
     // True once the source has given End; every later prompt gets Escape at once.
     bool endOfInput() const { return endOfInput_; }
+    // After an End from an interactive source (Ctrl-D at a terminal): reads from it again.
+    // False, and nothing changes, when the source cannot be asked any more.
+    bool resumeInput();
 
     // --- the transcript -------------------------------------------------------------
     // Sends the transcript to out (UTF-8). terminal: out is the screen the terminal

@@ -37,6 +37,13 @@ template <class Table> AcDbObjectId lookUp(AcDbDatabase &db, const std::string &
 
 } // namespace
 
+std::optional<short> getDrawingModified() {
+    AcDbDatabase *db = working();
+    if (db == nullptr)
+        return std::nullopt;
+    return static_cast<short>(db->changeCount() != 0 ? 1 : 0);
+}
+
 std::optional<short> getTileMode() {
     AcDbDatabase *db = working();
     if (!db)

@@ -18,6 +18,8 @@ std::optional<std::string> getCurrentLayer();
 bool setCurrentLayer(const std::string &name);
 std::optional<std::string> getCurrentLinetype();
 bool setCurrentLinetype(const std::string &name);
+// DBMOD: 1 when the drawing changed since it was opened or saved, else 0.
+std::optional<short> getDrawingModified();
 // Radians.
 std::optional<double> getSnapAngle();
 bool setSnapAngle(double radians);

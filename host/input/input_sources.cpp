@@ -10,7 +10,7 @@
 #include <sstream>
 
 #if !defined(_WIN32) // the Windows terminal: host/win/terminal_win.cpp
-#include <editline/readline.h>
+#include "line_editor.h"
 #include <unistd.h>
 #endif
 
@@ -165,6 +165,11 @@ bool StreamSource::readLine(std::string &line, std::string_view) {
 
 // --- TerminalSource -------------------------------------------------------------------
 
+Answer TerminalSource::next(AnswerEnd end, std::string_view promptLine) {
+    spaceEnds_ = end == AnswerEnd::SpaceOrLine;
+    return LineSource::next(end, promptLine);
+}
+
 #if !defined(_WIN32)
 
 namespace {
@@ -177,17 +182,15 @@ struct sigaction gPreviousSigint;
 
 } // namespace
 
-TerminalSource::TerminalSource() {
-    // Without SA_RESTART, so that a Ctrl-C while the line editor waits ends its read.
+TerminalSource::TerminalSource()
+    : editor_(std::make_unique<LineEditor>(STDIN_FILENO, STDOUT_FILENO)) {
+    // Without SA_RESTART, so that a Ctrl-C while a command runs is seen at once. While a
+    // prompt waits the editor reads Ctrl-C as a key.
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0;
     sigaction(SIGINT, &sa, &gPreviousSigint);
-    // The line editor reads multibyte (UTF-8) input only under the user's character
-    // locale. Only LC_CTYPE: numbers are read without regard to the locale anyway.
-    std::setlocale(LC_CTYPE, "");
-    using_history();
 }
 
 TerminalSource::~TerminalSource() {
@@ -198,20 +201,26 @@ bool TerminalSource::stdinIsTerminal() {
     return isatty(STDIN_FILENO) == 1;
 }
 
+std::string TerminalSource::screenText(std::string_view utf8) const {
+    return editor_->charset().fromUtf8(utf8);
+}
+
 bool TerminalSource::readLine(std::string &line, std::string_view promptLine) {
-    std::string prompt(promptLine);
-    for (;;) {
-        char *got = readline(prompt.c_str());
-        if (got == nullptr)
-            return false; // Ctrl-D, end of input, or Ctrl-C (takeInterrupt tells)
-        line = got;
-        std::free(got);
-        if (detail::gInterrupt) // Ctrl-C while typing: the line is given up
-            return false;
-        if (!line.empty())
-            add_history(line.c_str());
+    std::string utf8;
+    switch (editor_->read(promptLine, spaceEnds_, utf8)) {
+    case LineEditor::Result::Line:
+        line = std::move(utf8);
         return true;
+    case LineEditor::Result::Cancel:
+        detail::gInterrupt = 1; // taken at once by takeInterrupt: the prompt gets Escape
+        return false;
+    case LineEditor::Result::EndOfInput:
+        return false;
+    case LineEditor::Result::Closed:
+        closed_ = true;
+        return false;
     }
+    return false;
 }
 
 bool TerminalSource::takeInterrupt() {

@@ -69,6 +69,8 @@ const VarDef kVars[] = {
          double a = std::get<double>(v);
          return std::isfinite(a) && detail::setSnapAngle(a);
      }},
+    {"DBMOD", VarType::Short, true, false, [] { return wrap(detail::getDrawingModified()); },
+     nullptr},
     {"ERRNO", VarType::Short, true, false,
      []() -> std::optional<Value> { return Value(session().errnoValue); }, nullptr},
     {"LASTPOINT", VarType::Point, false, false,

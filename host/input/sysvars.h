@@ -2,7 +2,8 @@
 // kept in the drawing and which only for the session, and the rules for setting them.
 //
 // Kept in the working drawing: TILEMODE (short, 1), CECOLOR (text, "BYLAYER"), CLAYER
-// (text, "0"), CELTYPE (text, "BYLAYER"), SNAPANG (real, radians, 0).
+// (text, "0"), CELTYPE (text, "BYLAYER"), SNAPANG (real, radians, 0). Of the drawing,
+// read-only: DBMOD (short, 1 while the drawing has changes not yet saved, else 0).
 // Kept for the session: ERRNO (short, 0; read-only for applications: acedSetVar of it
 // is refused with ERRNO 20, as the host documents it read-only), LASTPOINT (3D point,
 // origin), PICKBOX (short, 3; 0..50), PICKAPERTURE (real, 1.0: half the side of the

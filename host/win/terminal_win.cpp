@@ -1,6 +1,6 @@
 // terminal_win.cpp - the interactive terminal on Windows: the console's own line
 // editing and history (ReadConsoleW), UTF-8 shown as UTF-8, and Ctrl-C as a break.
-// The POSIX terminal (libedit) is in host/input/input_sources.cpp.
+// The POSIX terminal is host/input/line_editor.cpp.
 #include "command_line.h"
 #include "input_internal.h"
 
@@ -72,10 +72,13 @@ bool TerminalSource::readLine(std::string &line, std::string_view promptLine) {
     for (;;) {
         wchar_t buf[512];
         DWORD got = 0;
-        if (!ReadConsoleW(in, buf, 512, &got, nullptr) || detail::gInterrupt)
+        bool read = ReadConsoleW(in, buf, 512, &got, nullptr) != 0;
+        if (detail::gInterrupt)
             return false; // a Ctrl-C gives the line up (takeInterrupt tells)
-        if (got == 0)
+        if (!read || got == 0) {
+            closed_ = true; // the console is gone: nobody left to ask
             return false;
+        }
         line += toUtf8(buf, static_cast<int>(got));
         if (!line.empty() && line.back() == '\n')
             break;
@@ -83,6 +86,10 @@ bool TerminalSource::readLine(std::string &line, std::string_view promptLine) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
     return !(line.size() == 1 && line[0] == '\x1A'); // Ctrl-Z alone: the end of input
+}
+
+std::string TerminalSource::screenText(std::string_view utf8) const {
+    return std::string(utf8); // the console shows UTF-8 (its output code page is set so)
 }
 
 bool TerminalSource::takeInterrupt() {

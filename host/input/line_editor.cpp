@@ -1,0 +1,423 @@
+// line_editor.cpp - a small line editor over termios: raw keys in, one line redrawn in
+// place, scrolled sideways when it is wider than the terminal.
+#include "line_editor.h"
+#include "command_line.h"
+#include "input_internal.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+
+namespace host {
+namespace {
+
+// How long the bytes of one key's escape sequence may lie apart. A terminal sends them
+// at once; a person cannot type Escape and another key this close together.
+constexpr int kEscapeMs = 100;
+constexpr std::size_t kHistoryLines = 500;
+constexpr std::size_t kMaxLineChars = kMaxAnswerBytes;
+
+// The terminal's own settings while raw mode is on, for a signal that ends the process
+// while a prompt waits (SIGTERM, SIGHUP): it puts them back before the process ends.
+termios gCooked{};
+volatile std::sig_atomic_t gCookedFd = -1;
+
+extern "C" void restoreAndDie(int sig) {
+    if (gCookedFd >= 0)
+        (void)tcsetattr(gCookedFd, TCSANOW, &gCooked);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// Raw keys for as long as it lives; the terminal's own settings come back after.
+class RawMode {
+public:
+    explicit RawMode(int fd) : fd_(fd) {
+        if (tcgetattr(fd_, &saved_) != 0)
+            return;
+        termios raw = saved_;
+        raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        gCooked = saved_;
+        gCookedFd = fd_;
+        previousTerm_ = std::signal(SIGTERM, restoreAndDie);
+        previousHup_ = std::signal(SIGHUP, restoreAndDie);
+        active_ = tcsetattr(fd_, TCSADRAIN, &raw) == 0;
+    }
+    ~RawMode() {
+        if (active_)
+            (void)tcsetattr(fd_, TCSADRAIN, &saved_); // nothing more to do if it fails
+        if (gCookedFd >= 0) {
+            gCookedFd = -1;
+            std::signal(SIGTERM, previousTerm_);
+            std::signal(SIGHUP, previousHup_);
+        }
+    }
+    RawMode(const RawMode &) = delete;
+    RawMode &operator=(const RawMode &) = delete;
+
+private:
+    int fd_;
+    termios saved_{};
+    bool active_ = false;
+    void (*previousTerm_)(int) = SIG_DFL;
+    void (*previousHup_)(int) = SIG_DFL;
+};
+
+std::u32string decodeUtf8Text(std::string_view utf8) {
+    std::u32string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t len;
+        char32_t cp = decodeUtf8At(utf8, i, len);
+        if (len == 0) {
+            out += cp1251Char(static_cast<unsigned char>(utf8[i]));
+            ++i;
+        } else {
+            out += cp;
+            i += len;
+        }
+    }
+    return out;
+}
+
+std::string encodeUtf8(const std::u32string &text) {
+    std::string out;
+    for (char32_t cp : text)
+        text::appendUtf8(out, cp);
+    return out;
+}
+
+bool isWordChar(char32_t c) {
+    return c != ' ' && c != '\t';
+}
+
+} // namespace
+
+LineEditor::LineEditor(int inFd, int outFd)
+    : in_(inFd), out_(outFd), charset_([] {
+          // Only LC_CTYPE: numbers are read without regard to the locale anyway.
+          std::setlocale(LC_CTYPE, "");
+          return TerminalCharset::localeCodeset();
+      }()) {}
+
+LineEditor::~LineEditor() = default;
+
+void LineEditor::write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(out_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // the screen is gone; reading will tell
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+int LineEditor::columns() const {
+    winsize ws{};
+    if (ioctl(out_, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
+        return ws.ws_col;
+    return 80;
+}
+
+int LineEditor::readByte(int timeoutMs) {
+    if (!pushedBack_.empty()) {
+        unsigned char b = pushedBack_.front();
+        pushedBack_.pop_front();
+        return b;
+    }
+    for (;;) {
+        pollfd p{in_, POLLIN, 0};
+        int ready = ::poll(&p, 1, timeoutMs);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                if (detail::gInterrupt)
+                    return -3; // a SIGINT from outside: taken as Ctrl-C
+                continue;
+            }
+            return -2;
+        }
+        if (ready == 0)
+            return -1;
+        unsigned char b;
+        ssize_t n = ::read(in_, &b, 1);
+        if (n == 1)
+            return b;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        return -2; // end of file or an error: the terminal is gone
+    }
+}
+
+LineEditor::Key LineEditor::escapeSequence() {
+    int b = readByte(kEscapeMs);
+    if (b == -2)
+        return Key::Closed;
+    if (b != '[' && b != 'O') {
+        if (b >= 0)
+            pushedBack_.push_front(static_cast<unsigned char>(b)); // the next line's
+        return Key::Cancel;
+    }
+    bool ss3 = b == 'O';
+    std::string params;
+    for (;;) {
+        int c = readByte(kEscapeMs);
+        if (c == -2)
+            return Key::Closed;
+        if (c < 0)
+            return Key::None; // a broken sequence: ignored
+        if (ss3 || (c >= 0x40 && c <= 0x7E)) {
+            switch (c) {
+            case 'A':
+                return Key::Up;
+            case 'B':
+                return Key::Down;
+            case 'C':
+                return Key::Right;
+            case 'D':
+                return Key::Left;
+            case 'H':
+                return Key::Home;
+            case 'F':
+                return Key::End;
+            case '~':
+                if (params == "1" || params == "7")
+                    return Key::Home;
+                if (params == "4" || params == "8")
+                    return Key::End;
+                if (params == "3")
+                    return Key::Delete;
+                return Key::None;
+            default:
+                return Key::None; // a key this editor has no use for
+            }
+        }
+        if (params.size() < 16)
+            params += static_cast<char>(c);
+    }
+}
+
+LineEditor::Key LineEditor::nextKey(char32_t &ch) {
+    for (;;) {
+        if (!decoded_.empty()) {
+            ch = decoded_.front();
+            decoded_.erase(0, 1);
+            return Key::Char;
+        }
+        int b = readByte(-1);
+        switch (b) {
+        case -3:
+            return Key::Cancel;
+        case -2:
+        case -1:
+            return Key::Closed;
+        case '\r':
+        case '\n':
+            return Key::Enter;
+        case ' ':
+            return Key::Space;
+        case 0x03: // Ctrl-C
+            return Key::Cancel;
+        case 0x1B:
+            return escapeSequence();
+        case 0x04:
+            return Key::EndOrDelete;
+        case 0x7F:
+        case 0x08:
+            return Key::Backspace;
+        case 0x01:
+            return Key::Home;
+        case 0x05:
+            return Key::End;
+        case 0x02:
+            return Key::Left;
+        case 0x06:
+            return Key::Right;
+        case 0x10:
+            return Key::Up;
+        case 0x0E:
+            return Key::Down;
+        case 0x0B:
+            return Key::KillToEnd;
+        case 0x15:
+            return Key::KillToStart;
+        case 0x17:
+            return Key::KillWord;
+        case 0x0C:
+            return Key::Redraw;
+        default:
+            break;
+        }
+        if (b < 0x20)
+            continue; // other control keys do nothing
+        charset_.feed(static_cast<unsigned char>(b), decoded_);
+    }
+}
+
+void LineEditor::render(std::string_view prompt, std::size_t cursor) {
+    struct Cell {
+        std::string bytes;
+        int width;
+    };
+    std::vector<Cell> cells;
+    for (char32_t cp : decodeUtf8Text(prompt)) {
+        auto shown = charset_.show(cp < 0x20 ? U' ' : cp);
+        cells.push_back({std::move(shown.bytes), shown.width});
+    }
+    std::size_t promptCells = cells.size();
+    for (char32_t cp : buffer_) {
+        auto shown = charset_.show(cp);
+        cells.push_back({std::move(shown.bytes), shown.width});
+    }
+    std::size_t at = promptCells + cursor;
+    int room = columns() - 1;
+    // The first cell shown: the prompt's start when the cursor fits, else far enough to
+    // the right that it does.
+    std::size_t first = 0;
+    int width = 0;
+    for (std::size_t i = 0; i < at; ++i)
+        width += cells[i].width;
+    while (width > room && first < at)
+        width -= cells[first++].width;
+    std::string out = "\r";
+    int used = 0;
+    int cursorCol = 0;
+    for (std::size_t i = first; i < cells.size(); ++i) {
+        if (used + cells[i].width > room)
+            break;
+        if (i == at)
+            cursorCol = used;
+        out += cells[i].bytes;
+        used += cells[i].width;
+    }
+    if (at >= cells.size())
+        cursorCol = used;
+    out += "\x1b[K\r";
+    if (cursorCol > 0)
+        out += "\x1b[" + std::to_string(cursorCol) + "C";
+    write(out);
+}
+
+LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std::string &line) {
+    RawMode raw(in_);
+    buffer_.clear();
+    std::size_t cursor = 0;
+    std::size_t browsing = history_.size(); // history_.size(): the line being typed
+    std::u32string typed;                   // the line being typed, while browsing
+    render(prompt, cursor);
+    auto finish = [&](Result r) {
+        render(prompt, buffer_.size());
+        write("\r\n");
+        return r;
+    };
+    for (;;) {
+        char32_t ch = 0;
+        Key key = nextKey(ch);
+        switch (key) {
+        case Key::None:
+            continue;
+        case Key::Closed:
+            return Result::Closed;
+        case Key::Cancel: {
+            render(prompt, buffer_.size());
+            return Result::Cancel; // the command line writes "*Cancel*" after it
+        }
+        case Key::Space:
+            if (!spaceEnds) {
+                ch = U' ';
+                break;
+            }
+            [[fallthrough]];
+        case Key::Enter:
+            line = encodeUtf8(buffer_);
+            if (!buffer_.empty() && (history_.empty() || history_.back() != buffer_)) {
+                history_.push_back(buffer_);
+                if (history_.size() > kHistoryLines)
+                    history_.erase(history_.begin());
+            }
+            return finish(Result::Line);
+        case Key::EndOrDelete:
+            if (buffer_.empty()) {
+                render(prompt, 0);
+                return Result::EndOfInput;
+            }
+            if (cursor < buffer_.size())
+                buffer_.erase(cursor, 1);
+            break;
+        case Key::Delete:
+            if (cursor < buffer_.size())
+                buffer_.erase(cursor, 1);
+            break;
+        case Key::Backspace:
+            if (cursor > 0)
+                buffer_.erase(--cursor, 1);
+            break;
+        case Key::Left:
+            if (cursor > 0)
+                --cursor;
+            break;
+        case Key::Right:
+            if (cursor < buffer_.size())
+                ++cursor;
+            break;
+        case Key::Home:
+            cursor = 0;
+            break;
+        case Key::End:
+            cursor = buffer_.size();
+            break;
+        case Key::KillToEnd:
+            buffer_.erase(cursor);
+            break;
+        case Key::KillToStart:
+            buffer_.erase(0, cursor);
+            cursor = 0;
+            break;
+        case Key::KillWord: {
+            std::size_t from = cursor;
+            while (from > 0 && !isWordChar(buffer_[from - 1]))
+                --from;
+            while (from > 0 && isWordChar(buffer_[from - 1]))
+                --from;
+            buffer_.erase(from, cursor - from);
+            cursor = from;
+            break;
+        }
+        case Key::Up:
+        case Key::Down: {
+            if (key == Key::Up && browsing == 0)
+                break;
+            if (key == Key::Down && browsing >= history_.size())
+                break;
+            if (browsing == history_.size())
+                typed = buffer_;
+            if (key == Key::Up)
+                --browsing;
+            else
+                ++browsing;
+            buffer_ = browsing == history_.size() ? typed : history_[browsing];
+            cursor = buffer_.size();
+            break;
+        }
+        case Key::Redraw:
+        case Key::Char:
+            break;
+        }
+        if (key == Key::Char || (key == Key::Space && !spaceEnds)) {
+            if (buffer_.size() < kMaxLineChars) {
+                buffer_.insert(cursor, 1, ch);
+                ++cursor;
+            }
+        }
+        render(prompt, cursor);
+    }
+}
+
+} // namespace host

@@ -1,0 +1,81 @@
+// line_editor.h - the line editor of the interactive terminal (POSIX): raw keys read over
+// termios, shown in the terminal's own character set, with history.
+//
+// Keys: Enter ends the line (Space too where the prompt takes Space as the end of an
+// answer); Escape and Ctrl-C cancel at once; Ctrl-D on an empty line is the end of input;
+// Left/Right, Home/End, Ctrl-A/E/B/F move; Backspace, Delete, Ctrl-D, Ctrl-K/U/W delete;
+// Up/Down and Ctrl-P/N walk the history. A lone Escape is told from the start of a key's
+// escape sequence ("ESC [" or "ESC O") by what follows it within a short time; anything
+// else after it is kept as the first key of the next line.
+#pragma once
+
+#include "terminal_charset.h"
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host {
+
+class LineEditor {
+public:
+    enum class Result {
+        Line,       // the line is in line (UTF-8)
+        Cancel,     // Escape or Ctrl-C
+        EndOfInput, // Ctrl-D on an empty line
+        Closed,     // the terminal is gone (hang-up, read error)
+    };
+
+    LineEditor(int inFd, int outFd);
+    ~LineEditor();
+    LineEditor(const LineEditor &) = delete;
+    LineEditor &operator=(const LineEditor &) = delete;
+
+    // Shows prompt (UTF-8, one line) and reads one line. spaceEnds: Space ends it as
+    // Enter does (and is not part of it).
+    Result read(std::string_view prompt, bool spaceEnds, std::string &line);
+
+    const TerminalCharset &charset() const { return charset_; }
+
+private:
+    enum class Key {
+        None,
+        Char,
+        Enter,
+        Space,
+        Cancel,
+        EndOrDelete,
+        Backspace,
+        Delete,
+        Left,
+        Right,
+        Home,
+        End,
+        Up,
+        Down,
+        KillToEnd,
+        KillToStart,
+        KillWord,
+        Redraw,
+        Closed
+    };
+    Key nextKey(char32_t &ch);
+    // The next byte: -1 when none came within timeoutMs (negative: wait as long as it
+    // takes), -2 when the terminal is gone.
+    int readByte(int timeoutMs);
+    Key escapeSequence();
+    void render(std::string_view prompt, std::size_t cursor);
+    void write(std::string_view bytes);
+    int columns() const;
+
+    int in_;
+    int out_;
+    TerminalCharset charset_;
+    std::deque<unsigned char> pushedBack_;
+    std::u32string decoded_; // characters decoded but not yet taken as keys
+    std::u32string buffer_;
+    std::vector<std::u32string> history_;
+};
+
+} // namespace host
