@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "command_loop.h"
 #include "drawing_io.h"
+#include "registry_file.h"
 #include "i18n.h"
 #include "options.h"
 #include "runtime.h"
@@ -118,7 +119,7 @@ int main(int argc, char **argv) {
         return host::kExitBadArguments;
     if (!options.drawing.empty() && !usableFile(options.drawing, "drawing"))
         return host::kExitBadArguments;
-    if (!host::openRegistry(options.registry, options.registryReadOnly))
+    if (!host::platform::openRegistry(options.registry, options.registryReadOnly))
         return host::kExitBadArguments;
 
     host::installRuntime();
@@ -159,7 +160,7 @@ int main(int argc, char **argv) {
         rc = host::kExitWriteFailed;
     }
     host::dynamicLinker().unloadAll();
-    if (!host::closeRegistry(error)) {
+    if (!host::platform::closeRegistry(error)) {
         std::cerr << "arxhost: " << error << "\n";
         rc = host::kExitWriteFailed;
     }
