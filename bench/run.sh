@@ -5,22 +5,28 @@
 # plus python3-ezdxf on the 100k drawing where it is installed.
 #
 #   bench/run.sh [--sizes 10000,100000,1000000] [--runs N] [--no-host-build]
+#                [--kinds tev,ezdxf] [--batch-drawings 1000]
 #
 # Environment: ARXHOST (the host to measure; default build/default/bin/arxhost, else one built
 # in build/bench-host), TEV_BENCH_SCRATCH (drawings and copies; default $TMPDIR/tev-bench),
-# TEV_BENCH_BUILD (build directory of the benchmark tools; default build/bench-release).
+# TEV_BENCH_BUILD (build directory of the benchmark tools; default build/bench-release),
+# TEV_BENCH_CACHE (the drawings ezdxf writes, slow to make; default build/bench-drawings).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 sizes=10000,100000,1000000
 runs=0
 build_host=1
+kinds=tev,ezdxf
+batch_drawings=1000
 while [[ $# -gt 0 ]]; do
     case $1 in
         --sizes) sizes=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         --no-host-build) build_host=0; shift ;;
-        -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+        --kinds) kinds=$2; shift 2 ;;
+        --batch-drawings) batch_drawings=$2; shift 2 ;;
+        -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -58,10 +64,27 @@ if [[ -z $arxhost && $build_host == 1 && -f $root/host/app/CMakeLists.txt ]]; th
     fi
 fi
 
-mkdir -p "$scratch"
+cache=${TEV_BENCH_CACHE:-$root/build/bench-drawings}
+mkdir -p "$scratch" "$cache"
+
+# Pick and window-selection latency in the host's database: they must not grow with the
+# drawing (the 1M figure within 3x of the 10k one). measure.py runs it on its grids and on
+# the drawings it measured. The one built beside the host measured (TEV_BENCH is on in the
+# default preset), else a Release build of its own.
+pickbuild=$root/build/bench-pick
+pick=""
+if [[ -n $arxhost && -x $(dirname "$arxhost")/../bench/tev_bench_pick ]]; then
+    pick=$(dirname "$arxhost")/../bench/tev_bench_pick
+elif cmake -S "$root" -B "$pickbuild" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
+        -DTEV_TESTS=OFF -DTEV_BENCH=ON >/dev/null 2>&1 &&
+     cmake --build "$pickbuild" -j2 --target tev_bench_pick >/dev/null 2>&1; then
+    pick=$pickbuild/bench/tev_bench_pick
+fi
+
 /usr/bin/python3 "$root/bench/scripts/measure.py" --gen "$build/tev_gen" \
     --tagscan "$build/tev_tagscan" --arxhost "$arxhost" --scratch "$scratch" \
-    --sizes "$sizes" --runs "$runs"
+    --cache "$cache" --sizes "$sizes" --runs "$runs" --kinds "$kinds" \
+    --batch-drawings "$batch_drawings" ${pick:+--pick "$pick"}
 
 # In-process figures of the floor, where Google Benchmark is installed.
 if cmake --build "$build" -j2 --target tev_bench_tags >/dev/null 2>&1; then
@@ -73,16 +96,3 @@ if cmake --build "$build" -j2 --target tev_bench_tags >/dev/null 2>&1; then
     echo '```'
 fi
 
-# Pick and window-selection latency in the host's database: they must not grow with the
-# drawing (the 1M figure within 3x of the 10k one).
-pickbuild=$root/build/bench-pick
-if cmake -S "$root" -B "$pickbuild" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
-        -DTEV_TESTS=OFF -DTEV_BENCH=ON >/dev/null 2>&1 &&
-   cmake --build "$pickbuild" -j2 --target tev_bench_pick >/dev/null 2>&1; then
-    echo
-    echo "### Pick and window selection (Google Benchmark, CPU time per query)"
-    echo
-    echo '```'
-    "$pickbuild/bench/tev_bench_pick" --benchmark_min_time=0.2 2>/dev/null | grep -v '^-\+$'
-    echo '```'
-fi

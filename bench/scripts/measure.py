@@ -6,9 +6,15 @@ Every figure is a whole process, timed with hyperfine where installed (otherwise
 run, from /usr/bin/time -v. Ratios are against the tag-scan pass over the same file in the
 same run, never against a stored figure.
 
+Two kinds of drawing: our own generator's (tev_gen) and one written by ezdxf
+(ezdxf_gen.py), which is slow to make and so kept in --cache while the script is unchanged.
+The batch figure runs 1,000 drawings of 1,000 entities through Sel one after another and
+then in one batch run, and compares the batch's wall time with the sum over the cores.
+
 run.sh calls this after building; it can be called by hand too:
   measure.py --gen TEV_GEN --tagscan TEV_TAGSCAN [--arxhost ARXHOST] [--scratch DIR]
-             [--sizes 10000,100000] [--seed 1] [--runs N]
+             [--cache DIR] [--sizes 10000,100000] [--kinds tev,ezdxf] [--seed 1] [--runs N]
+             [--batch-drawings 1000] [--pick TEV_BENCH_PICK]
 """
 import argparse
 import json
@@ -124,11 +130,24 @@ def runs_for(size, base):
     return 10 if size <= 10000 else 5 if size <= 100000 else 3
 
 
-def ensure_drawing(gen, scratch, size, seed):
-    path = os.path.join(scratch, "tev_%d_s%d.dxf" % (size, seed))
+EZDXF_GEN = os.path.join(HERE, "ezdxf_gen.py")
+
+
+def ensure_drawing(args, kind, size, seed, folder=None):
+    """The drawing of one kind and size, made when missing or older than its generator."""
+    if kind == "ezdxf":
+        path = os.path.join(folder or args.cache, "ezdxf_%d_s%d.dxf" % (size, seed))
+        gen = EZDXF_GEN
+        argv = ["/usr/bin/python3", EZDXF_GEN, "--entities", str(size), "--seed", str(seed), path]
+    else:
+        path = os.path.join(folder or args.scratch, "tev_%d_s%d.dxf" % (size, seed))
+        gen = args.gen
+        argv = [gen, "--entities", str(size), "--seed", str(seed), path]
     if not os.path.exists(path) or os.path.getmtime(path) < os.path.getmtime(gen):
-        subprocess.run([gen, "--entities", str(size), "--seed", str(seed), path], check=True,
-                       stdout=subprocess.DEVNULL)
+        if kind == "ezdxf" and size >= 100000:
+            print("(writing %s with ezdxf: some minutes for 1M entities)" % path,
+                  file=sys.stderr)
+        subprocess.run(argv, check=True, stdout=subprocess.DEVNULL)
     return path
 
 
@@ -136,11 +155,11 @@ def fmt(v, pattern, missing="n/a"):
     return missing if v is None else format(v, pattern)
 
 
-def measure_size(args, size, per_entity):
-    dxf = ensure_drawing(args.gen, args.scratch, size, args.seed)
+def measure_size(args, kind, size, per_entity, targets):
+    dxf = ensure_drawing(args, kind, size, args.seed)
     mb = os.path.getsize(dxf) / 1e6
     runs = runs_for(size, args.runs)
-    out = os.path.join(args.scratch, "out_%d.dxf" % size)
+    out = os.path.join(args.scratch, "out_%s_%d.dxf" % (kind, size))
     scripts = os.path.join(HERE)
     rows = []  # label, argv or None, target ratio, note
 
@@ -161,12 +180,13 @@ def measure_size(args, size, per_entity):
     rows.append(("arxhost: read + Lpl ALL + exit", arx("lpl_all.scr", False), 2.0))
     rows.append(("arxhost: read + Sel ALL + save", arx("sel_all.scr", True), 3.0))
     rows.append(("arxhost: read + Wpe ALL + save", arx("wpe_all.scr", True), 5.0))
+    mem_targets = {"arxhost: read + Lpl ALL + exit": 1.5, "arxhost: read + Wpe ALL + save": 1.5}
     if size == 100000 and args.ezdxf:
         rows.append(("python3-ezdxf: read + total",
                      ["/usr/bin/python3", os.path.join(HERE, "ezdxf_total.py"), dxf], None))
 
-    print("\n### %d entities (%s, %.1f MB, %d runs each)\n" % (size, os.path.basename(dxf), mb,
-                                                             runs))
+    print("\n### %d entities, written by %s (%s, %.1f MB, %d runs each)\n"
+          % (size, "ezdxf" if kind == "ezdxf" else "tev_gen", os.path.basename(dxf), mb, runs))
     print("| pass | mean s | ± s | µs/entity | peak MB | peak / file | × tag-scan | target |")
     print("|---|---:|---:|---:|---:|---:|---:|---|")
     floor = None
@@ -201,7 +221,12 @@ def measure_size(args, size, per_entity):
         print("| %s | %.3f | %.3f | %.3f | %s | %s | %.2f | %s |"
               % (label, mean, sd, mean / size * 1e6, fmt(peak_mb, ".0f"),
                  fmt(peak_mb / mb if peak_mb else None, ".2f"), ratio, verdict))
-        per_entity.setdefault(label, {})[size] = mean / size
+        per_entity.setdefault((kind, label), {})[size] = mean / size
+        if target:
+            targets.append((kind, size, label + ": time / tag scan", ratio, target))
+        if label in mem_targets and peak_mb:
+            targets.append((kind, size, label + ": peak memory / file", peak_mb / mb,
+                            mem_targets[label]))
         if "Lpl" in label or "ezdxf" in label:
             theirs = total_of(stdout)
             if theirs is None or floor_total is None:
@@ -220,6 +245,106 @@ def measure_size(args, size, per_entity):
         print("- " + n)
 
 
+def measure_batch(args, targets):
+    """1,000 drawings of 1,000 entities through Sel: one arxhost after another (a shell
+    loop), then one batch run on all cores; the batch must take at most 1.5x the loop's time
+    divided by the cores."""
+    n = args.batch_drawings
+    folder = os.path.join(args.scratch, "batch_%d" % n)
+    os.makedirs(folder, exist_ok=True)
+    for seed in range(1, n + 1):
+        ensure_drawing(args, "tev", 1000, seed, folder)
+    script = os.path.join(HERE, "sel_all.scr")
+    single_out = os.path.join(args.scratch, "batch_single_out.dxf")
+    loop = ('for f in "$1"/tev_1000_s*.dxf; do "$2" --script "$3" --output "$4" "$f" '
+            '>/dev/null || exit 1; done')
+    cores = os.cpu_count() or 1
+    outdir = os.path.join(args.scratch, "batch_out")
+    shutil.rmtree(outdir, ignore_errors=True)
+    load = os.getloadavg()[0]
+    import time
+    t0 = time.perf_counter()
+    p = subprocess.run(["bash", "-c", loop, "loop", folder, args.arxhost, script, single_out],
+                       capture_output=True)
+    single = time.perf_counter() - t0
+    if p.returncode != 0:
+        print("\n(batch figure: a single run failed: %s)" % p.stderr.decode()[-300:])
+        return
+    t0 = time.perf_counter()
+    p = subprocess.run([args.arxhost, "--batch", script, "--output-dir", outdir, folder],
+                       capture_output=True)
+    wall = time.perf_counter() - t0
+    done = len([f for f in os.listdir(outdir) if f.endswith(".dxf")]) if os.path.isdir(
+        outdir) else 0
+    print("\n### Batch: %d drawings of 1,000 entities through Sel (%d cores, load %.1f before)\n"
+          % (n, cores, load))
+    print("| run | wall s | per drawing ms |")
+    print("|---|---:|---:|")
+    print("| one arxhost after another (shell loop) | %.2f | %.2f |" % (single, single / n * 1e3))
+    print("| arxhost --batch, %d at once | %.2f | %.2f |" % (cores, wall, wall / n * 1e3))
+    ratio = wall / (single / cores)
+    print("\n- batch exit code %d, %d of %d results written; batch / (loop / %d cores) = %.2f"
+          % (p.returncode, done, n, cores, ratio))
+    targets.append(("tev", 1000, "batch of %d: wall / (sum of single runs / cores)" % n, ratio,
+                    1.5))
+    shutil.rmtree(outdir, ignore_errors=True)
+
+
+def measure_picks(args, sizes, kinds):
+    """Runs tev_bench_pick: its own grids of lines, and the smallest and largest drawings of
+    each kind measured above. Prints its table; returns its JSON results."""
+    if not args.pick or not os.access(args.pick, os.X_OK):
+        return []
+    files = []
+    for kind in kinds:
+        for size in sorted({min(sizes), max(sizes)}):
+            files.append("%s/%d=%s" % (kind, size, ensure_drawing(args, kind, size, args.seed)))
+    out = os.path.join(args.scratch, "pick.json")
+    env = dict(os.environ, TEV_PICK_DRAWINGS=",".join(files))
+    p = subprocess.run([args.pick, "--benchmark_min_time=0.2", "--benchmark_out=" + out,
+                        "--benchmark_out_format=json"], capture_output=True, text=True, env=env)
+    print("\n### Picks and window selections (Google Benchmark, CPU time per query)\n")
+    print("```")
+    print("\n".join(l for l in p.stdout.splitlines() if not set(l) <= {"-"}))
+    print("```")
+    try:
+        with open(out) as f:
+            return json.load(f)["benchmarks"]
+    except (OSError, ValueError, KeyError):
+        return []
+
+
+def pick_ratios(runs):
+    """Each query's CPU time in the largest drawing against the smallest, per drawing kind."""
+    by = {}
+    for b in runs:
+        key, _, size = b["name"].rpartition("/")
+        if size.isdigit() and "error_occurred" not in b:
+            by.setdefault(key, {})[int(size)] = b["cpu_time"]
+    found = []
+    for key, sizes in sorted(by.items()):
+        if len(sizes) >= 2:
+            lo, hi = min(sizes), max(sizes)
+            drawing = key.split("/", 1)[1] if "/" in key else "grid of lines"
+            job = "%s: %dk / %dk" % (key.split("/")[0], hi // 1000, lo // 1000)
+            found.append((drawing, job, sizes[hi] / sizes[lo]))
+    return found
+
+
+def print_targets(args, targets):
+    print("\n### The targets\n")
+    print("| drawing | job | figure | target | |")
+    print("|---|---|---:|---:|---|")
+    for kind, size, what, figure, target in targets:
+        print("| %s %d | %s | %.2fx | %gx | %s |" % (
+            kind, size, what, figure, target, "holds" if figure <= target else
+            "MISSED by %.1f%%" % ((figure / target - 1) * 100)))
+    for drawing, job, ratio in pick_ratios(args.pick_runs):
+        print("| %s | %s | %.2fx | 3x | %s |" % (
+            drawing, job, ratio, "holds" if ratio <= 3 else
+            "MISSED by %.1f%%" % ((ratio / 3 - 1) * 100)))
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--gen", required=True)
@@ -229,8 +354,17 @@ def main():
     ap.add_argument("--sizes", default="10000,100000,1000000")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--runs", type=int, default=0, help="runs per figure (default by size)")
+    ap.add_argument("--cache", default=None,
+                    help="folder that keeps the drawings ezdxf writes (default: --scratch)")
+    ap.add_argument("--kinds", default="tev,ezdxf", help="tev (tev_gen), ezdxf, or both")
+    ap.add_argument("--batch-drawings", type=int, default=1000,
+                    help="drawings of 1,000 entities in the batch figure (0: none)")
+    ap.add_argument("--pick", default=None,
+                    help="tev_bench_pick: picks in a grid of lines and in the drawings measured")
     args = ap.parse_args()
     os.makedirs(args.scratch, exist_ok=True)
+    args.cache = args.cache or args.scratch
+    os.makedirs(args.cache, exist_ok=True)
     try:
         import ezdxf  # noqa: F401
         args.ezdxf = True
@@ -246,8 +380,14 @@ def main():
         "hyperfine" if shutil.which("hyperfine") else "/usr/bin/time",
         args.arxhost or "not built (rows n/a)", "yes" if args.ezdxf else "not installed"))
     per_entity = {}
-    for size in sizes:
-        measure_size(args, size, per_entity)
+    targets = []  # (kind, size, what, figure, target)
+    kinds = [k for k in args.kinds.split(",") if k]
+    if "ezdxf" in kinds and not args.ezdxf:
+        print("\n(no python3-ezdxf: the drawings written by ezdxf are left out)")
+        kinds.remove("ezdxf")
+    for kind in kinds:
+        for size in sizes:
+            measure_size(args, kind, size, per_entity, targets)
 
     if len(sizes) > 1:
         # Against the smallest size and, where there are three or more, the second smallest
@@ -258,12 +398,17 @@ def main():
         print("| pass | " + " | ".join("µs/entity at %d" % s for s in sorted(bases) + [hi]) +
               " | " + " | ".join("change %d → %d" % (b, hi) for b in bases) + " |")
         print("|---|" + "---:|" * (2 * len(bases) + 1))
-        for label, by in per_entity.items():
+        for (kind, label), by in per_entity.items():
             if hi not in by or any(b not in by for b in bases):
                 continue
             cells = ["%.3f" % (by[s] * 1e6) for s in bases + [hi]]
             cells += ["%+.0f%%" % ((by[hi] / by[b] - 1) * 100) for b in bases]
-            print("| %s | %s |" % (label, " | ".join(cells)))
+            print("| %s (%s) | %s |" % (label, kind, " | ".join(cells)))
+
+    args.pick_runs = measure_picks(args, sizes, kinds)
+    if args.batch_drawings and args.arxhost:
+        measure_batch(args, targets)
+    print_targets(args, targets)
     return 0
 
 

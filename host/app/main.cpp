@@ -3,6 +3,7 @@
 //
 // Exit codes: 0 done; 2 bad arguments or a file named on the command line that cannot be
 // used; 3 a drawing that cannot be read; 4 a save or picture that could not be written.
+#include "batch.h"
 #include "command_line.h"
 #include "command_loop.h"
 #include "drawing_io.h"
@@ -103,6 +104,8 @@ std::unique_ptr<host::InputSource> makeSource(const host::Options &options, bool
 } // namespace
 
 int main(int argc, char **argv) {
+    if (int rc = host::runBatchIfAsked(argc, argv); rc >= 0)
+        return rc;
     host::registerDrawingCommands();
     host::registerUserCommands();
     host::Options options;

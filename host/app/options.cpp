@@ -54,7 +54,9 @@ int parseOptions(int argc, char **argv, Options &options) {
         ->check(CLI::IsMember({"ru", "en"}, CLI::ignore_case));
     app.add_option("drawing", options.drawing, "DXF drawing to open (default: a new drawing)");
     app.set_version_flag("--version", std::string("arxhost ") + kVersion);
-    app.footer(commandsFooter());
+    app.footer(commandsFooter() +
+               "\nBatch mode: arxhost --batch SCRIPT --output-dir DIR [--jobs N] [--report FILE] "
+               "DRAWING|FOLDER... (see arxhost --batch --help)\n");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {

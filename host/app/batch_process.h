@@ -1,0 +1,62 @@
+// batch_process.h - the batch mode's seam to the operating system: start a copy of arxhost
+// with its output going where it is told, wait for whichever ends first, and find the
+// running executable.
+#pragma once
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host::batch {
+
+// How a child ended: its exit code, or the signal that ended it.
+struct ChildExit {
+    std::size_t tag = 0; // what the caller gave start()
+    int exitCode = -1;   // -1 when a signal ended it
+    int signal = 0;      // 0 when it exited
+};
+
+// False (with the reason) where this build cannot run drawings in processes of their own.
+bool processesAvailable(std::string &why);
+
+// The running program's own file, to start copies of it.
+std::string selfExecutable(const char *argv0);
+
+// A name for this process's temporary files that no other process shares, on this machine or
+// another writing into the same folder (the host's name and the process id), and whether
+// standard error is a terminal.
+std::string processTag();
+bool stderrIsTerminal();
+
+// The children of one batch run. Whatever is still running when this goes away is stopped and
+// waited for, so that no child outlives the run.
+class Children {
+public:
+    Children() = default;
+    Children(const Children &) = delete;
+    Children &operator=(const Children &) = delete;
+    ~Children();
+
+    // Starts argv[0] with argv, standard input and output from and to the null device and
+    // standard error into errorFile (created or emptied). False with the reason when it
+    // could not be started.
+    bool start(const std::vector<std::string> &argv, const std::string &errorFile, std::size_t tag,
+               std::string &error);
+    // Waits for one child to end. Empty when none is running, or when the wait was
+    // interrupted (Ctrl-C); the caller then looks at interrupted().
+    std::optional<ChildExit> waitAny();
+    std::size_t running() const { return mRunning.size(); }
+    // Stops every child still running and waits for it; returns their tags.
+    std::vector<std::size_t> stopAll();
+
+private:
+    std::map<long, std::size_t> mRunning; // process id -> tag
+};
+
+// Ctrl-C during a batch: the children get it from the terminal themselves; the batch stops
+// starting new ones, waits for those running, and says what was not run.
+void watchInterrupt();
+bool interrupted();
+
+} // namespace host::batch

@@ -1,0 +1,166 @@
+// written_check.cpp - the save's structural check of the bytes written.
+#include "written_check.h"
+#include "dxf_error.h"
+#include "tags.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace dxf {
+
+namespace {
+
+// Binary data: pairs of hexadecimal digits.
+bool isHexBytes(std::string_view s) {
+    s = trimBlanks(s);
+    if (s.size() % 2 != 0)
+        return false;
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    });
+}
+
+// A group code as the reader takes it: blanks around digits, within the codes files use.
+bool groupCode(std::string_view text, int &code) {
+    std::int64_t value = 0;
+    if (!toInteger(text, kMinGroupCode, kMaxGroupCode, value))
+        return false;
+    code = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
+void WrittenCheck::write(std::string_view bytes) {
+    next_.write(bytes);
+    while (!bytes.empty()) {
+        const void *nl = std::memchr(bytes.data(), '\n', bytes.size());
+        if (nl == nullptr) {
+            partial_.append(bytes);
+            return;
+        }
+        const std::size_t n =
+            static_cast<std::size_t>(static_cast<const char *>(nl) - bytes.data());
+        if (partial_.empty()) {
+            line(bytes.substr(0, n));
+        } else {
+            partial_.append(bytes.substr(0, n));
+            line(partial_);
+            partial_.clear();
+        }
+        bytes.remove_prefix(n + 1);
+    }
+}
+
+void WrittenCheck::line(std::string_view text) {
+    ++lineNo_;
+    const int end = !text.empty() && text.back() == '\r' ? 2 : 1;
+    if (end == 2)
+        text.remove_suffix(1);
+    if (lineEnd_ == 0)
+        lineEnd_ = end;
+    else if (end != lineEnd_)
+        fail("the line ends change from one kind to the other");
+    if (text.find('\r') != std::string_view::npos)
+        fail("a carriage return inside a line");
+    if (code_ >= 0) {
+        tag(text);
+        code_ = -1;
+        return;
+    }
+    if (place_ == Place::AfterEof)
+        fail("something written after EOF");
+    int code = 0;
+    if (!groupCode(text, code))
+        fail("the group code '" + std::string(text) + "' is not a number");
+    code_ = code;
+}
+
+void WrittenCheck::tag(std::string_view value) {
+    const int code = code_;
+    // Numbers as the reader takes them, but no stricter: an integer is checked as one, not
+    // against its type's range, as values passed through from the file read are never read.
+    switch (valueType(code)) {
+    case ValueType::Double: {
+        double unused = 0;
+        if (!toDouble(value, unused))
+            fail("group " + std::to_string(code) + " holds '" + std::string(value) +
+                 "', not a finite number");
+        break;
+    }
+    case ValueType::Int16:
+    case ValueType::Int32:
+    case ValueType::Int64:
+    case ValueType::Bool: {
+        std::int64_t unused = 0;
+        if (!toInteger(value, std::numeric_limits<std::int64_t>::min(),
+                       std::numeric_limits<std::int64_t>::max(), unused))
+            fail("group " + std::to_string(code) + " holds '" + std::string(value) +
+                 "', not a whole number");
+        break;
+    }
+    case ValueType::Handle: {
+        std::uint64_t h = 0;
+        if (!toHandle(value, h))
+            fail("group " + std::to_string(code) + " holds '" + std::string(value) +
+                 "', not a handle");
+        if (code == 5 || code == 105)
+            handles_.push_back(h);
+        break;
+    }
+    case ValueType::Binary:
+        if (!isHexBytes(value))
+            fail("group " + std::to_string(code) + " holds bytes that are not hexadecimal pairs");
+        break;
+    case ValueType::String:
+        break;
+    }
+    if (place_ == Place::SectionName) {
+        if (code != 2)
+            fail("SECTION without its name");
+        place_ = Place::InSection;
+        return;
+    }
+    if (code != 0)
+        return;
+    const std::string_view v = trimBlanks(value);
+    if (place_ == Place::BeforeSection) {
+        if (v == "SECTION")
+            place_ = Place::SectionName;
+        else if (v == "EOF")
+            place_ = Place::AfterEof;
+        else
+            fail("'" + std::string(v) + "' outside any section");
+    } else if (v == "ENDSEC") {
+        place_ = Place::BeforeSection;
+    } else if (v == "SECTION" || v == "EOF") {
+        fail(std::string(v) + " inside a section");
+    }
+}
+
+void WrittenCheck::finish() {
+    if (!partial_.empty())
+        fail("the last line has no line end");
+    if (code_ >= 0)
+        fail("group code " + std::to_string(code_) + " without its value");
+    if (place_ != Place::AfterEof)
+        fail(place_ == Place::BeforeSection ? "no EOF at the end" : "a section is not closed");
+    std::sort(handles_.begin(), handles_.end());
+    auto twice = std::adjacent_find(handles_.begin(), handles_.end());
+    if (twice != handles_.end()) {
+        char hex[20];
+        std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(*twice));
+        lineNo_ = 0;
+        fail(std::string("handle ") + hex + " is given to two objects");
+    }
+}
+
+void WrittenCheck::fail(const std::string &what) const {
+    if (lineNo_ == 0)
+        throw DxfError(context_ + ": " + what);
+    throw DxfError(context_ + " at line " + std::to_string(lineNo_) + ": " + what);
+}
+
+} // namespace dxf

@@ -1,0 +1,43 @@
+// written_check.h - checks the bytes of a DXF file as they are written: every tag a group
+// code and a value of that code's type, sections opened and closed in order, EOF last, each
+// handle given once. A save passes its output through it instead of reading the file back.
+#pragma once
+
+#include "drawing_writer.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dxf {
+
+class WrittenCheck : public ByteSink {
+public:
+    // Passes every byte on to next and looks at it; a fault is reported as
+    // "<context> at line N: <what>".
+    WrittenCheck(ByteSink &next, std::string context) : next_(next), context_(std::move(context)) {}
+
+    void write(std::string_view bytes) override;
+    // Throws DxfError unless what was written is a whole drawing.
+    void finish();
+
+private:
+    enum class Place { BeforeSection, SectionName, InSection, AfterEof };
+
+    void line(std::string_view text);
+    void tag(std::string_view value);
+    [[noreturn]] void fail(const std::string &what) const;
+
+    ByteSink &next_;
+    std::string context_;
+    std::string partial_;      // a line not yet ended
+    std::uint32_t lineNo_ = 0; // the last whole line
+    int code_ = -1;            // the group code waiting for its value
+    int lineEnd_ = 0;          // 1: "\n", 2: "\r\n", 0: not seen yet
+    bool zeroStartsSection_ = false;
+    Place place_ = Place::BeforeSection;
+    std::vector<std::uint64_t> handles_;
+};
+
+} // namespace dxf

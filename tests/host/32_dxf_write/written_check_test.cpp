@@ -1,0 +1,91 @@
+// Tests of the save's check of the bytes it writes: a whole drawing passes however it is cut
+// into writes, and each kind of fault is caught at its line.
+#include "dxf_error.h"
+#include "dxf_io.h"
+#include "written_check.h"
+
+#include "dbmain.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+// A drawing as the writer makes it.
+std::string drawingText() {
+    AcDbDatabase db(true);
+    std::string text, error;
+    EXPECT_TRUE(dxf::writeDrawingText(db, text, error)) << error;
+    return text;
+}
+
+// Runs text through the check in pieces of `step` bytes; the error, or "" when it passes.
+std::string check(const std::string &text, std::size_t step) {
+    dxf::StringSink out;
+    dxf::WrittenCheck c(out, "x.dxf");
+    try {
+        for (std::size_t i = 0; i < text.size(); i += step)
+            c.write(std::string_view(text).substr(i, step));
+        c.finish();
+    } catch (const dxf::DxfError &e) {
+        return e.what();
+    }
+    EXPECT_EQ(out.text, text); // what is checked is passed on unchanged
+    return {};
+}
+
+std::string replaced(std::string text, const std::string &from, const std::string &to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+TEST(WrittenCheck, WholeDrawingPassesInAnyPieces) {
+    const std::string text = drawingText();
+    for (std::size_t step : {std::size_t{1}, std::size_t{7}, text.size()})
+        EXPECT_EQ(check(text, step), "") << step;
+    std::string crlf;
+    for (char ch : text)
+        crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    EXPECT_EQ(check(crlf, 5), "");
+}
+
+TEST(WrittenCheck, EachFaultIsCaught) {
+    const std::string text = drawingText();
+    const std::string eof = "  0\nEOF\n";
+    const std::size_t h = text.find("  5\n") + 4;
+    const std::string handle = text.substr(h, text.find('\n', h) - h); // the first one given
+    struct Case {
+        const char *what;
+        std::string text;
+        const char *wanted;
+    } cases[] = {
+        {"non-finite number", replaced(text, " 10\n0.0\n", " 10\nnan\n"), "not a finite number"},
+        {"code not a number", replaced(text, "  9\n$ACADVER\n", " 9x\n$ACADVER\n"),
+         "group code ' 9x'"},
+        {"handle not hexadecimal", replaced(text, "  5\n", "  5\nZZ\n999\n"), "not a handle"},
+        {"integer not whole", replaced(text, " 70\n", " 70\n1.5\n999\n"), "not a whole number"},
+        {"cut short", text.substr(0, text.find("ENDSEC") + 3), "no line end"},
+        {"no EOF", text.substr(0, text.size() - eof.size()), "no EOF"},
+        {"after EOF", text + "  0\nLINE\n", "after EOF"},
+        {"section left open", replaced(text, "  0\nENDSEC\n", ""), "inside a section"},
+        {"mixed line ends", replaced(text, "SECTION\n", "SECTION\r\n"), "line ends"},
+        {"a handle twice",
+         replaced(text, "  0\nENDSEC\n", "  0\nPOINT\n  5\n" + handle + "\n  0\nENDSEC\n"),
+         "is given to two objects"},
+    };
+    // The place is the value's line.
+    const std::size_t nan = text.find(" 10\n0.0\n");
+    const auto valueLine = std::count(text.begin(), text.begin() + nan, '\n') + 2;
+    EXPECT_NE(check(cases[0].text, 4096).find("at line " + std::to_string(valueLine) + ":"),
+              std::string::npos);
+    for (const Case &c : cases) {
+        const std::string error = check(c.text, 4096);
+        EXPECT_NE(error.find(c.wanted), std::string::npos) << c.what << ": " << error;
+        EXPECT_EQ(error.rfind("x.dxf", 0), 0u) << c.what << ": " << error;
+    }
+}
+
+} // namespace
