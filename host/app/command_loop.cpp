@@ -6,6 +6,7 @@
 #include "drawing_io.h"
 #include "i18n.h"
 #include "text_util.h"
+#include "undo_commands.h"
 
 #include <string>
 
@@ -24,16 +25,25 @@ bool runCommand(std::string_view typed) {
     if (const CommandEntry *entry = commandStack().lookup(typed)) {
         cl.setBreakPending(false); // invoking a command clears a break typed before it
         cl.setRunningModule(entry->module);
-        entry->function();
+        {
+            CommandStep step(entry->localName); // all it changes is undone by one U
+            entry->function();
+        }
         reportLeftOpen(entry->localName);
         return true;
     }
     if (const HostCommand *command = findHostCommand(typed)) {
-        command->run();
+        if (isUndoCommand(command->name)) {
+            command->run();
+        } else {
+            CommandStep step(command->name);
+            command->run();
+        }
         reportLeftOpen(command->name);
         return true;
     }
     if (isSystemVariable(typed)) {
+        CommandStep step(typed);
         runSystemVariableCommand(typed);
         return true;
     }

@@ -7,7 +7,9 @@
 #include "progress.h"
 #include "host_commands.h"
 #include "misuse.h"
+#include "picture_facts.h"
 #include "svg.h"
+#include "undo_commands.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -105,7 +107,8 @@ bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) 
 }
 
 bool writePicture(AcDbDatabase &db, const std::string &path, std::string &error) {
-    return render::writeSvg(db, path, error);
+    render::FileFacts facts = app::pictureFacts(db);
+    return render::writeSvg(db, path, error, &facts);
 }
 
 void reportLeftOpen(std::string_view command) {
@@ -125,6 +128,9 @@ void registerDrawingCommands() {
     commands.push_back({"CIRCLE", circleCommand, i18n::N_("Draws a circle by centre and radius")});
     commands.push_back({"-LAYER", layerCommand,
                         i18n::N_("Makes, colours, locks, unlocks, sets and lists (?) layers")});
+    commands.push_back({"U", uCommand, i18n::N_("Undoes the last command")});
+    commands.push_back({"UNDO", undoCommand, i18n::N_("Undoes commands (a number, Mark, Back)")});
+    commands.push_back({"REDO", redoCommand, i18n::N_("Redoes what the last undo took back")});
 }
 
 } // namespace host

@@ -99,6 +99,9 @@ public:
             obj.mStub->changes = 0;
     }
     static void markNotNew(AcDbObject &obj) { obj.mNewObject = false; }
+    // The flags the undo journal keeps beside an object's state.
+    static bool &modifiedFlag(AcDbObject &obj) { return obj.mModifiedSinceRead; }
+    static bool &newFlag(AcDbObject &obj) { return obj.mNewObject; }
     static void markModified(AcDbObject &obj, AcDbStub::Change change = AcDbStub::kOther) {
         obj.mModifiedSinceRead = true;
         if (obj.mStub != nullptr)

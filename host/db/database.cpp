@@ -24,6 +24,7 @@ AcDbImpDatabase::AcDbImpDatabase(AcDbDatabase *owner) : self(owner) {}
 
 AcDbImpDatabase::~AcDbImpDatabase() {
     destroying = true;
+    journal.reset(); // what it holds points at the stubs
     tev::db::forgetSessionNames(*this);
     spatial.clear();
     for (AcDbStub &s : stubs) {
@@ -323,10 +324,12 @@ Acad::ErrorStatus appendEntity(AcDbBlockTableRecord &rec, AcDbEntity *ent, bool 
         addItem(seq->seqEnd);
         seq->inDatabase = true;
     }
-    if (fromFile)
+    if (fromFile) {
         ObjectAccess::markLoaded(*ent);
-    else
+    } else {
+        tev::db::journalAppended(s);
         tev::db::markOpenForWrite(s);
+    }
     db.entityChanged(s);
     if (outId != nullptr)
         *outId = AcDbObjectId(s);

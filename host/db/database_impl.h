@@ -20,6 +20,11 @@ struct SpaceIndexDeleter {
     void operator()(SpaceIndex *index) const;
 };
 
+struct Journal; // journal.cpp
+struct JournalDeleter {
+    void operator()(Journal *journal) const;
+};
+
 } // namespace tev::db
 
 // The inside of AcDbDatabase (opaque in the API headers).
@@ -28,6 +33,8 @@ public:
     using HandleIndex = tev::db::HandleIndex;
     using SpaceIndex = tev::db::SpaceIndex;
     using SpaceIndexDeleter = tev::db::SpaceIndexDeleter;
+    using Journal = tev::db::Journal;
+    using JournalDeleter = tev::db::JournalDeleter;
 
     explicit AcDbImpDatabase(AcDbDatabase *owner);
     ~AcDbImpDatabase();
@@ -60,6 +67,8 @@ public:
     std::size_t openCount = 0;
     std::unordered_map<const AcDbStub *, std::string> layoutNames;
     std::unordered_map<const AcDbStub *, std::unique_ptr<SpaceIndex, SpaceIndexDeleter>> spatial;
+    // Undo and redo (made by the first step); destroyed before the objects.
+    std::unique_ptr<Journal, JournalDeleter> journal;
 };
 
 namespace tev::db {
@@ -82,7 +91,18 @@ template <class T> T *peekAs(AcDbObjectId id) {
     return T::cast(peek(id));
 }
 
-// Opens/closes bookkeeping shared by acdbOpenAcDbObject and the append paths.
+// Opens/closes bookkeeping shared by acdbOpenAcDbObject and the append paths. The step under
+// way (if any) keeps the object's state from before its first write open.
 void markOpenForWrite(AcDbStub *stub);
+// The undo step under way (if any) notes that stub was appended or added by it.
+void journalAppended(AcDbStub *stub);
+// The undo step under way (if any) keeps stub's flags before a write open (journal.cpp).
+void journalWrite(AcDbStub *stub);
+// The undo step under way (if any) keeps stub's data before its first change: every setter
+// asks (through writeAllowed), and so does a change made to owned vertices through their
+// polyline.
+void journalState(AcDbStub *stub);
+// Puts a table's name index in line with its records (after records came or went).
+void rebuildNameIndex(AcDbSymbolTable &table);
 
 } // namespace tev::db

@@ -115,6 +115,22 @@ std::unordered_map<const AcDbEntity *, AcDbFullSubentPath> &highlightPaths() {
 } // namespace
 
 AcDbEntity::AcDbEntity() = default;
+
+AcDbEntity::AcDbEntity(const AcDbEntity &other)
+    : AcDbObject(other), mColorIndex(other.mColorIndex), mLineWeight(other.mLineWeight),
+      mVisible(other.mVisible), mLayerId(other.mLayerId), mLinetypeId(other.mLinetypeId),
+      mLinetypeScale(other.mLinetypeScale) {}
+
+AcDbEntity &AcDbEntity::operator=(const AcDbEntity &other) {
+    AcDbObject::operator=(other);
+    mColorIndex = other.mColorIndex;
+    mLineWeight = other.mLineWeight;
+    mVisible = other.mVisible;
+    mLayerId = other.mLayerId;
+    mLinetypeId = other.mLinetypeId;
+    mLinetypeScale = other.mLinetypeScale;
+    return *this;
+}
 AcDbEntity::~AcDbEntity() {
     if (mHasHighlightPath)
         highlightPaths().erase(this);
@@ -139,11 +155,18 @@ void forSubents(AcDbEntity &ent, bool doSubents, F f, AcDbStub::Change change = 
     AcDbOwnedSequence *seq = ObjectAccess::sequence(ent);
     if (seq == nullptr)
         return;
+    auto keepForUndo = [](AcDbObject *item) {
+        AcDbStub *s = item->objectId().stub();
+        if (s != nullptr && !s->stateKept && s->db->journal != nullptr)
+            tev::db::journalState(s); // changed without an open of its own
+    };
     for (AcDbObject *item : seq->items) {
+        keepForUndo(item);
         f(static_cast<AcDbEntity &>(*item));
         ObjectAccess::markModified(*item, change);
     }
     if (seq->seqEnd != nullptr) {
+        keepForUndo(seq->seqEnd);
         f(static_cast<AcDbEntity &>(*seq->seqEnd));
         ObjectAccess::markModified(*seq->seqEnd, change);
     }

@@ -138,6 +138,8 @@ std::vector<std::string> objectsLeftOpen(const AcDbDatabase &db) {
 }
 
 void markOpenForWrite(AcDbStub *stub) {
+    if (!stub->journaled && stub->db->journal != nullptr)
+        journalWrite(stub); // before anything changes
     if (!stub->isOpen())
         ++stub->db->openCount;
     stub->writer = true;
@@ -161,6 +163,17 @@ AcDbOwnedSequence::~AcDbOwnedSequence() {
 // --- AcDbObject -------------------------------------------------------------------------------
 
 AcDbObject::AcDbObject() = default;
+
+AcDbObject::AcDbObject(const AcDbObject &other)
+    : AcRxObject(other), mSourceData(other.mSourceData), mSourceSize(other.mSourceSize),
+      mColourPlace(other.mColourPlace) {}
+
+AcDbObject &AcDbObject::operator=(const AcDbObject &other) {
+    mSourceData = other.mSourceData;
+    mSourceSize = other.mSourceSize;
+    mColourPlace = other.mColourPlace;
+    return *this;
+}
 
 AcDbObject::~AcDbObject() {
     delete mKept;
@@ -214,8 +227,11 @@ bool AcDbObject::isWriteEnabled() const {
 
 bool AcDbObject::writeAllowed() const {
     if (isWriteEnabled()) {
-        if (mStub != nullptr)
+        if (mStub != nullptr) {
+            if (!mStub->stateKept && mStub->db->journal != nullptr)
+                tev::db::journalState(mStub); // before the setter changes anything
             mStub->changes |= AcDbStub::kOther;
+        }
         return true;
     }
     reportMisuse("change of " + describe(*this) + " that is not open for write");
@@ -293,6 +309,8 @@ Acad::ErrorStatus AcDbObject::upgradeOpen() {
         return Acad::eHadMultipleReaders;
     if (onLockedLayer(this))
         return Acad::eOnLockedLayer;
+    if (!mStub->journaled && mStub->db->journal != nullptr)
+        tev::db::journalWrite(mStub);
     mStub->readers = 0;
     mStub->writer = true;
     return Acad::eOk;

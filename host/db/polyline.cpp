@@ -418,6 +418,7 @@ Acad::ErrorStatus takeVertex(AcDbCurve &owner, AcDbOwnedSequence &seq, AcDbVerte
     AcDbStub *vs = os->db->adopt(vertex, os, ObjectAccess::presetHandleOf(*vertex));
     vs->order = static_cast<std::uint32_t>(seq.items.size());
     seq.items.push_back(vertex);
+    journalAppended(vs);
     markOpenForWrite(vs);
     os->db->entityChanged(os);
     if (outId != nullptr)

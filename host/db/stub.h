@@ -18,6 +18,12 @@ public:
     std::uint16_t readers = 0;
     bool writer = false;
     bool erased = false;
+    // The undo step under way holds what this object was before it: its flags from before
+    // the step's first write open (journaled), and its data from before the first change
+    // (stateKept; copied then, not at the open, since many opens for write change nothing
+    // but the erased flag); or the note that the step appended it (both).
+    bool journaled = false;
+    bool stateKept = false;
     // What the write opens since the object was read changed (Change bits): a save copies
     // an entity whose colour alone changed from its original bytes with the colour patched.
     std::uint8_t changes = 0;

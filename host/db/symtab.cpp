@@ -85,6 +85,13 @@ static Acad::ErrorStatus addRecord(AcDbSymbolTable &table, AcDbSymbolTableRecord
     return Acad::eOk;
 }
 
+void rebuildNameIndex(AcDbSymbolTable &table) {
+    auto &map = ObjectAccess::index(table).byName;
+    map.clear();
+    for (AcDbObject *rec : ObjectAccess::recordList(table))
+        map[foldName(static_cast<AcDbSymbolTableRecord *>(rec)->nameRef())] = rec;
+}
+
 void reorderRecords(AcDbSymbolTable &table, std::vector<AcDbObject *> order) {
     auto &list = ObjectAccess::recordList(table);
     if (order.size() != list.size())
@@ -157,6 +164,7 @@ Acad::ErrorStatus AcDbSymbolTable::add(AcDbObjectId &recordId, AcDbSymbolTableRe
     Acad::ErrorStatus es = tev::db::addRecord(*this, record, recordClass());
     if (es != Acad::eOk)
         return es;
+    tev::db::journalAppended(record->objectId().stub());
     tev::db::markOpenForWrite(record->objectId().stub());
     recordId = record->objectId();
     return Acad::eOk;

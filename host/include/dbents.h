@@ -13,6 +13,7 @@
 class AcDbLine : public AcDbCurve {
 public:
     ACRX_DECLARE_MEMBERS(AcDbLine);
+    TEV_DB_STATE_COPY(AcDbLine)
     AcDbLine() = default;
     AcDbLine(const AcGePoint3d &start, const AcGePoint3d &end) : mStart(start), mEnd(end) {}
 
@@ -39,6 +40,7 @@ private:
 class AcDbCircle : public AcDbCurve {
 public:
     ACRX_DECLARE_MEMBERS(AcDbCircle);
+    TEV_DB_STATE_COPY(AcDbCircle)
     AcDbCircle() = default;
     AcDbCircle(const AcGePoint3d &center, const AcGeVector3d &normal, double radius)
         : mCenter(center), mNormal(normal), mRadius(radius) {}
@@ -70,6 +72,7 @@ private:
 class AcDbArc : public AcDbCurve {
 public:
     ACRX_DECLARE_MEMBERS(AcDbArc);
+    TEV_DB_STATE_COPY(AcDbArc)
     AcDbArc() = default;
     AcDbArc(const AcGePoint3d &center, double radius, double startAngle, double endAngle)
         : mCenter(center), mRadius(radius), mStartAngle(startAngle), mEndAngle(endAngle) {}
@@ -109,6 +112,7 @@ private:
 class AcDbText : public AcDbEntity {
 public:
     ACRX_DECLARE_MEMBERS(AcDbText);
+    TEV_DB_STATE_COPY(AcDbText)
     AcDbText() = default;
     AcDbText(const AcGePoint3d &position, const char *text, AcDbObjectId style = AcDbObjectId(),
              double height = 0, double rotation = 0);
@@ -146,6 +150,9 @@ public:
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
+protected:
+    std::size_t heapBytes() const override { return mText.capacity() + mStyle.capacity(); }
+
 private:
     AcGePoint3d mPosition, mAlignment;
     AcGeVector3d mNormal = AcGeVector3d::kZAxis;
@@ -165,6 +172,7 @@ private:
 class AcDbBlockReference : public AcDbEntity {
 public:
     ACRX_DECLARE_MEMBERS(AcDbBlockReference);
+    TEV_DB_STATE_COPY(AcDbBlockReference)
     AcDbBlockReference() = default;
     AcDbBlockReference(const AcGePoint3d &position, AcDbObjectId blockTableRecord)
         : mPosition(position), mBlock(blockTableRecord) {}
@@ -201,6 +209,7 @@ private:
 class AcDbSequenceEnd : public AcDbEntity {
 public:
     ACRX_DECLARE_MEMBERS(AcDbSequenceEnd);
+    TEV_DB_STATE_COPY(AcDbSequenceEnd)
     AcDbSequenceEnd() = default;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 };
@@ -210,6 +219,7 @@ public:
 class AcDbUnknownEntity : public AcDbEntity {
 public:
     ACRX_DECLARE_MEMBERS(AcDbUnknownEntity);
+    TEV_DB_STATE_COPY(AcDbUnknownEntity)
     explicit AcDbUnknownEntity(const char *dxfTypeName) : mType(dxfTypeName ? dxfTypeName : "") {}
     const char *dxfTypeName() const { return mType.c_str(); }
 

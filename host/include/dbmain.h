@@ -123,8 +123,10 @@ extern const AcDbFullSubentPath kNullSubent;
 // sequence end. Host-internal; before the owner is appended the owner deletes them.
 struct AcDbOwnedSequence {
     AcDbOwnedSequence() = default;
-    AcDbOwnedSequence(const AcDbOwnedSequence &) = delete;
-    AcDbOwnedSequence &operator=(const AcDbOwnedSequence &) = delete;
+    // Copying an owner's state copies none of its items: a copy starts empty, and an
+    // assignment leaves the target's own items where they are.
+    AcDbOwnedSequence(const AcDbOwnedSequence &) {}
+    AcDbOwnedSequence &operator=(const AcDbOwnedSequence &) { return *this; }
     ~AcDbOwnedSequence();
     std::vector<AcDbObject *> items;
     AcDbObject *seqEnd = nullptr;
@@ -132,13 +134,34 @@ struct AcDbOwnedSequence {
     bool incomplete = false; // an item could not be allocated: refuse to append
 };
 
+// Host-internal, after ACRX_DECLARE_MEMBERS in each concrete class whose state a command
+// may change: the undo journal's copy and exchange of that state. The class's copy
+// operations stay protected: the users of an object never copy it.
+#define TEV_DB_STATE_COPY(CLASS_NAME)                                                              \
+    AcDbObject *copyState() const override {                                                       \
+        return new CLASS_NAME(*this);                                                              \
+    }                                                                                              \
+    void swapState(AcDbObject &other) override {                                                   \
+        auto &o = static_cast<CLASS_NAME &>(other);                                                \
+        CLASS_NAME held(o);                                                                        \
+        o = *this;                                                                                 \
+        *this = held;                                                                              \
+    }                                                                                              \
+    std::size_t stateBytes() const override {                                                      \
+        return sizeof(CLASS_NAME) + heapBytes();                                                   \
+    }                                                                                              \
+                                                                                                   \
+protected:                                                                                         \
+    CLASS_NAME(const CLASS_NAME &) = default;                                                      \
+    CLASS_NAME &operator=(const CLASS_NAME &) = default;                                           \
+                                                                                                   \
+public:
+
 class AcDbObject : public AcRxObject {
 public:
     ACRX_DECLARE_MEMBERS(AcDbObject);
     AcDbObject();
     ~AcDbObject() override;
-    AcDbObject(const AcDbObject &) = delete;
-    AcDbObject &operator=(const AcDbObject &) = delete;
 
     // The database allocator: counts every allocation and returns nullptr when it runs
     // out (a test can make the Nth allocation fail), so `new AcDbLine(a, b)` may be null.
@@ -177,7 +200,24 @@ public:
     // The same list feeds acdbEntGet and the DXF writer.
     virtual void dxfOutClassGroups(AcDbDxfFiler &sink) const;
 
+    // Host-internal, for the undo journal (TEV_DB_STATE_COPY): a new object of the same
+    // class with this one's state, not its identity (no stub, owner, owned items or kept
+    // data); nullptr when out of memory or when the class keeps no state a command changes
+    // besides its contents (tables, block records).
+    virtual AcDbObject *copyState() const { return nullptr; }
+    // Exchanges state with other, a copyState of an object of the same class.
+    virtual void swapState(AcDbObject &other) { (void)other; }
+    // About how much memory a copyState takes.
+    virtual std::size_t stateBytes() const { return 0; }
+
 protected:
+    // The state a command changes: the source bytes and where the colour stands in them.
+    // Not the identity (stub, preset handle, pending owner), the kept data (the file
+    // layer's) or the modified and new flags (the journal keeps those apart).
+    AcDbObject(const AcDbObject &other);
+    AcDbObject &operator=(const AcDbObject &other);
+    // The memory the object holds beyond its own size (vectors of vertices, strings).
+    virtual std::size_t heapBytes() const { return 0; }
     // True when the object may be changed now; otherwise records the misuse. Every setter
     // calls it and changes nothing when it fails.
     bool writeAllowed() const;
@@ -253,6 +293,9 @@ public:
 
 protected:
     AcDbEntity();
+    // The properties, not the highlight (a display state of the object itself).
+    AcDbEntity(const AcDbEntity &other);
+    AcDbEntity &operator=(const AcDbEntity &other);
 
 private:
     void keepHighlightPath(const AcDbFullSubentPath &subId) const;

@@ -7,6 +7,7 @@
 class AcDbPolyline : public AcDbCurve {
 public:
     ACRX_DECLARE_MEMBERS(AcDbPolyline);
+    TEV_DB_STATE_COPY(AcDbPolyline)
     explicit AcDbPolyline(unsigned int numVerts = 0);
 
     unsigned int numVerts() const { return static_cast<unsigned int>(mPoints.size()); }
@@ -46,6 +47,12 @@ public:
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+
+protected:
+    std::size_t heapBytes() const override {
+        return mPoints.capacity() * sizeof(AcGePoint2d) + mBulges.capacity() * sizeof(double) +
+               mWidths.capacity() * sizeof(Widths);
+    }
 
 private:
     struct Widths {

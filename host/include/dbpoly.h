@@ -17,6 +17,7 @@ protected:
 class AcDb2dVertex : public AcDbVertex {
 public:
     ACRX_DECLARE_MEMBERS(AcDb2dVertex);
+    TEV_DB_STATE_COPY(AcDb2dVertex)
     AcDb2dVertex() = default;
     // position is in the polyline's own coordinates (its z is ignored: the polyline's
     // elevation holds).
@@ -56,6 +57,7 @@ private:
 class AcDb3dPolylineVertex : public AcDbVertex {
 public:
     ACRX_DECLARE_MEMBERS(AcDb3dPolylineVertex);
+    TEV_DB_STATE_COPY(AcDb3dPolylineVertex)
     AcDb3dPolylineVertex() = default;
     explicit AcDb3dPolylineVertex(const AcGePoint3d &position) : mPosition(position) {}
 
@@ -74,6 +76,7 @@ private:
 class AcDb2dPolyline : public AcDbCurve {
 public:
     ACRX_DECLARE_MEMBERS(AcDb2dPolyline);
+    TEV_DB_STATE_COPY(AcDb2dPolyline)
     AcDb2dPolyline() = default;
     // One simple vertex per point (z of each point ignored), with bulges[i] when given.
     // Should a vertex not be allocated, the polyline is incomplete and appending it gives
@@ -136,6 +139,7 @@ private:
 class AcDb3dPolyline : public AcDbCurve {
 public:
     ACRX_DECLARE_MEMBERS(AcDb3dPolyline);
+    TEV_DB_STATE_COPY(AcDb3dPolyline)
     AcDb3dPolyline() = default;
     AcDb3dPolyline(AcDb::Poly3dType type, AcGePoint3dArray &vertices,
                    Adesk::Boolean closed = false);

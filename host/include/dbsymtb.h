@@ -18,6 +18,8 @@ class AcDbSymbolTable : public AcDbObject {
 public:
     ACRX_DECLARE_MEMBERS(AcDbSymbolTable);
     ~AcDbSymbolTable() override;
+    AcDbSymbolTable(const AcDbSymbolTable &) = delete;
+    AcDbSymbolTable &operator=(const AcDbSymbolTable &) = delete;
 
     // Whether a record of that name exists (erased records do not count).
     bool has(const char *name) const;
@@ -100,6 +102,8 @@ class AcDbBlockTableRecord : public AcDbSymbolTableRecord {
 public:
     ACRX_DECLARE_MEMBERS(AcDbBlockTableRecord);
     AcDbBlockTableRecord() = default;
+    AcDbBlockTableRecord(const AcDbBlockTableRecord &) = delete;
+    AcDbBlockTableRecord &operator=(const AcDbBlockTableRecord &) = delete;
 
     // Takes a new entity: it gets an id, a handle, this record as owner and the database's
     // defaults for colour, layer and linetype the caller did not set; it stays open for
@@ -157,6 +161,7 @@ protected:
 class AcDbLayerTableRecord : public AcDbSymbolTableRecord {
 public:
     ACRX_DECLARE_MEMBERS(AcDbLayerTableRecord);
+    TEV_DB_STATE_COPY(AcDbLayerTableRecord)
     AcDbLayerTableRecord() = default;
 
     // 1..255 (a layer has no BYLAYER/BYBLOCK colour); default 7.
@@ -204,6 +209,7 @@ protected:
 class AcDbLinetypeTableRecord : public AcDbSymbolTableRecord {
 public:
     ACRX_DECLARE_MEMBERS(AcDbLinetypeTableRecord);
+    TEV_DB_STATE_COPY(AcDbLinetypeTableRecord)
     AcDbLinetypeTableRecord() = default;
     const char *comments() const { return mComments.c_str(); }
     Acad::ErrorStatus setComments(const char *text);

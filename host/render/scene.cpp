@@ -21,7 +21,14 @@ bool sane(Point2 p) {
 }
 
 bool sane(const Stroke &s) {
-    return std::all_of(s.dashes.begin(), s.dashes.end(), [](double d) { return sane(d); });
+    return sane(s.weight) &&
+           std::all_of(s.dashes.begin(), s.dashes.end(), [](double d) { return sane(d); });
+}
+
+// The width of a line of this weight (millimetres), in the picture's pixels at 96 dots per
+// inch; the thinnest line is one pixel.
+double weightPixels(double weightMm) {
+    return std::max(1.0, weightMm * 96 / 25.4);
 }
 
 // The number of characters (code points) of escaped XML text, entities counted once.
@@ -62,6 +69,8 @@ void strokeAttributes(std::string &out, const Stroke &s, const SvgFrame &frame) 
             out += (i ? " " : "") + formatNumber(s.dashes[i]);
         out += "\"";
     }
+    if (s.weight > 0 && weightPixels(s.weight) > 1)
+        out += " stroke-width=\"" + formatNumber(frame.thin * weightPixels(s.weight)) + "\"";
 }
 
 void classAttribute(std::string &out, const std::string &kind) {
@@ -95,20 +104,36 @@ void writeItem(std::string &out, const PathItem &item, const SvgFrame &frame) {
     out += "<path";
     classAttribute(out, item.kind);
     out += " d=\"" + pathData(item.verts, item.closed) + "\"";
-    strokeAttributes(out, item.stroke, frame);
+    Stroke stroke = item.stroke;
+    if (item.width > 0) // a wide polyline's own width stands for the weight
+        stroke.weight = 0;
+    strokeAttributes(out, stroke, frame);
     if (item.width > 0)
         out += " stroke-width=\"" + formatNumber(item.width) +
                "\" stroke-linecap=\"butt\" stroke-linejoin=\"miter\"";
     out += "/>\n";
 }
 
+void ringData(std::string &out, const std::vector<Point2> &pts) {
+    out += "M" + xy(pts[0]);
+    for (std::size_t i = 1; i < pts.size(); ++i)
+        out += " L" + xy(pts[i]);
+    out += " Z";
+}
+
 void writeItem(std::string &out, const PolygonItem &item, const SvgFrame &) {
     out += "<path";
     classAttribute(out, item.kind);
-    out += " d=\"M" + xy(item.pts[0]);
-    for (std::size_t i = 1; i < item.pts.size(); ++i)
-        out += " L" + xy(item.pts[i]);
-    out += " Z\" fill=\"" + rgbToHex(item.fill) + "\" stroke=\"none\"/>\n";
+    out += " d=\"";
+    ringData(out, item.pts);
+    for (const std::vector<Point2> &hole : item.holes) {
+        out += " ";
+        ringData(out, hole);
+    }
+    out += "\" fill=\"" + rgbToHex(item.fill) + "\"";
+    if (!item.holes.empty())
+        out += " fill-rule=\"evenodd\"";
+    out += " stroke=\"none\"/>\n";
 }
 
 void writeItem(std::string &out, const CircleItem &item, const SvgFrame &frame) {
@@ -321,8 +346,17 @@ bool Scene::add(PolygonItem item) {
     for (Point2 p : item.pts)
         if (!sane(p))
             return refuse();
+    // A hole of fewer than three points encloses nothing: left out.
+    std::erase_if(item.holes, [](const std::vector<Point2> &h) { return h.size() < 3; });
+    for (const std::vector<Point2> &hole : item.holes)
+        for (Point2 p : hole)
+            if (!sane(p))
+                return refuse();
     for (Point2 p : item.pts)
         cover(p);
+    for (const std::vector<Point2> &hole : item.holes)
+        for (Point2 p : hole)
+            cover(p);
     ++mPrimitives;
     mItems.emplace_back(std::move(item));
     return true;

@@ -40,10 +40,13 @@ struct Xform {
 
 // How a line is stroked. dashes: on/off lengths in world units, starting with a dash (even
 // count); empty and fixedDash false: solid; fixedDash: a dash sized to the picture.
+// weight: the lineweight in millimetres on paper (0: the thinnest line), drawn as wide as
+// the screen shows it at 96 dots per inch, never thinner than the thin line.
 struct Stroke {
     Rgb color;
     std::vector<double> dashes;
     bool fixedDash = false;
+    double weight = 0;
 };
 
 struct PathVertex {
@@ -59,10 +62,13 @@ struct PathItem {
     Stroke stroke;
 };
 
+// A filled area: pts the outer ring; holes more rings, the whole filled by the even-odd rule
+// (a ring inside another is left out, one inside that filled again, ...).
 struct PolygonItem {
     std::string kind;
     std::vector<Point2> pts;
     Rgb fill;
+    std::vector<std::vector<Point2>> holes = {};
 };
 
 struct CircleItem {

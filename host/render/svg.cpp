@@ -3,9 +3,12 @@
 #include "svg.h"
 
 #include "dashes.h"
+#include "groups.h"
+#include "kinds.h"
 #include "scene.h"
 #include "text.h"
 
+#include "access.h"
 #include "files.h"
 
 #include "dbmain.h"
@@ -17,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -39,11 +43,18 @@ bool sameName(const char *a, const char *b) {
     return strcasecmp(a, b) == 0;
 }
 
+// Lineweights: the special values, and the widest there is (hundredths of a millimetre).
+constexpr int kWeightByLayer = -1;
+constexpr int kWeightByBlock = -2;
+constexpr int kWeightWidest = 211;
+
 struct LayerInfo {
     bool isZero = false; // layer "0": entities on it in a block take the reference's layer
     bool off = false;
     bool frozen = false;
     int color = kWhite;
+    Rgb rgb = aciToRgb(kWhite); // the true colour where the layer has one
+    double weight = 0;          // millimetres; 0 the thinnest line
     AcDbObjectId linetype;
 };
 
@@ -54,8 +65,10 @@ struct LinetypeInfo {
 
 // What a block reference hands down to the entities of its block.
 struct Context {
-    Xform xf;                     // block coordinates → world
-    int byBlockColor = kWhite;    // the reference's resolved colour
+    Xform xf;                  // block coordinates → world
+    int byBlockColor = kWhite; // the reference's resolved colour
+    Rgb byBlockRgb = aciToRgb(kWhite);
+    double byBlockWeight = 0;     // the reference's resolved lineweight (millimetres)
     AcDbObjectId byBlockLinetype; // the reference's resolved linetype (null: solid)
     AcDbObjectId insertLayer;     // the reference's layer; null at the top
     int depth = 0;
@@ -107,21 +120,44 @@ std::vector<Point2> bandOutline(const WideVertex &a, Point2 b) {
     return left;
 }
 
+// What an entity draws with once ByLayer and ByBlock are resolved; a block reference (or a
+// dimension) hands it down to its block.
+struct Resolved {
+    AcDbObjectId layerId;
+    int color = kWhite;
+    Rgb rgb = aciToRgb(kWhite);
+    double weight = 0;
+    AcDbObjectId linetypeId;
+};
+
+// The value of a true colour group (0x00RRGGBB).
+Rgb rgbOf(long value) {
+    return {static_cast<std::uint8_t>((value >> 16) & 0xFF),
+            static_cast<std::uint8_t>((value >> 8) & 0xFF),
+            static_cast<std::uint8_t>(value & 0xFF)};
+}
+
 class Painter {
 public:
-    explicit Painter(Scene &scene) : mScene(scene) {}
+    Painter(AcDbDatabase &db, Scene &scene, const FileFacts *facts);
 
     // Draws the entities of a block record. False once the picture is too large.
     bool drawBlock(AcDbObjectId blockId, const Context &ctx);
+    // Adds what waited for the picture's box (rays, construction lines, points).
+    void finish() { finishDeferred(mDeferred, mScene); }
     void writeNotes();
     bool overflowed() const { return mOverflow; }
 
 private:
     void drawEntity(AcDbObjectId id, const Context &ctx);
-    void drawOpenEntity(AcDbEntity *ent, const Context &ctx, AcDbObjectId layerId,
-                        const Stroke &stroke);
-    void drawInsert(AcDbBlockReference *ref, const Context &ctx, AcDbObjectId layerId, int color,
-                    AcDbObjectId linetypeId);
+    void drawOpenEntity(AcDbEntity *ent, const Context &ctx, const Stroke &stroke);
+    void drawInsert(AcDbBlockReference *ref, const Context &ctx, const Resolved &r);
+    // The block's entities through xf, as a reference with these properties draws them.
+    void drawBlockAs(std::string_view kind, AcDbObjectId blockId, const Xform &xf,
+                     const Context &ctx, const Resolved &r);
+    void drawKept(const AcDbUnknownEntity &ent, const Context &ctx, const Resolved &r,
+                  const Stroke &stroke);
+    void drawAttributes(std::string_view src, const Context &ctx, const Resolved &r);
 
     void drawLine(const AcDbLine &line, const Context &ctx, const Stroke &stroke);
     void drawCircle(const AcDbCircle &circle, const Context &ctx, const Stroke &stroke);
@@ -139,14 +175,30 @@ private:
                       bool closed, const Xform &xf, const Stroke &stroke);
 
     const LayerInfo &layer(AcDbObjectId id);
+    AcDbObjectId layerNamed(std::string_view fileName);
     const LinetypeInfo &linetype(AcDbObjectId id);
     int resolveColor(int index, const LayerInfo &layer, const Context &ctx) const;
+    Rgb resolveRgb(int index, long trueColour, const LayerInfo &layer, const Context &ctx) const;
+    double resolveWeight(int weight, const LayerInfo &layer, const Context &ctx) const;
     AcDbObjectId resolveLinetype(AcDbObjectId own, const LayerInfo &layer, const Context &ctx);
-    Stroke makeStroke(int color, AcDbObjectId linetypeId, double scale);
+    // The true colour group of an object's bytes as read (-1: none, or the colour since
+    // changed).
+    long trueColourOf(const AcDbObject &obj);
+    Stroke makeStroke(const Resolved &r, double scale);
+    // The file's bytes at src were read: those some megabytes behind can leave memory
+    // (model space comes in file order; a file's pages once touched would otherwise all
+    // stay mapped).
+    std::string_view sourceOf(const AcDbObject &obj);
 
+    AcDbDatabase &mDb;
     Scene &mScene;
+    FileFacts mFacts;
+    const KindSettings &mSettings = mFacts.kinds;
+    std::size_t mNextRelease = 0;
+    Deferred mDeferred;
     std::vector<AcDbObjectId> mStack; // the blocks being drawn, outermost first
     std::unordered_map<AcDbObjectId, LayerInfo> mLayers;
+    std::unordered_map<std::string, AcDbObjectId> mLayerNames;
     std::unordered_map<AcDbObjectId, LinetypeInfo> mLinetypes;
     std::map<std::string, int> mNotDrawn; // kinds the picture does not show
     int mUnreadable = 0;
@@ -154,6 +206,38 @@ private:
     int mTooDeep = 0;
     bool mOverflow = false;
 };
+
+Painter::Painter(AcDbDatabase &db, Scene &scene, const FileFacts *facts)
+    : mDb(db), mScene(scene), mFacts(facts != nullptr ? *facts : FileFacts()) {}
+
+std::string_view Painter::sourceOf(const AcDbObject &obj) {
+    std::string_view src = tev::db::ObjectAccess::source(obj);
+    if (!mFacts.doneBefore || src.empty())
+        return src;
+    constexpr std::size_t kReleaseStep = 4u << 20;
+    const std::string_view text = mFacts.text;
+    const auto base = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto where = reinterpret_cast<std::uintptr_t>(src.data());
+    if (where < base || where - base > text.size())
+        return src; // not the file's bytes
+    const std::size_t at = where - base;
+    if (at >= mNextRelease + kReleaseStep) {
+        mFacts.doneBefore(at - kReleaseStep / 4); // what is near may be read again
+        mNextRelease = at;
+    }
+    return src;
+}
+
+long Painter::trueColourOf(const AcDbObject &obj) {
+    if (!mFacts.trueColours || tev::db::ObjectAccess::onlyColourChanged(obj))
+        return -1;
+    std::string_view src = sourceOf(obj);
+    // Most records have none: a look for the digits comes before reading the groups.
+    if (src.find("420") == std::string_view::npos)
+        return -1;
+    Groups g = Groups::first(src);
+    return g.has(420) ? g.integer(420, -1) & 0xFFFFFF : -1;
+}
 
 const LayerInfo &Painter::layer(AcDbObjectId id) {
     auto found = mLayers.find(id);
@@ -169,10 +253,29 @@ const LayerInfo &Painter::layer(AcDbObjectId id) {
         info.frozen = rec->isFrozen();
         int c = rec->color().colorIndex();
         info.color = c >= 1 && c <= 255 ? c : kWhite;
+        long tc = trueColourOf(*rec);
+        info.rgb = tc >= 0 ? rgbOf(tc) : aciToRgb(info.color);
+        int w = rec->lineWeight();
+        info.weight = w > 0 && w <= kWeightWidest ? w / 100.0 : 0;
         info.linetype = rec->linetypeObjectId();
         (void)rec->close(); // closing our own read open cannot fail
     }
     return mLayers.emplace(id, info).first->second;
+}
+
+AcDbObjectId Painter::layerNamed(std::string_view fileName) {
+    std::string name = fileTextToDatabase(fileName.empty() ? "0" : fileName, mSettings);
+    auto found = mLayerNames.find(name);
+    if (found != mLayerNames.end())
+        return found->second;
+    AcDbObjectId id;
+    AcDbLayerTable *table = nullptr;
+    if (mDb.getLayerTable(table, AcDb::kForRead) == Acad::eOk) {
+        if (table->getAt(name.c_str(), id) != Acad::eOk)
+            (void)table->getAt("0", id); // a layer the file does not define: as on "0"
+        (void)table->close();
+    }
+    return mLayerNames.emplace(name, id).first->second;
 }
 
 const LinetypeInfo &Painter::linetype(AcDbObjectId id) {
@@ -208,6 +311,26 @@ int Painter::resolveColor(int index, const LayerInfo &layer, const Context &ctx)
     return layer.color; // BYLAYER (and a colour never set)
 }
 
+// A true colour stands over the index it comes with.
+Rgb Painter::resolveRgb(int index, long trueColour, const LayerInfo &layer,
+                        const Context &ctx) const {
+    if (trueColour >= 0)
+        return rgbOf(trueColour);
+    if (index >= 1 && index <= 255)
+        return aciToRgb(index);
+    if (index == 0)
+        return ctx.byBlockRgb;
+    return layer.rgb;
+}
+
+double Painter::resolveWeight(int weight, const LayerInfo &layer, const Context &ctx) const {
+    if (weight == kWeightByLayer)
+        return layer.weight;
+    if (weight == kWeightByBlock)
+        return ctx.byBlockWeight;
+    return weight > 0 && weight <= kWeightWidest ? weight / 100.0 : 0; // "default": thin
+}
+
 // The linetype that actually draws: ByLayer through the layer, ByBlock through the
 // reference. The null id means solid.
 AcDbObjectId Painter::resolveLinetype(AcDbObjectId own, const LayerInfo &layer,
@@ -223,12 +346,13 @@ AcDbObjectId Painter::resolveLinetype(AcDbObjectId own, const LayerInfo &layer,
     return id;
 }
 
-Stroke Painter::makeStroke(int color, AcDbObjectId linetypeId, double scale) {
+Stroke Painter::makeStroke(const Resolved &r, double scale) {
     Stroke s;
-    s.color = aciToRgb(color);
-    if (linetypeId.isNull())
+    s.color = r.rgb;
+    s.weight = r.weight;
+    if (r.linetypeId.isNull())
         return s;
-    const LinetypeInfo &lt = linetype(linetypeId);
+    const LinetypeInfo &lt = linetype(r.linetypeId);
     if (lt.pattern.empty()) {
         s.fixedDash = true;
         return s;
@@ -276,10 +400,11 @@ void Painter::drawEntity(AcDbObjectId id, const Context &ctx) {
         return;
     }
     // Inside a block, what is on layer "0" takes the layer of the reference.
-    AcDbObjectId layerId = ent->layerId();
-    if (!ctx.insertLayer.isNull() && layer(layerId).isZero)
-        layerId = ctx.insertLayer;
-    const LayerInfo &lay = layer(layerId);
+    Resolved r;
+    r.layerId = ent->layerId();
+    if (!ctx.insertLayer.isNull() && layer(r.layerId).isZero)
+        r.layerId = ctx.insertLayer;
+    const LayerInfo &lay = layer(r.layerId);
     AcDbBlockReference *ref = AcDbBlockReference::cast(ent);
     // A reference on a layer that is off still shows what its block has on other layers.
     bool hidden = !ent->isVisible() || lay.frozen || (lay.off && ref == nullptr);
@@ -287,21 +412,26 @@ void Painter::drawEntity(AcDbObjectId id, const Context &ctx) {
         (void)ent->close();
         return;
     }
-    int color = resolveColor(ent->colorIndex(), lay, ctx);
-    AcDbObjectId linetypeId = resolveLinetype(ent->linetypeId(), lay, ctx);
+    r.color = resolveColor(ent->colorIndex(), lay, ctx);
+    r.rgb = resolveRgb(ent->colorIndex(), trueColourOf(*ent), lay, ctx);
+    r.weight = resolveWeight(ent->lineWeight(), lay, ctx);
+    r.linetypeId = resolveLinetype(ent->linetypeId(), lay, ctx);
     if (ref != nullptr) {
-        drawInsert(ref, ctx, layerId, color, linetypeId); // closes ref
+        drawInsert(ref, ctx, r); // closes ref
         return;
     }
     double dashScale = ent->linetypeScale() * ctx.xf.planScale();
     if (!(dashScale > 0) || !std::isfinite(dashScale))
         dashScale = 1;
-    drawOpenEntity(ent, ctx, layerId, makeStroke(color, linetypeId, dashScale));
+    Stroke stroke = makeStroke(r, dashScale);
+    if (auto *unknown = AcDbUnknownEntity::cast(ent))
+        drawKept(*unknown, ctx, r, stroke);
+    else
+        drawOpenEntity(ent, ctx, stroke);
     (void)ent->close();
 }
 
-void Painter::drawOpenEntity(AcDbEntity *ent, const Context &ctx, AcDbObjectId,
-                             const Stroke &stroke) {
+void Painter::drawOpenEntity(AcDbEntity *ent, const Context &ctx, const Stroke &stroke) {
     if (auto *line = AcDbLine::cast(ent))
         return drawLine(*line, ctx, stroke);
     if (auto *circle = AcDbCircle::cast(ent))
@@ -316,31 +446,49 @@ void Painter::drawOpenEntity(AcDbEntity *ent, const Context &ctx, AcDbObjectId,
         return draw3dPolyline(*pl, ctx, stroke);
     if (auto *text = AcDbText::cast(ent))
         return drawText(*text, ctx, stroke.color);
-    if (auto *unknown = AcDbUnknownEntity::cast(ent)) {
-        ++mNotDrawn[unknown->dxfTypeName()];
-        return;
-    }
     AcRxClass *cls = ent->isA();
     ++mNotDrawn[cls != nullptr ? cls->name() : "?"];
 }
 
-void Painter::drawInsert(AcDbBlockReference *ref, const Context &ctx, AcDbObjectId layerId,
-                         int color, AcDbObjectId linetypeId) {
+// A kind the database keeps as the file's groups: drawn from them.
+void Painter::drawKept(const AcDbUnknownEntity &ent, const Context &ctx, const Resolved &r,
+                       const Stroke &stroke) {
+    std::string_view type = ent.dxfTypeName();
+    std::vector<Groups> records = Groups::records(sourceOf(ent));
+    if (!records.empty()) {
+        if (type == "DIMENSION") {
+            // Its picture is its block, placed in world coordinates as it is.
+            AcDbObjectId blockId;
+            AcDbBlockTable *table = nullptr;
+            std::string name = fileTextToDatabase(records[0].text(2), mSettings);
+            if (!name.empty() && mDb.getBlockTable(table, AcDb::kForRead) == Acad::eOk) {
+                (void)table->getAt(name.c_str(), blockId);
+                (void)table->close();
+            }
+            if (!blockId.isNull()) {
+                drawBlockAs("dimension", blockId, ctx.xf, ctx, r);
+                return;
+            }
+        } else if (type == "ATTDEF") {
+            drawAttribute(records[0], ctx.xf, stroke.color, ctx.depth > 0, mSettings, mScene);
+            return;
+        } else if (drawKind(records, ctx.xf, stroke, mSettings, mScene, mDeferred)) {
+            return;
+        }
+    }
+    ++mNotDrawn[std::string(type)];
+}
+
+void Painter::drawInsert(AcDbBlockReference *ref, const Context &ctx, const Resolved &r) {
     AcDbObjectId blockId = ref->blockTableRecord();
     AcGePoint3d pos = ref->position();
     AcGeScale3d scale = ref->scaleFactors();
     AcGeVector3d normal = ref->normal();
     double rotation = ref->rotation();
+    // The attributes follow the reference's own record in the bytes the file gave.
+    std::string_view src = sourceOf(*ref);
     (void)ref->close();
 
-    if (std::find(mStack.begin(), mStack.end(), blockId) != mStack.end()) {
-        ++mCyclic; // a block that (through others) inserts itself: drawn once, not forever
-        return;
-    }
-    if (ctx.depth + 1 > kMaxDepth) {
-        ++mTooDeep;
-        return;
-    }
     AcDbBlockTableRecord *rec = nullptr;
     if (acdbOpenObject(rec, blockId, AcDb::kForRead) != Acad::eOk) {
         ++mUnreadable;
@@ -353,18 +501,63 @@ void Painter::drawInsert(AcDbBlockReference *ref, const Context &ctx, AcDbObject
         ++mNotDrawn["reference to a layout"];
         return;
     }
-    Context inner;
-    inner.xf = ctx.xf * Xform::translation(pos.x, pos.y, pos.z) *
+    Xform xf = ctx.xf * Xform::translation(pos.x, pos.y, pos.z) *
                Xform::fromNormal(normal.x, normal.y, normal.z) * Xform::rotationZ(rotation) *
                Xform::scaling(scale.sx, scale.sy, scale.sz) *
                Xform::translation(-origin.x, -origin.y, -origin.z);
-    inner.byBlockColor = color;
-    inner.byBlockLinetype = linetypeId;
-    inner.insertLayer = layerId;
+    bool attributes = src.find("\nATTRIB") != std::string_view::npos;
+    if (attributes)
+        mScene.open("insert");
+    drawBlockAs(attributes ? "" : "insert", blockId, xf, ctx, r);
+    if (attributes) {
+        drawAttributes(src, ctx, r);
+        mScene.close();
+    }
+}
+
+void Painter::drawBlockAs(std::string_view kind, AcDbObjectId blockId, const Xform &xf,
+                          const Context &ctx, const Resolved &r) {
+    if (std::find(mStack.begin(), mStack.end(), blockId) != mStack.end()) {
+        ++mCyclic; // a block that (through others) inserts itself: drawn once, not forever
+        return;
+    }
+    if (ctx.depth + 1 > kMaxDepth) {
+        ++mTooDeep;
+        return;
+    }
+    Context inner;
+    inner.xf = xf;
+    inner.byBlockColor = r.color;
+    inner.byBlockRgb = r.rgb;
+    inner.byBlockWeight = r.weight;
+    inner.byBlockLinetype = r.linetypeId;
+    inner.insertLayer = r.layerId;
     inner.depth = ctx.depth + 1;
-    mScene.open("insert");
+    if (!kind.empty())
+        mScene.open(kind);
     drawBlock(blockId, inner);
-    mScene.close();
+    if (!kind.empty())
+        mScene.close();
+}
+
+// The attributes of a reference, in the reference's coordinates, ByBlock taking its colour.
+void Painter::drawAttributes(std::string_view src, const Context &ctx, const Resolved &r) {
+    Context own = ctx;
+    own.byBlockColor = r.color;
+    own.byBlockRgb = r.rgb;
+    std::vector<Groups> records = Groups::records(src);
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        const Groups &g = records[i];
+        if (g.type() != "ATTRIB" || (g.integer(60, 0) & 1) != 0)
+            continue;
+        const LayerInfo &lay = layer(layerNamed(g.text(8)));
+        if (lay.off || lay.frozen)
+            continue;
+        int index = static_cast<int>(g.integer(62, 256));
+        long tc = mFacts.trueColours && g.has(420) ? g.integer(420, -1) & 0xFFFFFF : -1;
+        drawAttribute(g, ctx.xf, resolveRgb(index, tc, lay, own), /*inBlock=*/false, mSettings,
+                      mScene);
+    }
 }
 
 void Painter::addLocalPath(std::string_view kind, const std::vector<PathVertex> &verts, double z,
@@ -577,9 +770,8 @@ void Painter::writeNotes() {
 
 } // namespace
 
-bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error) {
-    Scene scene;
-    Painter painter(scene);
+bool makeScene(AcDbDatabase &db, Scene &scene, std::string &error, const FileFacts *facts) {
+    Painter painter(db, scene, facts);
     AcDbObjectId model = db.modelSpaceId();
     AcDbBlockTableRecord *rec = nullptr;
     Acad::ErrorStatus es = acdbOpenObject(rec, model, AcDb::kForRead);
@@ -593,14 +785,23 @@ bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error) {
                 " elements (block references nest too many times)";
         return false;
     }
+    painter.finish();
     painter.writeNotes();
+    return true;
+}
+
+bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error, const FileFacts *facts) {
+    Scene scene;
+    if (!makeScene(db, scene, error, facts))
+        return false;
     svg = sceneToSvg(scene);
     return true;
 }
 
-bool writeSvg(AcDbDatabase &db, const std::string &path, std::string &error) {
+bool writeSvg(AcDbDatabase &db, const std::string &path, std::string &error,
+              const FileFacts *facts) {
     std::string svg;
-    if (!makeSvg(db, svg, error))
+    if (!makeSvg(db, svg, error, facts))
         return false;
     if (host::platform::replaceFile(path, svg, error))
         return true;

@@ -1,0 +1,225 @@
+// journal_test.cpp - undo and redo kept by the database: a step comes back whole (objects
+// changed, erased, appended, records added, settings), UNDO's number, Mark and Back, redo
+// cleared by a new step, and the bound on the journal's memory.
+#include "db_fixture.h"
+#include "access.h"
+#include "database_impl.h"
+#include "journal.h"
+
+#include <vector>
+
+using namespace tev::db;
+
+namespace {
+
+class Journal : public DbTest {
+protected:
+    // Runs f as one step named name; returns what ending it said.
+    template <class F> StepOutcome step(const char *name, F &&f) {
+        beginStep(*db, name);
+        f();
+        return endStep(*db);
+    }
+    std::size_t liveEntities() const {
+        std::size_t n = 0;
+        auto *rec = peekAs<AcDbBlockTableRecord>(ms);
+        for (AcDbObject *e : ObjectAccess::entities(*rec))
+            n += e != nullptr && !e->isErased();
+        return n;
+    }
+    AcDbObjectId pick(double x, double y) const { return pickEntity(*db, ms, {x, y}, 0.1); }
+    std::vector<std::string> undo(std::size_t n) { return undoSteps(*db, n).names; }
+};
+
+AcDbObjectId vertexAt(AcDbObjectId pline, int index) {
+    AcDb2dPolyline *p = nullptr;
+    EXPECT_EQ(acdbOpenObject(p, pline, AcDb::kForRead), Acad::eOk);
+    AcDbObjectIterator *it = p->vertexIterator();
+    for (int i = 0; i < index && !it->done(); ++i)
+        it->step();
+    AcDbObjectId id = it->done() ? AcDbObjectId() : it->objectId();
+    delete it;
+    EXPECT_EQ(p->close(), Acad::eOk);
+    return id;
+}
+
+int vertexCount(AcDbObjectId pline) {
+    int n = 0;
+    while (!vertexAt(pline, n).isNull())
+        ++n;
+    return n;
+}
+
+TEST_F(Journal, AStepIsUndoneWholeAndRedoneWithItsHandles) {
+    const AcDbObjectId erased = addLine(0, 0, 10, 0);
+    const AcDbObjectId moved = addLine(0, 5, 10, 5);
+    AcGePoint3dArray pts;
+    pts.append(AcGePoint3d(0, 20, 0));
+    pts.append(AcGePoint3d(10, 20, 0));
+    const AcDbObjectId poly2d = add(new AcDb2dPolyline(AcDb::k2dSimplePoly, pts));
+    const AcDbObjectId layer0 = db->clayer();
+    const AcDbHandle seedBefore = db->handseed();
+    const std::size_t before = liveEntities();
+    ASSERT_EQ(pick(5, 5), moved); // the spatial index is made now, and must follow
+
+    AcDbObjectId appended, newLayer;
+    AcDbHandle appendedHandle;
+    StepOutcome out = step("WPE", [&] {
+        AcDbEntity *e = nullptr;
+        ASSERT_EQ(acdbOpenAcDbEntity(e, erased, AcDb::kForWrite), Acad::eOk);
+        ASSERT_EQ(e->erase(), Acad::eOk);
+        ASSERT_EQ(e->close(), Acad::eOk);
+        AcDbLine *l = nullptr;
+        ASSERT_EQ(acdbOpenObject(l, moved, AcDb::kForWrite), Acad::eOk);
+        ASSERT_EQ(l->setStartPoint(AcGePoint3d(0, 50, 0)), Acad::eOk);
+        ASSERT_EQ(l->setEndPoint(AcGePoint3d(10, 50, 0)), Acad::eOk);
+        ASSERT_EQ(l->setColorIndex(1), Acad::eOk);
+        ASSERT_EQ(l->close(), Acad::eOk);
+        auto *pl = new AcDbPolyline;
+        ASSERT_EQ(pl->addVertexAt(0, AcGePoint2d(100, 100)), Acad::eOk);
+        ASSERT_EQ(pl->addVertexAt(1, AcGePoint2d(200, 100)), Acad::eOk);
+        appended = add(pl);
+        AcDb2dPolyline *p = nullptr;
+        ASSERT_EQ(acdbOpenObject(p, poly2d, AcDb::kForWrite), Acad::eOk);
+        AcDbObjectId vertex;
+        ASSERT_EQ(p->appendVertex(vertex, new AcDb2dVertex(AcGePoint3d(10, 30, 0))), Acad::eOk);
+        ASSERT_EQ(peek(vertex)->close(), Acad::eOk);
+        ASSERT_EQ(p->setColorIndex(3), Acad::eOk); // its vertices too, never opened
+        ASSERT_EQ(p->close(), Acad::eOk);
+        newLayer = addLayer("WALLS");
+        ASSERT_EQ(db->setClayer(newLayer), Acad::eOk);
+        ASSERT_EQ(db->setSnapAngle(0.5), Acad::eOk);
+    });
+    ASSERT_TRUE(out.kept);
+    appendedHandle = appended.handle();
+    const AcDbHandle seedAfter = db->handseed();
+
+    // Undo, redo and undo again: the same states each time.
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(undo(1), std::vector<std::string>{"WPE"});
+        EXPECT_FALSE(erased.isErased());
+        EXPECT_EQ(peekAs<AcDbLine>(moved)->startPoint(), AcGePoint3d(0, 5, 0));
+        EXPECT_EQ(peekAs<AcDbLine>(moved)->colorIndex(), 256);
+        AcDbObject *gone = nullptr;
+        EXPECT_EQ(acdbOpenAcDbObject(gone, appended, AcDb::kForRead), Acad::ePermanentlyErased);
+        EXPECT_TRUE(lookupHandle(*db, appendedHandle).isNull());
+        EXPECT_EQ(vertexCount(poly2d), 2);
+        EXPECT_EQ(peekAs<AcDbEntity>(vertexAt(poly2d, 1))->colorIndex(), 256);
+        EXPECT_EQ(liveEntities(), before);
+        EXPECT_TRUE(pick(150, 100).isNull()); // the spatial index follows
+        EXPECT_EQ(pick(5, 0), erased);
+        EXPECT_EQ(pick(5, 5), moved);
+        auto *layers = peekAs<AcDbLayerTable>(db->layerTableId());
+        EXPECT_FALSE(layers->has("WALLS"));
+        EXPECT_EQ(db->clayer(), layer0);
+        EXPECT_EQ(db->snapAngle(), 0.0);
+        EXPECT_EQ(db->handseed(), seedBefore);
+
+        ASSERT_EQ(redoSteps(*db).names, std::vector<std::string>{"WPE"});
+        EXPECT_TRUE(erased.isErased());
+        EXPECT_EQ(peekAs<AcDbLine>(moved)->startPoint(), AcGePoint3d(0, 50, 0));
+        EXPECT_EQ(lookupHandle(*db, appendedHandle), appended);
+        EXPECT_EQ(pick(5, 50), moved);
+        EXPECT_EQ(pick(150, 100), appended);
+        EXPECT_EQ(vertexCount(poly2d), 3);
+        EXPECT_EQ(peekAs<AcDbEntity>(vertexAt(poly2d, 1))->colorIndex(), 3);
+        EXPECT_TRUE(layers->has("WALLS"));
+        EXPECT_EQ(db->clayer(), newLayer);
+        EXPECT_EQ(db->snapAngle(), 0.5);
+        EXPECT_EQ(db->handseed(), seedAfter);
+    }
+    EXPECT_TRUE(misuseReports().empty());
+}
+
+TEST_F(Journal, UndoNumberMarkBackAndRedo) {
+    auto line = [&](int i) { step("LINE", [&] { addLine(i, 0, i, 1); }); };
+    line(0);
+    line(1);
+    addMark(*db);
+    line(2);
+    line(3);
+    line(4);
+    EXPECT_EQ(undoableSteps(*db), 5u);
+
+    EXPECT_EQ(undo(2).size(), 2u); // UNDO 2
+    EXPECT_EQ(liveEntities(), 3u);
+    UndoOutcome back = undoSteps(*db, 0, /*toMark=*/true);
+    EXPECT_EQ(back.names.size(), 1u);
+    EXPECT_TRUE(back.markMet);
+    EXPECT_FALSE(hasMark(*db));
+    EXPECT_EQ(liveEntities(), 2u);
+
+    EXPECT_EQ(redoSteps(*db).names.size(), 1u); // the last group: Back's one step
+    EXPECT_EQ(redoSteps(*db).names.size(), 2u); // then UNDO 2's
+    EXPECT_EQ(liveEntities(), 5u);
+    EXPECT_TRUE(redoSteps(*db).names.empty());
+
+    undo(1);
+    EXPECT_EQ(redoableGroups(*db), 1u);
+    step("LIST", [] {}); // changes nothing: redo stays
+    EXPECT_EQ(redoableGroups(*db), 1u);
+    line(5); // changes the drawing: redo is gone
+    EXPECT_EQ(redoableGroups(*db), 0u);
+
+    back = undoSteps(*db, 0, /*toMark=*/true); // no mark: everything
+    EXPECT_FALSE(back.markMet);
+    EXPECT_EQ(back.names.size(), 5u);
+    EXPECT_EQ(liveEntities(), 0u);
+    EXPECT_TRUE(undo(1).empty());
+}
+
+TEST_F(Journal, AWriteOpenThatChangesNothingIsNoStep) {
+    const AcDbObjectId id = addLine(0, 0, 1, 1);
+    StepOutcome out = step("LPL", [&] {
+        AcDbEntity *e = nullptr; // opened for write to read the colour
+        ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForWrite), Acad::eOk);
+        ASSERT_EQ(e->close(), Acad::eOk);
+        AcDbBlockTableRecord *rec = nullptr; // opened for write, nothing appended
+        ASSERT_EQ(acdbOpenObject(rec, ms, AcDb::kForWrite), Acad::eOk);
+        ASSERT_EQ(rec->close(), Acad::eOk);
+    });
+    EXPECT_FALSE(out.kept);
+    EXPECT_EQ(undoableSteps(*db), 0u);
+}
+
+TEST_F(Journal, MemoryBoundDropsTheOldestStepsAndRefusesAnOversizedOne) {
+    auto moveAll = [&](const std::vector<AcDbObjectId> &ids, double y) {
+        return step("MOVE", [&] {
+            for (AcDbObjectId id : ids) {
+                AcDbLine *l = nullptr;
+                ASSERT_EQ(acdbOpenObject(l, id, AcDb::kForWrite), Acad::eOk);
+                ASSERT_EQ(l->setEndPoint(AcGePoint3d(1, y, 0)), Acad::eOk);
+                ASSERT_EQ(l->close(), Acad::eOk);
+            }
+        });
+    };
+    std::vector<AcDbObjectId> ids;
+    for (int i = 0; i < 10; ++i)
+        ids.push_back(addLine(0, i, 1, i));
+    ASSERT_TRUE(moveAll(ids, 1).kept);
+    const std::size_t oneStep = journalBytes(*db);
+    setJournalLimit(*db, oneStep * 3 + oneStep / 2);
+
+    EXPECT_EQ(moveAll(ids, 2).dropped, 0u);
+    EXPECT_EQ(moveAll(ids, 3).dropped, 0u);
+    StepOutcome fourth = moveAll(ids, 4);
+    EXPECT_TRUE(fourth.kept);
+    EXPECT_EQ(fourth.dropped, 1u);
+    EXPECT_EQ(undoableSteps(*db), 3u);
+    EXPECT_LE(journalBytes(*db), journalLimit(*db));
+    EXPECT_EQ(undo(10).size(), 3u); // back to the state after the first, dropped, step
+    EXPECT_EQ(peekAs<AcDbLine>(ids[0])->endPoint(), AcGePoint3d(1, 1, 0));
+    redoSteps(*db);
+
+    setJournalLimit(*db, oneStep / 2); // one step alone holds more
+    StepOutcome lost = moveAll(ids, 5);
+    EXPECT_TRUE(lost.lost);
+    EXPECT_FALSE(lost.kept);
+    EXPECT_EQ(undoableSteps(*db), 0u);
+    EXPECT_EQ(journalBytes(*db), 0u);
+    EXPECT_EQ(peekAs<AcDbLine>(ids[9])->endPoint(), AcGePoint3d(1, 5, 0)); // the change stays
+    for (AcDbObjectId id : ids)
+        EXPECT_FALSE(id.stub()->journaled);
+}
+
+} // namespace
