@@ -3,11 +3,15 @@
 # and the machine lacks. Safe to run again: it asks apt only for what is missing.
 set -euo pipefail
 pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev libcli11-dev
-      libedit-dev gettext python3-ezdxf hyperfine clang-14 libfuzzer-14-dev libclang-rt-14-dev)
+      libedit-dev gettext python3-ezdxf hyperfine clang-14 libfuzzer-14-dev libclang-rt-14-dev
+      libcpp-httplib-dev chromium)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# The view's browser tests run on Node and npm (any recent Node will do, Debian's or not).
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if ((${#missing[@]})); then
     echo "deps: installing ${missing[*]}"
     sudo_cmd=()

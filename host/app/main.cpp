@@ -10,8 +10,11 @@
 #include "registry_file.h"
 #include "i18n.h"
 #include "options.h"
+#include "picture_facts.h"
+#include "host_commands.h"
 #include "runtime.h"
 #include "user_commands.h"
+#include "view.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -108,6 +111,9 @@ int main(int argc, char **argv) {
         return rc;
     host::registerDrawingCommands();
     host::registerUserCommands();
+    host::view::setPictureFacts(host::app::pictureFacts);
+    host::hostCommands().push_back({"VIEW", host::view::viewCommand,
+                                    "Show the drawing in the browser; clicks answer the prompts"});
     host::Options options;
     if (int rc = host::parseOptions(argc, argv, options); rc >= 0)
         return rc;
@@ -151,7 +157,16 @@ int main(int argc, char **argv) {
         }
     }
 
+    if (options.view) {
+        if (!host::view::startView({options.viewPort, options.viewAddress}, error)) {
+            std::cerr << "arxhost: the view cannot start: " << error << "\n";
+            host::dynamicLinker().unloadAll();
+            acdbHostApplicationServices()->setWorkingDatabase(nullptr);
+            return 2;
+        }
+    }
     host::runCommandLoop();
+    host::view::stopView();
 
     int rc = host::kExitDone;
     if (!options.output.empty() && !host::saveDrawing(*db, options.output, error)) {

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <iostream>
 
 #ifndef TEV_VERSION
@@ -53,12 +54,35 @@ int parseOptions(int argc, char **argv, Options &options) {
                    "else English)")
         ->check(CLI::IsMember({"ru", "en"}, CLI::ignore_case));
     app.add_option("drawing", options.drawing, "DXF drawing to open (default: a new drawing)");
+    std::string viewArg;
+    auto *view = app.add_option("--view", viewArg,
+                                "Show the drawing in the browser and take answers from the "
+                                "page (on PORT, default: any free port)")
+                     ->expected(0, 1)
+                     ->type_name("[PORT]");
+    app.add_option("--view-address", options.viewAddress,
+                   "Address the view listens on (default: 127.0.0.1, and ::1 beside it)");
     app.set_version_flag("--version", std::string("arxhost ") + kVersion);
     app.footer(commandsFooter() +
                "\nBatch mode: arxhost --batch SCRIPT --output-dir DIR [--jobs N] [--report FILE] "
                "DRAWING|FOLDER... (see arxhost --batch --help)\n");
     try {
         app.parse(argc, argv);
+        options.view = view->count() > 0;
+        if (!viewArg.empty()) {
+            // "--view plan.dxf": the option's value is the drawing, not a port.
+            char *end = nullptr;
+            long port = std::strtol(viewArg.c_str(), &end, 10);
+            if (end != viewArg.c_str() && *end == '\0') {
+                if (port < 0 || port > 65535)
+                    throw CLI::ValidationError("--view", "the port must be 0 to 65535");
+                options.viewPort = static_cast<int>(port);
+            } else if (options.drawing.empty()) {
+                options.drawing = viewArg;
+            } else {
+                throw CLI::ValidationError("--view", "the port must be a number: " + viewArg);
+            }
+        }
     } catch (const CLI::CallForHelp &e) {
         return app.exit(e);
     } catch (const CLI::CallForVersion &e) {

@@ -6,14 +6,17 @@
 namespace host {
 
 struct Options {
-    std::vector<std::string> modules; // --load; empty: tevcom.arx beside the executable
-    std::string script;               // --script
-    std::string output;               // --output
-    std::string svg;                  // --svg
-    std::string registry;             // --registry; empty: the user's configuration folder
-    bool registryReadOnly = false;    // --registry-readonly
-    std::string drawing;              // the drawing to open; empty: a new drawing
-    std::string language;             // --lang: "ru" or "en"; empty: from the locale
+    std::vector<std::string> modules;      // --load; empty: tevcom.arx beside the executable
+    std::string script;                    // --script
+    std::string output;                    // --output
+    std::string svg;                       // --svg
+    std::string registry;                  // --registry; empty: the user's configuration folder
+    bool registryReadOnly = false;         // --registry-readonly
+    std::string drawing;                   // the drawing to open; empty: a new drawing
+    std::string language;                  // --lang: "ru" or "en"; empty: from the locale
+    bool view = false;                     // --view [PORT]: the live view in the browser
+    int viewPort = 0;                      // 0: any free port
+    std::string viewAddress = "127.0.0.1"; // --view-address
 };
 
 // arxhost's exit codes.

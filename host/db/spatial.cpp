@@ -590,6 +590,50 @@ std::vector<AcDbObjectId> selectFence(const AcDbDatabase &db, AcDbObjectId space
     return ids(hits);
 }
 
+std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId space,
+                                        const AcGePoint2d &lo, const AcGePoint2d &hi,
+                                        double minSize, std::size_t maxCount) {
+    SpaceIndex *index = indexOf(db, space);
+    if (index == nullptr)
+        return {};
+    BBox view(BPoint(lo.x, lo.y), BPoint(hi.x, hi.y));
+    // One pass over the boxes: each hit with its size (the larger side).
+    std::vector<std::pair<double, AcDbStub *>> hits;
+    for (auto it = index->tree.qbegin(bgi::intersects(view)); it != index->tree.qend(); ++it) {
+        const BBox &b = it->first;
+        double size = std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
+                               b.max_corner().get<1>() - b.min_corner().get<1>());
+        if (size >= minSize)
+            hits.emplace_back(size, it->second);
+    }
+    if (hits.size() > maxCount) { // the largest maxCount
+        std::nth_element(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(maxCount),
+                         hits.end(),
+                         [](const auto &a, const auto &b) { return a.first > b.first; });
+        hits.resize(maxCount);
+    }
+    std::vector<AcDbStub *> out;
+    out.reserve(hits.size());
+    for (const auto &[size, stub] : hits) {
+        auto *e = AcDbEntity::cast(stub->object);
+        if (e != nullptr && !stub->erased && e->isVisible() && layerShown(e->layerId()))
+            out.push_back(stub);
+    }
+    std::sort(out.begin(), out.end(),
+              [](const AcDbStub *a, const AcDbStub *b) { return a->order < b->order; });
+    return ids(out);
+}
+
+bool spaceExtents(const AcDbDatabase &db, AcDbObjectId space, AcGePoint2d &lo, AcGePoint2d &hi) {
+    SpaceIndex *index = indexOf(db, space);
+    if (index == nullptr || index->tree.empty())
+        return false;
+    BBox b = index->tree.bounds();
+    lo.set(b.min_corner().get<0>(), b.min_corner().get<1>());
+    hi.set(b.max_corner().get<0>(), b.max_corner().get<1>());
+    return true;
+}
+
 std::vector<AcDbObjectId> selectAll(const AcDbDatabase &db, AcDbObjectId space) {
     auto *rec = peekAs<AcDbBlockTableRecord>(space);
     if (rec == nullptr || space.database() != &db)

@@ -47,6 +47,14 @@ std::vector<AcDbObjectId> selectFence(const AcDbDatabase &db, AcDbObjectId space
 std::vector<AcDbObjectId> selectAll(const AcDbDatabase &db, AcDbObjectId space);
 // The last entity of space in drawing order that is not erased and is visible.
 AcDbObjectId lastEntity(const AcDbDatabase &db, AcDbObjectId space);
+// The entities of space that show (as for picks) whose boxes meet the box from lo to hi and
+// are at least minSize wide or high, in drawing order: what a view of that box draws when
+// minSize is its pixel. When more than maxCount are found, the maxCount largest.
+std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId space,
+                                        const AcGePoint2d &lo, const AcGePoint2d &hi,
+                                        double minSize, std::size_t maxCount);
+// The box of everything in space's index; false when it holds nothing.
+bool spaceExtents(const AcDbDatabase &db, AcDbObjectId space, AcGePoint2d &lo, AcGePoint2d &hi);
 // Whether the entity's layer is on and thawed.
 bool isOnVisibleLayer(const AcDbEntity &ent);
 

@@ -59,6 +59,12 @@ void CommandLine::setSource(std::unique_ptr<InputSource> source) {
     endOfInput_ = false;
 }
 
+std::unique_ptr<InputSource> CommandLine::releaseSource() {
+    std::unique_ptr<InputSource> old = std::move(source_);
+    source_ = std::make_unique<QueueSource>();
+    return old;
+}
+
 QueueSource *CommandLine::queue() {
     return dynamic_cast<QueueSource *>(source_.get());
 }
@@ -78,6 +84,8 @@ void CommandLine::writeTranscript(std::string_view utf8) {
     if (utf8.empty())
         return;
     atLineStart_ = utf8.back() == '\n';
+    if (tap_)
+        tap_(utf8);
     if (out_) {
         out_->write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
         out_->flush();
@@ -112,7 +120,12 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
             a = Answer::escape();
         }
     }
+    want_ = Want::Text;
     bool alreadyOnScreen = a.shownBySource && outIsTerminal_;
+    if (alreadyOnScreen && tap_) // the tap has not seen what the terminal showed itself
+        tap_(a.isText()
+                 ? lastLine + visible(cp1251ToUtf8(a.text)) + "\n"
+                 : lastLine.substr(0, lastLine.find_last_not_of(' ') + 1)); // " *Cancel*" follows
     if (!alreadyOnScreen) {
         std::string line = lastLine;
         line += a.isText() ? visible(cp1251ToUtf8(a.text)) : cp1251ToUtf8(i18n::tr("*Cancel*"));
@@ -151,12 +164,15 @@ int CommandLine::takeInitGet() {
 
 void CommandLine::setBreakPending(bool pending) {
     breakPending_ = pending;
-    if (!pending)
+    if (!pending) {
         detail::gInterrupt = 0;
+        if (breakSource_)
+            (void)breakSource_(true); // cleared with the others
+    }
 }
 
 bool CommandLine::breakPending() const {
-    return breakPending_ || detail::gInterrupt != 0;
+    return breakPending_ || detail::gInterrupt != 0 || (breakSource_ && breakSource_(false));
 }
 
 bool CommandLine::takeBreak() {

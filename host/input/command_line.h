@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <iosfwd>
 #include <memory>
@@ -41,6 +42,9 @@ struct Answer {
     // text (a terminal with line editing), so a transcript on that terminal must not
     // repeat them.
     bool shownBySource = false;
+    // A pick made with a pointing device: the pick box's half size in drawing units, which
+    // stands in for PICKAPERTURE for this answer. 0: the aperture applies.
+    double aperture = 0;
 
     static Answer textOf(std::string s) { return {Kind::Text, std::move(s), false}; }
     static Answer escape() { return {Kind::Escape, {}, false}; }
@@ -166,7 +170,10 @@ protected:
 // ---------------------------------------------------------------------------------
 
 class SelectionSets; // selection_sets.h
-struct SessionVars;  // sysvars.h: the variables not kept in the drawing
+
+// What the waiting prompt takes besides text, for a source that can point (the view).
+enum class Want { Text, Point, Entity, Select };
+struct SessionVars; // sysvars.h: the variables not kept in the drawing
 
 class CommandLine {
 public:
@@ -185,6 +192,8 @@ public:
     // --- where answers come from --------------------------------------------------
     void setSource(std::unique_ptr<InputSource> source);
     InputSource &source() { return *source_; }
+    // Takes the current source away (an empty queue stands in until setSource).
+    std::unique_ptr<InputSource> releaseSource();
     // Convenience for tests: the current source when it is a QueueSource (reset() puts
     // one in place), else nullptr.
     QueueSource *queue();
@@ -199,6 +208,9 @@ public:
     // What was captured while no stream was set (UTF-8).
     const std::string &captured() const { return captured_; }
     std::string takeCaptured();
+    // A second reader of the whole transcript (UTF-8), prompts and answers included, called
+    // on the thread that writes it. Empty: none.
+    void setTranscriptTap(std::function<void(std::string_view)> tap) { tap_ = std::move(tap); }
     // Writes Windows-1251 text to the transcript.
     void print(std::string_view cp1251);
     // Writes text that already is UTF-8 (host diagnostics).
@@ -212,6 +224,10 @@ public:
     Answer ask(std::string_view prompt, AnswerEnd end = AnswerEnd::SpaceOrLine);
     // The command prompt: "\nCommand: ". Returns Escape at end of input too.
     Answer askCommand();
+    // What the next ask takes besides text; ask() puts it back to Want::Text when it
+    // returns. A source reads it while it waits, through wanted().
+    void expect(Want want) { want_ = want; }
+    Want wanted() const { return want_; }
     // A short host message for a refused answer, on a line of its own.
     void refuse(std::string_view cp1251Message);
 
@@ -225,6 +241,11 @@ public:
     bool breakPending() const;
     // Returns whether a break was pending and clears it (acedUsrBrk).
     bool takeBreak();
+    // Another place a break may come from (the view's Escape while a command runs): called
+    // with false it tells whether one is pending, with true it also clears it. Empty: none.
+    void setBreakSource(std::function<bool(bool clear)> source) {
+        breakSource_ = std::move(source);
+    }
 
     // --- the module whose command runs (for acdbFail's message) ---------------------
     void setRunningModule(std::string fileName) { runningModule_ = std::move(fileName); }
@@ -246,6 +267,9 @@ private:
     std::string captured_;
     bool endOfInput_ = false;
     bool breakPending_ = false;
+    std::function<bool(bool)> breakSource_;
+    Want want_ = Want::Text;
+    std::function<void(std::string_view)> tap_;
     int initGetBits_ = 0;
     std::string initGetKeywords_;
     std::string runningModule_; // the file name of the module whose code runs; "" for none

@@ -84,6 +84,7 @@ enum class Step { Point, Word, Empty, Cancel };
 // Asks for a point or a word. A word is returned upper-case in word.
 Step askPointOrWord(const std::string &prompt, const Point3 &base, Point3 &pt, std::string &word) {
     auto &cl = CommandLine::current();
+    cl.expect(Want::Point);
     Answer a = cl.ask(prompt);
     if (!a.isText())
         return Step::Cancel;
@@ -349,6 +350,7 @@ void circleCommand() {
         cl.refuse(tr("Invalid point."));
     }
     for (;;) {
+        cl.expect(Want::Point); // a point shows the radius
         Answer a = cl.ask(tr("\nSpecify radius of circle: "));
         if (!a.isText() || a.text.empty())
             return;

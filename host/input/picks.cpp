@@ -17,11 +17,14 @@ namespace {
 
 constexpr const char *kSelectObject = host::i18n::N_("\nSelect object: ");
 
-// Asks for the pick point. RTNORM with pt, or the status to return (ERRNO set).
-int askPickPoint(const char *prompt, ads_point pt) {
+// Asks for the pick point. RTNORM with pt and the aperture to pick within (a pick box's
+// own size when the answer came from a pointing device), or the status to return (ERRNO
+// set).
+int askPickPoint(const char *prompt, ads_point pt, double &aperture) {
     auto &cl = CommandLine::current();
     (void)cl.takeInitGet(); // keywords are not offered by this host's picks
     for (;;) {
+        cl.expect(host::Want::Entity);
         Answer a = cl.ask(prompt ? prompt : host::i18n::tr(kSelectObject));
         if (!a.isText())
             return RTCAN;
@@ -35,6 +38,7 @@ int askPickPoint(const char *prompt, ads_point pt) {
             pt[X] = p->x;
             pt[Y] = p->y;
             pt[Z] = p->z;
+            aperture = a.aperture > 0 ? a.aperture : host::pickAperture();
             return RTNORM;
         }
         cl.refuse(host::i18n::tr("Invalid point."));
@@ -60,14 +64,14 @@ int acedEntSel(const char *str, ads_name entres, ads_point ptres) {
     if (entres == nullptr || ptres == nullptr)
         return RTERROR;
     ads_point pt;
-    int rc = askPickPoint(str, pt);
+    double aperture = 0;
+    int rc = askPickPoint(str, pt, aperture);
     if (rc != RTNORM)
         return rc;
     AcDbDatabase *db = working();
     AcDbObjectId id;
     if (db)
-        id = tev::db::pickEntity(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]),
-                                 host::pickAperture());
+        id = tev::db::pickEntity(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]), aperture);
     if (!nameOf(id, entres)) {
         host::setErrno(OL_ENTSELPICK);
         return RTERROR;
@@ -83,18 +87,19 @@ int acedNEntSelP(const char *str, ads_name entres, ads_point ptres, int pickflag
     if (refstkres)
         *refstkres = nullptr;
     ads_point pt;
+    double aperture = host::pickAperture();
     if (pickflag) {
         ads_point_set(ptres, pt); // the caller gives the point: no prompt
     } else {
-        int rc = askPickPoint(str, pt);
+        int rc = askPickPoint(str, pt, aperture);
         if (rc != RTNORM)
             return rc;
     }
     AcDbDatabase *db = working();
     tev::db::NestedPick pick;
     if (!db ||
-        !tev::db::pickNested(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]),
-                             host::pickAperture(), pick) ||
+        !tev::db::pickNested(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]), aperture,
+                             pick) ||
         !nameOf(pick.entity, entres)) {
         host::setErrno(OL_ENTSELPICK);
         return RTERROR;

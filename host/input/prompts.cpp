@@ -52,6 +52,7 @@ const char *orEmpty(const char *s) {
 int askPoint(const char *prompt, const Point3 &base, bool noNull, Point3 &out) {
     auto &cl = CommandLine::current();
     for (;;) {
+        cl.expect(host::Want::Point);
         Answer a = cl.ask(orEmpty(prompt));
         if (!a.isText())
             return RTCAN;
@@ -108,6 +109,7 @@ int acedGetAngle(const ads_point pt, const char *prompt, ads_real *result) {
     if (result == nullptr)
         return RTERROR;
     for (;;) {
+        cl.expect(host::Want::Point); // two points show an angle
         Answer a = cl.ask(orEmpty(prompt));
         if (!a.isText())
             return RTCAN;

@@ -171,6 +171,7 @@ enum class Got { Point, Empty, Cancel };
 Got askPoint(const char *prompt, const host::Point3 &base, host::Point3 &out) {
     auto &cl = CommandLine::current();
     for (;;) {
+        cl.expect(host::Want::Point);
         Answer a = cl.ask(prompt);
         if (!a.isText())
             return Got::Cancel;
@@ -237,10 +238,16 @@ constexpr const char *kOptions =
 // with nothing chosen, RTCAN on Escape.
 int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
     auto &cl = CommandLine::current();
+    struct ClearPending { // the selection being built shows only while it is built
+        ~ClearPending() { CommandLine::current().selectionSets().setPending({}); }
+    } clearPending;
     AcDbObjectId space = db.currentSpaceId();
     Selection sel;
     bool removing = false;
     for (;;) {
+        if (cl.selectionSets().pendingShown())
+            cl.selectionSets().setPending(sel.members());
+        cl.expect(host::Want::Select);
         Answer a = cl.ask(removing ? tr("\nRemove objects: ") : tr("\nSelect objects: "));
         if (!a.isText())
             return RTCAN;
@@ -248,7 +255,8 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
             break;
         std::string word = toUpper(a.text);
         if (auto p = host::parsePoint(a.text, lastPoint())) {
-            AcDbObjectId id = tev::db::pickEntity(db, space, flat(*p), host::pickAperture());
+            double aperture = a.aperture > 0 ? a.aperture : host::pickAperture();
+            AcDbObjectId id = tev::db::pickEntity(db, space, flat(*p), aperture);
             std::vector<AcDbObjectId> found;
             if (!id.isNull())
                 found.push_back(id);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "adsdef.h"
+#include "dbid.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -52,8 +53,20 @@ public:
     const std::vector<std::int32_t> &previous() const { return previous_; }
     void setPrevious(std::vector<std::int32_t> numbers) { previous_ = std::move(numbers); }
 
+    // Every live set, by number.
+    const std::map<long, std::vector<EntName>> &sets() const { return sets_; }
+
+    // The selection being built at "Select objects:", kept only while something shows it
+    // (the view), for it costs a copy per prompt.
+    bool pendingShown() const { return pendingShown_; }
+    void showPending(bool shown) { pendingShown_ = shown; }
+    const std::vector<AcDbObjectId> &pending() const { return pending_; }
+    void setPending(std::vector<AcDbObjectId> ids) { pending_ = std::move(ids); }
+
 private:
     std::map<long, std::vector<EntName>> sets_;
+    bool pendingShown_ = false;
+    std::vector<AcDbObjectId> pending_;
     long nextNumber_ = 1; // never reused, so a stale name never reaches a newer set
     std::vector<std::int32_t> previous_;
 };

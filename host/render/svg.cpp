@@ -147,6 +147,13 @@ public:
     void finish() { finishDeferred(mDeferred, mScene); }
     void writeNotes();
     bool overflowed() const { return mOverflow; }
+    // Draws some entities of the block record space, as drawBlock draws all of them.
+    void drawSome(AcDbObjectId space, const std::vector<AcDbObjectId> &ids) {
+        mStack.push_back(space);
+        for (AcDbObjectId id : ids)
+            drawEntity(id, Context());
+        mStack.pop_back();
+    }
 
 private:
     void drawEntity(AcDbObjectId id, const Context &ctx);
@@ -796,6 +803,13 @@ bool makeSvg(AcDbDatabase &db, std::string &svg, std::string &error, const FileF
         return false;
     svg = sceneToSvg(scene);
     return true;
+}
+
+void drawEntities(AcDbDatabase &db, const std::vector<AcDbObjectId> &ids, Scene &scene,
+                  const FileFacts *facts) {
+    Painter painter(db, scene, facts);
+    painter.drawSome(db.modelSpaceId(), ids);
+    painter.finish();
 }
 
 bool writeSvg(AcDbDatabase &db, const std::string &path, std::string &error,

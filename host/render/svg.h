@@ -6,8 +6,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class AcDbDatabase;
+class AcDbObjectId;
 
 namespace host::render {
 
@@ -31,6 +33,11 @@ struct FileFacts {
 // False, with error, as makeSvg.
 bool makeScene(AcDbDatabase &db, Scene &scene, std::string &error,
                const FileFacts *facts = nullptr);
+
+// Draws the given entities of the model space into scene, as makeSvg draws them (ids that
+// do not show or cannot be read add nothing). For pictures of part of the drawing.
+void drawEntities(AcDbDatabase &db, const std::vector<AcDbObjectId> &ids, Scene &scene,
+                  const FileFacts *facts = nullptr);
 
 // Draws the model space of db as an SVG document (UTF-8): lines, polylines of all three
 // kinds with their arcs and widths, circles, arcs, text, block references and the kinds

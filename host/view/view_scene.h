@@ -1,0 +1,47 @@
+// view_scene.h - what the page is sent about the drawing: the picture of one view in a
+// compact binary form, the layers, the extents. Runs on the thread that owns the database.
+#pragma once
+
+#include "dbid.h"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+class AcDbDatabase;
+
+namespace host::view {
+
+// The part of the model space a page shows, and the size of one of its pixels in drawing
+// units (what is smaller is not sent).
+struct ViewBox {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    double pixel = 1;
+};
+
+// The entities drawn highlighted: the live selection sets and the selection being built.
+std::unordered_set<AcDbObjectId> highlightedIds();
+
+// The picture of box (at most some tens of thousands of entities: a crowded view leaves out
+// its smallest ones first), little-endian:
+//   "TVW1", f64 originX, f64 originY (every coordinate below is f32, relative to it),
+//   u32 entities drawn, u32 groupCount, then per group of one look:
+//     u8 r, g, b, flags (1 highlighted, 2 filled, 4 dashed at a fixed screen size),
+//     f32 width (drawing units, 0 thin), u32 dashCount, f32 dashes (on, off, ...),
+//     u32 pathCount, u32 pointCount, u32 pathEnd[pathCount] (the high bit: closed),
+//     f32 xy[2 * pointCount], u32 circleCount, f32 (cx, cy, r)[circleCount],
+//     u32 textCount, per text f32 x, y, height, rotation, widthFactor, u8 anchor,
+//     u8 baseline, u16 byteCount, UTF-8 bytes, padded to 4 bytes.
+std::string encodeView(AcDbDatabase &db, const ViewBox &box,
+                       const std::unordered_set<AcDbObjectId> &highlighted);
+
+// The layers as JSON: [{"name", "color": "#rrggbb", "on", "frozen"}...].
+std::string layersJson(AcDbDatabase &db);
+
+// The extents of the model space as JSON {"x0","y0","x1","y1"}, or null when empty.
+std::string extentsJson(AcDbDatabase &db);
+
+// A string as a JSON string literal (UTF-8 in, escapes for quotes and control characters).
+std::string jsonString(std::string_view utf8);
+
+} // namespace host::view
