@@ -4,7 +4,8 @@
 set -euo pipefail
 pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev libcli11-dev
       libedit-dev gettext python3-ezdxf hyperfine clang-14 libfuzzer-14-dev libclang-rt-14-dev
-      libcpp-httplib-dev chromium)
+      libcpp-httplib-dev chromium
+      gnuplot-nox pstoedit) # the last two write DXF files for the other-writers test
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -94,11 +94,14 @@ void svgCommand() {
 
 } // namespace
 
-std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error) {
+std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error,
+                                          std::vector<std::string> &repairs) {
     if (path.empty())
         return std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
     ProgressNote note("Reading drawing");
-    return dxf::readDrawing(path, error);
+    dxf::ReadOptions options;
+    options.repairs = &repairs;
+    return dxf::readDrawing(path, error, options);
 }
 
 bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 #include <string_view>
 
 class AcDbDatabase;
@@ -10,7 +11,10 @@ class AcDbDatabase;
 namespace host {
 
 // Reads path (empty: a new drawing). nullptr and a message naming the place on failure.
-std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error);
+// Opens a drawing (a new one for an empty path). Harmless damage is repaired, each repair
+// said in a line in `repairs`.
+std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error,
+                                          std::vector<std::string> &repairs);
 // Saves atomically; on failure the old file is untouched and error says why.
 bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error);
 // Draws the model space as SVG.

@@ -104,6 +104,31 @@ std::unique_ptr<host::InputSource> makeSource(const host::Options &options, bool
     return std::make_unique<host::StreamSource>(std::cin);
 }
 
+// --audit: reads the drawing, says what had to be repaired, and saves nothing.
+int audit(const std::string &drawing) {
+    if (drawing.empty()) {
+        std::cerr << "arxhost: --audit needs a drawing\n";
+        return host::kExitBadArguments;
+    }
+    std::string error;
+    std::vector<std::string> repairs;
+    std::unique_ptr<AcDbDatabase> db = host::openDrawing(drawing, error, repairs);
+    if (!db) {
+        std::cerr << "arxhost: " << error << "\n";
+        return host::kExitUnreadableDrawing;
+    }
+    for (const std::string &r : repairs)
+        std::cerr << "arxhost: repaired: " << r << "\n";
+    std::cout << drawing << ": "
+              << (repairs.empty() ? std::string("no problems found")
+                                  : std::to_string(repairs.size()) +
+                                        (repairs.size() == 1 ? " problem" : " problems") +
+                                        " repaired on reading (nothing saved)")
+              << "\n";
+    releaseAtExit(std::move(db));
+    return repairs.empty() ? host::kExitDone : host::kExitRepaired;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -128,6 +153,8 @@ int main(int argc, char **argv) {
         return host::kExitBadArguments;
     if (!options.drawing.empty() && !usableFile(options.drawing, "drawing"))
         return host::kExitBadArguments;
+    if (options.audit)
+        return audit(options.drawing);
     if (!host::platform::openRegistry(options.registry, options.registryReadOnly))
         return host::kExitBadArguments;
 
@@ -141,11 +168,14 @@ int main(int argc, char **argv) {
     cl.setTranscript(&std::cout, terminal);
 
     std::string error;
-    std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error);
+    std::vector<std::string> repairs;
+    std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error, repairs);
     if (!db) {
         std::cerr << "arxhost: " << error << "\n";
         return host::kExitUnreadableDrawing;
     }
+    for (const std::string &r : repairs)
+        std::cerr << "arxhost: repaired: " << r << "\n";
     acdbHostApplicationServices()->setWorkingDatabase(db.get());
 
     for (const std::string &m : options.modules) {

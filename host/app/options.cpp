@@ -49,6 +49,9 @@ int parseOptions(int argc, char **argv, Options &options) {
                    "Registry file (REGEDIT4 text) the module's registry calls use");
     app.add_flag("--registry-readonly", options.registryReadOnly,
                  "Refuse writes below HKEY_LOCAL_MACHINE, as for a user without admin rights");
+    app.add_flag("--audit", options.audit,
+                 "Read the drawing, report what had to be repaired, and exit without running "
+                 "commands or saving (exit 0: nothing to repair, 1: repaired, 3: unreadable)");
     app.add_option("--lang", options.language,
                    "Language of the host's own texts (default: Russian for a ru_* locale, "
                    "else English)")

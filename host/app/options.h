@@ -12,6 +12,7 @@ struct Options {
     std::string svg;                       // --svg
     std::string registry;                  // --registry; empty: the user's configuration folder
     bool registryReadOnly = false;         // --registry-readonly
+    bool audit = false;                    // --audit: report the drawing's repairs and exit
     std::string drawing;                   // the drawing to open; empty: a new drawing
     std::string language;                  // --lang: "ru" or "en"; empty: from the locale
     bool view = false;                     // --view [PORT]: the live view in the browser
@@ -22,6 +23,7 @@ struct Options {
 // arxhost's exit codes.
 enum ExitCode : int {
     kExitDone = 0,
+    kExitRepaired = 1,          // --audit: the drawing reads, with repairs
     kExitBadArguments = 2,      // bad arguments, or an unusable file named on the command line
     kExitUnreadableDrawing = 3, // the drawing cannot be read (the message names the line)
     kExitWriteFailed = 4,       // a save, picture or registry file failed; the old file is left

@@ -41,7 +41,12 @@ public:
     // setColor): its original bytes stand but for the 62 group.
     static bool onlyColourChanged(const AcDbObject &obj) {
         return obj.mModifiedSinceRead && obj.mStub != nullptr &&
-               obj.mStub->changes == AcDbStub::kColour;
+               (obj.mStub->changes & ~AcDbStub::kSubentColour) == AcDbStub::kColour;
+    }
+    // True when the entity's colour was last given with its sub-entities: those the database
+    // keeps only as bytes (attributes, the vertices of meshes) are written in its colour.
+    static bool subentsRecoloured(const AcDbObject &obj) {
+        return obj.mStub != nullptr && (obj.mStub->changes & AcDbStub::kSubentColour) != 0;
     }
 
     // --- handles -------------------------------------------------------------------------

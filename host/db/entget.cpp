@@ -40,6 +40,8 @@ void writeEntityCommon(const AcDbEntity &ent, TagSink &sink) {
     bool paper = rec != nullptr && isPaperSpace(*rec);
     if (!sink.forFile() || paper)
         sink.int16(67, paper ? 1 : 0);
+    else
+        sink.defaulted(67);
     if (!sink.forFile() && rec != nullptr && rec->isLayout())
         sink.string(410, layoutName(*rec));
     auto *layer = peekAs<AcDbSymbolTableRecord>(ent.layerId());
@@ -47,14 +49,31 @@ void writeEntityCommon(const AcDbEntity &ent, TagSink &sink) {
     auto *ltype = peekAs<AcDbSymbolTableRecord>(ent.linetypeId());
     if (ltype != nullptr && !isByLayerName(ltype->nameRef()))
         sink.string(6, ltype->nameRef());
+    else
+        sink.defaulted(6);
     if (ent.colorIndex() < 256)
         sink.int16(62, ent.colorIndex());
+    else
+        sink.defaulted(62);
+    // A true colour beside the index; without one, its name (430) goes with it.
+    if (const AcCmColor c = ent.color(); c.isByColor()) {
+        sink.int32(420, long(c.red()) << 16 | long(c.green()) << 8 | long(c.blue()));
+    } else {
+        sink.defaulted(420);
+        sink.defaulted(430);
+    }
     if (ent.lineWeight() != AcDb::kLnWtByLayer)
         sink.int16(370, ent.lineWeight());
+    else
+        sink.defaulted(370);
     if (ent.linetypeScale() != 1.0)
         sink.real(48, ent.linetypeScale());
+    else
+        sink.defaulted(48);
     if (!ent.isVisible())
         sink.int16(60, 1);
+    else
+        sink.defaulted(60);
 }
 
 void writeEntityList(const AcDbEntity &ent, TagSink &sink) {

@@ -63,11 +63,15 @@ void addArcExtents(AcDbExtents &ext, const AcGePoint3d &center, const AcGeVector
 void writeNormal(TagSink &sink, const AcGeVector3d &n) {
     if (!sink.forFile() || !isWorldNormal(n))
         sink.point(210, AcGePoint3d(n.x, n.y, n.z));
+    else
+        sink.defaultedPoint(210);
 }
 
 void writeThickness(TagSink &sink, double t) {
     if (t != 0)
         sink.real(39, t);
+    else
+        sink.defaulted(39);
 }
 
 AcGePoint3d toOcs(const AcGePoint3d &p, const AcGeVector3d &n) {
@@ -325,21 +329,35 @@ void AcDbText::dxfOutClassGroups(TagSink &sink) const {
     sink.string(1, mText);
     if (!file || mRotation != 0)
         sink.angle(50, mRotation);
+    else
+        sink.defaulted(50);
     if (!file || mWidthFactor != 1)
         sink.real(41, mWidthFactor);
+    else
+        sink.defaulted(41);
     if (!file || mOblique != 0)
         sink.angle(51, mOblique);
+    else
+        sink.defaulted(51);
     sink.string(7, mStyle);
     if (!file || mGeneration != 0)
         sink.int16(71, mGeneration);
+    else
+        sink.defaulted(71);
     if (!file || mHorz != AcDb::kTextLeft)
         sink.int16(72, mHorz);
+    else
+        sink.defaulted(72);
     if (!file || justified)
         sink.point(11, toOcs(mAlignment, mNormal));
+    else
+        sink.defaultedPoint(11);
     writeNormal(sink, mNormal);
     sink.string(100, "AcDbText");
     if (!file || mVert != AcDb::kTextBase)
         sink.int16(73, mVert);
+    else
+        sink.defaulted(73);
 }
 
 // --- AcDbBlockReference
@@ -415,12 +433,20 @@ void AcDbBlockReference::dxfOutClassGroups(TagSink &sink) const {
     sink.point(10, toOcs(mPosition, mNormal));
     if (!file || mScale.sx != 1)
         sink.real(41, mScale.sx);
+    else
+        sink.defaulted(41);
     if (!file || mScale.sy != 1)
         sink.real(42, mScale.sy);
+    else
+        sink.defaulted(42);
     if (!file || mScale.sz != 1)
         sink.real(43, mScale.sz);
+    else
+        sink.defaulted(43);
     if (!file || mRotation != 0)
         sink.angle(50, mRotation);
+    else
+        sink.defaulted(50);
     if (!file) {
         sink.int16(70, 1);
         sink.int16(71, 1);

@@ -112,6 +112,13 @@ std::unordered_map<const AcDbEntity *, AcDbFullSubentPath> &highlightPaths() {
     static std::unordered_map<const AcDbEntity *, AcDbFullSubentPath> paths;
     return paths;
 }
+// The true colours of the entities that have one (0xRRGGBB). Most entities have none, so the
+// entity keeps a flag and the colour waits here.
+std::unordered_map<const AcDbEntity *, std::uint32_t> &trueColours() {
+    // Never destroyed: an entity of a database that outlives main's statics still looks here.
+    static auto *colours = new std::unordered_map<const AcDbEntity *, std::uint32_t>;
+    return *colours;
+}
 } // namespace
 
 AcDbEntity::AcDbEntity() = default;
@@ -119,7 +126,9 @@ AcDbEntity::AcDbEntity() = default;
 AcDbEntity::AcDbEntity(const AcDbEntity &other)
     : AcDbObject(other), mColorIndex(other.mColorIndex), mLineWeight(other.mLineWeight),
       mVisible(other.mVisible), mLayerId(other.mLayerId), mLinetypeId(other.mLinetypeId),
-      mLinetypeScale(other.mLinetypeScale) {}
+      mLinetypeScale(other.mLinetypeScale) {
+    copyTrueColourFrom(other);
+}
 
 AcDbEntity &AcDbEntity::operator=(const AcDbEntity &other) {
     AcDbObject::operator=(other);
@@ -129,11 +138,28 @@ AcDbEntity &AcDbEntity::operator=(const AcDbEntity &other) {
     mLayerId = other.mLayerId;
     mLinetypeId = other.mLinetypeId;
     mLinetypeScale = other.mLinetypeScale;
+    copyTrueColourFrom(other);
     return *this;
+}
+
+// A copy (the undo journal's state of an entity) carries the true colour with it, so that an
+// undone colour change brings the true colour back too.
+void AcDbEntity::copyTrueColourFrom(const AcDbEntity &other) {
+    if (&other == this)
+        return;
+    if (other.mHasTrueColor) {
+        trueColours()[this] = trueColours().at(&other);
+        mHasTrueColor = true;
+    } else if (mHasTrueColor) {
+        trueColours().erase(this);
+        mHasTrueColor = false;
+    }
 }
 AcDbEntity::~AcDbEntity() {
     if (mHasHighlightPath)
         highlightPaths().erase(this);
+    if (mHasTrueColor)
+        trueColours().erase(this);
 }
 
 AcDbObjectId AcDbEntity::blockId() const {
@@ -194,30 +220,63 @@ AcDbDatabase *lookupDatabase(const AcDbEntity &e) {
 
 } // namespace
 
+namespace {
+void setTrueColour(AcDbEntity &e, bool &flag, const AcCmColor &c) {
+    if (c.isByColor()) {
+        trueColours()[&e] = std::uint32_t(c.red()) << 16 | std::uint32_t(c.green()) << 8 | c.blue();
+        flag = true;
+    } else if (flag) {
+        trueColours().erase(&e);
+        flag = false;
+    }
+}
+} // namespace
+
 Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 color, Adesk::Boolean doSubents) {
-    if (color > 256)
+    AcCmColor c;
+    if (c.setColorIndex(color) != Acad::eOk)
         return Acad::eBadColorIndex;
-    // writeAllowed records a change of any kind; this one is the colour alone.
-    const std::uint8_t before = isDatabaseResident() ? objectId().stub()->changes : 0;
-    if (!writeAllowed())
-        return Acad::eNotOpenForWrite;
-    if (isDatabaseResident())
-        objectId().stub()->changes = before | AcDbStub::kColour;
-    mColorIndex = color;
-    forSubents(
-        *this, doSubents, [&](AcDbEntity &e) { e.mColorIndex = color; }, AcDbStub::kColour);
-    return Acad::eOk;
+    return setColor(c, doSubents);
 }
 
 AcCmColor AcDbEntity::color() const {
     AcCmColor c;
     if (mColorIndex <= 256)
         (void)c.setColorIndex(mColorIndex); // in range
+    if (mHasTrueColor) {
+        const std::uint32_t rgb = trueColours().at(this);
+        (void)c.setRGB(static_cast<Adesk::UInt8>(rgb >> 16), static_cast<Adesk::UInt8>(rgb >> 8),
+                       static_cast<Adesk::UInt8>(rgb)); // any value is a colour
+    }
     return c;
 }
 
 Acad::ErrorStatus AcDbEntity::setColor(const AcCmColor &color, Adesk::Boolean doSubents) {
-    return setColorIndex(color.colorIndex(), doSubents);
+    const Adesk::UInt16 index = color.colorIndex();
+    if (index > 256)
+        return Acad::eBadColorIndex;
+    // writeAllowed records a change of any kind; this one is the colour alone. Sub-entities
+    // the database keeps only as bytes (attributes, mesh vertices) are recoloured on save.
+    const std::uint8_t before = isDatabaseResident() ? objectId().stub()->changes : 0;
+    if (!writeAllowed())
+        return Acad::eNotOpenForWrite;
+    if (isDatabaseResident())
+        objectId().stub()->changes =
+            before | AcDbStub::kColour | (doSubents ? AcDbStub::kSubentColour : 0);
+    mColorIndex = index;
+    bool flag = mHasTrueColor;
+    setTrueColour(*this, flag, color);
+    mHasTrueColor = flag;
+    forSubents(
+        *this, doSubents,
+        [&](AcDbEntity &e) {
+            e.mColorIndex = index;
+            bool subFlag = e.mHasTrueColor;
+            setTrueColour(e, subFlag, color);
+            e.mHasTrueColor = subFlag;
+        },
+        AcDbStub::kColour);
+    return Acad::eOk;
 }
 
 char *AcDbEntity::layer() const {

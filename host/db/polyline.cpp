@@ -275,10 +275,21 @@ void AcDbPolyline::dxfOutClassGroups(TagSink &sink) const {
     sink.int16(70, (mClosed ? 1 : 0) | (mPlinegen ? 128 : 0));
     if (isConstant)
         sink.real(43, constant);
+    else
+        sink.defaulted(43);
     if (!file || mElevation != 0)
         sink.real(38, mElevation);
+    else
+        sink.defaulted(38);
     if (!file || mThickness != 0)
         sink.real(39, mThickness);
+    else
+        sink.defaulted(39);
+    // Widths and bulges are the vertices' own: none is kept from a file read before, where
+    // it could stand by another vertex.
+    sink.defaulted(40);
+    sink.defaulted(41);
+    sink.defaulted(42);
     for (std::size_t i = 0; i < mPoints.size(); ++i) {
         const AcGePoint2d &pt = mPoints[i];
         sink.point(10, AcGePoint3d(pt.x, pt.y, 0), 2);
@@ -356,15 +367,30 @@ void AcDb2dVertex::dxfOutClassGroups(TagSink &sink) const {
     sink.string(100, "AcDbVertex");
     sink.string(100, "AcDb2dVertex");
     sink.point(10, mPosition);
-    if (!file || mStartWidth != 0)
+    // A vertex without widths takes its polyline's default widths in some readers and 0 in
+    // others: under a polyline with default widths, the vertex says its own.
+    const auto *owner = AcDb2dPolyline::cast(ObjectAccess::pendingOwner(*this));
+    if (owner == nullptr)
+        owner = peekAs<AcDb2dPolyline>(ownerId());
+    const bool ownerWidths =
+        owner != nullptr && (owner->defaultStartWidth() != 0 || owner->defaultEndWidth() != 0);
+    if (!file || mStartWidth != 0 || ownerWidths)
         sink.real(40, mStartWidth);
-    if (!file || mEndWidth != 0)
+    else
+        sink.defaulted(40);
+    if (!file || mEndWidth != 0 || ownerWidths)
         sink.real(41, mEndWidth);
+    else
+        sink.defaulted(41);
     if (!file || mBulge != 0)
         sink.real(42, mBulge);
+    else
+        sink.defaulted(42);
     sink.int16(70, vertexFlags(mType, mTangentUsed));
     if (!file || mTangentUsed)
         sink.angle(50, mTangent);
+    else
+        sink.defaulted(50);
 }
 
 Acad::ErrorStatus AcDb3dPolylineVertex::setVertexType(AcDb::Vertex3dType type) {
@@ -583,8 +609,12 @@ void AcDb2dPolyline::dxfOutClassGroups(TagSink &sink) const {
     sink.int16(70, flags);
     if (!file || mDefStartWidth != 0)
         sink.real(40, mDefStartWidth);
+    else
+        sink.defaulted(40);
     if (!file || mDefEndWidth != 0)
         sink.real(41, mDefEndWidth);
+    else
+        sink.defaulted(41);
     if (!file) {
         sink.int16(71, 0);
         sink.int16(72, 0);
@@ -593,6 +623,8 @@ void AcDb2dPolyline::dxfOutClassGroups(TagSink &sink) const {
     }
     if (!file || curveType != 0)
         sink.int16(75, curveType);
+    else
+        sink.defaulted(75);
     writeNormal(sink, mNormal);
 }
 
@@ -684,4 +716,6 @@ void AcDb3dPolyline::dxfOutClassGroups(TagSink &sink) const {
     sink.int16(70, 8 | (mClosed ? 1 : 0) | (curveType != 0 ? 4 : 0));
     if (!file || curveType != 0)
         sink.int16(75, curveType);
+    else
+        sink.defaulted(75);
 }

@@ -27,7 +27,9 @@ public:
     // What the write opens since the object was read changed (Change bits): a save copies
     // an entity whose colour alone changed from its original bytes with the colour patched.
     std::uint8_t changes = 0;
-    enum Change : std::uint8_t { kColour = 1, kOther = 2 };
+    // kSubentColour: the colour was given to the sub-entities too (those kept as bytes take
+    // it when written).
+    enum Change : std::uint8_t { kColour = 1, kOther = 2, kSubentColour = 4 };
 
     bool isOpen() const { return writer || readers > 0; }
 };

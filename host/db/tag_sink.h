@@ -24,6 +24,14 @@ public:
     virtual void objectRef(int code, AcDbObjectId id) = 0;
     // True for the file writer: leave out the groups only application lists have.
     virtual bool forFile() const = 0;
+    // A group the class models that a file leaves out at its default value (a point names
+    // its first code): whatever a file read before held in it must not be written again.
+    virtual void defaulted(int code) { (void)code; }
+    void defaultedPoint(int code) {
+        defaulted(code);
+        defaulted(code + 10);
+        defaulted(code + 20);
+    }
 };
 
 namespace tev::db {
@@ -31,8 +39,8 @@ namespace tev::db {
 using TagSink = ::AcDbDxfFiler;
 
 // The common entity groups after the 100 "AcDbEntity" marker: 67 (always in application
-// lists, in files only for paper space), 410 (application lists only), 8, then 6, 62, 370,
-// 48, 60 where not the default.
+// lists, in files only for paper space), 410 (application lists only), 8, then 6, 62, 420,
+// 370, 48, 60 where not the default.
 void writeEntityCommon(const AcDbEntity &ent, TagSink &sink);
 // The whole application list of an entity: -1, 0, 330, 5, 100 AcDbEntity, the common
 // groups and the class's groups.

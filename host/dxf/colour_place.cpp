@@ -41,23 +41,99 @@ bool colourPlaceIn(std::string_view src, ColourPlace &place) {
     }
     // The groups the reader takes the colour and layer from: those of the AcDbEntity part
     // (the whole record in a file without subclass markers), outside application groups and
-    // before extended data; the last colour group counts, the first layer group.
+    // before extended data; the last colour group counts, the first layer group. A record
+    // with a true colour, or with common groups after a subclass marker, has no one place
+    // to patch: false.
     std::size_t colour = kNoTag, layer = kNoTag;
-    bool inEntityPart = true;
+    bool inEntityPart = true, owns = false, patchable = true;
     forEachDataTag(tags, [&](const Tag &g) {
-        if (g.code == 100) {
-            inEntityPart = trimBlanks(g.value) == "AcDbEntity";
+        if (g.code == 100 || g.code == 101) {
+            inEntityPart = g.code == 100 && trimBlanks(g.value) == "AcDbEntity";
+            owns = g.code == 101 || subclassUsesCommonCodes(g.value);
             return;
         }
-        if (!inEntityPart)
+        if (!inEntityPart) {
+            if (!owns && isEntityPartCode(g.code))
+                patchable = false;
             return;
+        }
         const auto i = static_cast<std::size_t>(&g - tags.data());
+        if (g.code == 420 || g.code == 430)
+            patchable = false;
         if (g.code == 62)
             colour = i;
         else if (g.code == 8 && layer == kNoTag)
             layer = i;
     });
-    return colourPlaceAt(tags, colour, layer, 0, end, place);
+    return patchable && colourPlaceAt(tags, colour, layer, 0, end, place);
+}
+
+bool isEntityPartCode(int code) {
+    return code == 8 || code == 6 || code == 62 || code == 370 || code == 48 || code == 60 ||
+           code == 67;
+}
+
+bool subclassUsesCommonCodes(std::string_view marker) {
+    // Cell colours (62) of tables; column widths (48) of multiline text, in MTEXT and in the
+    // text of a multileader.
+    const std::string_view m = trimBlanks(marker);
+    return m == "AcDbTable" || m == "AcDbTableContent" || m == "AcDbMText" || m == "AcDbMLeader";
+}
+
+std::size_t recordEnd(std::string_view text) {
+    static const Locator kSource("<kept source>");
+    TagReader reader(text, kSource, 1, 0);
+    Tag t;
+    bool first = true;
+    while (reader.next(t)) {
+        if (t.code == 0 && !first)
+            return t.offset;
+        first = false;
+    }
+    return text.size();
+}
+
+void recolourRecord(TagWriter &out, std::string_view record, int index) {
+    static const Locator kSource("<kept source>");
+    TagReader reader(record, kSource, 1, 0);
+    std::vector<Tag> tags;
+    Tag t;
+    while (reader.next(t))
+        tags.push_back(t);
+    const auto raw = [&](std::size_t i) {
+        const std::size_t e = i + 1 < tags.size() ? tags[i + 1].offset : record.size();
+        return record.substr(tags[i].offset, e - tags[i].offset);
+    };
+    // The place of the new group: after the layer taken, or after the group 0.
+    std::size_t after = 0;
+    bool inEntityPart = true, owns = false, placed = false;
+    int depth = 0;
+    for (std::size_t i = 1; i < tags.size() && !placed; ++i) {
+        if (tags[i].code == 102)
+            depth = appGroupDepth(tags[i], depth);
+        else if (depth == 0 && tags[i].code == 8) {
+            after = i;
+            placed = true;
+        }
+    }
+    depth = 0;
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        const Tag &g = tags[i];
+        bool drop = false;
+        if (i > 0 && g.code == 102) {
+            depth = appGroupDepth(g, depth);
+        } else if (i > 0 && depth == 0 && g.code < 1000) {
+            if (g.code == 100 || g.code == 101) {
+                inEntityPart = g.code == 100 && trimBlanks(g.value) == "AcDbEntity";
+                owns = g.code == 101 || subclassUsesCommonCodes(g.value);
+            }
+            drop = g.code == 62 ? !owns : (g.code == 420 || g.code == 430) && inEntityPart;
+        }
+        if (!drop)
+            out.raw(raw(i));
+        if (i == after && index >= 0 && index < 256)
+            out.integer(62, index);
+    }
 }
 
 std::uint32_t packColourPlace(const ColourPlace &place) {

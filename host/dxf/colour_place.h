@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tags.h"
+#include "tag_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,5 +36,21 @@ bool colourPlaceIn(std::string_view src, ColourPlace &place);
 std::uint32_t packColourPlace(const ColourPlace &place);
 // False for 0 or a place outside a source of `size` bytes.
 bool unpackColourPlace(std::uint32_t packed, std::size_t size, ColourPlace &place);
+
+// The groups an entity holds wherever a file puts them (the AcDbEntity part, or a stray
+// copy after a class's subclass marker): layer, linetype, colour, lineweight, linetype
+// scale, visibility, paper space.
+bool isEntityPartCode(int code);
+constexpr int kEntityPartCodes[] = {8, 6, 62, 370, 48, 60, 67};
+// A subclass whose own data uses those codes (a table's cell colours, a text's column
+// width): groups after its marker are its own, as are those after an embedded object's 101.
+bool subclassUsesCommonCodes(std::string_view marker);
+
+// Where the first record of `text` ends: the offset of the next group 0, or text.size().
+std::size_t recordEnd(std::string_view text);
+// Writes one record kept as bytes with colour `index` (256: BYLAYER, no group): its colour
+// groups (62, and the true colour 420 and its name 430) dropped wherever they stand, the new
+// 62 after its layer group (or after its group 0 when it has none).
+void recolourRecord(TagWriter &out, std::string_view record, int index);
 
 } // namespace dxf

@@ -60,7 +60,28 @@ struct OwnerUse {
     std::uint64_t owner;
     std::uint32_t line;
     bool child; // a VERTEX, ATTRIB or SEQEND: its polyline or insert is a fine owner too
+    bool kept;  // kept as bytes (an ATTRIB, a mesh vertex): written as read
 };
+
+// The owner an object's bytes name: the first 330 outside application groups (0 for none).
+std::uint64_t ownerInSource(std::string_view src) {
+    static const Locator kSource("<kept source>");
+    TagReader reader(src, kSource, 1, 0);
+    Tag t;
+    int depth = 0;
+    bool first = true;
+    while (reader.next(t)) {
+        if (t.code == 0 && !first)
+            break;
+        first = false;
+        if (t.code == 102)
+            depth = appGroupDepth(t, depth);
+        std::uint64_t h = 0;
+        if (depth == 0 && t.code == 330)
+            return toHandle(trimBlanks(t.value), h) ? h : 0;
+    }
+    return 0;
+}
 
 // Sorts uses by handle, uses of one handle in file order: mostly sorted uses by a merge,
 // others by a radix sort, a byte at a time from the lowest, skipping the bytes every handle
@@ -200,7 +221,7 @@ private:
 
     // Handles: the record's own (5, or 105 for DIMSTYLE), registered for the checks.
     std::uint64_t handleOf(const Record &r, Kind kind, bool kept);
-    void noteOwner(const Record &r, bool child);
+    void noteOwner(const Record &r, bool child, bool kept = false);
     // Moves one of the database's own tables out of the way of a file handle.
     void freeHandle(std::uint64_t handle);
     void placeTable(AcDbObject *table, const Record &r);
@@ -219,6 +240,7 @@ private:
     void readLayer(const Record &r);
     void readLinetype(const Record &r);
     void readBlockRecord(const Record &r);
+    std::string nameForBlock(const Record &r);
 
     // Common entity groups into ent; returns whether group 67 says paper space.
     bool readCommon(const Record &r, AcDbEntity &ent);
@@ -242,6 +264,8 @@ private:
     }
 
     bool checkOnly_; // entities are read and checked, then dropped
+    // The entity being read was repaired: it is written from the database, not its bytes.
+    bool rewrite_ = false;
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
     const Locator &where_;
@@ -282,6 +306,9 @@ private:
     // (a file whose ENTITIES come before its TABLES): the table's record takes them over.
     std::unordered_set<std::string> madeLayers_, madeLinetypes_, madeBlocks_;
     std::unordered_set<std::string> begunBlocks_; // the BLOCK records read, by name
+    // Blocks an INSERT named before their BLOCK came (by upper-case name): the name and the
+    // INSERT's line. One that never comes is made empty.
+    std::unordered_map<std::string, std::pair<std::string, std::uint32_t>> insertedBefore_;
     // The records each table defined, in the file's order, once one was taken over.
     std::vector<AcDbObject *> definedLayers_, definedLinetypes_, definedBlocks_;
     // A block is placed by its BLOCK_RECORD, or by its BLOCK where the file has none (an
@@ -318,6 +345,8 @@ private:
 
     std::vector<HandleUse> handles_;
     std::vector<OwnerUse> owners_;
+    std::vector<std::uint64_t> lostOwners_; // owners that do not exist, once repaired
+    void rewriteOwnedBy(const std::vector<std::uint64_t> &owners);
 
     // Header values, applied once the tables are read.
     std::string clayer_, celtype_;
@@ -353,7 +382,7 @@ std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
     return 0;
 }
 
-void Builder::noteOwner(const Record &r, bool child) {
+void Builder::noteOwner(const Record &r, bool child, bool kept) {
     int depth = 0;
     for (std::size_t i = 1; i < r.tags.size(); ++i) {
         const Tag &t = r.tags[i];
@@ -365,8 +394,9 @@ void Builder::noteOwner(const Record &r, bool child) {
             const std::uint64_t h = parseHandle(t, where_);
             if (h != 0)
                 // Entities come in runs of one owner: the first of a run is checked for all.
-                if (owners_.empty() || owners_.back().owner != h || owners_.back().child != child)
-                    owners_.push_back({h, t.line + 1, child});
+                if (owners_.empty() || owners_.back().owner != h || owners_.back().child != child ||
+                    owners_.back().kept != kept)
+                    owners_.push_back({h, t.line + 1, child, kept});
             return;
         }
     }
@@ -836,8 +866,9 @@ void Builder::blockBegin(const Record &r) {
             break;
         }
     });
-    if (name.empty())
-        where_.fail(r.line, "BLOCK has no name (group 2)");
+    const bool nameless = name.empty();
+    if (nameless)
+        name = nameForBlock(r);
     // The block is known by its first name while the file is read and by its last here: a
     // second name would make the two disagree, and the block be written twice.
     bool named = false;
@@ -869,14 +900,42 @@ void Builder::blockBegin(const Record &r) {
         ObjectAccess::setSource(*block_, source);
     }
     auto kept = std::make_unique<BlockKept>();
-    kept->blockBegin = view(r);
+    // A block that had no name is written anew, with the one it was given.
+    if (!nameless)
+        kept->blockBegin = view(r);
     blockKept_ = kept.get();
     ObjectAccess::setKept(*block_, std::move(kept));
 }
 
+// The name of a BLOCK that has none: its block record's (the one its owner group names),
+// when that record has no BLOCK yet, or a name made from its line.
+std::string Builder::nameForBlock(const Record &r) {
+    std::string name;
+    std::uint64_t owner = 0;
+    forEachDataTag(r.tags, [&](const Tag &t) {
+        if (t.code == 330 && owner == 0)
+            (void)toHandle(trimBlanks(t.value), owner);
+    });
+    AcDbBlockTableRecord *rec = nullptr;
+    const AcDbObjectId id =
+        owner != 0 ? tev::db::lookupHandle(*db_, AcDbHandle(owner)) : AcDbObjectId();
+    if (!id.isNull() && acdbOpenObject(rec, id, AcDb::kForRead) == Acad::eOk) {
+        if (begunBlocks_.count(upper(rec->nameRef())) == 0)
+            name = rec->nameRef();
+        (void)rec->close(); // a read open of our own
+    }
+    if (name.empty()) {
+        for (int n = 0; name.empty() || blocks_.count(upper(name)) != 0; ++n)
+            name = "UNNAMED_" + std::to_string(r.line) + (n == 0 ? "" : "_" + std::to_string(n));
+    }
+    where_.repair(r.line, "BLOCK has no name (group 2)", "named \"" + name + "\"");
+    return name;
+}
+
 void Builder::blockEnd(const Record &r) {
     handleOf(r, Kind::Other, /*kept=*/true);
-    blockKept_->blockEnd = view(r);
+    if (!blockKept_->blockBegin.empty())
+        blockKept_->blockEnd = view(r);
     block_ = nullptr;
     blockKept_ = nullptr;
 }
@@ -886,16 +945,41 @@ void Builder::blockEnd(const Record &r) {
 bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
     bool paper = false;
     bool sawLayer = false;
-    // Only the AcDbEntity part (or, in files without subclass markers, the whole entity).
-    bool inEntityPart = true;
+    // The AcDbEntity part holds them; some writers put them after the class's subclass
+    // marker instead, where they are taken too (but for a class whose own data uses the
+    // codes). In a file without subclass markers the whole entity is one part.
+    bool inEntityPart = true, owns = false, stray = false, trueColour = false;
     std::size_t colour = kNoTag, layer = kNoTag; // the groups taken, by index in r.tags
     forEachDataTag(r.tags, [&](const Tag &t) {
-        if (t.code == 100) {
-            inEntityPart = trimBlanks(t.value) == "AcDbEntity";
+        if (t.code == 100 || t.code == 101) {
+            inEntityPart = t.code == 100 && trimBlanks(t.value) == "AcDbEntity";
+            owns = t.code == 101 || subclassUsesCommonCodes(t.value);
             return;
         }
-        if (!inEntityPart)
+        if (inEntityPart && (t.code == 420 || t.code == 430)) {
+            trueColour = true;
+            if (t.code == 420) {
+                const std::int64_t rgb = integer(t);
+                AcCmColor c;
+                (void)c.setColorIndex(ent.colorIndex() <= 256 ? ent.colorIndex() : 256);
+                (void)c.setRGB(static_cast<Adesk::UInt8>(rgb >> 16),
+                               static_cast<Adesk::UInt8>(rgb >> 8), static_cast<Adesk::UInt8>(rgb));
+                (void)ent.setColor(c, false);
+            }
             return;
+        }
+        if (!isEntityPartCode(t.code) || (!inEntityPart && owns))
+            return;
+        if (!inEntityPart) {
+            // A class's own group that happens to share the code is no common group.
+            std::int64_t i = 0;
+            double d = 0;
+            const std::string_view v = trimBlanks(t.value);
+            if (t.code != 8 && t.code != 6 &&
+                (t.code == 48 ? !toDouble(v, d) : !toInteger(v, -32768, 32767, i)))
+                return;
+            stray = true;
+        }
         switch (t.code) {
         case 8:
             if (!sawLayer) {
@@ -908,11 +992,24 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
         case 6:
             (void)ent.setLinetype(spelledId(linetypeBySpelling_, t, &Builder::linetypeId), false);
             break;
-        case 62:
+        case 62: {
             colour = static_cast<std::size_t>(&t - r.tags.data());
-            (void)ent.setColorIndex(
-                static_cast<Adesk::UInt16>(std::clamp<std::int64_t>(integer(t), 0, 999)), false);
+            // The index beside a true colour is what older readers show: the true colour stays.
+            AcCmColor c = ent.color();
+            const auto index =
+                static_cast<Adesk::UInt16>(std::clamp<std::int64_t>(integer(t), 0, 999));
+            if (index > 256) {
+                (void)ent.setColorIndex(index, false); // refused: the entity keeps its colour
+                break;
+            }
+            const bool rgb = c.isByColor();
+            const Adesk::UInt8 red = c.red(), green = c.green(), blue = c.blue();
+            (void)c.setColorIndex(index);
+            if (rgb)
+                (void)c.setRGB(red, green, blue);
+            (void)ent.setColor(c, false);
             break;
+        }
         case 370:
             (void)ent.setLineWeight(static_cast<Adesk::Int16>(integer(t)), false);
             break;
@@ -929,9 +1026,10 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             break;
         }
     });
-    // Where a colour-only change will be written into the entity's original bytes.
+    // Where a colour-only change will be written into the entity's original bytes: nowhere
+    // for an entity whose colour groups are not all in one place (it is written anew).
     ColourPlace place;
-    if (colourPlaceAt(r.tags, colour, layer, r.begin, r.end, place))
+    if (!stray && !trueColour && colourPlaceAt(r.tags, colour, layer, r.begin, r.end, place))
         ObjectAccess::setColourPlace(ent, packColourPlace(place));
     return paper;
 }
@@ -1133,11 +1231,21 @@ AcDbEntity *Builder::readInsert(const Record &r) {
     if (name.empty())
         where_.fail(r.line, "INSERT has no block name (group 2)");
     // The block may come later in the file (R12 has no block records): made by name now.
-    AcDbBlockTableRecord *block = blockRecord(nameToDb(name), /*implicit=*/false);
+    const std::string blockName = nameToDb(name);
+    if (begunBlocks_.count(upper(blockName)) == 0)
+        insertedBefore_.try_emplace(upper(blockName), blockName, r.line);
+    AcDbBlockTableRecord *block = blockRecord(blockName, /*implicit=*/false);
     auto *ref = new AcDbBlockReference(toWorld(p, n), block->objectId());
     if (ref == nullptr)
         return nullptr;
     std::unique_ptr<AcDbBlockReference> guard(ref);
+    // A flat reference written with a Z scale of 0 (the Z of a 2D drawing is no matter to
+    // its writer): the database holds no zero scale, and 1 leaves the picture as it was.
+    if (s.sz == 0 && s.sx != 0 && s.sy != 0) {
+        where_.repair(r.line, "INSERT has a zero Z scale", "taken as 1");
+        s.sz = 1;
+        rewrite_ = true;
+    }
     if (ref->setScaleFactors(s) != Acad::eOk)
         where_.fail(r.line, "INSERT has a zero scale factor");
     (void)ref->setRotation(rotation);
@@ -1420,14 +1528,14 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     for (const Record &c : g.children) {
         if (childrenKept) {
             handleOf(c, Kind::Other, true);
-            noteOwner(c, true);
+            noteOwner(c, true, /*kept=*/true);
         }
     }
     AcDbSequenceEnd *seqEnd = nullptr;
     if (g.seqend != nullptr) {
         if (childrenKept) {
             handleOf(*g.seqend, Kind::Other, true);
-            noteOwner(*g.seqend, true);
+            noteOwner(*g.seqend, true, /*kept=*/true);
         } else {
             seqEnd = new AcDbSequenceEnd;
             if (seqEnd == nullptr)
@@ -1442,8 +1550,10 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
             (void)seqEndGuard.release(); // the polyline's now
         }
     }
-    if (checkOnly_)
+    if (checkOnly_) {
+        rewrite_ = false;
         return; // every check is done: the guards drop the entity and what it owns
+    }
     AcDbBlockTableRecord *rec = inBlock ? block_ : space(paper);
     const Acad::ErrorStatus es = tev::db::appendFromFile(*rec, ent);
     if (es != Acad::eOk)
@@ -1464,11 +1574,16 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         if (!doc_->r12() && rec.find(5).empty())
             ObjectAccess::markModified(obj);
     };
+    const bool rewrite = std::exchange(rewrite_, false);
     if (childrenKept) {
         keep(*ent, r, view(g.begin, g.end));
+        if (rewrite)
+            ObjectAccess::markModified(*ent);
         return;
     }
     keep(*ent, r, view(r));
+    if (rewrite)
+        ObjectAccess::markModified(*ent);
     const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
     for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
         keep(*seq->items[i], g.children[i], view(g.children[i]));
@@ -1502,6 +1617,10 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     }
     if (doc_->codePage.empty() && !doc_->r12())
         doc_->codePage = "ANSI_1252";
+    for (const auto &[key, use] : insertedBefore_)
+        if (begunBlocks_.count(key) == 0)
+            where_.repair(use.second, "INSERT of block \"" + use.first + "\", which does not exist",
+                          "an empty block of that name made");
     // Every drawing has both spaces and layer 0 (an R12 file may name none of them).
     (void)space(false);
     (void)space(true);
@@ -1575,14 +1694,24 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         if (it == handles_.end() || it->handle != o.owner)
             it = std::lower_bound(handles_.begin(), handles_.end(), o.owner,
                                   [](const HandleUse &h, std::uint64_t v) { return h.handle < v; });
-        if (it == handles_.end() || it->handle != o.owner)
-            where_.fail(o.line, "owner " + formatHandle(o.owner) + " does not exist");
+        if (it == handles_.end() || it->handle != o.owner) {
+            // An object the database holds is written with the owner it has; one kept as
+            // bytes would keep the owner that is not there.
+            if (o.kept)
+                where_.fail(o.line, "owner " + formatHandle(o.owner) + " does not exist");
+            where_.repair(o.line, "owner " + formatHandle(o.owner) + " does not exist",
+                          "given the block record, polyline or insert it is in");
+            lostOwners_.push_back(o.owner);
+            continue;
+        }
         const bool fine = it->kind == Kind::BlockRecord ||
                           (o.child && (it->kind == Kind::Polyline || it->kind == Kind::Insert));
         if (!fine)
             where_.fail(o.line, "owner " + formatHandle(o.owner) + " is not a block record" +
                                     std::string(o.child ? ", polyline or insert" : ""));
     }
+    if (!lostOwners_.empty())
+        rewriteOwnedBy(lostOwners_);
     // The next handle is above every handle of the file and of what the reader made; the
     // handles the reader's own objects held for a while before a file took them are not
     // counted, so that a file read twice gets the same seed.
@@ -1608,6 +1737,33 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             ObjectAccess::markModified(*obj);
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
+}
+
+// Marks every entity (and vertex) whose bytes name one of `owners` modified: it is written
+// from the database, with the owner it has there.
+void Builder::rewriteOwnedBy(const std::vector<std::uint64_t> &owners) {
+    const auto named = [&](const AcDbObject &obj) {
+        const std::uint64_t h = ownerInSource(ObjectAccess::source(obj));
+        return h != 0 && std::find(owners.begin(), owners.end(), h) != owners.end();
+    };
+    for (AcDbObject *recObj : ObjectAccess::records(*blockTable_)) {
+        auto *rec = AcDbBlockTableRecord::cast(recObj);
+        if (rec == nullptr)
+            continue;
+        for (AcDbObject *e : ObjectAccess::entityList(*rec)) {
+            if (e == nullptr)
+                continue;
+            if (named(*e))
+                ObjectAccess::markModified(*e);
+            if (AcDbOwnedSequence *seq = ObjectAccess::sequence(*e)) {
+                for (AcDbObject *item : seq->items)
+                    if (named(*item))
+                        ObjectAccess::markModified(*item);
+                if (seq->seqEnd != nullptr && named(*seq->seqEnd))
+                    ObjectAccess::markModified(*seq->seqEnd);
+            }
+        }
+    }
 }
 
 } // namespace

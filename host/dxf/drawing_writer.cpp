@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <optional>
 #include <cmath>
 #include <numbers>
 #include <utility>
@@ -219,6 +220,7 @@ public:
         w_.handle(code, id.isNull() ? 0 : id.handle().value());
     }
     bool forFile() const override { return true; }
+    void defaulted(int code) override { (void)skip(code); }
 
 private:
     std::string subject() const {
@@ -293,6 +295,9 @@ private:
     void writeEntity(const AcDbObject &obj);
     void generateEntity(const AcDbEntity &ent, std::string_view src);
     bool patchColour(const AcDbEntity &ent, std::string_view src);
+    void writeChildren(const AcDbEntity &ent, std::string_view children);
+    void noteErasedOwnings(std::string_view src);
+    void writeObjects(std::string_view body);
     void writeNewObjects();
     void simpleTag(int code, std::string_view v) { out_.tags().string(code, v); }
     void textTag(int code, std::string_view dbText);
@@ -342,6 +347,8 @@ private:
     std::uint64_t vportTable_ = 0, styleTable_ = 0; // handles of generated tables
     std::uint64_t rootDictionary_ = 0;
     RawTags keptScratch_; // a generated entity's source tags, storage kept between entities
+    // The extension dictionaries of erased entities: they, and what they own, are not saved.
+    std::vector<std::uint64_t> orphanRoots_;
     // The database's tables are written once, even when the file had two TABLES sections.
     std::vector<const AcDbSymbolTable *> tablesWritten_;
 };
@@ -561,8 +568,12 @@ void Writer::run() {
                 out_.raw(s.end);
                 entities = true;
                 break;
-            case SectionKind::Classes:
             case SectionKind::Objects:
+                out_.raw(s.start);
+                writeObjects(s.body);
+                out_.raw(s.end);
+                break;
+            case SectionKind::Classes:
             case SectionKind::Other:
                 out_.raw(s.start);
                 out_.raw(s.body);
@@ -787,27 +798,30 @@ void Writer::writeRecord(const AcDbObject &rec, std::string_view, std::uint64_t 
         writeBlockRecordEntry(*block, table, k);
 }
 
-// The groups the reader takes from an entity's AcDbEntity part (in a file without subclass
-// markers, from anywhere in the record): layer, linetype, colour, lineweight, linetype
-// scale, visibility, paper space.
-bool isEntityPartCode(int code) {
-    return code == 8 || code == 6 || code == 62 || code == 370 || code == 48 || code == 60 ||
-           code == 67;
-}
-
 // Writes the tags of a kept record the generated part did not write: application groups
 // before the owner, other groups after, extended data last.
+//
+// For an entity (entityPart given), the other groups come in two passes: those of its
+// AcDbEntity part after the common groups (entityPart true), the rest after the class's
+// own (false), so that each stands in the part it was read from. A record without subclass
+// markers has them all in the second pass.
 void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCode + 1> &written,
-                     bool head) {
+                     bool head, std::optional<bool> entityPart = std::nullopt) {
     if (src == nullptr)
         return;
     int depth = 0;
     bool sawOwner = false;
+    bool inEntityPart = false;
     for (std::size_t i = 1; i < src->tags.size(); ++i) {
         const Tag &t = src->tags[i];
         const bool inApp = depth > 0 || t.code == 102;
         if (t.code == 102)
             depth = appGroupDepth(t, depth);
+        if (t.code == 100 && !inApp)
+            inEntityPart = trimBlanks(t.value) == "AcDbEntity";
+        if (entityPart.has_value() && !head &&
+            (t.code >= 1000 ? *entityPart : inEntityPart != *entityPart))
+            continue;
         if (head) {
             if (inApp)
                 out.raw(src->raw(i));
@@ -1073,15 +1087,18 @@ void Writer::writeEntities(bool withSection) {
 }
 
 void Writer::writeEntity(const AcDbObject &obj) {
-    if (obj.isErased())
-        return;
     const std::string_view src = ObjectAccess::source(obj);
+    if (obj.isErased()) {
+        noteErasedOwnings(src);
+        return;
+    }
     const auto &ent = static_cast<const AcDbEntity &>(obj);
     if (!src.empty())
         passedSource(src);
     if (!src.empty() && !ObjectAccess::modifiedSinceRead(obj))
         out_.raw(src);
-    else if (src.empty() || !ObjectAccess::onlyColourChanged(obj) || !patchColour(ent, src))
+    else if (src.empty() || !ObjectAccess::onlyColourChanged(obj) || ent.color().isByColor() ||
+             !patchColour(ent, src))
         generateEntity(ent, src);
     if (const AcDbOwnedSequence *seq = ObjectAccess::sequence(obj)) {
         for (const AcDbObject *item : seq->items)
@@ -1106,8 +1123,36 @@ bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
     out_.raw(src.substr(0, place.cut));
     if (index < 256)
         out_.tags().integer(62, index);
-    out_.raw(src.substr(place.resume));
+    // Only a block reference or a mesh keeps sub-entities as bytes after its record.
+    const bool keptChildren =
+        AcDbBlockReference::cast(&ent) != nullptr ||
+        (AcDbUnknownEntity::cast(&ent) != nullptr && tev::db::dxfTypeName(ent) == "POLYLINE");
+    if (!keptChildren || !ObjectAccess::subentsRecoloured(ent)) {
+        out_.raw(src.substr(place.resume));
+        return true;
+    }
+    // Attributes or mesh vertices kept as bytes after the record take the colour too.
+    const std::string_view rest = src.substr(place.resume);
+    const std::size_t children = recordEnd(rest);
+    out_.raw(rest.substr(0, children));
+    writeChildren(ent, rest.substr(children));
     return true;
+}
+
+// The children of an entity kept as bytes (attributes, mesh vertices, their SEQEND): as
+// read, or in the entity's colour when it was given to its sub-entities.
+void Writer::writeChildren(const AcDbEntity &ent, std::string_view children) {
+    if (children.empty())
+        return;
+    if (!ObjectAccess::subentsRecoloured(ent)) {
+        out_.raw(children);
+        return;
+    }
+    while (!children.empty()) {
+        const std::size_t end = recordEnd(children);
+        recolourRecord(out_.tags(), children.substr(0, end), ent.colorIndex());
+        children.remove_prefix(end);
+    }
 }
 
 void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
@@ -1139,25 +1184,24 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
     sink_.string(100, "AcDbEntity");
     sink_.written.reset();
     tev::db::writeEntityCommon(ent, sink_);
+    // The common groups are the database's wherever a file had them: a copy a writer left
+    // after its subclass marker is not written again.
+    for (int code : kEntityPartCodes)
+        sink_.written.set(static_cast<std::size_t>(code));
+    if (!unknown && !r12_)
+        writeKeptExtras(out_, k, sink_.written, /*head=*/false, /*entityPart=*/true);
     if (!unknown) {
         sink_.setSpelling(k);
         ent.dxfOutClassGroups(sink_);
         sink_.setSpelling(nullptr);
         if (type == "LWPOLYLINE")
             sink_.written.set(91); // vertex ids would no longer match the vertices
-        // Without subclass markers every group is read as the entity's own: a kept group the
-        // reader takes for the layer, colour and the like (a class's data in the file read)
-        // would change the entity on the next read, or not read at all. It is not written.
-        if (r12_)
-            for (int code = 0; code <= kMaxGroupCode; ++code)
-                if (isEntityPartCode(code))
-                    sink_.written.set(static_cast<std::size_t>(code));
-        writeKeptExtras(out_, k, sink_.written, /*head=*/false);
+        writeKeptExtras(out_, k, sink_.written, /*head=*/false, /*entityPart=*/false);
     } else if (k != nullptr) {
         // The groups of a kind the host does not model go back as they were; only the common
         // groups (layer, colour, ...) come from the database.
         const auto common = sink_.written;
-        bool entityPart = true, sawOwner = false;
+        bool entityPart = true, sawOwner = false, ownsCommon = false;
         int depth = 0;
         for (std::size_t i = 1; i < k->tags.size(); ++i) {
             const Tag &t = k->tags[i];
@@ -1171,8 +1215,9 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
                 sawOwner = true;
                 continue;
             }
-            if (t.code == 100) {
-                entityPart = trimBlanks(t.value) == "AcDbEntity";
+            if (t.code == 100 || t.code == 101) {
+                entityPart = t.code == 100 && trimBlanks(t.value) == "AcDbEntity";
+                ownsCommon = t.code == 101 || subclassUsesCommonCodes(t.value);
                 if (entityPart)
                     continue;
             }
@@ -1180,10 +1225,88 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
                                   common.test(static_cast<std::size_t>(std::max(t.code, 0)));
             if (entityPart && isCommon && t.code < 1000)
                 continue;
+            if (!entityPart && !ownsCommon && isEntityPartCode(t.code))
+                continue; // the reader took it as the entity's: written above
             out_.raw(k->raw(i));
         }
     }
-    out_.raw(trailing);
+    writeChildren(ent, trailing);
+}
+
+// An erased entity read from a file may own an extension dictionary (102 {ACAD_XDICTIONARY
+// 360 handle }): noted, so that the objects section leaves it out with what it owns.
+void Writer::noteErasedOwnings(std::string_view src) {
+    if (src.empty() || src.find("ACAD_XDICTIONARY") == std::string_view::npos)
+        return;
+    const RawTags tags = tokenize(src.substr(0, recordEnd(src)));
+    bool inXdict = false;
+    for (const Tag &t : tags.tags) {
+        if (t.code == 102) {
+            inXdict = trimBlanks(t.value) == "{ACAD_XDICTIONARY";
+            continue;
+        }
+        std::uint64_t h = 0;
+        if (inXdict && t.code == 360 && toHandle(trimBlanks(t.value), h) && h != 0)
+            orphanRoots_.push_back(h);
+    }
+}
+
+// The objects section as read, less the objects erased entities owned: their extension
+// dictionaries and, in turn, every object whose owner (its first 330 outside application
+// groups) is left out.
+void Writer::writeObjects(std::string_view body) {
+    if (orphanRoots_.empty()) {
+        out_.raw(body);
+        return;
+    }
+    struct Obj {
+        std::string_view bytes;
+        std::uint64_t handle = 0, owner = 0;
+    };
+    std::vector<Obj> objs;
+    const RawTags tags = tokenize(body);
+    int depth = 0;
+    for (std::size_t i = 0; i < tags.tags.size(); ++i) {
+        const Tag &t = tags.tags[i];
+        if (t.code == 0 || objs.empty()) {
+            objs.push_back({});
+            objs.back().bytes = body.substr(t.offset, 0);
+            depth = 0;
+        }
+        if (t.code == 102)
+            depth = appGroupDepth(t, depth);
+        Obj &o = objs.back();
+        const std::size_t end = i + 1 < tags.tags.size() ? tags.tags[i + 1].offset : body.size();
+        o.bytes = body.substr(o.bytes.data() - body.data(), end - (o.bytes.data() - body.data()));
+        std::uint64_t h = 0;
+        if (t.code == 5 && o.handle == 0 && toHandle(trimBlanks(t.value), h))
+            o.handle = h;
+        else if (t.code == 330 && depth == 0 && o.owner == 0 && toHandle(trimBlanks(t.value), h))
+            o.owner = h;
+    }
+    std::vector<std::uint64_t> dropped = orphanRoots_;
+    std::sort(dropped.begin(), dropped.end());
+    std::vector<bool> drop(objs.size(), false);
+    // Owners mostly come before what they own: a pass or two finds them all.
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (std::size_t i = 0; i < objs.size(); ++i) {
+            if (drop[i] || objs[i].handle == 0)
+                continue;
+            const auto in = [&](std::uint64_t h) {
+                return std::binary_search(dropped.begin(), dropped.end(), h);
+            };
+            if (in(objs[i].handle) || (objs[i].owner != 0 && in(objs[i].owner))) {
+                drop[i] = true;
+                dropped.insert(std::upper_bound(dropped.begin(), dropped.end(), objs[i].handle),
+                               objs[i].handle);
+                grew = true;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < objs.size(); ++i)
+        if (!drop[i])
+            out_.raw(objs[i].bytes);
 }
 
 void Writer::writeNewObjects() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -38,9 +39,20 @@ public:
     // Throws DxfError("<where>: <what>").
     [[noreturn]] void fail(std::uint32_t line, std::string_view what) const;
 
+    // Harmless damage the reader mends: with repairs allowed, notes "<where>: <fault>:
+    // <fix>" and returns; a strict reader fails with the fault instead. Safe to call from
+    // the two threads of a pipelined read.
+    void allowRepairs(bool allow) { repairsAllowed_ = allow; }
+    void repair(std::uint32_t line, std::string_view fault, std::string_view fix) const;
+    // The notes so far, in the order of the lines they name.
+    std::vector<std::string> repairs() const;
+
 private:
     std::string name_;
     std::vector<std::uint64_t> tagOffsets_;
+    bool repairsAllowed_ = false;
+    mutable std::mutex repairsMutex_;
+    mutable std::vector<std::pair<std::uint32_t, std::string>> repairs_;
 };
 
 } // namespace dxf

@@ -52,11 +52,29 @@ std::shared_ptr<const SourceBuffer> asText(std::shared_ptr<const SourceBuffer> s
     return text;
 }
 
+// A file whose lines end in CR alone (old Mac files) becomes one with LF line ends; a CR
+// before an LF stays.
+std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBuffer> source,
+                                                  const Locator &where) {
+    const std::string_view text = source->text;
+    const std::size_t first = text.find_first_of("\r\n");
+    if (first == std::string_view::npos || text[first] != '\r' ||
+        (first + 1 < text.size() && text[first + 1] == '\n'))
+        return source;
+    where.repair(1, "lines end in CR alone (an old Mac file)", "read as line ends");
+    std::string copy(text);
+    for (std::size_t i = 0; i < copy.size(); ++i)
+        if (copy[i] == '\r' && (i + 1 == copy.size() || copy[i + 1] != '\n'))
+            copy[i] = '\n';
+    return std::make_shared<StringSource>(std::move(copy));
+}
+
 std::unique_ptr<AcDbDatabase> readSource(std::shared_ptr<const SourceBuffer> source,
                                          const std::string &name, std::string &error,
                                          const ReadOptions &options) {
+    Locator where(name);
+    where.allowRepairs(options.repairs != nullptr);
     try {
-        Locator where(name);
         const std::size_t maxBytes = std::min(options.limits.maxBytes, kMaxFileBytes);
         if (source->text.size() > maxBytes)
             where.fail(0, "the file has " + std::to_string(source->text.size()) +
@@ -66,7 +84,11 @@ std::unique_ptr<AcDbDatabase> readSource(std::shared_ptr<const SourceBuffer> sou
             where.fail(0, "the binary file makes " + std::to_string(source->text.size()) +
                               " bytes of text, more than the limit of " +
                               std::to_string(kMaxFileBytes));
-        return readDatabase(std::move(source), where, options.limits, options.checkOnly);
+        source = withLineFeeds(std::move(source), where);
+        auto db = readDatabase(std::move(source), where, options.limits, options.checkOnly);
+        if (options.repairs != nullptr)
+            *options.repairs = where.repairs();
+        return db;
     } catch (const DxfError &e) {
         error = e.what();
     } catch (const std::bad_alloc &) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class AcDbDatabase;
 
@@ -18,6 +19,10 @@ struct ReadOptions {
     // Read and check every entity but keep none (the database holds the tables and blocks
     // alone): how a save reads back what it wrote without a second drawing in memory.
     bool checkOnly = false;
+    // Harmless damage (a stray ENDSEC, a zero Z scale, an owner or block that is missing,
+    // old Mac line ends, ...) is mended, each repair noted here in a line ("plan.dxf:12:
+    // INSERT has a zero Z scale: taken as 1"). Without it such a file is refused.
+    std::vector<std::string> *repairs = nullptr;
 };
 
 // Reads the ASCII or binary DXF file at `path`. On failure returns nullptr and sets `error`

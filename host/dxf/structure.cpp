@@ -159,7 +159,7 @@ void StructureReader::read(StructureSink &sink) {
         sink.sectionBegin(sectionName_, startRecord);
         const std::uint32_t sectionLine = start.line;
         if (header)
-            readHeader(sink);
+            readHeader(sink, 2);
         else if (section == "TABLES")
             readTables(sink);
         else if (section == "BLOCKS")
@@ -172,16 +172,32 @@ void StructureReader::read(StructureSink &sink) {
             missing("ENDSEC", "section " + sectionName_, sectionLine);
         scratch_.clear();
         readRecordInto(scratch_);
+        // Old writers put an ENDSEC among the header's variables: the variables after it
+        // are the header's still.
+        while (header && scratch_.size() > 1 && scratch_[1].code == 9) {
+            where_.repair(scratch_[0].line, "an ENDSEC among the HEADER's variables", "left out");
+            readHeader(sink, 1);
+            if (!pendingIs("ENDSEC"))
+                missing("ENDSEC", "section " + sectionName_, sectionLine);
+            scratch_.clear();
+            readRecordInto(scratch_);
+        }
         sink.sectionEnd(sectionName_, makeRecord(scratch_, 0, scratch_.size()));
+        // A second ENDSEC (of a section already ended) ends nothing.
+        while (havePending_ && pendingIs("ENDSEC")) {
+            where_.repair(pending_.line, "an ENDSEC outside a section", "left out");
+            scratch_.clear();
+            readRecordInto(scratch_);
+        }
     }
     checkBlockReferences();
 }
 
-void StructureReader::readHeader(StructureSink &sink) {
+void StructureReader::readHeader(StructureSink &sink, std::size_t first) {
     // The section's start record took every tag up to the first group 0, so the variables
-    // are in the scratch buffer: (9, $NAME) followed by its values.
+    // are in the scratch buffer from `first` on: (9, $NAME) followed by its values.
     const std::vector<Tag> &tags = scratch_;
-    std::size_t i = 2;
+    std::size_t i = first;
     while (i < tags.size() && tags[i].code == 999)
         ++i;
     if (i < tags.size() && tags[i].code != 9)
@@ -238,7 +254,10 @@ void StructureReader::readBlocks(StructureSink &sink) {
         const Record block = makeRecord(scratch_, 0, scratch_.size());
         const std::uint32_t blockLine = block.line;
         const std::string name(trimBlanks(block.find(2)));
-        auto [it, fresh] = blocks_.try_emplace(blockKey(name));
+        // A BLOCK without a name (the builder names it) cannot be inserted by one: a key of
+        // its own that no name spells.
+        const std::string key = name.empty() ? "\n" + std::to_string(blockLine) : blockKey(name);
+        auto [it, fresh] = blocks_.try_emplace(key);
         if (!fresh)
             where_.fail(blockLine, "block " + quoted(name) + " is defined twice (first at " +
                                        where_.at(it->second.line) + ")");
@@ -354,11 +373,12 @@ void StructureReader::checkBlockReferences() const {
         nodes.push_back(&blocks_.at(*name));
         names.push_back(*name);
     }
-    auto lookUp = [&](const std::string &name, std::uint32_t line) {
+    // A block that is missing inserts nothing: the drawing's reader decides what it is (a
+    // BLOCK without a name may turn out to be it) and mends it.
+    constexpr std::size_t kMissing = SIZE_MAX;
+    auto lookUp = [&](const std::string &name, std::uint32_t) {
         auto it = index.find(blockKey(name));
-        if (it == index.end())
-            where_.fail(line, "INSERT of block " + quoted(name) + ", which does not exist");
-        return it->second;
+        return it == index.end() ? kMissing : it->second;
     };
     for (const auto &[name, line] : topInserts_)
         (void)lookUp(name, line);
@@ -378,6 +398,8 @@ void StructureReader::checkBlockReferences() const {
             if (next < nodes[node]->inserts.size()) {
                 const auto &[name, line] = nodes[node]->inserts[next++];
                 const std::size_t child = lookUp(name, line);
+                if (child == kMissing)
+                    continue;
                 if (state[child] == kOnPath)
                     where_.fail(
                         line,
@@ -390,8 +412,9 @@ void StructureReader::checkBlockReferences() const {
                 continue;
             }
             for (const auto &[name, line] : nodes[node]->inserts) {
-                const std::size_t child = index.at(blockKey(name));
-                height[node] = std::max(height[node], height[child] + 1);
+                const auto child = index.find(blockKey(name));
+                if (child != index.end())
+                    height[node] = std::max(height[node], height[child->second] + 1);
             }
             if (height[node] > limits_.maxNestingDepth)
                 where_.fail(nodes[node]->line, "block " + quoted(names[node]) +

@@ -100,9 +100,9 @@ public:
     StructureReader(std::string_view text, const Locator &where, const Limits &limits);
 
     // Reads the whole file into `sink`. Throws DxfError for a file that is not DXF, breaks
-    // the structure, or passes a limit; also for an INSERT of a block that does not exist,
-    // a block that inserts itself (directly or through others), or block nesting deeper
-    // than the limit.
+    // the structure, or passes a limit; also for a block that inserts itself (directly or
+    // through others), or block nesting deeper than the limit. An INSERT of a block that
+    // does not exist is left to the sink.
     void read(StructureSink &sink);
 
     const StructureFacts &facts() const { return facts_; }
@@ -114,7 +114,7 @@ private:
     bool advance(); // reads the next tag into pending_; false at the end of the buffer
     void readRecordInto(std::vector<Tag> &tags);
     Record makeRecord(const std::vector<Tag> &tags, std::size_t first, std::size_t count) const;
-    void readHeader(StructureSink &sink);
+    void readHeader(StructureSink &sink, std::size_t first);
     void readTables(StructureSink &sink);
     void readBlocks(StructureSink &sink);
     void readEntities(StructureSink &sink, std::string_view section);

@@ -82,7 +82,8 @@ void WrittenCheck::tag(std::string_view value) {
     const int code = code_;
     // Numbers as the reader takes them, but no stricter: an integer is checked as one, not
     // against its type's range, as values passed through from the file read are never read.
-    switch (valueType(code)) {
+    const ValueType type = code == 5 && inDimstyle_ ? ValueType::String : valueType(code);
+    switch (type) {
     case ValueType::Double: {
         double unused = 0;
         if (!toDouble(value, unused))
@@ -126,6 +127,7 @@ void WrittenCheck::tag(std::string_view value) {
     if (code != 0)
         return;
     const std::string_view v = trimBlanks(value);
+    inDimstyle_ = v == "DIMSTYLE";
     if (place_ == Place::BeforeSection) {
         if (v == "SECTION")
             place_ = Place::SectionName;

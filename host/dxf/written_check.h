@@ -38,6 +38,8 @@ private:
     bool zeroStartsSection_ = false;
     Place place_ = Place::BeforeSection;
     std::vector<std::uint64_t> handles_;
+    // In a DIMSTYLE record group 5 is a block's name (its handle is 105).
+    bool inDimstyle_ = false;
 };
 
 } // namespace dxf

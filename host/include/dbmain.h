@@ -49,18 +49,37 @@ public:
         if (index > 256)
             return Acad::eBadColorIndex;
         mIndex = index;
+        mRGB = 0;
         return Acad::eOk;
     }
-    bool isByLayer() const { return mIndex == 256; }
-    bool isByBlock() const { return mIndex == 0; }
-    bool isByACI() const { return mIndex >= 1 && mIndex <= 255; }
-    void setByLayer() { mIndex = 256; }
-    void setByBlock() { mIndex = 0; }
-    bool operator==(const AcCmColor &c) const { return mIndex == c.mIndex; }
-    bool operator!=(const AcCmColor &c) const { return mIndex != c.mIndex; }
+    bool isByLayer() const { return mRGB == 0 && mIndex == 256; }
+    bool isByBlock() const { return mRGB == 0 && mIndex == 0; }
+    bool isByACI() const { return mRGB == 0 && mIndex >= 1 && mIndex <= 255; }
+    // A true colour: red, green and blue of 0..255 each. The index stays as it was (the
+    // colour older readers are shown); setColorIndex, setByLayer and setByBlock drop it.
+    bool isByColor() const { return mRGB != 0; }
+    Acad::ErrorStatus setRGB(Adesk::UInt8 red, Adesk::UInt8 green, Adesk::UInt8 blue) {
+        mRGB = kHasRGB | std::uint32_t(red) << 16 | std::uint32_t(green) << 8 | blue;
+        return Acad::eOk;
+    }
+    Adesk::UInt8 red() const { return static_cast<Adesk::UInt8>(mRGB >> 16); }
+    Adesk::UInt8 green() const { return static_cast<Adesk::UInt8>(mRGB >> 8); }
+    Adesk::UInt8 blue() const { return static_cast<Adesk::UInt8>(mRGB); }
+    void setByLayer() {
+        mIndex = 256;
+        mRGB = 0;
+    }
+    void setByBlock() {
+        mIndex = 0;
+        mRGB = 0;
+    }
+    bool operator==(const AcCmColor &c) const { return mIndex == c.mIndex && mRGB == c.mRGB; }
+    bool operator!=(const AcCmColor &c) const { return !(*this == c); }
 
 private:
+    static constexpr std::uint32_t kHasRGB = 1u << 24;
     Adesk::UInt16 mIndex = 256;
+    std::uint32_t mRGB = 0; // kHasRGB | 0xRRGGBB, or 0 for none
 };
 
 // An axis-aligned box. A fresh one is empty (min above max) until a point is added.
@@ -247,12 +266,16 @@ public:
     // The block table record the entity lives in (for a vertex: its polyline's record).
     AcDbObjectId blockId() const;
 
-    // 0 BYBLOCK, 1..255, 256 BYLAYER; 257 until set or appended.
+    // 0 BYBLOCK, 1..255, 256 BYLAYER; 257 until set or appended. For a true colour, the
+    // index older readers show instead.
     Adesk::UInt16 colorIndex() const { return mColorIndex; }
-    // An index above 256 is refused with eBadColorIndex and the colour kept. With doSubents
-    // the owned vertices take the colour too.
+    // An index above 256 is refused with eBadColorIndex and the colour kept. Drops a true
+    // colour (and its name). With doSubents every sub-entity takes the colour too: the
+    // vertices of polylines and meshes, the attributes of a block reference.
     Acad::ErrorStatus setColorIndex(Adesk::UInt16 color, Adesk::Boolean doSubents = true);
+    // The index and, when the entity has one, the true colour.
     AcCmColor color() const;
+    // A true colour keeps the index the entity has (or the colour's own index when set).
     Acad::ErrorStatus setColor(const AcCmColor &color, Adesk::Boolean doSubents = true);
 
     // The layer's name as a copy allocated with new[]; free it with acutDelString.
@@ -299,6 +322,7 @@ protected:
 
 private:
     void keepHighlightPath(const AcDbFullSubentPath &subId) const;
+    void copyTrueColourFrom(const AcDbEntity &other);
 
 private:
     friend class AcDbSystemInternals;
@@ -309,6 +333,7 @@ private:
     bool mVisible = true;
     mutable bool mHighlighted : 1 = false;
     mutable bool mHasHighlightPath : 1 = false; // the path is kept aside (entity.cpp)
+    bool mHasTrueColor : 1 = false;             // the true colour is kept aside (entity.cpp)
     AcDbObjectId mLayerId;
     AcDbObjectId mLinetypeId;
     double mLinetypeScale = 1.0;

@@ -236,6 +236,12 @@ std::string_view Painter::sourceOf(const AcDbObject &obj) {
 }
 
 long Painter::trueColourOf(const AcDbObject &obj) {
+    // An entity's true colour is the database's (an index set drops it, a new entity may
+    // have one); a layer's stays in its bytes.
+    if (const auto *ent = AcDbEntity::cast(&obj)) {
+        const AcCmColor c = ent->color();
+        return c.isByColor() ? long(c.red()) << 16 | long(c.green()) << 8 | long(c.blue()) : -1;
+    }
     if (!mFacts.trueColours || tev::db::ObjectAccess::onlyColourChanged(obj))
         return -1;
     std::string_view src = sourceOf(obj);

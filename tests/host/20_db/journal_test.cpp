@@ -182,6 +182,37 @@ TEST_F(Journal, AWriteOpenThatChangesNothingIsNoStep) {
     EXPECT_EQ(undoableSteps(*db), 0u);
 }
 
+// Test that undoing an index colour set over a true colour brings the true colour back, and
+// that redo drops it again.
+TEST_F(Journal, AnUndoneColourSetBringsTheTrueColourBack) {
+    const AcDbObjectId id = addLine(0, 0, 1, 1);
+    auto colourOf = [&] {
+        AcDbEntity *e = nullptr;
+        EXPECT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForRead), Acad::eOk);
+        AcCmColor c = e->color();
+        EXPECT_EQ(e->close(), Acad::eOk);
+        return c;
+    };
+    auto setColour = [&](const AcCmColor &c) {
+        AcDbEntity *e = nullptr;
+        ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForWrite), Acad::eOk);
+        ASSERT_EQ(e->setColor(c), Acad::eOk);
+        ASSERT_EQ(e->close(), Acad::eOk);
+    };
+    AcCmColor orange;
+    ASSERT_EQ(orange.setRGB(255, 128, 0), Acad::eOk);
+    step("COLOR", [&] { setColour(orange); });
+    AcCmColor red;
+    ASSERT_EQ(red.setColorIndex(1), Acad::eOk);
+    step("SEL", [&] { setColour(red); });
+    ASSERT_FALSE(colourOf().isByColor());
+
+    EXPECT_EQ(undo(1), std::vector<std::string>{"SEL"});
+    EXPECT_EQ(colourOf(), orange);
+    ASSERT_EQ(redoSteps(*db).names.size(), 1u);
+    EXPECT_EQ(colourOf(), red);
+}
+
 TEST_F(Journal, MemoryBoundDropsTheOldestStepsAndRefusesAnOversizedOne) {
     auto moveAll = [&](const std::vector<AcDbObjectId> &ids, double y) {
         return step("MOVE", [&] {

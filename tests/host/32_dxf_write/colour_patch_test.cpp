@@ -124,9 +124,10 @@ std::vector<int> coloursOf(const std::string &text, std::initializer_list<std::u
     return out;
 }
 
-// Test that the patch changes the colour group the reader takes, and only that one: a 62 in
-// the line's own data (after its subclass marker) is not the colour and stays; of two colour
-// groups the last counts; the vertices of a 2D polyline, each patched, keep their other bytes.
+// Test that the patch changes the colour group the reader takes, and only that one: of two
+// colour groups the last counts; the vertices of a 2D polyline, each patched, keep their other
+// bytes. A 62 a writer put after the line's subclass marker is its colour; the line is written
+// anew with the colour where it belongs, and the stray copy gone.
 TEST(ColourPatch, PatchesTheGroupTheReaderTakes) {
     const std::string text =
         lines({"0", "SECTION", "2", "ENTITIES",
@@ -147,14 +148,16 @@ TEST(ColourPatch, PatchesTheGroupTheReaderTakes) {
     auto db = readText(text);
     ASSERT_NE(db, nullptr);
     EXPECT_EQ(coloursOf(text, {0x40, 0x41, 0x42, 0x43, 0x44}),
-              (std::vector<int>{256, 2, 6, 6, 6})); // a vertex without one takes its polyline's
+              (std::vector<int>{5, 2, 6, 6, 6})); // a vertex without one takes its polyline's
     change(*db, 0x40, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(3), Acad::eOk); });
     change(*db, 0x41, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(4), Acad::eOk); });
     change(*db, 0x42, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(5), Acad::eOk); });
     const std::string out = writeText(*db);
     EXPECT_EQ(coloursOf(out, {0x40, 0x41, 0x42, 0x43, 0x44}), (std::vector<int>{3, 4, 5, 5, 5}));
     const std::string ents = entitiesOf(out);
-    EXPECT_NE(ents.find("100\nAcDbLine\n62\n5\n10\n"), std::string::npos) << ents;
+    EXPECT_NE(ents.find("LINE\n  5\n40\n  8\n0\n 62\n3\n 10\n0\n"), std::string::npos) << ents;
+    const std::string first = ents.substr(0, ents.find("LINE\n5\n41"));
+    EXPECT_EQ(first.find("\n5\n"), std::string::npos) << first; // no stray 62 of 5
     EXPECT_NE(ents.find("62\n1\n8\n0\n 62\n4\n100\nAcDbLine"), std::string::npos) << ents;
     // The vertices keep their numbers as the file spelled them.
     EXPECT_NE(ents.find("5\n43\n330\n42\n100\nAcDbEntity\n8\n0\n 62\n5\n100\nAcDbVertex\n100\n"
@@ -289,3 +292,61 @@ TEST(ColourPatch, PlaceBeyondWhatIsNotedIsFoundAgain) {
 }
 
 } // namespace
+
+// Test that groups of a class's own data that share a common group's code (a multiline
+// text's column width 48, a table's cell colour 62, an embedded object's groups) are not
+// taken as the entity's, and stay as they were when its colour changes.
+TEST(ColourPatch, ClassDataSharingCommonCodesStays) {
+    const std::string text = lines({"0",   "SECTION",
+                                    "2",   "HEADER",
+                                    "9",   "$ACADVER",
+                                    "1",   "AC1015",
+                                    "0",   "ENDSEC",
+                                    "0",   "SECTION",
+                                    "2",   "ENTITIES",
+                                    "0",   "MTEXT",
+                                    "5",   "50",
+                                    "100", "AcDbEntity",
+                                    "8",   "0",
+                                    "100", "AcDbMText",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "30",  "0",
+                                    "1",   "x",
+                                    "48",  "5.0",
+                                    "0",   "ACAD_TABLE",
+                                    "5",   "51",
+                                    "100", "AcDbEntity",
+                                    "8",   "0",
+                                    "100", "AcDbBlockReference",
+                                    "2",   "*T1",
+                                    "10",  "0",
+                                    "20",  "0",
+                                    "30",  "0",
+                                    "100", "AcDbTable",
+                                    "62",  "4",
+                                    "0",   "ATTDEF",
+                                    "5",   "52",
+                                    "100", "AcDbEntity",
+                                    "8",   "0",
+                                    "100", "AcDbText",
+                                    "1",   "y",
+                                    "101", "Embedded Object",
+                                    "62",  "6",
+                                    "0",   "ENDSEC",
+                                    "0",   "EOF"});
+    auto db = readText(text);
+    ASSERT_NE(db, nullptr);
+    for (std::uint64_t h : {0x50, 0x51, 0x52})
+        change(*db, h, [](AcDbEntity &e) {
+            EXPECT_EQ(e.colorIndex(), 256);
+            EXPECT_EQ(e.linetypeScale(), 1.0);
+            EXPECT_EQ(e.setColorIndex(2), Acad::eOk);
+        });
+    const std::string ents = entitiesOf(writeText(*db));
+    EXPECT_NE(ents.find("AcDbMText\n10\n0\n20\n0\n30\n0\n1\nx\n48\n5.0\n"), std::string::npos)
+        << ents;
+    EXPECT_NE(ents.find("AcDbTable\n62\n4\n"), std::string::npos) << ents;
+    EXPECT_NE(ents.find("Embedded Object\n62\n6\n"), std::string::npos) << ents;
+    EXPECT_EQ(coloursOf(writeText(*db), {0x50, 0x51, 0x52}), (std::vector<int>{2, 2, 2}));
+}

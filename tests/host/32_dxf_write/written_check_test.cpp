@@ -50,6 +50,10 @@ TEST(WrittenCheck, WholeDrawingPassesInAnyPieces) {
     for (char ch : text)
         crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
     EXPECT_EQ(check(crlf, 5), "");
+    // A dimension style's group 5 is a block's name, empty or not: its handle is 105.
+    const std::string dimstyle =
+        replaced(text, "  0\nENDSEC\n", "  0\nDIMSTYLE\n105\nFFF0\n  2\nISO\n  5\n\n  0\nENDSEC\n");
+    EXPECT_EQ(check(dimstyle, 4096), "");
 }
 
 TEST(WrittenCheck, EachFaultIsCaught) {

@@ -1,0 +1,349 @@
+"""Drawings other programs wrote: made in the test run by the writers this machine has
+(ezdxf scripts, gnuplot's dxf terminal, pstoedit), each opened, run through Lpl, Sel and Wpe,
+saved and read by ezdxf: nothing changed that the command did not change, ezdxf's audit
+clean, the total right. And files with the harmless damage other writers leave: opened,
+repaired with a line on standard error each, saved sound."""
+import math
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from e2e_support import ARXHOST, SOURCE_DIR, run_arxhost
+
+try:
+    import ezdxf
+except ImportError:  # pragma: no cover - the suite installs python3-ezdxf
+    ezdxf = None
+
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "host", "32_dxf_write"))
+if ezdxf is not None:
+    import ezdxf_facts  # noqa: E402  (the facts of the model-to-file test)
+
+
+# --- writers ------------------------------------------------------------------------------
+
+def ezdxf_drawing(version):
+    def make(path):
+        doc = ezdxf.new(version)
+        doc.layers.add("WALLS", color=2)
+        msp = doc.modelspace()
+        msp.add_line((0, 0), (30, 40), dxfattribs={"layer": "WALLS"})
+        msp.add_line((0, 10), (100, 10), dxfattribs={"color": 5})
+        msp.add_lwpolyline([(0, 0, 1, 2, 0.5), (10, 0, 3, 4, 0), (20, 5, 0, 0, 0)],
+                           format="xyseb", dxfattribs={"color": 5}) \
+            if version != "R12" else None
+        p = msp.add_polyline2d([(0, 40), (10, 40), (10, 50)], dxfattribs={"color": 5})
+        for v in p.vertices:
+            v.dxf.start_width, v.dxf.end_width = 2, 3
+        msp.add_circle((5, 5), 3, dxfattribs={"color": 5})
+        msp.add_text("note", dxfattribs={"height": 2, "width": 0.8, "oblique": 15})
+        blk = doc.blocks.new("TAG")
+        blk.add_line((0, 0), (1, 1))
+        blk.add_attdef("NAME", (0, 0), dxfattribs={"height": 1})
+        ins = msp.add_blockref("TAG", (50, 50), dxfattribs={"color": 2})
+        ins.add_attrib("NAME", "x1", (50, 50)).dxf.color = 1
+        face = msp.add_polyface()
+        face.append_face([(0, 0, 0), (1, 0, 0), (1, 1, 0)])
+        if version != "R12":
+            rgb = msp.add_line((0, 20), (50, 20), dxfattribs={"color": 5})
+            rgb.dxf.true_color = ezdxf.colors.rgb2int((10, 200, 30))
+            owned = msp.add_line((0, 30), (60, 30), dxfattribs={"color": 5})
+            owned.new_extension_dict()
+        doc.saveas(path)
+    return make
+
+
+def stray_groups(path):
+    """The common groups of every line after its subclass marker, as some writers put them."""
+    ezdxf_drawing("R2000")(path)
+    text = open(path, encoding="utf-8").read()
+    out, at = [], text.index("ENTITIES")
+    out.append(text[:at])
+    for part in re.split(r"(?=\n  0\n)", text[at:]):
+        m = re.match(r"(\n  0\nLINE\n.*?AcDbEntity\n)(.*?)(100\nAcDbLine\n)(.*)", part, re.S)
+        out.append(m.group(1) + m.group(3) + m.group(2) + m.group(4) if m else part)
+    open(path, "w", encoding="utf-8").write("".join(out))
+
+
+def gnuplot(path):
+    subprocess.run(["gnuplot", "-e", "set terminal dxf; set output '%s'; "
+                    "plot sin(x) with lines, cos(x) with lines" % path], check=True,
+                   capture_output=True)
+
+
+POSTSCRIPT = """%!PS
+newpath 100 100 moveto 300 100 lineto 300 250 lineto closepath 1 0 0 setrgbcolor stroke
+newpath 50 400 moveto 150 500 lineto 0 0 1 setrgbcolor 4 setlinewidth stroke
+newpath 200 400 50 0 360 arc 0 0 0 setrgbcolor stroke
+showpage
+"""
+
+
+def pstoedit(fmt):
+    def make(path):
+        ps = path + ".ps"
+        open(ps, "w").write(POSTSCRIPT)
+        subprocess.run(["pstoedit", "-q", "-f", fmt, ps, path], check=True, capture_output=True)
+    return make
+
+
+WRITERS = [
+    ("ezdxf R12", None, ezdxf_drawing("R12")),
+    ("ezdxf R2000", None, ezdxf_drawing("R2000")),
+    ("ezdxf R2018", None, ezdxf_drawing("R2018")),
+    ("common groups after the subclass marker", None, stray_groups),
+    ("gnuplot dxf terminal", "gnuplot", gnuplot),
+    ("pstoedit dxf", "pstoedit", pstoedit("dxf")),
+    ("pstoedit dxf_14", "pstoedit", pstoedit("dxf_14")),
+    ("pstoedit dxf_s", "pstoedit", pstoedit("dxf_s")),
+]
+
+
+# --- what ezdxf sees ----------------------------------------------------------------------
+
+def layer_colour(doc, e):
+    c = e.dxf.color
+    if c == 256:
+        layer = doc.layers.get(e.dxf.layer) if doc.layers.has_entry(e.dxf.layer) else None
+        c = abs(layer.dxf.color) if layer is not None else 7
+    return c
+
+
+def xy_length(doc, colour):
+    """What Lpl totals: lines, lightweight and 2D polylines of one colour, XY chords."""
+    total = 0.0
+    for e in doc.modelspace():
+        t = e.dxftype()
+        if layer_colour(doc, e) != colour:
+            continue
+        if t == "LINE":
+            pts = [e.dxf.start, e.dxf.end]
+        elif t == "LWPOLYLINE":
+            pts = [(p[0], p[1]) for p in e.get_points()]
+            pts += pts[:1] if e.closed else []
+        elif t == "POLYLINE" and e.is_2d_polyline:
+            pts = [v.dxf.location for v in e.vertices]
+            pts += pts[:1] if e.is_closed else []
+        else:
+            continue
+        total += sum(math.hypot(b[0] - a[0], b[1] - a[1]) for a, b in zip(pts, pts[1:]))
+    return total
+
+
+def state(doc, skip=(), kinds=None):
+    """The model-space entities in order (of the kinds given, or all): their facts, or their
+    attributes for other kinds. A file without handles gets new ones on every read: they
+    are left out."""
+    out = []
+    for e in doc.modelspace():
+        if kinds is not None and e.dxftype() not in kinds:
+            continue
+        if e.dxftype() in ("LINE", "CIRCLE", "ARC", "TEXT", "INSERT", "LWPOLYLINE") or (
+                e.dxftype() == "POLYLINE" and e.is_2d_polyline):
+            facts = dict(ezdxf_facts.facts(e))
+        else:
+            facts = {k: str(v) for k, v in e.dxfattribs().items()}
+        skipped = set(skip) | {"handle", "owner"}
+        out.append((e.dxftype(), {k: v for k, v in facts.items() if k not in skipped}))
+    return out
+
+
+def total_printed(out):
+    m = re.findall(r"Длина  = (-?[0-9.]+)", out)
+    return float(m[-1]) if m else None
+
+
+@unittest.skipIf(ezdxf is None, "python3-ezdxf is not installed")
+class OtherWriters(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="tev-writers-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def drawings(self):
+        for name, tool, make in WRITERS:
+            if tool is not None and shutil.which(tool) is None:
+                print("skipped (not installed): " + name, file=sys.stderr)
+                continue
+            path = os.path.join(self.dir, re.sub(r"\W+", "_", name) + ".dxf")
+            make(path)
+            yield name, path
+
+    def run_on(self, path, script):
+        r = run_arxhost(script + "QUIT\n", args=["--output", "out.dxf"], drawing=path)
+        self.assertEqual(r.rc, 0, r.err + r.out)
+        doc = ezdxf.readfile(r.path("out.dxf"))
+        errors = [str(e) for e in doc.audit().errors]
+        self.assertEqual(errors, [])
+        # Every object is owned by one that is there (an erased entity's extension
+        # dictionary goes with it).
+        orphans = [(o.dxftype(), o.dxf.handle) for o in doc.objects
+                   if o.dxf.get("owner", "0") != "0" and o.dxf.owner not in doc.entitydb]
+        self.assertEqual(orphans, [])
+        return r, doc
+
+    # Test that Lpl totals each colour as ezdxf measures it, before and after Wpe turns the
+    # lines into polylines of width 0, which changes nothing else.
+    def test_lpl_and_wpe(self):
+        for name, path in self.drawings():
+            with self.subTest(writer=name):
+                before = ezdxf.readfile(path)
+                colours = {layer_colour(before, e) for e in before.modelspace()} - {0}
+                self.assertTrue(colours)
+                for colour in sorted(colours)[:3]:
+                    r = run_arxhost("Lpl\n\n%d\nALL\n\nQUIT\n" % colour, drawing=path)
+                    self.assertAlmostEqual(total_printed(r.out), xy_length(before, colour),
+                                           places=4, msg=r.out + r.err)
+                r, after = self.run_on(path, "Wpe\nALL\n\n0\n")
+                self.assertEqual([e for e in after.modelspace() if e.dxftype() == "LINE"], [])
+                for e in after.query("LWPOLYLINE"):
+                    self.assertEqual({(p[2], p[3]) for p in e.get_points()}, {(0, 0)})
+                for e in after.query("POLYLINE"):
+                    if e.is_2d_polyline:
+                        self.assertEqual({(v.dxf.start_width, v.dxf.end_width)
+                                          for v in e.vertices}, {(0, 0)})
+                # Lines and polylines are the command's; every other entity is as it was.
+                others = {e.dxftype() for e in before.modelspace()} - {
+                    "LINE", "LWPOLYLINE", "POLYLINE"}
+                self.assertEqual(state(after, kinds=others), state(before, kinds=others))
+                # The lines' lengths are the new polylines' (in the colours Wpe gives them),
+                # and Lpl totals the saved drawing as ezdxf measures it.
+                def everything(doc):
+                    return sum(xy_length(doc, c) for c in range(1, 256))
+                self.assertAlmostEqual(everything(after), everything(before), places=4)
+                for colour in sorted(colours)[:3]:
+                    again = run_arxhost("Lpl\n\n%d\nALL\n\nQUIT\n" % colour,
+                                        drawing=r.path("out.dxf"))
+                    self.assertAlmostEqual(total_printed(again.out), xy_length(after, colour),
+                                           places=4, msg=again.out + again.err)
+
+    # Test that Sel gives everything the colour, sub-entities (attributes, mesh vertices)
+    # too, drops true colours, and changes nothing else.
+    def test_sel(self):
+        for name, path in self.drawings():
+            with self.subTest(writer=name):
+                before = ezdxf.readfile(path)
+                r, after = self.run_on(path, "Sel\n\n3\nALL\n\n\n")
+                for e in after.modelspace():
+                    self.assertEqual((e.dxf.color, e.dxf.get("true_color")), (3, None),
+                                     e.dxftype())
+                    subs = list(e.attribs) if e.dxftype() == "INSERT" else (
+                        list(e.vertices) if e.dxftype() == "POLYLINE" else [])
+                    self.assertEqual({s.dxf.color for s in subs} - {3}, set(), e.dxftype())
+                skip = ("color", "rgb", "true_color")
+                self.assertEqual(state(after, skip), state(before, skip))
+
+
+# --- harmless damage ----------------------------------------------------------------------
+
+def base_text(version="R2000"):
+    doc = ezdxf.new(version)
+    doc.blocks.new("TAG").add_line((0, 0), (1, 1))
+    msp = doc.modelspace()
+    msp.add_line((0, 0), (10, 0), dxfattribs={"color": 1})
+    msp.add_blockref("TAG", (5, 5), dxfattribs={"xscale": -1, "yscale": 1, "zscale": 2})
+    path = tempfile.mktemp(suffix=".dxf")
+    doc.saveas(path)
+    text = open(path, encoding="utf-8").read()
+    os.remove(path)
+    return text
+
+
+def entity_part(text, kind):
+    start = text.index("\n%s\n" % kind, text.index("ENTITIES"))
+    return start, text.index("\n  0\n", start + 1) + 1
+
+
+def zero_z_scale(text):
+    s, e = entity_part(text, "INSERT")
+    return text[:s] + re.sub(r"\n 43\n2\.0\n", "\n 43\n0.0\n", text[s:e]) + text[e:]
+
+
+def stray_endsec(text):
+    at = text.index("  9\n$INSBASE")
+    return text[:at] + "  0\nENDSEC\n" + text[at:]
+
+
+def owner_nowhere(text):
+    s, e = entity_part(text, "LINE")
+    return text[:s] + re.sub(r"\n330\n[0-9A-F]+\n", "\n330\nFFFF0\n", text[s:e], 1) + text[e:]
+
+
+def missing_block(text):
+    s, e = entity_part(text, "INSERT")
+    return text[:s] + text[s:e].replace("\n  2\nTAG\n", "\n  2\nGONE\n") + text[e:]
+
+
+def nameless_block(text):
+    at = text.index("\nBLOCK\n", text.index("BLOCKS"))
+    at = text.index("\n  2\nTAG\n", at)
+    return text[:at] + text[at + len("\n  2\nTAG"):]
+
+
+def mac_line_ends(text):
+    return text.replace("\n", "\r")
+
+
+DAMAGE = [
+    ("zero Z scale", zero_z_scale, "zero Z scale"),
+    ("ENDSEC among the header's variables", stray_endsec, "ENDSEC among the HEADER"),
+    ("owner that points nowhere", owner_nowhere, "owner FFFF0 does not exist"),
+    ("INSERT of a missing block", missing_block, 'INSERT of block "GONE"'),
+    ("BLOCK without a name", nameless_block, "BLOCK has no name"),
+    ("old Mac line ends", mac_line_ends, "CR alone"),
+]
+
+
+@unittest.skipIf(ezdxf is None, "python3-ezdxf is not installed")
+class HarmlessDamage(unittest.TestCase):
+    # Test that each file is audited (one line on standard error, exit 1, nothing written),
+    # opens with the same line, saves, and the saved file is sound: our audit finds
+    # nothing, ezdxf's audit no error, and the line and the reference are there.
+    def test_repaired(self):
+        base = base_text()
+        for name, damage, said in DAMAGE:
+            with self.subTest(damage=name):
+                work = tempfile.mkdtemp(prefix="tev-damage-")
+                path = os.path.join(work, "damaged.dxf")
+                with open(path, "w", encoding="utf-8", newline="") as f:
+                    f.write(damage(base))
+                audit = subprocess.run([ARXHOST, "--audit", path], capture_output=True,
+                                       text=True, timeout=60)
+                self.assertEqual(audit.returncode, 1, audit.stderr + audit.stdout)
+                self.assertIn(said, audit.stderr)
+                self.assertEqual(len(audit.stderr.strip().splitlines()), 1, audit.stderr)
+                self.assertEqual(sorted(os.listdir(work)), ["damaged.dxf"])
+                r = run_arxhost("QUIT\n", args=["--output", "out.dxf"], drawing=path)
+                self.assertEqual(r.rc, 0, r.err)
+                self.assertIn(said, r.err)
+                again = subprocess.run([ARXHOST, "--audit", r.path("out.dxf")],
+                                       capture_output=True, text=True, timeout=60)
+                self.assertEqual(again.returncode, 0, again.stderr)
+                doc = ezdxf.readfile(r.path("out.dxf"))
+                self.assertEqual([str(e) for e in doc.audit().errors], [])
+                self.assertEqual(len(doc.modelspace().query("LINE")), 1)
+                self.assertEqual(len(doc.modelspace().query("INSERT")), 1)
+                shutil.rmtree(work, ignore_errors=True)
+
+    # Test that what cannot be read without guessing is still refused, the file named.
+    def test_refused(self):
+        text = base_text()
+        s, e = entity_part(text, "INSERT")
+        bad = text[:s] + re.sub(r"\n 41\n-1\.0\n", "\n 41\n0.0\n", text[s:e]) + text[e:]
+        work = tempfile.mkdtemp(prefix="tev-damage-")
+        path = os.path.join(work, "bad.dxf")
+        open(path, "w", encoding="utf-8").write(bad)
+        audit = subprocess.run([ARXHOST, "--audit", path], capture_output=True, text=True,
+                               timeout=60)
+        self.assertEqual(audit.returncode, 3, audit.stderr)
+        self.assertIn("zero scale factor", audit.stderr)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    unittest.main()
