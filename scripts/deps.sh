@@ -3,7 +3,7 @@
 # and the machine lacks. Safe to run again: it asks apt only for what is missing.
 set -euo pipefail
 pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev libcli11-dev
-      libedit-dev gettext python3-ezdxf hyperfine clang-14 libfuzzer-14-dev libclang-rt-14-dev
+      gettext python3-ezdxf hyperfine clang-14 libfuzzer-14-dev libclang-rt-14-dev
       libcpp-httplib-dev chromium
       gnuplot-nox pstoedit) # the last two write DXF files for the other-writers test
 missing=()

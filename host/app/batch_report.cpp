@@ -1,9 +1,10 @@
 // batch_report.cpp - progress, summary table and CSV of a batch run.
 #include "batch_report.h"
 
+#include "files.h"
+
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
 namespace host::batch {
 
@@ -151,34 +152,15 @@ void printSummary(std::FILE *out, const std::vector<Job> &jobs, double wallSecon
 }
 
 bool writeCsv(const std::string &path, const std::vector<Job> &jobs, std::string &error) {
-    namespace fs = std::filesystem;
-    std::string temp = path + ".tmp-" +
-                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-    {
-        std::ofstream csv(temp, std::ios::binary | std::ios::trunc);
-        if (!csv) {
-            error = "cannot write the report " + path;
-            return false;
-        }
-        csv << "drawing,output,result,exit_code,seconds,reason\r\n";
-        for (const Job &job : jobs)
-            csv << csvField(job.input) << ',' << csvField(job.output) << ','
-                << outcomeName(job.outcome) << ','
-                << (job.exitCode >= 0 ? std::to_string(job.exitCode) : std::string()) << ','
-                << secondsText(job.seconds) << ',' << csvField(job.reason) << "\r\n";
-        csv.flush();
-        if (!csv) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            error = "cannot write the report " + path;
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        error = "cannot write the report " + path + ": " + ec.message();
+    std::ostringstream csv;
+    csv << "drawing,output,result,exit_code,seconds,reason\r\n";
+    for (const Job &job : jobs)
+        csv << csvField(job.input) << ',' << csvField(job.output) << ',' << outcomeName(job.outcome)
+            << ',' << (job.exitCode >= 0 ? std::to_string(job.exitCode) : std::string()) << ','
+            << secondsText(job.seconds) << ',' << csvField(job.reason) << "\r\n";
+    std::string reason;
+    if (!platform::replaceFile(path, csv.str(), reason)) {
+        error = "cannot write the report " + path + ": " + reason;
         return false;
     }
     return true;

@@ -1,5 +1,5 @@
 // drawing_io.h - the app's seam to the drawing layers: opening and saving drawings,
-// pictures, the registry file, and the check that a command closed what it opened.
+// pictures, and the check that a command closed what it opened.
 #pragma once
 #include <memory>
 #include <string>
@@ -32,12 +32,6 @@ std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &
 bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error);
 // Draws the model space as SVG.
 bool writePicture(AcDbDatabase &db, const std::string &path, std::string &error);
-
-// The registry file behind the module's registry calls (empty path: the default one).
-// False, with a message on standard error, when the file exists but cannot be read.
-bool openRegistry(const std::string &path, bool readOnly);
-// Writes the registry file back atomically.
-bool closeRegistry(std::string &error);
 
 // After a command: names any object the command left open, and closes nothing itself.
 void reportLeftOpen(std::string_view command);

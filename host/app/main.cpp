@@ -8,6 +8,7 @@
 #include "command_line.h"
 #include "command_loop.h"
 #include "drawing_io.h"
+#include "registry_file.h"
 #include "i18n.h"
 #include "options.h"
 #include "picture_facts.h"
@@ -156,7 +157,7 @@ int main(int argc, char **argv) {
         return host::kExitBadArguments;
     if (options.audit)
         return audit(options.drawing);
-    if (!host::openRegistry(options.registry, options.registryReadOnly))
+    if (!host::platform::openRegistry(options.registry, options.registryReadOnly))
         return host::kExitBadArguments;
 
     host::installRuntime();
@@ -215,7 +216,7 @@ int main(int argc, char **argv) {
         rc = host::kExitWriteFailed;
     }
     host::dynamicLinker().unloadAll();
-    if (!host::closeRegistry(error)) {
+    if (!host::platform::closeRegistry(error)) {
         std::cerr << "arxhost: " << error << "\n";
         rc = host::kExitWriteFailed;
     }

@@ -12,12 +12,13 @@
 #include <string_view>
 #include <vector>
 
-namespace tev::db {
-
-struct TableIndex;
-
-class ObjectAccess {
+// The host's side doors into the objects' private state (a friend of the API classes).
+class AcDbSystemInternals {
 public:
+    using KeptData = ::AcDbImpKeptData;
+    using TableIndex = ::AcDbImpSymbolTableIndex;
+
+    static AcDbImpDatabase &impl(const AcDbDatabase &db) { return *db.mImpl; }
     // --- what the host does not model ---------------------------------------------------
     static KeptData *kept(const AcDbObject &obj) { return obj.mKept; }
     // The object takes ownership; the previous kept data is deleted.
@@ -126,6 +127,10 @@ public:
             rec.mEntities[order] = nullptr;
     }
 };
+
+namespace tev::db {
+
+using ObjectAccess = ::AcDbSystemInternals;
 
 // The DXF type name of an object: "LINE", "LWPOLYLINE", the kept name of an unknown
 // entity, "" when its class has none.

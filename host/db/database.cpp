@@ -18,12 +18,14 @@ namespace tev::db {
 void forgetSessionNames(DatabaseImpl &db);                // ids.cpp
 void updateSpaceIndex(SpaceIndex &index, AcDbStub *stub); // spatial.cpp
 
-DatabaseImpl::DatabaseImpl(AcDbDatabase *owner) : self(owner) {}
+} // namespace tev::db
 
-DatabaseImpl::~DatabaseImpl() {
+AcDbImpDatabase::AcDbImpDatabase(AcDbDatabase *owner) : self(owner) {}
+
+AcDbImpDatabase::~AcDbImpDatabase() {
     destroying = true;
     journal.reset(); // what it holds points at the stubs
-    forgetSessionNames(*this);
+    tev::db::forgetSessionNames(*this);
     spatial.clear();
     for (AcDbStub &s : stubs) {
         delete s.object;
@@ -31,7 +33,7 @@ DatabaseImpl::~DatabaseImpl() {
     }
 }
 
-AcDbStub *DatabaseImpl::adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle preset) {
+AcDbStub *AcDbImpDatabase::adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle preset) {
     std::uint64_t h = preset.value();
     // Every handle given so far is below nextHandle: one above it is free without a look.
     if (h == 0 || (h < nextHandle && byHandle.contains(h)))
@@ -44,15 +46,15 @@ AcDbStub *DatabaseImpl::adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle prese
     s.owner = owner;
     s.handle = h;
     (void)byHandle.insert(h, &s); // free: checked above, or above every handle given
-    ObjectAccess::attach(*obj, &s);
+    AcDbSystemInternals::attach(*obj, &s);
     return &s;
 }
 
-AcDbStub *DatabaseImpl::findHandle(std::uint64_t handle) const {
+AcDbStub *AcDbImpDatabase::findHandle(std::uint64_t handle) const {
     return byHandle.find(handle);
 }
 
-void DatabaseImpl::entityChanged(AcDbStub *stub) {
+void AcDbImpDatabase::entityChanged(AcDbStub *stub) {
     AcDbStub *owner = stub->owner;
     if (owner == nullptr || spatial.empty())
         return;
@@ -70,14 +72,12 @@ void DatabaseImpl::entityChanged(AcDbStub *stub) {
     }
     auto it = spatial.find(owner);
     if (it != spatial.end())
-        updateSpaceIndex(*it->second, stub);
+        tev::db::updateSpaceIndex(*it->second, stub);
 }
 
-void DatabaseImpl::dropSpatialIndexes() {
+void AcDbImpDatabase::dropSpatialIndexes() {
     spatial.clear();
 }
-
-} // namespace tev::db
 
 using tev::db::DatabaseImpl;
 using tev::db::ObjectAccess;
@@ -367,6 +367,8 @@ Acad::ErrorStatus appendFromFile(AcDbBlockTableRecord &rec, AcDbEntity *entity) 
     return appendEntity(rec, entity, /*fromFile=*/true, nullptr);
 }
 
+} // namespace tev::db
+
 void ObjectAccess::setKept(AcDbObject &obj, std::unique_ptr<KeptData> data) {
     delete obj.mKept;
     obj.mKept = data.release();
@@ -408,23 +410,25 @@ bool ObjectAccess::setSequenceEnd(AcDbObject &obj, AcDbSequenceEnd *seqEnd) {
     return true;
 }
 
+namespace tev::db {
+
 void raiseHandseed(AcDbDatabase &db, AcDbHandle handle) {
-    DatabaseImpl &d = db.impl();
+    DatabaseImpl &d = tev::db::implOf(db);
     if (handle.value() > d.nextHandle)
         d.nextHandle = handle.value();
 }
 
 void setHandseed(AcDbDatabase &db, AcDbHandle handle) {
-    db.impl().nextHandle = handle.value();
+    tev::db::implOf(db).nextHandle = handle.value();
 }
 
 void reserveObjects(AcDbDatabase &db, std::size_t count) {
-    DatabaseImpl &d = db.impl();
+    DatabaseImpl &d = tev::db::implOf(db);
     d.byHandle.reserve(d.byHandle.size() + count);
 }
 
 AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle) {
-    return AcDbObjectId(db.impl().findHandle(handle.value()));
+    return AcDbObjectId(tev::db::implOf(db).findHandle(handle.value()));
 }
 
 std::string layoutName(const AcDbBlockTableRecord &rec) {

@@ -2,6 +2,7 @@
 // hash, the current settings, the open count and the spatial indexes of its spaces.
 // Private to host/db.
 #pragma once
+#include "access.h"
 #include "dbmain.h"
 #include "dbsymtb.h"
 #include "handle_index.h"
@@ -24,9 +25,19 @@ struct JournalDeleter {
     void operator()(Journal *journal) const;
 };
 
-struct DatabaseImpl {
-    explicit DatabaseImpl(AcDbDatabase *owner);
-    ~DatabaseImpl();
+} // namespace tev::db
+
+// The inside of AcDbDatabase (opaque in the API headers).
+class AcDbImpDatabase {
+public:
+    using HandleIndex = tev::db::HandleIndex;
+    using SpaceIndex = tev::db::SpaceIndex;
+    using SpaceIndexDeleter = tev::db::SpaceIndexDeleter;
+    using Journal = tev::db::Journal;
+    using JournalDeleter = tev::db::JournalDeleter;
+
+    explicit AcDbImpDatabase(AcDbDatabase *owner);
+    ~AcDbImpDatabase();
 
     // Gives obj a stub in this database, owned by owner, with handle preset when that
     // is free (else the next one). The stub owns obj from now on.
@@ -60,6 +71,15 @@ struct DatabaseImpl {
     // Undo and redo (made by the first step); destroyed before the objects.
     std::unique_ptr<Journal, JournalDeleter> journal;
 };
+
+namespace tev::db {
+
+using DatabaseImpl = ::AcDbImpDatabase;
+
+// The inside of a database.
+inline DatabaseImpl &implOf(const AcDbDatabase &db) {
+    return ObjectAccess::impl(db);
+}
 
 // Record lookups without opening (the host's own reads).
 AcDbSymbolTableRecord *findRecord(const AcDbSymbolTable &table, std::string_view name);

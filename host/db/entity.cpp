@@ -292,7 +292,7 @@ Acad::ErrorStatus AcDbEntity::setLayer(const char *newVal, Adesk::Boolean doSube
     AcDbDatabase *db = lookupDatabase(*this);
     if (db == nullptr)
         return Acad::eNoDatabase;
-    AcDbObjectId id = tev::db::findRecordId(db->impl().layerTable, newVal);
+    AcDbObjectId id = tev::db::findRecordId(tev::db::implOf(*db).layerTable, newVal);
     if (id.isNull())
         return Acad::eKeyNotFound;
     return setLayer(id, doSubents);
@@ -318,7 +318,7 @@ Acad::ErrorStatus AcDbEntity::setLinetype(const char *newVal, Adesk::Boolean doS
     AcDbDatabase *db = lookupDatabase(*this);
     if (db == nullptr)
         return Acad::eNoDatabase;
-    AcDbObjectId id = tev::db::findRecordId(db->impl().linetypeTable, newVal);
+    AcDbObjectId id = tev::db::findRecordId(tev::db::implOf(*db).linetypeTable, newVal);
     if (id.isNull())
         return Acad::eKeyNotFound;
     return setLinetype(id, doSubents);

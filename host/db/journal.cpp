@@ -470,7 +470,7 @@ void journalAppended(AcDbStub *stub) {
 }
 
 void beginStep(AcDbDatabase &db, std::string_view name) {
-    DatabaseImpl &d = db.impl();
+    DatabaseImpl &d = tev::db::implOf(db);
     Journal &j = journalOf(d);
     if (j.depth++ > 0)
         return;
@@ -484,7 +484,7 @@ void beginStep(AcDbDatabase &db, std::string_view name) {
 
 StepOutcome endStep(AcDbDatabase &db) {
     StepOutcome out;
-    DatabaseImpl &d = db.impl();
+    DatabaseImpl &d = tev::db::implOf(db);
     Journal *jp = d.journal.get();
     if (jp == nullptr || jp->depth == 0)
         return out;
@@ -530,7 +530,7 @@ StepOutcome endStep(AcDbDatabase &db) {
 
 UndoOutcome undoSteps(AcDbDatabase &db, std::size_t count, bool toMark) {
     UndoOutcome out;
-    DatabaseImpl &d = db.impl();
+    DatabaseImpl &d = tev::db::implOf(db);
     Journal *jp = d.journal.get();
     if (jp == nullptr || jp->depth > 0)
         return out;
@@ -564,7 +564,7 @@ UndoOutcome undoSteps(AcDbDatabase &db, std::size_t count, bool toMark) {
 
 UndoOutcome redoSteps(AcDbDatabase &db) {
     UndoOutcome out;
-    DatabaseImpl &d = db.impl();
+    DatabaseImpl &d = tev::db::implOf(db);
     Journal *jp = d.journal.get();
     if (jp == nullptr || jp->depth > 0 || jp->undone.empty())
         return out;
@@ -581,7 +581,7 @@ UndoOutcome redoSteps(AcDbDatabase &db) {
 }
 
 void addMark(AcDbDatabase &db) {
-    Journal &j = journalOf(db.impl());
+    Journal &j = journalOf(tev::db::implOf(db));
     Step mark;
     mark.mark = true;
     mark.name = "Mark";
@@ -590,13 +590,13 @@ void addMark(AcDbDatabase &db) {
 }
 
 bool hasMark(const AcDbDatabase &db) {
-    const Journal *j = db.impl().journal.get();
+    const Journal *j = tev::db::implOf(db).journal.get();
     return j != nullptr &&
            std::any_of(j->done.begin(), j->done.end(), [](const Step &s) { return s.mark; });
 }
 
 std::size_t undoableSteps(const AcDbDatabase &db) {
-    const Journal *j = db.impl().journal.get();
+    const Journal *j = tev::db::implOf(db).journal.get();
     if (j == nullptr)
         return 0;
     return static_cast<std::size_t>(
@@ -604,22 +604,22 @@ std::size_t undoableSteps(const AcDbDatabase &db) {
 }
 
 std::size_t redoableGroups(const AcDbDatabase &db) {
-    const Journal *j = db.impl().journal.get();
+    const Journal *j = tev::db::implOf(db).journal.get();
     return j != nullptr ? j->undone.size() : 0;
 }
 
 std::size_t journalBytes(const AcDbDatabase &db) {
-    const Journal *j = db.impl().journal.get();
+    const Journal *j = tev::db::implOf(db).journal.get();
     return j != nullptr ? j->bytes : 0;
 }
 
 std::size_t journalLimit(const AcDbDatabase &db) {
-    const Journal *j = db.impl().journal.get();
+    const Journal *j = tev::db::implOf(db).journal.get();
     return j != nullptr ? j->limit : kDefaultJournalLimit;
 }
 
 void setJournalLimit(AcDbDatabase &db, std::size_t bytes) {
-    journalOf(db.impl()).limit = bytes;
+    journalOf(tev::db::implOf(db)).limit = bytes;
 }
 
 } // namespace tev::db

@@ -2,10 +2,10 @@
 // opaque, polymorphic holder (the file layer derives from it) that the object owns.
 #pragma once
 
-namespace tev::db {
-
-struct KeptData {
-    virtual ~KeptData() = default;
+struct AcDbImpKeptData {
+    virtual ~AcDbImpKeptData() = default;
 };
 
+namespace tev::db {
+using KeptData = ::AcDbImpKeptData;
 } // namespace tev::db

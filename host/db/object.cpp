@@ -115,14 +115,14 @@ std::string describe(const AcDbObject &obj) {
 }
 
 std::size_t openObjectCount(const AcDbDatabase &db) {
-    return db.impl().openCount;
+    return tev::db::implOf(db).openCount;
 }
 
 std::vector<std::string> objectsLeftOpen(const AcDbDatabase &db) {
     std::vector<std::string> out;
-    if (db.impl().openCount == 0)
+    if (tev::db::implOf(db).openCount == 0)
         return out; // the usual case: no walk over every object after every command
-    for (const AcDbStub &s : db.impl().stubs) {
+    for (const AcDbStub &s : tev::db::implOf(db).stubs) {
         if (!s.isOpen() || s.object == nullptr)
             continue;
         std::string line = describe(*s.object);
@@ -238,7 +238,7 @@ bool AcDbObject::writeAllowed() const {
     return false;
 }
 
-void AcDbObject::dxfOutClassGroups(tev::db::TagSink &) const {}
+void AcDbObject::dxfOutClassGroups(AcDbDxfFiler &) const {}
 
 // Ends one open of the object; a write open commits: the object counts as modified and
 // the spatial index learns its new place.

@@ -379,7 +379,7 @@ bool boxOf(const AcDbObject *o, BBox &box) {
 SpaceIndex *indexOf(const AcDbDatabase &db, AcDbObjectId space) {
     if (space.isNull() || space.database() != &db || peekAs<AcDbBlockTableRecord>(space) == nullptr)
         return nullptr;
-    DatabaseImpl &impl = db.impl();
+    DatabaseImpl &impl = tev::db::implOf(db);
     auto it = impl.spatial.find(space.stub());
     if (it != impl.spatial.end())
         return it->second.get();

@@ -5,14 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tev::db {
-struct DatabaseImpl;
-}
-
 class AcDbStub {
 public:
     AcDbObject *object = nullptr; // owned by the stub
-    tev::db::DatabaseImpl *db = nullptr;
+    AcDbImpDatabase *db = nullptr;
     AcDbStub *owner = nullptr;
     std::uint64_t handle = 0;
     // Position in the owner's list (drawing order for entities). 32 bits: four billion

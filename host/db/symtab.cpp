@@ -37,9 +37,13 @@ static std::string foldName(std::string_view name) {
     return out;
 }
 
-struct TableIndex {
+} // namespace tev::db
+
+struct AcDbImpSymbolTableIndex {
     std::unordered_map<std::string, AcDbObject *> byName; // folded name → latest record
 };
+
+namespace tev::db {
 
 AcDbSymbolTableRecord *findRecord(const AcDbSymbolTable &table, std::string_view name) {
     auto &map = ObjectAccess::index(table).byName;
@@ -111,7 +115,7 @@ using tev::db::ObjectAccess;
 
 // --- tables -------------------------------------------------------------------------------------
 
-AcDbSymbolTable::AcDbSymbolTable() : mIndex(new tev::db::TableIndex) {}
+AcDbSymbolTable::AcDbSymbolTable() : mIndex(new AcDbImpSymbolTableIndex) {}
 AcDbSymbolTable::~AcDbSymbolTable() {
     delete mIndex;
 }

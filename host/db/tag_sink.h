@@ -6,11 +6,10 @@
 #include "dbmain.h"
 #include <string_view>
 
-namespace tev::db {
-
-class TagSink {
+// The host's DXF filer: where an object writes its groups.
+class AcDbDxfFiler {
 public:
-    virtual ~TagSink() = default;
+    virtual ~AcDbDxfFiler() = default;
     virtual void string(int code, std::string_view value) = 0;
     virtual void real(int code, double value) = 0;
     virtual void angle(int code, double radians) = 0;
@@ -34,6 +33,10 @@ public:
         defaulted(code + 20);
     }
 };
+
+namespace tev::db {
+
+using TagSink = ::AcDbDxfFiler;
 
 // The common entity groups after the 100 "AcDbEntity" marker: 67 (always in application
 // lists, in files only for paper space), 410 (application lists only), 8, then 6, 62, 420,

@@ -1,14 +1,16 @@
 // codepage.cpp - Windows-1251, UTF-8, other single-byte code pages (tables built once through
-// glibc's iconv) and the multi-byte Asian code pages (iconv, one bounded step at a time).
+// the system's character set conversion) and the multi-byte Asian code pages (the same,
+// one bounded step at a time).
 #include "codepage.h"
 
+#include "charset.h"
 #include "text_codec.h"
 #include "text_util.h"
 
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <iconv.h>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -16,6 +18,7 @@ namespace dxf {
 
 namespace {
 
+using Converter = host::platform::CharsetConverter;
 using host::text::appendCp1251;
 using host::text::appendEscape;
 using host::text::appendEscapedChar;
@@ -112,20 +115,13 @@ struct TextCodec::Impl {
     std::string name = "ANSI_1251";
     std::array<std::uint32_t, 256> table{};                   // Table: byte to code point
     std::unordered_map<std::uint32_t, unsigned char> reverse; // Table: code point to byte
-    iconv_t toUtf8 = reinterpret_cast<iconv_t>(-1);           // Iconv: file to UTF-8
-    iconv_t fromUtf8 = reinterpret_cast<iconv_t>(-1);         // Iconv: UTF-8 to file
-
-    ~Impl() {
-        if (toUtf8 != reinterpret_cast<iconv_t>(-1))
-            iconv_close(toUtf8);
-        if (fromUtf8 != reinterpret_cast<iconv_t>(-1))
-            iconv_close(fromUtf8);
-    }
+    std::unique_ptr<Converter> toUtf8;                        // Iconv: file to UTF-8
+    std::unique_ptr<Converter> fromUtf8;                      // Iconv: UTF-8 to file
 
     // Builds the byte table of a single-byte code page; false when iconv lacks it.
     bool buildTable(const std::string &iconvName) {
-        iconv_t cd = iconv_open("UTF-32LE", iconvName.c_str());
-        if (cd == reinterpret_cast<iconv_t>(-1))
+        const Converter cd("UTF-32LE", iconvName);
+        if (!cd.ok())
             return false;
         for (int b = 0; b < 256; ++b) {
             char in = static_cast<char>(b);
@@ -134,9 +130,9 @@ struct TextCodec::Impl {
             unsigned char outBuf[16];
             char *outp = reinterpret_cast<char *>(outBuf);
             std::size_t outLeft = sizeof outBuf;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            const std::size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
-            iconv(cd, nullptr, nullptr, &outp, &outLeft); // flush a held base character
+            cd.reset();
+            const std::size_t r = cd.convert(&inp, &inLeft, &outp, &outLeft);
+            cd.reset(&outp, &outLeft); // flush a held base character
             const std::size_t produced = sizeof outBuf - outLeft;
             if (r == static_cast<std::size_t>(-1) || produced != 4) {
                 table[b] = kNone;
@@ -147,28 +143,27 @@ struct TextCodec::Impl {
             table[b] = cp;
             reverse.emplace(cp, static_cast<unsigned char>(b));
         }
-        iconv_close(cd);
         return true;
     }
 
     bool openIconv(const std::string &iconvName) {
-        toUtf8 = iconv_open("UTF-8", iconvName.c_str());
-        fromUtf8 = iconv_open(iconvName.c_str(), "UTF-8");
-        return toUtf8 != reinterpret_cast<iconv_t>(-1) && fromUtf8 != reinterpret_cast<iconv_t>(-1);
+        toUtf8 = std::make_unique<Converter>("UTF-8", iconvName);
+        fromUtf8 = std::make_unique<Converter>(iconvName, "UTF-8");
+        return toUtf8->ok() && fromUtf8->ok();
     }
 
     // Multi-byte file text to UTF-8; a byte iconv refuses is kept as \U+DCxx later, so it
     // is passed through as an invalid UTF-8 byte (which utf8ToDb turns into that escape).
     std::string iconvToUtf8(std::string_view text) const {
         std::string out;
-        iconv(toUtf8, nullptr, nullptr, nullptr, nullptr);
+        toUtf8->reset();
         char *inp = const_cast<char *>(text.data());
         std::size_t inLeft = text.size();
         char buf[256];
         while (inLeft > 0) {
             char *outp = buf;
             std::size_t outLeft = sizeof buf;
-            const std::size_t r = iconv(toUtf8, &inp, &inLeft, &outp, &outLeft);
+            const std::size_t r = toUtf8->convert(&inp, &inLeft, &outp, &outLeft);
             out.append(buf, outp - buf);
             if (r != static_cast<std::size_t>(-1))
                 break;
@@ -179,7 +174,7 @@ struct TextCodec::Impl {
             out += *inp;
             ++inp;
             --inLeft;
-            iconv(toUtf8, nullptr, nullptr, nullptr, nullptr);
+            toUtf8->reset();
         }
         return out;
     }
@@ -188,15 +183,15 @@ struct TextCodec::Impl {
     bool iconvFromCodePoint(std::uint32_t cp, std::string &out) const {
         std::string utf8;
         appendUtf8(utf8, cp);
-        iconv(fromUtf8, nullptr, nullptr, nullptr, nullptr);
+        fromUtf8->reset();
         char *inp = utf8.data();
         std::size_t inLeft = utf8.size();
         char buf[16];
         char *outp = buf;
         std::size_t outLeft = sizeof buf;
-        if (iconv(fromUtf8, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1))
+        if (fromUtf8->convert(&inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1))
             return false;
-        iconv(fromUtf8, nullptr, nullptr, &outp, &outLeft);
+        fromUtf8->reset(&outp, &outLeft);
         out.append(buf, outp - buf);
         return true;
     }

@@ -5,11 +5,11 @@
 #include "binary.h"
 #include "drawing_reader.h"
 #include "drawing_writer.h"
-#include "mapped_file.h"
 #include "written_check.h"
 #include "dbmain.h"
 
 #include "files.h"
+#include "mapped_file.h"
 #include "text_util.h"
 
 #include <algorithm>
@@ -19,11 +19,20 @@ namespace dxf {
 namespace {
 
 struct MappedSource : SourceBuffer {
-    MappedSource(const std::string &path, std::size_t maxBytes) : file(path, maxBytes) {
-        text = file.view();
+    MappedSource(const std::string &path, std::size_t maxBytes) : file(map(path, maxBytes)) {
+        text = file->view();
     }
-    void doneBefore(std::size_t offset) const override { file.releaseBefore(offset); }
-    MappedFile file;
+    void doneBefore(std::size_t offset) const override { file->releaseBefore(offset); }
+
+    static std::unique_ptr<host::platform::MappedFile> map(const std::string &path,
+                                                           std::size_t maxBytes) {
+        try {
+            return std::make_unique<host::platform::MappedFile>(path, maxBytes);
+        } catch (const host::platform::FileError &e) {
+            throw DxfError(e.what());
+        }
+    }
+    std::unique_ptr<host::platform::MappedFile> file;
 };
 
 struct StringSource : SourceBuffer {

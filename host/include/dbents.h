@@ -3,8 +3,8 @@
 //
 // Coordinates: line ends, circle and arc centres, text points and reference positions are
 // world coordinates, as the API returns them. A DXF file (and acdbEntGet) gives the latter
-// four in the entity's object system (the plane of its normal); a reader converts them with
-// tev::db::ocsToWcs(normal) (host/db/ocs.h) before handing them over. Angles are measured
+// four in the entity's object system (the plane of its normal); a reader converts them to
+// world coordinates before handing them over. Angles are measured
 // in the object system.
 #pragma once
 #include "dbmain.h"
@@ -29,7 +29,7 @@ public:
     Acad::ErrorStatus getStartPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 private:
     AcGePoint3d mStart, mEnd;
@@ -59,7 +59,7 @@ public:
     Acad::ErrorStatus getStartPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 private:
     AcGePoint3d mCenter;
@@ -97,7 +97,7 @@ public:
     Acad::ErrorStatus getStartPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 private:
     AcGePoint3d mCenter;
@@ -148,7 +148,7 @@ public:
     Acad::ErrorStatus setStyleName(const char *name);
 
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 protected:
     std::size_t heapBytes() const override { return mText.capacity() + mStyle.capacity(); }
@@ -195,7 +195,7 @@ public:
     // The box of the block's entities through blockTransform (nested blocks to a bounded
     // depth, so that a block inserting itself ends).
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 private:
     AcGePoint3d mPosition;
@@ -211,7 +211,7 @@ public:
     ACRX_DECLARE_MEMBERS(AcDbSequenceEnd);
     TEV_DB_STATE_COPY(AcDbSequenceEnd)
     AcDbSequenceEnd() = default;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 };
 
 // An entity of a kind the host does not model (HATCH, MTEXT, ...). It keeps its DXF type

@@ -33,12 +33,11 @@ class AcDbObject;
 class AcDbBlockTable;
 class AcDbLayerTable;
 class AcDbLinetypeTable;
-namespace tev::db {
-class ObjectAccess;
-class TagSink;
-struct KeptData;
-struct DatabaseImpl;
-} // namespace tev::db
+// The host's own machinery behind the API, opaque to a module.
+class AcDbDxfFiler;
+class AcDbSystemInternals;
+class AcDbImpDatabase;
+struct AcDbImpKeptData;
 
 // A colour: an ACI index, 0 BYBLOCK, 256 BYLAYER (257 "none" is the host's own).
 class AcCmColor {
@@ -218,7 +217,7 @@ public:
 
     // Host-internal: writes the class's own groups (after the common entity head) to sink.
     // The same list feeds acdbEntGet and the DXF writer.
-    virtual void dxfOutClassGroups(tev::db::TagSink &sink) const;
+    virtual void dxfOutClassGroups(AcDbDxfFiler &sink) const;
 
     // Host-internal, for the undo journal (TEV_DB_STATE_COPY): a new object of the same
     // class with this one's state, not its identity (no stub, owner, owned items or kept
@@ -245,9 +244,9 @@ protected:
     virtual AcDbOwnedSequence *ownedSequence() { return nullptr; }
 
 private:
-    friend class tev::db::ObjectAccess;
+    friend class AcDbSystemInternals;
     AcDbStub *mStub = nullptr;
-    tev::db::KeptData *mKept = nullptr; // what the host does not model, for the writer
+    AcDbImpKeptData *mKept = nullptr; // what the host does not model, for the writer
     // The original bytes of an object read from a file (none when the size is 0), and where
     // in them the entity's colour group stands or would go (0 when not known).
     const char *mSourceData = nullptr;
@@ -326,7 +325,7 @@ private:
     void copyTrueColourFrom(const AcDbEntity &other);
 
 private:
-    friend class tev::db::ObjectAccess;
+    friend class AcDbSystemInternals;
     // The small members first: they fill the room the object's flags leave. A drawing holds
     // millions of entities, so every word counts.
     Adesk::UInt16 mColorIndex = 257;
@@ -423,10 +422,9 @@ public:
     // Stand-in: the drawing counts as unchanged from now on (after it was read or saved).
     void clearChanges();
 
-    tev::db::DatabaseImpl &impl() const { return *mImpl; } // host-internal
-
 private:
-    tev::db::DatabaseImpl *mImpl;
+    friend class AcDbSystemInternals;
+    AcDbImpDatabase *mImpl;
 };
 
 // --- opening objects ------------------------------------------------------------------------

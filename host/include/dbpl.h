@@ -46,7 +46,7 @@ public:
     Acad::ErrorStatus getStartPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 protected:
     std::size_t heapBytes() const override {

@@ -42,7 +42,7 @@ public:
     double tangent() const { return mTangent; }
     Acad::ErrorStatus setTangent(double t); // radians; also marks the tangent used
 
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 private:
     AcGePoint3d mPosition;
@@ -66,7 +66,7 @@ public:
     AcGePoint3d position() const { return mPosition; }
     Acad::ErrorStatus setPosition(const AcGePoint3d &p);
 
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 private:
     AcGePoint3d mPosition;
@@ -119,7 +119,7 @@ public:
     Acad::ErrorStatus getStartPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 protected:
     AcDbOwnedSequence *ownedSequence() override { return &mOwned; }
@@ -159,7 +159,7 @@ public:
     Acad::ErrorStatus getStartPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
-    void dxfOutClassGroups(tev::db::TagSink &sink) const override;
+    void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
 
 protected:
     AcDbOwnedSequence *ownedSequence() override { return &mOwned; }

@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace tev::db {
-struct TableIndex;
-}
+struct AcDbImpSymbolTableIndex; // the host's name index, opaque to a module
 
 class AcDbSymbolTableRecord;
 class AcDbBlockTableRecord;
@@ -46,9 +44,9 @@ protected:
     virtual AcRxClass *recordClass() const = 0;
 
 private:
-    friend class tev::db::ObjectAccess;
+    friend class AcDbSystemInternals;
     std::vector<AcDbObject *> mRecords;
-    tev::db::TableIndex *mIndex; // name → record, case-insensitive
+    AcDbImpSymbolTableIndex *mIndex; // name → record, case-insensitive
 };
 
 class AcDbSymbolTableRecord : public AcDbObject {
@@ -65,7 +63,7 @@ protected:
     AcDbSymbolTableRecord() = default;
 
 private:
-    friend class tev::db::ObjectAccess;
+    friend class AcDbSystemInternals;
     std::string mName;
 };
 
@@ -123,7 +121,7 @@ public:
     bool isLayout() const;
 
 private:
-    friend class tev::db::ObjectAccess;
+    friend class AcDbSystemInternals;
     std::vector<AcDbObject *> mEntities; // in drawing order, erased ones included
     AcGePoint3d mOrigin;
 };

@@ -9,7 +9,7 @@
 #include <istream>
 #include <sstream>
 
-#if !defined(_WIN32) // the Windows terminal: host/win/terminal_win.cpp
+#if !defined(_WIN32) // the Windows terminal: terminal_win.cpp
 #include "line_editor.h"
 #include <unistd.h>
 #endif

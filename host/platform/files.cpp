@@ -1,5 +1,5 @@
 // files.cpp - replacing a file in one step, over the POSIX file calls (on Windows the C
-// runtime's, completed by host/win/posix_compat_win.cpp), every call through the test seam.
+// runtime's, completed by win/posix_compat_win.cpp), every call through the test seam.
 #include "files.h"
 
 #include <atomic>
@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #if defined(_WIN32)
+#include "posix_compat.h"
 #include <io.h>
 #else
 #include <unistd.h>

@@ -87,14 +87,14 @@ bool DynamicLinker::load(const std::string &path, std::string &error) {
         error = baseName(path) + " is already loaded";
         return false;
     }
-    void *handle = os::openModule(path, error);
+    void *handle = platform::openModule(path, error);
     if (handle == nullptr)
         return false;
     auto entry = reinterpret_cast<AcRx::AppRetCode (*)(AcRx::AppMsgCode, void *)>(
-        os::findSymbol(handle, "acrxEntryPoint"));
+        platform::findSymbol(handle, "acrxEntryPoint"));
     if (entry == nullptr) {
         error = baseName(path) + " has no acrxEntryPoint";
-        os::closeModule(handle);
+        platform::closeModule(handle);
         return false;
     }
     auto module = std::make_unique<LoadedModule>();
@@ -122,7 +122,7 @@ bool DynamicLinker::unload(const std::string &fileName, std::string &error) {
         return false;
     }
     (void)m->entryPoint(AcRx::kUnloadAppMsg, m);
-    os::closeModule(m->handle);
+    platform::closeModule(m->handle);
     std::erase_if(mModules, [&](const auto &p) { return p.get() == m; });
     return true;
 }
@@ -131,7 +131,7 @@ void DynamicLinker::unloadAll() {
     while (!mModules.empty()) {
         LoadedModule *m = mModules.back().get();
         (void)m->entryPoint(AcRx::kUnloadAppMsg, m);
-        os::closeModule(m->handle);
+        platform::closeModule(m->handle);
         mModules.pop_back();
     }
 }

@@ -96,7 +96,8 @@ TEST(RuntimeLinker, LockedModuleStaysUnlockedOneUnloads) {
     ASSERT_TRUE(linker.load(PROBE_MODULE, error)) << error;
     host::LoadedModule *m = linker.find("probe_module.arx");
     ASSERT_NE(m, nullptr);
-    auto messages = reinterpret_cast<Messages>(host::os::findSymbol(m->handle, "probeMessages"));
+    auto messages =
+        reinterpret_cast<Messages>(host::platform::findSymbol(m->handle, "probeMessages"));
     ASSERT_NE(messages, nullptr);
     EXPECT_EQ(*messages(), std::vector<int>{1});
     EXPECT_TRUE(m->locked);

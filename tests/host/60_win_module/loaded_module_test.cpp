@@ -2,6 +2,7 @@
 // arxhost loads it: the registry tree it writes, a second load, unloading, a file under
 // another name, refused writes, and the tree through the registry file and back.
 #include "drawing_io.h"
+#include "registry_file.h"
 #include "registry_checks.h"
 #include "runtime.h"
 
@@ -12,7 +13,7 @@
 #include <sstream>
 
 namespace fs = std::filesystem;
-namespace win = host::win;
+namespace platform = host::platform;
 using namespace regcheck;
 
 namespace {
@@ -20,7 +21,7 @@ namespace {
 class LoadedModule : public ::testing::Test {
 protected:
     void SetUp() override {
-        win::resetRegistry();
+        platform::resetRegistry();
         host::installRuntime();
         char pattern[] = "/tmp/winload-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -28,11 +29,11 @@ protected:
     }
     void TearDown() override {
         host::dynamicLinker().unloadAll();
-        EXPECT_EQ(win::openKeyCount(), 0) << "a key was left open";
+        EXPECT_EQ(platform::openKeyCount(), 0) << "a key was left open";
         std::string error;
-        (void)host::closeRegistry(error);
+        (void)host::platform::closeRegistry(error);
         fs::remove_all(mDir);
-        win::resetRegistry();
+        platform::resetRegistry();
     }
     // The module file copied to dir/name; its path.
     std::string install(const std::string &dir, const std::string &name) {
@@ -77,9 +78,9 @@ TEST_F(LoadedModule, OtherFileNameGetsLoaderWithoutModule) {
 // Test that a user who may not write below HKEY_LOCAL_MACHINE still gets the module
 // loaded, with its commands, and nothing in the registry.
 TEST_F(LoadedModule, RefusedWritesStillLoad) {
-    win::setRefuseMachineWrites(true);
+    platform::setRefuseMachineWrites(true);
     load(install("bin", "tevcom.arx"));
-    EXPECT_FALSE(win::registryChanged());
+    EXPECT_FALSE(platform::registryChanged());
     EXPECT_FALSE(keyExists("Software"));
     EXPECT_NE(host::dynamicLinker().find("tevcom.arx"), nullptr);
 }
@@ -88,12 +89,12 @@ TEST_F(LoadedModule, RefusedWritesStillLoad) {
 // gives the same tree back to the next run.
 TEST_F(LoadedModule, TreeGoesThroughTheRegistryFile) {
     fs::path file = mDir / "registry.reg";
-    ASSERT_TRUE(host::openRegistry(file.string(), false));
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), false));
     std::string path = install("bin", "tevcom.arx");
     load(path);
     host::dynamicLinker().unloadAll();
     std::string error;
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
 
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
@@ -118,7 +119,7 @@ TEST_F(LoadedModule, TreeGoesThroughTheRegistryFile) {
         kTitle.substr(0, 29) + "\"\r\n\r\n";
     EXPECT_EQ(text.str(), expected);
 
-    ASSERT_TRUE(host::openRegistry(file.string(), false));
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), false));
     expectWholeTree(path);
 }
 

@@ -2,7 +2,7 @@
 // calls, as the host's demand loader would: key by key, value by value, with the type
 // and the exact number of bytes.
 #pragma once
-#include "win_registry.h"
+#include "registry.h"
 
 #include <windows.h>
 
@@ -58,17 +58,17 @@ inline bool keyExists(const std::string &key) {
 // The value names of a key in their stored order (the calls have no enumeration).
 inline std::vector<std::string> valueNames(const std::string &key) {
     std::vector<std::string> names;
-    if (const host::win::RegKey *k =
-            host::win::registryTree().find(host::win::Root::LocalMachine, key))
-        for (const host::win::RegValue &v : k->values())
+    if (const host::platform::RegKey *k =
+            host::platform::registryTree().find(host::platform::Root::LocalMachine, key))
+        for (const host::platform::RegValue &v : k->values())
             names.push_back(v.name);
     return names;
 }
 
 inline std::vector<std::string> subkeyNames(const std::string &key) {
     std::vector<std::string> names;
-    if (const host::win::RegKey *k =
-            host::win::registryTree().find(host::win::Root::LocalMachine, key))
+    if (const host::platform::RegKey *k =
+            host::platform::registryTree().find(host::platform::Root::LocalMachine, key))
         for (const auto &c : k->children())
             names.push_back(c->name());
     return names;

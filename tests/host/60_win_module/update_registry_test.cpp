@@ -12,7 +12,7 @@
 #include <filesystem>
 
 namespace fs = std::filesystem;
-namespace win = host::win;
+namespace platform = host::platform;
 using namespace regcheck;
 
 namespace {
@@ -20,7 +20,7 @@ namespace {
 class UpdateRegistry : public ::testing::Test {
 protected:
     void SetUp() override {
-        win::resetRegistry();
+        platform::resetRegistry();
         host::installRuntime();
         host::appRegistrations().clear();
         char pattern[] = "/tmp/winmod-XXXXXX";
@@ -28,11 +28,11 @@ protected:
         mDir = pattern;
     }
     void TearDown() override {
-        EXPECT_EQ(win::openKeyCount(), 0) << "a key was left open";
+        EXPECT_EQ(platform::openKeyCount(), 0) << "a key was left open";
         for (void *h : mLoaded)
             dlclose(h);
         fs::remove_all(mDir);
-        win::resetRegistry();
+        platform::resetRegistry();
     }
 
     // Loads a stand-in shared object as dir/name so that the module's lookup finds it;
@@ -129,10 +129,10 @@ TEST_F(UpdateRegistry, SecondRunRewritesWithoutDuplicates) {
 // the application is still registered, and initialisation still answers 0.
 TEST_F(UpdateRegistry, RefusedWritesWriteNothing) {
     loadAs("bin", "tevcom.arx");
-    win::setRefuseMachineWrites(true);
+    platform::setRefuseMachineWrites(true);
     int appId = 0;
     EXPECT_EQ(acrxEntryPoint(AcRx::kInitAppMsg, &appId), AcRx::kRetOK);
-    EXPECT_FALSE(win::registryChanged());
+    EXPECT_FALSE(platform::registryChanged());
     EXPECT_FALSE(keyExists("Software\\TEV soft"));
     ASSERT_EQ(host::appRegistrations().size(), 1u);
     EXPECT_EQ(host::appRegistrations()[0].logicalName, "TEVCOM");
@@ -143,15 +143,15 @@ TEST_F(UpdateRegistry, RefusedWritesWriteNothing) {
 // key made is closed again.
 TEST_F(UpdateRegistry, FailingUpperKeysWriteNothing) {
     loadAs("bin", "tevcom.arx");
-    win::failKeyCreation("TEV soft", ERROR_ACCESS_DENIED);
+    platform::failKeyCreation("TEV soft", ERROR_ACCESS_DENIED);
     updateRegistry();
     EXPECT_FALSE(keyExists("Software\\TEV soft"));
 
-    win::failKeyCreation("TEVCOM", ERROR_ACCESS_DENIED);
+    platform::failKeyCreation("TEVCOM", ERROR_ACCESS_DENIED);
     updateRegistry();
     EXPECT_TRUE(keyExists("Software\\TEV soft"));
     EXPECT_FALSE(keyExists(kApp));
-    EXPECT_EQ(win::openKeyCount(), 0);
+    EXPECT_EQ(platform::openKeyCount(), 0);
     EXPECT_EQ(host::appRegistrations().size(), 2u);
 }
 
@@ -160,8 +160,8 @@ TEST_F(UpdateRegistry, FailingUpperKeysWriteNothing) {
 TEST_F(UpdateRegistry, FailingSubkeyLeavesOutOnlyItsValues) {
     std::string path = loadAs("bin", "tevcom.arx");
     for (const char *failing : {"Groups", "Commands", "Loader", "Name"}) {
-        win::resetRegistry();
-        win::failKeyCreation(failing, ERROR_ACCESS_DENIED);
+        platform::resetRegistry();
+        platform::failKeyCreation(failing, ERROR_ACCESS_DENIED);
         updateRegistry();
         EXPECT_FALSE(keyExists(std::string(kApp) + "\\" + failing)) << failing;
         if (std::string(failing) != "Groups")
@@ -172,14 +172,14 @@ TEST_F(UpdateRegistry, FailingSubkeyLeavesOutOnlyItsValues) {
             expectText(std::string(kApp) + "\\Loader", "MODULE", path + '\0');
         if (std::string(failing) != "Name")
             expectName();
-        EXPECT_EQ(win::openKeyCount(), 0) << failing;
+        EXPECT_EQ(platform::openKeyCount(), 0) << failing;
     }
 }
 
 // Test that a value that cannot be set is skipped and the next one is still set.
 TEST_F(UpdateRegistry, FailingValueIsSkipped) {
     loadAs("bin", "tevcom.arx");
-    win::failValueSetting("TEV_LP", ERROR_OUTOFMEMORY);
+    platform::failValueSetting("TEV_LP", ERROR_OUTOFMEMORY);
     updateRegistry();
     EXPECT_EQ(valueNames(std::string(kApp) + "\\Commands"),
               (std::vector<std::string>{"TEV_CL", "TEV_SEL", "TEV_JL", "TEV_NOR", "TEV_LPL",
@@ -203,7 +203,7 @@ TEST_F(UpdateRegistry, ModulePathMustFitTheBuffer) {
     mLoaded.pop_back();
 
     for (std::size_t length : {512u, 513u, 1500u}) {
-        win::resetRegistry();
+        platform::resetRegistry();
         std::string tooLong = loadAs(folderForPathLength(length), "tevcom.arx");
         ASSERT_EQ(tooLong.size(), length);
         updateRegistry();

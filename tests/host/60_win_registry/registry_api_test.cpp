@@ -1,7 +1,7 @@
 // registry_api_test.cpp - RegCreateKeyExA and its siblings over the registry stand-in:
 // dispositions, access rights, exact value bytes and lengths, refused writes below
 // HKEY_LOCAL_MACHINE, and the hooks that make one call fail.
-#include "win_registry.h"
+#include "registry.h"
 
 #include <windows.h>
 
@@ -10,18 +10,18 @@
 #include <string>
 
 using namespace std::string_literals;
-namespace win = host::win;
+namespace platform = host::platform;
 
 namespace {
 
 class RegistryApi : public ::testing::Test {
 protected:
-    void SetUp() override { win::resetRegistry(); }
+    void SetUp() override { platform::resetRegistry(); }
     void TearDown() override {
         for (HKEY h : mOpen)
             EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
-        EXPECT_EQ(win::openKeyCount(), 0);
-        win::resetRegistry();
+        EXPECT_EQ(platform::openKeyCount(), 0);
+        platform::resetRegistry();
     }
 
     LONG create(HKEY parent, const char *name, HKEY &key, REGSAM access = KEY_WRITE,
@@ -69,18 +69,18 @@ TEST_F(RegistryApi, CreatesPathsAndOpensExistingKeys) {
     ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "Software\\TEV soft", k1, KEY_WRITE, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD(REG_CREATED_NEW_KEY));
-    EXPECT_TRUE(win::registryChanged());
+    EXPECT_TRUE(platform::registryChanged());
     ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\tev SOFT", k2, KEY_WRITE, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
     EXPECT_NE(k1, k2);
     ASSERT_EQ(create(k1, "TEVCOM\\Commands", k3, KEY_WRITE, &disposition), ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD(REG_CREATED_NEW_KEY));
-    EXPECT_NE(
-        win::registryTree().find(win::Root::LocalMachine, "software\\tev soft\\tevcom\\commands"),
-        nullptr);
-    EXPECT_EQ(win::registryTree().find(win::Root::CurrentUser, "Software"), nullptr);
-    EXPECT_EQ(win::openKeyCount(), 3);
+    EXPECT_NE(platform::registryTree().find(platform::Root::LocalMachine,
+                                            "software\\tev soft\\tevcom\\commands"),
+              nullptr);
+    EXPECT_EQ(platform::registryTree().find(platform::Root::CurrentUser, "Software"), nullptr);
+    EXPECT_EQ(platform::openKeyCount(), 3);
     HKEY r = nullptr;
     EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "software\\TEV SOFT\\tevcom", r), ERROR_SUCCESS);
     EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "software\\TEV SOFT\\missing", r), ERROR_FILE_NOT_FOUND);
@@ -117,8 +117,9 @@ TEST_F(RegistryApi, ValuesKeepTypeAndExactBytes) {
         EXPECT_EQ(type, e.type) << e.name;
         EXPECT_EQ(data, e.data) << e.name;
     }
-    EXPECT_EQ(win::registryTree().find(win::Root::LocalMachine, "Software\\T")->values().size(),
-              6u);
+    EXPECT_EQ(
+        platform::registryTree().find(platform::Root::LocalMachine, "Software\\T")->values().size(),
+        6u);
     std::string data;
     DWORD type = 0;
     EXPECT_EQ(query(r, "missing", data, type), ERROR_FILE_NOT_FOUND);
@@ -211,8 +212,8 @@ TEST_F(RegistryApi, RefusedMachineWritesChangeNothing) {
     HKEY k = nullptr;
     ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "Software\\Existing", k), ERROR_SUCCESS);
     ASSERT_EQ(set(k, "v", "old\0"s), ERROR_SUCCESS);
-    win::markRegistryUnchanged();
-    win::setRefuseMachineWrites(true);
+    platform::markRegistryUnchanged();
+    platform::setRefuseMachineWrites(true);
 
     HKEY denied = nullptr;
     EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "Software\\TEV soft", denied), ERROR_ACCESS_DENIED);
@@ -222,8 +223,9 @@ TEST_F(RegistryApi, RefusedMachineWritesChangeNothing) {
               ERROR_ACCESS_DENIED);
     EXPECT_EQ(set(k, "v", "new\0"s), ERROR_ACCESS_DENIED);
     EXPECT_EQ(set(HKEY_LOCAL_MACHINE, "v", "new\0"s), ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(win::registryChanged());
-    EXPECT_EQ(win::registryTree().find(win::Root::LocalMachine, "Software\\TEV soft"), nullptr);
+    EXPECT_FALSE(platform::registryChanged());
+    EXPECT_EQ(platform::registryTree().find(platform::Root::LocalMachine, "Software\\TEV soft"),
+              nullptr);
 
     HKEY r = nullptr;
     ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "Software\\Existing", r, KEY_READ), ERROR_SUCCESS);
@@ -239,8 +241,8 @@ TEST_F(RegistryApi, RefusedMachineWritesChangeNothing) {
 
 // Test that the hooks make exactly the named key or value fail, with the error asked for.
 TEST_F(RegistryApi, HooksFailOneKeyOrValue) {
-    win::failKeyCreation("commands", ERROR_ACCESS_DENIED);
-    win::failValueSetting("TEV_SEL", ERROR_OUTOFMEMORY);
+    platform::failKeyCreation("commands", ERROR_ACCESS_DENIED);
+    platform::failValueSetting("TEV_SEL", ERROR_OUTOFMEMORY);
     HKEY app = nullptr, k = nullptr;
     ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "Software\\TEVCOM", app), ERROR_SUCCESS);
     EXPECT_EQ(create(app, "Commands", k), ERROR_ACCESS_DENIED);
@@ -248,9 +250,10 @@ TEST_F(RegistryApi, HooksFailOneKeyOrValue) {
     ASSERT_EQ(create(app, "Commands2", k), ERROR_SUCCESS);
     EXPECT_EQ(set(k, "TEV_SEL", "Sel\0"s), ERROR_OUTOFMEMORY);
     EXPECT_EQ(set(k, "TEV_CL", "Cl\0"s), ERROR_SUCCESS);
-    EXPECT_EQ(win::registryTree().find(win::Root::LocalMachine, "Software\\TEVCOM\\Commands"),
-              nullptr);
-    win::failKeyCreation("", 0);
+    EXPECT_EQ(
+        platform::registryTree().find(platform::Root::LocalMachine, "Software\\TEVCOM\\Commands"),
+        nullptr);
+    platform::failKeyCreation("", 0);
     EXPECT_EQ(create(app, "Commands", k), ERROR_SUCCESS);
 }
 

@@ -1,7 +1,7 @@
 // registry_file_test.cpp - arxhost's registry file: where it is by default, read at
 // start, written atomically at exit, and the clear refusals of files that cannot be used.
-#include "drawing_io.h"
-#include "win_registry.h"
+#include "registry_file.h"
+#include "registry.h"
 
 #include <windows.h>
 
@@ -15,7 +15,7 @@
 #include <sstream>
 
 namespace fs = std::filesystem;
-namespace win = host::win;
+namespace platform = host::platform;
 using namespace std::string_literals;
 
 namespace {
@@ -43,10 +43,10 @@ protected:
     }
     void TearDown() override {
         std::string error;
-        (void)host::closeRegistry(error);
+        (void)host::platform::closeRegistry(error);
         restoreEnv("XDG_CONFIG_HOME", mSavedXdg, mHadXdg);
         restoreEnv("HOME", mSavedHome, mHadHome);
-        win::resetRegistry();
+        platform::resetRegistry();
         fs::permissions(mDir, fs::perms::owner_all, fs::perm_options::add);
         fs::remove_all(mDir);
     }
@@ -80,7 +80,7 @@ protected:
     // Opens the registry file expecting refusal; the message printed.
     static std::string refusal(const std::string &path) {
         ::testing::internal::CaptureStderr();
-        bool ok = host::openRegistry(path, false);
+        bool ok = host::platform::openRegistry(path, false);
         std::string message = ::testing::internal::GetCapturedStderr();
         EXPECT_FALSE(ok) << path;
         return message;
@@ -95,12 +95,12 @@ protected:
 // what was set, with no temporary file left beside it.
 TEST_F(RegistryFile, MissingFileIsMadeAtExit) {
     fs::path file = mDir / "registry.reg";
-    ASSERT_TRUE(host::openRegistry(file.string(), false));
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), false));
     EXPECT_FALSE(fs::exists(file));
     ASSERT_EQ(setMachineValue("Software\\TEV soft\\TEVCOM\\Groups", "TEV_TEVCOM", "TEV_TEVCOM\0"s),
               ERROR_SUCCESS);
     std::string error;
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
     EXPECT_EQ(readFile(file), "REGEDIT4\r\n\r\n"
                               "[HKEY_LOCAL_MACHINE\\Software]\r\n\r\n"
                               "[HKEY_LOCAL_MACHINE\\Software\\TEV soft]\r\n\r\n"
@@ -111,8 +111,8 @@ TEST_F(RegistryFile, MissingFileIsMadeAtExit) {
 
     // Even with nothing set, a missing file is made, so that a person finds it.
     fs::path empty = mDir / "empty.reg";
-    ASSERT_TRUE(host::openRegistry(empty.string(), false));
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::openRegistry(empty.string(), false));
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
     EXPECT_EQ(readFile(empty), "REGEDIT4\r\n\r\n");
 }
 
@@ -120,15 +120,15 @@ TEST_F(RegistryFile, MissingFileIsMadeAtExit) {
 // ~/.config/arxhost/registry.reg, with the folders made when missing.
 TEST_F(RegistryFile, DefaultPlaceFollowsXdgThenHome) {
     ::setenv("XDG_CONFIG_HOME", (mDir / "xdg").c_str(), 1);
-    ASSERT_TRUE(host::openRegistry("", false));
+    ASSERT_TRUE(host::platform::openRegistry("", false));
     std::string error;
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
     EXPECT_TRUE(fs::is_regular_file(mDir / "xdg" / "arxhost" / "registry.reg"));
 
     ::unsetenv("XDG_CONFIG_HOME");
     ::setenv("HOME", (mDir / "home").c_str(), 1);
-    ASSERT_TRUE(host::openRegistry("", false));
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::openRegistry("", false));
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
     EXPECT_TRUE(fs::is_regular_file(mDir / "home" / ".config" / "arxhost" / "registry.reg"));
 
     ::setenv("XDG_CONFIG_HOME", "relative/not/used", 1);
@@ -144,7 +144,7 @@ TEST_F(RegistryFile, ExistingFileIsReadAndLeftWhenUnchanged) {
                              "[HKEY_LOCAL_MACHINE\\Software\\TEV soft\\TEVCOM\\Name]\n"
                              "\"TEVCOM\"=\"\xCF\xEE\xEB\xE5\xE7\xED\xFB\xE5\"\n";
     writeFile(file, text);
-    ASSERT_TRUE(host::openRegistry(file.string(), false));
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), false));
     HKEY k = nullptr;
     ASSERT_EQ(
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\TEV soft\\TEVCOM\\Name", 0, KEY_READ, &k),
@@ -157,7 +157,7 @@ TEST_F(RegistryFile, ExistingFileIsReadAndLeftWhenUnchanged) {
     EXPECT_EQ(type, DWORD(REG_SZ));
     EXPECT_EQ(std::string(buf, size), "\xCF\xEE\xEB\xE5\xE7\xED\xFB\xE5\0"s);
     std::string error;
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
     EXPECT_EQ(readFile(file), text);
 }
 
@@ -166,22 +166,23 @@ TEST_F(RegistryFile, ExistingFileIsReadAndLeftWhenUnchanged) {
 TEST_F(RegistryFile, ChangesAreWrittenAndReadBack) {
     fs::path file = mDir / "registry.reg";
     writeFile(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n\"keep\"=\"me\"\r\n\r\n");
-    ASSERT_TRUE(host::openRegistry(file.string(), false));
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), false));
     ASSERT_EQ(setMachineValue("Software\\A", "title", "\xCF\xEE\xEB\0"s), ERROR_SUCCESS);
     ASSERT_EQ(setMachineValue("Software\\A", "noNul", "Cl"s), ERROR_SUCCESS);
     std::string error;
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
     std::string written = readFile(file);
     EXPECT_NE(written.find("[HKEY_CURRENT_USER\\Other]\r\n\"keep\"=\"me\"\r\n"), std::string::npos);
     EXPECT_NE(written.find("\"title\"=\"\xCF\xEE\xEB\"\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find("\"noNul\"=hex(1):43,6c\r\n"), std::string::npos) << written;
 
-    ASSERT_TRUE(host::openRegistry(file.string(), false));
-    const win::RegKey *a = win::registryTree().find(win::Root::LocalMachine, "Software\\A");
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), false));
+    const platform::RegKey *a =
+        platform::registryTree().find(platform::Root::LocalMachine, "Software\\A");
     ASSERT_NE(a, nullptr);
     ASSERT_NE(a->value("noNul"), nullptr);
     EXPECT_EQ(a->value("noNul")->data, "Cl"s);
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
     EXPECT_EQ(readFile(file), written);
 }
 
@@ -190,13 +191,13 @@ TEST_F(RegistryFile, ChangesAreWrittenAndReadBack) {
 TEST_F(RegistryFile, ReadOnlyRefusesMachineWrites) {
     fs::path file = mDir / "registry.reg";
     writeFile(file, "REGEDIT4\n");
-    ASSERT_TRUE(host::openRegistry(file.string(), true));
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), true));
     EXPECT_EQ(setMachineValue("Software\\TEV soft", "v", "1\0"s), ERROR_ACCESS_DENIED);
     std::string error;
-    ASSERT_TRUE(host::closeRegistry(error)) << error;
+    ASSERT_TRUE(host::platform::closeRegistry(error)) << error;
     EXPECT_EQ(readFile(file), "REGEDIT4\n");
     // The refusal belongs to that run only.
-    ASSERT_TRUE(host::openRegistry(file.string(), false));
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), false));
     EXPECT_EQ(setMachineValue("Software\\TEV soft", "v", "1\0"s), ERROR_SUCCESS);
 }
 
@@ -211,7 +212,7 @@ TEST_F(RegistryFile, UnusableFilesAreRefusedClearly) {
     EXPECT_NE(message.find("registry file " + bad.string() + ":4: the data must be"),
               std::string::npos)
         << message;
-    EXPECT_EQ(win::registryTree().find(win::Root::LocalMachine, "Good"), nullptr);
+    EXPECT_EQ(platform::registryTree().find(platform::Root::LocalMachine, "Good"), nullptr);
 
     fs::path utf16 = mDir / "utf16.reg";
     writeFile(utf16, "\xff\xfeW\0i\0n\0\r\0\n\0"s);
@@ -232,12 +233,12 @@ TEST_F(RegistryFile, UnusableFilesAreRefusedClearly) {
 // (here a folder put in its place) is untouched and no temporary file is left.
 TEST_F(RegistryFile, FailedWriteIsReportedAndLeavesNoTrace) {
     fs::path file = mDir / "registry.reg";
-    ASSERT_TRUE(host::openRegistry(file.string(), false));
+    ASSERT_TRUE(host::platform::openRegistry(file.string(), false));
     ASSERT_EQ(setMachineValue("Software\\A", "v", "1\0"s), ERROR_SUCCESS);
     fs::create_directory(file);
     writeFile(file / "inside", "x");
     std::string error;
-    EXPECT_FALSE(host::closeRegistry(error));
+    EXPECT_FALSE(host::platform::closeRegistry(error));
     EXPECT_NE(error.find("registry file " + file.string() + ": cannot be written"),
               std::string::npos)
         << error;

@@ -6,10 +6,10 @@
 
 #include <string>
 
-using host::win::RegistryTree;
-using host::win::RegKey;
-using host::win::Root;
-using host::win::sameName;
+using host::platform::RegistryTree;
+using host::platform::RegKey;
+using host::platform::Root;
+using host::platform::sameName;
 using namespace std::string_literals;
 
 namespace {

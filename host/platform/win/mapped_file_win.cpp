@@ -1,8 +1,5 @@
-// mapped_file_win.cpp - a drawing file mapped into memory on Windows (the POSIX build
-// uses mmap in host/dxf/mapped_file.cpp).
+// mapped_file_win.cpp - a file mapped into memory on Windows (MapViewOfFile).
 #include "mapped_file.h"
-
-#include "dxf_error.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -10,7 +7,7 @@
 #endif
 #include <windows.h>
 
-namespace dxf {
+namespace host::platform {
 namespace {
 
 std::string lastError() {
@@ -43,27 +40,27 @@ MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
     Handle file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
     if (file.h == INVALID_HANDLE_VALUE)
-        throw DxfError(path + ": cannot open: " + lastError());
+        throw FileError(path + ": cannot open: " + lastError());
     if (GetFileType(file.h) != FILE_TYPE_DISK)
-        throw DxfError(path + ": cannot open: not a regular file");
+        throw FileError(path + ": cannot open: not a regular file");
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.h, &size))
-        throw DxfError(path + ": cannot open: " + lastError());
+        throw FileError(path + ": cannot open: " + lastError());
     if (static_cast<unsigned long long>(size.QuadPart) > maxBytes)
-        throw DxfError(path + ": the file has " + std::to_string(size.QuadPart) +
-                       " bytes, more than the limit of " + std::to_string(maxBytes));
+        throw FileError(path + ": the file has " + std::to_string(size.QuadPart) +
+                        " bytes, more than the limit of " + std::to_string(maxBytes));
     size_ = static_cast<std::size_t>(size.QuadPart);
     if (size_ == 0)
         return; // an empty file cannot be mapped; its view is empty
     Handle mapping{CreateFileMappingA(file.h, nullptr, PAGE_READONLY, 0, 0, nullptr)};
     if (mapping.h == nullptr) {
         size_ = 0;
-        throw DxfError(path + ": cannot read: " + lastError());
+        throw FileError(path + ": cannot read: " + lastError());
     }
     data_ = MapViewOfFile(mapping.h, FILE_MAP_READ, 0, 0, 0);
     if (data_ == nullptr) {
         size_ = 0;
-        throw DxfError(path + ": cannot read: " + lastError());
+        throw FileError(path + ": cannot read: " + lastError());
     }
 }
 
@@ -84,4 +81,4 @@ MappedFile::~MappedFile() {
         UnmapViewOfFile(data_);
 }
 
-} // namespace dxf
+} // namespace host::platform

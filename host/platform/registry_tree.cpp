@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdio>
 
-namespace host::win {
+namespace host::platform {
 namespace {
 
 // The lower-case byte of a Windows-1251 letter; other bytes stand for themselves.
@@ -500,4 +500,4 @@ std::string RegistryTree::format() const {
     return out;
 }
 
-} // namespace host::win
+} // namespace host::platform

@@ -1,10 +1,10 @@
-// registry_app_win.cpp - on Windows the module writes to the system registry itself;
+// registry_file_win.cpp - on Windows the module writes to the system registry itself;
 // the registry file options of arxhost have nothing to do there.
-#include "drawing_io.h"
+#include "registry_file.h"
 
 #include <iostream>
 
-namespace host {
+namespace host::platform {
 
 bool openRegistry(const std::string &path, bool readOnly) {
     if (!path.empty())
@@ -19,4 +19,4 @@ bool closeRegistry(std::string &) {
     return true;
 }
 
-} // namespace host
+} // namespace host::platform

@@ -1,9 +1,9 @@
-// module_loader.h - the operating system's side of loading a module file: one narrow
-// seam, with a POSIX (dlopen) and a Windows (LoadLibraryA) implementation.
+// module_loader.h - loading a module file: a POSIX (dlopen) and a Windows (LoadLibraryA)
+// implementation.
 #pragma once
 #include <string>
 
-namespace host::os {
+namespace host::platform {
 
 // Opens a shared object; nullptr and a reason in error when it cannot.
 void *openModule(const std::string &path, std::string &error);
@@ -11,4 +11,4 @@ void *openModule(const std::string &path, std::string &error);
 void *findSymbol(void *module, const char *name);
 void closeModule(void *module);
 
-} // namespace host::os
+} // namespace host::platform

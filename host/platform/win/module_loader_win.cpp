@@ -7,7 +7,7 @@
 #endif
 #include <windows.h>
 
-namespace host::os {
+namespace host::platform {
 namespace {
 
 // The system's text for an error code, without its line end.
@@ -48,4 +48,4 @@ void closeModule(void *module) {
     (void)FreeLibrary(static_cast<HMODULE>(module)); // nothing to do if it fails at exit
 }
 
-} // namespace host::os
+} // namespace host::platform

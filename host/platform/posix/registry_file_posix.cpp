@@ -1,8 +1,8 @@
-// registry_app_posix.cpp - the registry file of arxhost: read at start into the
+// registry_file_posix.cpp - the registry file of arxhost: read at start into the
 // registry the module's calls see, written back atomically at exit when it changed.
-#include "drawing_io.h"
+#include "registry_file.h"
 #include "files.h"
-#include "win_registry.h"
+#include "registry.h"
 
 #include <sys/stat.h>
 
@@ -14,7 +14,7 @@
 #include <iostream>
 #include <iterator>
 
-namespace host {
+namespace host::platform {
 namespace {
 
 struct RegistryFile {
@@ -54,7 +54,7 @@ std::string folderOf(const std::string &path) {
 
 bool openRegistry(const std::string &path, bool readOnly) {
     RegistryFile &file = registryFile();
-    win::resetRegistry();
+    platform::resetRegistry();
     file = RegistryFile{};
     bool isDefault = path.empty();
     std::string where = isDefault ? defaultRegistryPath() : path;
@@ -83,14 +83,14 @@ bool openRegistry(const std::string &path, bool readOnly) {
         if (in.bad())
             return fail("registry file " + where + ": cannot be read");
         std::string error;
-        if (!win::registryTree().parse(text, error)) {
-            win::resetRegistry();
+        if (!platform::registryTree().parse(text, error)) {
+            platform::resetRegistry();
             return fail("registry file " + where + ":" + error);
         }
         file.existed = true;
     }
-    win::setRefuseMachineWrites(readOnly);
-    win::markRegistryUnchanged();
+    platform::setRefuseMachineWrites(readOnly);
+    platform::markRegistryUnchanged();
     file.open = true;
     file.path = where;
     return true;
@@ -101,15 +101,15 @@ bool closeRegistry(std::string &error) {
     if (!file.open)
         return true;
     file.open = false;
-    if (file.existed && !win::registryChanged())
+    if (file.existed && !platform::registryChanged())
         return true;
     std::string reason;
-    if (!platform::replaceFile(file.path, win::registryTree().format(), reason)) {
+    if (!platform::replaceFile(file.path, platform::registryTree().format(), reason)) {
         error = "registry file " + file.path + ": cannot be written: " + reason;
         return false;
     }
-    win::markRegistryUnchanged();
+    platform::markRegistryUnchanged();
     return true;
 }
 
-} // namespace host
+} // namespace host::platform

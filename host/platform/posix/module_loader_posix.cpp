@@ -3,7 +3,7 @@
 
 #include <dlfcn.h>
 
-namespace host::os {
+namespace host::platform {
 
 void *openModule(const std::string &path, std::string &error) {
     // RTLD_LOCAL: two modules may both define helpers of the same name.
@@ -23,4 +23,4 @@ void closeModule(void *module) {
     (void)dlclose(module);
 } // nothing to do if it fails at exit
 
-} // namespace host::os
+} // namespace host::platform

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace host::win {
+namespace host::platform {
 
 // Registry value types, with the numbers Windows gives them.
 enum : std::uint32_t {
@@ -84,4 +84,4 @@ private:
     std::unique_ptr<RegKey> mRoots[kRootCount];
 };
 
-} // namespace host::win
+} // namespace host::platform

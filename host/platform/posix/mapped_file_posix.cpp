@@ -1,7 +1,5 @@
-// mapped_file.cpp - POSIX mmap of a drawing file.
+// mapped_file_posix.cpp - a file mapped into memory with mmap.
 #include "mapped_file.h"
-
-#include "dxf_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,26 +9,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace dxf {
+namespace host::platform {
 
 MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw DxfError(path + ": cannot open: " + std::strerror(errno));
+        throw FileError(path + ": cannot open: " + std::strerror(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int err = errno;
         ::close(fd);
-        throw DxfError(path + ": cannot open: " + std::strerror(err));
+        throw FileError(path + ": cannot open: " + std::strerror(err));
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw DxfError(path + ": cannot open: not a regular file");
+        throw FileError(path + ": cannot open: not a regular file");
     }
     if (static_cast<std::size_t>(st.st_size) > maxBytes) {
         ::close(fd);
-        throw DxfError(path + ": the file has " + std::to_string(st.st_size) +
-                       " bytes, more than the limit of " + std::to_string(maxBytes));
+        throw FileError(path + ": the file has " + std::to_string(st.st_size) +
+                        " bytes, more than the limit of " + std::to_string(maxBytes));
     }
     size_ = static_cast<std::size_t>(st.st_size);
     if (size_ > 0) {
@@ -40,7 +38,7 @@ MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
             data_ = nullptr;
             size_ = 0;
             ::close(fd);
-            throw DxfError(path + ": cannot read: " + std::strerror(err));
+            throw FileError(path + ": cannot read: " + std::strerror(err));
         }
         (void)::madvise(data_, size_, MADV_SEQUENTIAL); // only a hint
     }
@@ -59,4 +57,4 @@ MappedFile::~MappedFile() {
         ::munmap(data_, size_);
 }
 
-} // namespace dxf
+} // namespace host::platform

@@ -1,7 +1,7 @@
 // registry_api_posix.cpp - RegCreateKeyExA and its siblings over the host's registry
 // tree, with the results Windows gives: handles with the access they were opened with,
 // ERROR_ACCESS_DENIED for writes a user may not make, exact value bytes and lengths.
-#include "win_registry.h"
+#include "registry.h"
 
 #include <windows.h>
 
@@ -13,12 +13,12 @@
 // An open key: where it is and what it may do. Keys are found again by path on every
 // call, so a handle never points into a tree that has been read anew.
 struct HKEY__ {
-    host::win::Root root;
+    host::platform::Root root;
     std::string path; // below the root, backslash-separated; empty for the root itself
     REGSAM access;
 };
 
-namespace host::win {
+namespace host::platform {
 namespace {
 
 constexpr REGSAM kWriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | 0x0020 /* KEY_CREATE_LINK */ |
@@ -151,9 +151,9 @@ void failValueSetting(const std::string &valueName, long error) {
     state().failValueError = static_cast<LONG>(error);
 }
 
-} // namespace host::win
+} // namespace host::platform
 
-using namespace host::win;
+using namespace host::platform;
 
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpClass*/,
                      DWORD dwOptions, REGSAM samDesired,

@@ -1,6 +1,6 @@
 // posix_compat.h (Windows) - the few POSIX file calls the host's file replacement
 // (host/platform/files.cpp) uses, for the Windows build, where the C runtime lacks them.
-// Implemented in host/win/posix_compat_win.cpp, built into host_platform.
+// Implemented in posix_compat_win.cpp; seen by the platform's own sources only.
 #pragma once
 #if defined(_WIN32)
 #include <fcntl.h>

@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace host::win {
+namespace host::platform {
 
 // The registry of this process. Callers that change it behind the API's back (reading
 // a file) must do so while no key is open.
@@ -35,4 +35,4 @@ int openKeyCount();
 void failKeyCreation(const std::string &keyName, long error);
 void failValueSetting(const std::string &valueName, long error);
 
-} // namespace host::win
+} // namespace host::platform

@@ -3,14 +3,21 @@
 #pragma once
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
-namespace dxf {
+namespace host::platform {
+
+// A file that cannot be mapped; what() is the whole message, the path first.
+class FileError : public std::runtime_error {
+public:
+    explicit FileError(const std::string &message) : std::runtime_error(message) {}
+};
 
 class MappedFile {
 public:
-    // Maps `path`. Throws DxfError ("<path>: cannot open: <reason>") when the file cannot
+    // Maps `path`. Throws FileError ("<path>: cannot open: <reason>") when the file cannot
     // be opened, is not a regular file, or is larger than `maxBytes`.
     MappedFile(const std::string &path, std::size_t maxBytes);
     ~MappedFile();
@@ -29,4 +36,4 @@ private:
     std::size_t size_ = 0;
 };
 
-} // namespace dxf
+} // namespace host::platform

@@ -124,7 +124,7 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
     }
     forEachObject([&](const LoadedObject &o) {
         std::string_view candidate = byPath ? std::string_view(o.path) : fileNameOf(o.path);
-        if (!o.path.empty() && host::win::sameName(candidate, wanted)) {
+        if (!o.path.empty() && host::platform::sameName(candidate, wanted)) {
             found = o.base;
             return true;
         }
