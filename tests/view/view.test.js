@@ -105,7 +105,7 @@ test('Lp drawn by clicks gives the lines of the typed script; Escape cancels; th
   const clicked = path.join(dir, 'clicked.dxf'), typed = path.join(dir, 'typed.dxf');
   await h.type(page, 'SAVE');
   await h.type(page, clicked);
-  await h.transcriptMatches(page, /Written .*clicked\.dxf/);
+  await h.transcriptMatches(page, /Drawing saved to .*clicked\.dxf/);
   const script = path.join(dir, 'lp.scr');
   fs.writeFileSync(script, 'Lp\n' + points.map((p) => p.join(',')).join('\n') + '\n\nQUIT\n');
   execFileSync(h.arxhost, ['--lang', 'en', '--script', script, '--output', typed, h.sample]);
