@@ -85,6 +85,7 @@ struct Journal {
     bool lost = false; // the step under way outgrew the limit: it records nothing more
     Settings settingsBefore;
     std::uint64_t handseedBefore = 0;
+    std::uint64_t changesBefore = 0; // the drawing's change count (DBMOD) when the step began
     std::size_t limit = kDefaultJournalLimit;
     std::size_t bytes = 0; // what done and undone hold
 };
@@ -480,6 +481,7 @@ void beginStep(AcDbDatabase &db, std::string_view name) {
     j.lost = false;
     j.settingsBefore = settingsOf(d);
     j.handseedBefore = d.nextHandle;
+    j.changesBefore = d.changes;
 }
 
 StepOutcome endStep(AcDbDatabase &db) {
@@ -516,8 +518,13 @@ StepOutcome endStep(AcDbDatabase &db) {
         step.settings = j.settingsBefore;
     }
     step.handseed = j.handseedBefore;
-    if (step.changed.empty() && step.added.empty() && !step.settingsChanged)
-        return out; // nothing changed: no step
+    if (step.changed.empty() && step.added.empty() && !step.settingsChanged) {
+        // Nothing changed (a write open only read, as a colour pick does): the drawing is as
+        // modified as it was, unless a save in the step cleared the count.
+        if (d.changes >= j.changesBefore)
+            d.changes = j.changesBefore;
+        return out; // no step
+    }
     out.kept = true;
     dropRedo(j);
     j.bytes += stepBytes(step, false);

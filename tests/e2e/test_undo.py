@@ -64,6 +64,9 @@ class UndoEachCommand(unittest.TestCase):
                 self.assertIn("\nLINE\n", r.out)
                 r0 = run_arxhost("SAVE\nout.dxf\nQUIT\n", drawing=PLAN)
                 self.assertEqual(saved(r, "out.dxf"), saved(r0, "out.dxf"))
+                # Nor does it leave the drawing modified (QUIT would ask to save for nothing).
+                r = run_arxhost(script + "DBMOD\nQUIT\n", drawing=PLAN)
+                self.assertIn("DBMOD = 0", r.out)
 
 
 @unittest.skipIf(ezdxf is None, "python3-ezdxf is not installed")
