@@ -1,5 +1,6 @@
 // mapped_file_win.cpp - a file mapped into memory on Windows (MapViewOfFile).
 #include "mapped_file.h"
+#include "system_error_win.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -11,18 +12,7 @@ namespace host::platform {
 namespace {
 
 std::string lastError() {
-    DWORD code = GetLastError();
-    char *text = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<char *>(&text), 0, nullptr);
-    std::string message = n != 0 && text != nullptr ? std::string(text, n) : std::string();
-    if (text != nullptr)
-        LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == '.' || message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? "Windows error " + std::to_string(code) : message;
+    return windowsErrorText(GetLastError());
 }
 
 // Closes a handle when it goes out of scope: the view keeps the mapping alive.

@@ -1,5 +1,6 @@
 // module_loader_win.cpp - module files through LoadLibraryA.
 #include "module_loader.h"
+#include "system_error_win.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -8,26 +9,6 @@
 #include <windows.h>
 
 namespace host::platform {
-namespace {
-
-// The system's text for an error code, without its line end.
-std::string systemMessage(DWORD code) {
-    char *text = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<char *>(&text), 0, nullptr);
-    std::string message = n != 0 && text != nullptr ? std::string(text, n) : std::string();
-    if (text != nullptr)
-        LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.'))
-        message.pop_back();
-    if (message.empty())
-        message = "Windows error " + std::to_string(code);
-    return message;
-}
-
-} // namespace
 
 void *openModule(const std::string &path, std::string &error) {
     // No error box for a missing dependency: the caller reports the failure itself.
@@ -36,7 +17,7 @@ void *openModule(const std::string &path, std::string &error) {
     DWORD code = GetLastError();
     SetErrorMode(oldMode);
     if (module == nullptr)
-        error = systemMessage(code);
+        error = windowsErrorText(code);
     return reinterpret_cast<void *>(module);
 }
 
