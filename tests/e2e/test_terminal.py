@@ -101,6 +101,10 @@ class EveryLocale(unittest.TestCase):
                 typed = b""
                 for name, utf8, latin in COMMANDS:
                     t.send(typed + name.encode() + b"\r")
+                    if typed:
+                        # The editor shows a prompt again as it ends it: wait for the
+                        # cancel, so that the next match is the next command's own prompt.
+                        t.expect(b"*Cancel*")
                     t.expect((latin if ascii_only else utf8).encode())
                     typed = ESC
                 t.send(ESC + "Ыы\r".encode())
