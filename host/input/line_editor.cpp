@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <clocale>
 #include <csignal>
 
@@ -22,43 +23,43 @@ constexpr int kEscapeMs = 100;
 constexpr std::size_t kHistoryLines = 500;
 constexpr std::size_t kMaxLineChars = kMaxAnswerBytes;
 
-// The terminal's own settings while raw mode is on, for a signal that ends the process
-// while a prompt waits (SIGTERM, SIGHUP): it puts them back before the process ends.
+// The terminal's own settings, put back when the editor goes, when the process exits
+// and when a signal (SIGTERM, SIGHUP) ends it.
 termios gCooked{};
 volatile std::sig_atomic_t gCookedFd = -1;
 
-extern "C" void restoreAndDie(int sig) {
+void restoreCooked() {
     if (gCookedFd >= 0)
         (void)tcsetattr(gCookedFd, TCSANOW, &gCooked);
+}
+
+extern "C" void restoreAndDie(int sig) {
+    restoreCooked();
     std::signal(sig, SIG_DFL);
     std::raise(sig);
 }
 
-// Raw keys for as long as it lives; the terminal's own settings come back after.
+extern "C" void restoreAtExit() {
+    restoreCooked();
+}
+
+// Keys while a prompt waits: no signals either, Ctrl-C and Ctrl-Z are keys then. Between
+// prompts the terminal stays in the editor's own mode with signals on, so that what is
+// typed ahead while a command runs waits unechoed and unchanged for the next prompt (the
+// terminal's line discipline would echo an Escape as "^[" and turn a Ctrl-D into an
+// end-of-file mark), while Ctrl-C still interrupts the command.
 class RawMode {
 public:
     explicit RawMode(int fd) : fd_(fd) {
         if (tcgetattr(fd_, &saved_) != 0)
             return;
         termios raw = saved_;
-        raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
-        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        gCooked = saved_;
-        gCookedFd = fd_;
-        previousTerm_ = std::signal(SIGTERM, restoreAndDie);
-        previousHup_ = std::signal(SIGHUP, restoreAndDie);
+        raw.c_lflag &= ~static_cast<tcflag_t>(ISIG);
         active_ = tcsetattr(fd_, TCSADRAIN, &raw) == 0;
     }
     ~RawMode() {
         if (active_)
             (void)tcsetattr(fd_, TCSADRAIN, &saved_); // nothing more to do if it fails
-        if (gCookedFd >= 0) {
-            gCookedFd = -1;
-            std::signal(SIGTERM, previousTerm_);
-            std::signal(SIGHUP, previousHup_);
-        }
     }
     RawMode(const RawMode &) = delete;
     RawMode &operator=(const RawMode &) = delete;
@@ -67,8 +68,6 @@ private:
     int fd_;
     termios saved_{};
     bool active_ = false;
-    void (*previousTerm_)(int) = SIG_DFL;
-    void (*previousHup_)(int) = SIG_DFL;
 };
 
 std::u32string decodeUtf8Text(std::string_view utf8) {
@@ -105,9 +104,32 @@ LineEditor::LineEditor(int inFd, int outFd)
           // Only LC_CTYPE: numbers are read without regard to the locale anyway.
           std::setlocale(LC_CTYPE, "");
           return TerminalCharset::localeCodeset();
-      }()) {}
+      }()) {
+    termios cooked{};
+    if (tcgetattr(in_, &cooked) != 0)
+        return; // not a terminal: nothing to set
+    termios keys = cooked;
+    keys.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+    keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+    keys.c_cc[VMIN] = 1;
+    keys.c_cc[VTIME] = 0;
+    gCooked = cooked;
+    gCookedFd = in_;
+    static const bool atExit = std::atexit(restoreAtExit) == 0;
+    (void)atExit;
+    previousTerm_ = std::signal(SIGTERM, restoreAndDie);
+    previousHup_ = std::signal(SIGHUP, restoreAndDie);
+    ownsTerminal_ = tcsetattr(in_, TCSADRAIN, &keys) == 0;
+}
 
-LineEditor::~LineEditor() = default;
+LineEditor::~LineEditor() {
+    if (!ownsTerminal_ && gCookedFd < 0)
+        return;
+    restoreCooked();
+    gCookedFd = -1;
+    std::signal(SIGTERM, previousTerm_);
+    std::signal(SIGHUP, previousHup_);
+}
 
 void LineEditor::write(std::string_view bytes) {
     while (!bytes.empty()) {

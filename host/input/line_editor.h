@@ -11,6 +11,7 @@
 
 #include "terminal_charset.h"
 
+#include <csignal>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -76,6 +77,9 @@ private:
     std::u32string decoded_; // characters decoded but not yet taken as keys
     std::u32string buffer_;
     std::vector<std::u32string> history_;
+    bool ownsTerminal_ = false;
+    void (*previousTerm_)(int) = SIG_DFL;
+    void (*previousHup_)(int) = SIG_DFL;
 };
 
 } // namespace host
