@@ -1,6 +1,6 @@
 // command_line.cpp - the one command line of the host process: asks, echoes, records.
 #include "command_line.h"
-#include "input_internal.h"
+#include "terminal.h"
 #include "selection_sets.h"
 #include "sysvars.h"
 #include "i18n.h"
@@ -50,7 +50,7 @@ CommandLine &CommandLine::current() {
 CommandLine &CommandLine::reset() {
     auto &slot = currentSlot();
     slot = std::make_unique<CommandLine>();
-    detail::gInterrupt = 0;
+    platform::setInterrupt(false);
     return *slot;
 }
 
@@ -173,14 +173,14 @@ int CommandLine::takeInitGet() {
 void CommandLine::setBreakPending(bool pending) {
     breakPending_ = pending;
     if (!pending) {
-        detail::gInterrupt = 0;
+        platform::setInterrupt(false);
         if (breakSource_)
             (void)breakSource_(true); // cleared with the others
     }
 }
 
 bool CommandLine::breakPending() const {
-    return breakPending_ || detail::gInterrupt != 0 || (breakSource_ && breakSource_(false));
+    return breakPending_ || platform::interruptPending() || (breakSource_ && breakSource_(false));
 }
 
 bool CommandLine::takeBreak() {

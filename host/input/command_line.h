@@ -153,10 +153,13 @@ private:
     std::istream &in_;
 };
 
-class LineEditor; // line_editor.h (POSIX)
+class LineEditor; // line_editor.h
+namespace platform {
+class InterruptWatch; // terminal.h
+}
 
-// The interactive terminal: a line editor with history (host/input/line_editor.h; on
-// Windows the console's own). Escape or Ctrl-C while a prompt waits is Escape, and
+// The interactive terminal: a line editor with history (host/input/line_editor.h) over the
+// platform's terminal. Escape or Ctrl-C while a prompt waits is Escape, and
 // Ctrl-C while a command runs is a pending break that acedUsrBrk reports; Ctrl-D on an
 // empty line is the end of input, after which the person can still be asked. Lines are
 // split into answers by the same rules as scripts; where Space ends an answer, Space at
@@ -183,9 +186,8 @@ protected:
 private:
     bool spaceEnds_ = false;
     bool closed_ = false; // the terminal is gone: nobody left to ask
-#if !defined(_WIN32)
     std::unique_ptr<LineEditor> editor_;
-#endif
+    std::unique_ptr<platform::InterruptWatch> interruptWatch_;
 };
 
 // ---------------------------------------------------------------------------------

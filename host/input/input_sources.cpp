@@ -1,7 +1,8 @@
 // input_sources.cpp - where the command line's answers come from: the test queue, and
 // the line-based sources (script, stream, terminal) that share the host's script rules.
 #include "command_line.h"
-#include "input_internal.h"
+#include "line_editor.h"
+#include "terminal.h"
 
 #include <clocale>
 #include <cstdlib>
@@ -9,16 +10,7 @@
 #include <istream>
 #include <sstream>
 
-#if !defined(_WIN32) // the Windows terminal: terminal_win.cpp
-#include "line_editor.h"
-#include <unistd.h>
-#endif
-
 namespace host {
-
-namespace detail {
-volatile std::sig_atomic_t gInterrupt = 0;
-} // namespace detail
 
 // --- QueueSource --------------------------------------------------------------------
 
@@ -170,35 +162,16 @@ Answer TerminalSource::next(AnswerEnd end, std::string_view promptLine) {
     return LineSource::next(end, promptLine);
 }
 
-#if !defined(_WIN32)
-
-namespace {
-
-extern "C" void onInterrupt(int) {
-    detail::gInterrupt = 1;
-}
-
-struct sigaction gPreviousSigint;
-
-} // namespace
-
+// Ctrl-C while a command runs is a pending break (the InterruptWatch); while a prompt
+// waits the editor reads it as a key.
 TerminalSource::TerminalSource()
-    : editor_(std::make_unique<LineEditor>(STDIN_FILENO, STDOUT_FILENO)) {
-    // Without SA_RESTART, so that a Ctrl-C while a command runs is seen at once. While a
-    // prompt waits the editor reads Ctrl-C as a key.
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;
-    sigaction(SIGINT, &sa, &gPreviousSigint);
-}
+    : editor_(std::make_unique<LineEditor>()),
+      interruptWatch_(std::make_unique<platform::InterruptWatch>()) {}
 
-TerminalSource::~TerminalSource() {
-    sigaction(SIGINT, &gPreviousSigint, nullptr);
-}
+TerminalSource::~TerminalSource() = default;
 
 bool TerminalSource::stdinIsTerminal() {
-    return isatty(STDIN_FILENO) == 1;
+    return platform::isTerminal(platform::Stream::Input);
 }
 
 std::string TerminalSource::screenText(std::string_view utf8) const {
@@ -212,7 +185,7 @@ bool TerminalSource::readLine(std::string &line, std::string_view promptLine) {
         line = std::move(utf8);
         return true;
     case LineEditor::Result::Cancel:
-        detail::gInterrupt = 1; // taken at once by takeInterrupt: the prompt gets Escape
+        platform::setInterrupt(true); // taken at once by takeInterrupt: the prompt gets Escape
         return false;
     case LineEditor::Result::EndOfInput:
         return false;
@@ -224,11 +197,7 @@ bool TerminalSource::readLine(std::string &line, std::string_view promptLine) {
 }
 
 bool TerminalSource::takeInterrupt() {
-    bool was = detail::gInterrupt != 0;
-    detail::gInterrupt = 0;
-    return was;
+    return platform::takeInterrupt();
 }
-
-#endif // !_WIN32
 
 } // namespace host

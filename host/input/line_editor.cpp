@@ -1,18 +1,7 @@
-// line_editor.cpp - a small line editor over termios: raw keys in, one line redrawn in
-// place, scrolled sideways when it is wider than the terminal.
+// line_editor.cpp - a small line editor over the platform's terminal: raw keys in, one line
+// redrawn in place, scrolled sideways when it is wider than the terminal.
 #include "line_editor.h"
 #include "command_line.h"
-#include "input_internal.h"
-
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <clocale>
-#include <csignal>
 
 namespace host {
 namespace {
@@ -22,53 +11,6 @@ namespace {
 constexpr int kEscapeMs = 100;
 constexpr std::size_t kHistoryLines = 500;
 constexpr std::size_t kMaxLineChars = kMaxAnswerBytes;
-
-// The terminal's own settings, put back when the editor goes, when the process exits
-// and when a signal (SIGTERM, SIGHUP) ends it.
-termios gCooked{};
-volatile std::sig_atomic_t gCookedFd = -1;
-
-void restoreCooked() {
-    if (gCookedFd >= 0)
-        (void)tcsetattr(gCookedFd, TCSANOW, &gCooked);
-}
-
-extern "C" void restoreAndDie(int sig) {
-    restoreCooked();
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-}
-
-extern "C" void restoreAtExit() {
-    restoreCooked();
-}
-
-// Keys while a prompt waits: no signals either, Ctrl-C and Ctrl-Z are keys then. Between
-// prompts the terminal stays in the editor's own mode with signals on, so that what is
-// typed ahead while a command runs waits unechoed and unchanged for the next prompt (the
-// terminal's line discipline would echo an Escape as "^[" and turn a Ctrl-D into an
-// end-of-file mark), while Ctrl-C still interrupts the command.
-class RawMode {
-public:
-    explicit RawMode(int fd) : fd_(fd) {
-        if (tcgetattr(fd_, &saved_) != 0)
-            return;
-        termios raw = saved_;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ISIG);
-        active_ = tcsetattr(fd_, TCSADRAIN, &raw) == 0;
-    }
-    ~RawMode() {
-        if (active_)
-            (void)tcsetattr(fd_, TCSADRAIN, &saved_); // nothing more to do if it fails
-    }
-    RawMode(const RawMode &) = delete;
-    RawMode &operator=(const RawMode &) = delete;
-
-private:
-    int fd_;
-    termios saved_{};
-    bool active_ = false;
-};
 
 std::u32string decodeUtf8Text(std::string_view utf8) {
     std::u32string out;
@@ -99,55 +41,14 @@ bool isWordChar(char32_t c) {
 
 } // namespace
 
-LineEditor::LineEditor(int inFd, int outFd)
-    : in_(inFd), out_(outFd), charset_([] {
-          // Only LC_CTYPE: numbers are read without regard to the locale anyway.
-          std::setlocale(LC_CTYPE, "");
-          return TerminalCharset::localeCodeset();
-      }()) {
-    termios cooked{};
-    if (tcgetattr(in_, &cooked) != 0)
-        return; // not a terminal: nothing to set
-    termios keys = cooked;
-    keys.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
-    keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
-    keys.c_cc[VMIN] = 1;
-    keys.c_cc[VTIME] = 0;
-    gCooked = cooked;
-    gCookedFd = in_;
-    static const bool atExit = std::atexit(restoreAtExit) == 0;
-    (void)atExit;
-    previousTerm_ = std::signal(SIGTERM, restoreAndDie);
-    previousHup_ = std::signal(SIGHUP, restoreAndDie);
-    ownsTerminal_ = tcsetattr(in_, TCSADRAIN, &keys) == 0;
-}
+// Between prompts the terminal stays in the editor's key mode with signals on, so that
+// what is typed ahead while a command runs waits unechoed and unchanged for the next
+// prompt (the terminal's line discipline would echo an Escape as "^[" and turn a Ctrl-D
+// into an end-of-file mark), while Ctrl-C still interrupts the command. While a prompt
+// waits, Ctrl-C and Ctrl-Z are keys.
+LineEditor::LineEditor() : charset_(platform::Terminal::codeset()) {}
 
-LineEditor::~LineEditor() {
-    if (!ownsTerminal_ && gCookedFd < 0)
-        return;
-    restoreCooked();
-    gCookedFd = -1;
-    std::signal(SIGTERM, previousTerm_);
-    std::signal(SIGHUP, previousHup_);
-}
-
-void LineEditor::write(std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(out_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // the screen is gone; reading will tell
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
-
-int LineEditor::columns() const {
-    winsize ws{};
-    if (ioctl(out_, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
-        return ws.ws_col;
-    return 80;
-}
+LineEditor::~LineEditor() = default;
 
 int LineEditor::readByte(int timeoutMs) {
     if (!pushedBack_.empty()) {
@@ -155,32 +56,12 @@ int LineEditor::readByte(int timeoutMs) {
         pushedBack_.pop_front();
         return b;
     }
-    for (;;) {
-        pollfd p{in_, POLLIN, 0};
-        int ready = ::poll(&p, 1, timeoutMs);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                if (detail::gInterrupt)
-                    return -3; // a SIGINT from outside: taken as Ctrl-C
-                continue;
-            }
-            return -2;
-        }
-        if (ready == 0)
-            return -1;
-        unsigned char b;
-        ssize_t n = ::read(in_, &b, 1);
-        if (n == 1)
-            return b;
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        return -2; // end of file or an error: the terminal is gone
-    }
+    return terminal_.readByte(timeoutMs);
 }
 
 LineEditor::Key LineEditor::escapeSequence() {
     int b = readByte(kEscapeMs);
-    if (b == -2)
+    if (b == platform::Terminal::kGone)
         return Key::Closed;
     if (b != '[' && b != 'O') {
         if (b >= 0)
@@ -191,10 +72,10 @@ LineEditor::Key LineEditor::escapeSequence() {
     std::string params;
     for (;;) {
         int c = readByte(kEscapeMs);
-        if (c == -2)
+        if (c == platform::Terminal::kGone)
             return Key::Closed;
         if (c < 0)
-            return Key::None; // a broken sequence: ignored
+            return Key::None; // a broken sequence (or an interrupt inside it): ignored
         if (ss3 || (c >= 0x40 && c <= 0x7E)) {
             switch (c) {
             case 'A':
@@ -235,10 +116,10 @@ LineEditor::Key LineEditor::nextKey(char32_t &ch) {
         }
         int b = readByte(-1);
         switch (b) {
-        case -3:
+        case platform::Terminal::kInterrupted: // a SIGINT from outside: taken as Ctrl-C
             return Key::Cancel;
-        case -2:
-        case -1:
+        case platform::Terminal::kGone:
+        case platform::Terminal::kTimedOut:
             return Key::Closed;
         case '\r':
         case '\n':
@@ -299,7 +180,7 @@ void LineEditor::render(std::string_view prompt, std::size_t cursor) {
         cells.push_back({std::move(shown.bytes), shown.width});
     }
     std::size_t at = promptCells + cursor;
-    int room = columns() - 1;
+    int room = terminal_.columns() - 1;
     // The first cell shown: the prompt's start when the cursor fits, else far enough to
     // the right that it does.
     std::size_t first = 0;
@@ -324,11 +205,11 @@ void LineEditor::render(std::string_view prompt, std::size_t cursor) {
     out += "\x1b[K\r";
     if (cursorCol > 0)
         out += "\x1b[" + std::to_string(cursorCol) + "C";
-    write(out);
+    terminal_.write(out);
 }
 
 LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std::string &line) {
-    RawMode raw(in_);
+    platform::Terminal::Prompt keys(terminal_);
     buffer_.clear();
     std::size_t cursor = 0;
     std::size_t browsing = history_.size(); // history_.size(): the line being typed
@@ -336,7 +217,7 @@ LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std
     render(prompt, cursor);
     auto finish = [&](Result r) {
         render(prompt, buffer_.size());
-        write("\r\n");
+        terminal_.write("\r\n");
         return r;
     };
     for (;;) {

@@ -1,5 +1,5 @@
-// line_editor.h - the line editor of the interactive terminal (POSIX): raw keys read over
-// termios, shown in the terminal's own character set, with history.
+// line_editor.h - the line editor of the interactive terminal: raw keys read from the
+// platform's terminal, shown in the terminal's own character set, with history.
 //
 // Keys: Enter ends the line (Space too where the prompt takes Space as the end of an
 // answer); Escape and Ctrl-C cancel at once; Ctrl-D on an empty line is the end of input;
@@ -9,9 +9,9 @@
 // else after it is kept as the first key of the next line.
 #pragma once
 
+#include "terminal.h"
 #include "terminal_charset.h"
 
-#include <csignal>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -28,7 +28,8 @@ public:
         Closed,     // the terminal is gone (hang-up, read error)
     };
 
-    LineEditor(int inFd, int outFd);
+    // The terminal on standard input and output, in key mode while the editor lives.
+    LineEditor();
     ~LineEditor();
     LineEditor(const LineEditor &) = delete;
     LineEditor &operator=(const LineEditor &) = delete;
@@ -62,24 +63,17 @@ private:
         Closed
     };
     Key nextKey(char32_t &ch);
-    // The next byte: -1 when none came within timeoutMs (negative: wait as long as it
-    // takes), -2 when the terminal is gone.
+    // The next byte, or one of platform::Terminal's kTimedOut, kGone, kInterrupted.
     int readByte(int timeoutMs);
     Key escapeSequence();
     void render(std::string_view prompt, std::size_t cursor);
-    void write(std::string_view bytes);
-    int columns() const;
 
-    int in_;
-    int out_;
-    TerminalCharset charset_;
+    TerminalCharset charset_; // first: it takes the locale's set before the terminal changes
+    platform::Terminal terminal_;
     std::deque<unsigned char> pushedBack_;
     std::u32string decoded_; // characters decoded but not yet taken as keys
     std::u32string buffer_;
     std::vector<std::u32string> history_;
-    bool ownsTerminal_ = false;
-    void (*previousTerm_)(int) = SIG_DFL;
-    void (*previousHup_)(int) = SIG_DFL;
 };
 
 } // namespace host

@@ -1,40 +1,22 @@
-// terminal_charset.cpp - the terminal's character set through iconv, with a readable
-// stand-in for what the set cannot show.
+// terminal_charset.cpp - the terminal's character set through the platform's converter,
+// with a readable stand-in for what the set cannot show.
 #include "terminal_charset.h"
+#include "charset.h"
 #include "command_line.h"
-
-#include <iconv.h>
-#include <langinfo.h>
+#include "terminal.h"
+#include "text_util.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cwchar>
 
 namespace host {
 namespace {
 
-iconv_t handle(void *h) {
-    return static_cast<iconv_t>(h);
-}
+using text::equalsIgnoreCase;
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-// Converts in through cd; false when iconv refuses any of it.
-bool convertAll(iconv_t cd, std::string_view in, std::string &out) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr); // a fresh shift state
+// Converts in through cd; false when the converter refuses any of it.
+bool convertAll(const platform::CharsetConverter &cd, std::string_view in, std::string &out) {
+    cd.reset(); // a fresh shift state
     out.clear();
     char buf[64];
     auto *src = const_cast<char *>(in.data());
@@ -42,14 +24,14 @@ bool convertAll(iconv_t cd, std::string_view in, std::string &out) {
     while (left > 0) {
         char *dst = buf;
         std::size_t room = sizeof buf;
-        std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+        std::size_t rc = cd.convert(&src, &left, &dst, &room);
         out.append(buf, static_cast<std::size_t>(dst - buf));
         if (rc == static_cast<std::size_t>(-1) && errno != E2BIG)
             return false;
     }
     char *dst = buf;
     std::size_t room = sizeof buf;
-    iconv(cd, nullptr, nullptr, &dst, &room); // back to the initial shift state
+    cd.reset(&dst, &room); // back to the initial shift state
     out.append(buf, static_cast<std::size_t>(dst - buf));
     return true;
 }
@@ -123,37 +105,23 @@ std::string_view transliteration(char32_t cp) {
 }
 
 TerminalCharset::TerminalCharset(std::string codeset) : codeset_(std::move(codeset)) {
-    if (sameName(codeset_, "UTF-8") || sameName(codeset_, "UTF8")) {
+    if (equalsIgnoreCase(codeset_, "UTF-8") || equalsIgnoreCase(codeset_, "UTF8")) {
         utf8_ = true;
         return;
     }
-    iconv_t to = iconv_open(codeset_.c_str(), "UTF-8");
-    iconv_t from = iconv_open("UTF-8", codeset_.c_str());
-    if (to == reinterpret_cast<iconv_t>(-1) || from == reinterpret_cast<iconv_t>(-1)) {
-        if (to != reinterpret_cast<iconv_t>(-1))
-            iconv_close(to);
-        if (from != reinterpret_cast<iconv_t>(-1))
-            iconv_close(from);
-        ascii_ = true; // a set iconv does not know: show only what ASCII can
+    auto to = std::make_unique<platform::CharsetConverter>(codeset_, "UTF-8");
+    auto from = std::make_unique<platform::CharsetConverter>("UTF-8", codeset_);
+    if (!to->ok() || !from->ok()) {
+        ascii_ = true; // a set the system does not know: show only what ASCII can
         return;
     }
-    toTerminal_ = to;
-    fromTerminal_ = from;
-    ascii_ = sameName(codeset_, "ANSI_X3.4-1968") || sameName(codeset_, "ASCII") ||
-             sameName(codeset_, "US-ASCII");
+    toTerminal_ = std::move(to);
+    fromTerminal_ = std::move(from);
+    ascii_ = equalsIgnoreCase(codeset_, "ANSI_X3.4-1968") || equalsIgnoreCase(codeset_, "ASCII") ||
+             equalsIgnoreCase(codeset_, "US-ASCII");
 }
 
-TerminalCharset::~TerminalCharset() {
-    if (toTerminal_)
-        iconv_close(handle(toTerminal_));
-    if (fromTerminal_)
-        iconv_close(handle(fromTerminal_));
-}
-
-std::string TerminalCharset::localeCodeset() {
-    const char *name = nl_langinfo(CODESET);
-    return name && *name ? name : "ANSI_X3.4-1968";
-}
+TerminalCharset::~TerminalCharset() = default;
 
 TerminalCharset::Shown TerminalCharset::show(char32_t cp) const {
     if (cp < 0x80)
@@ -163,10 +131,10 @@ TerminalCharset::Shown TerminalCharset::show(char32_t cp) const {
     Shown shown;
     std::string utf8;
     text::appendUtf8(utf8, cp);
-    int columns = ::wcwidth(static_cast<wchar_t>(cp));
+    int columns = platform::Terminal::charColumns(cp);
     if (utf8_) {
         shown = {utf8, columns >= 0 ? columns : 1};
-    } else if (!ascii_ && toTerminal_ && convertAll(handle(toTerminal_), utf8, shown.bytes)) {
+    } else if (!ascii_ && toTerminal_ && convertAll(*toTerminal_, utf8, shown.bytes)) {
         shown.width = columns >= 0 ? columns : 1;
     } else {
         std::string_view latin = transliteration(cp);
@@ -234,14 +202,14 @@ void TerminalCharset::feed(unsigned char b, std::u32string &out) {
         return;
     }
     pending_ += static_cast<char>(b);
-    iconv_t cd = handle(fromTerminal_);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const platform::CharsetConverter &cd = *fromTerminal_;
+    cd.reset();
     auto *src = pending_.data();
     std::size_t left = pending_.size();
     char buf[16];
     char *dst = buf;
     std::size_t room = sizeof buf;
-    std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+    std::size_t rc = cd.convert(&src, &left, &dst, &room);
     if (rc == static_cast<std::size_t>(-1) && errno == EINVAL && pending_.size() < 8)
         return; // an incomplete sequence: wait for its next byte
     pending_.clear();

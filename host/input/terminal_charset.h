@@ -9,22 +9,25 @@
 #include "text_codec.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 namespace host {
 
+namespace platform {
+class CharsetConverter; // charset.h
+}
+
 class TerminalCharset {
 public:
-    // codeset as nl_langinfo(CODESET) names it; an unknown one is taken as ASCII.
+    // codeset as the system names it (platform::Terminal::codeset()); an unknown one is
+    // taken as ASCII.
     explicit TerminalCharset(std::string codeset);
     ~TerminalCharset();
     TerminalCharset(const TerminalCharset &) = delete;
     TerminalCharset &operator=(const TerminalCharset &) = delete;
-
-    // The set of the current LC_CTYPE locale.
-    static std::string localeCodeset();
 
     bool isUtf8() const { return utf8_; }
 
@@ -49,9 +52,9 @@ private:
     std::string codeset_;
     bool utf8_ = false;
     bool ascii_ = false;
-    void *toTerminal_ = nullptr;   // iconv_t, UTF-8 -> codeset
-    void *fromTerminal_ = nullptr; // iconv_t, codeset -> UTF-8
-    std::string pending_;          // bytes of a character not yet complete
+    std::unique_ptr<platform::CharsetConverter> toTerminal_;   // UTF-8 -> codeset
+    std::unique_ptr<platform::CharsetConverter> fromTerminal_; // codeset -> UTF-8
+    std::string pending_; // bytes of a character not yet complete
     mutable std::unordered_map<char32_t, Shown> cache_;
 };
 

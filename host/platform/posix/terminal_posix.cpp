@@ -1,0 +1,202 @@
+// terminal_posix.cpp - the terminal over termios: key mode, poll and read, TIOCGWINSZ, the
+// locale's character set, and SIGINT as an interrupt.
+#include "terminal.h"
+
+#include <langinfo.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <cwchar>
+
+namespace host::platform {
+namespace {
+
+volatile std::sig_atomic_t gInterrupt = 0;
+struct sigaction gPreviousSigint;
+
+extern "C" void onInterrupt(int) {
+    gInterrupt = 1;
+}
+
+// The terminal's own settings, put back when the Terminal goes, when the process exits
+// and when a signal (SIGTERM, SIGHUP) ends it.
+termios gCooked{};
+volatile std::sig_atomic_t gCookedFd = -1;
+
+void restoreCooked() {
+    if (gCookedFd >= 0)
+        (void)tcsetattr(gCookedFd, TCSANOW, &gCooked);
+}
+
+extern "C" void restoreAndDie(int sig) {
+    restoreCooked();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+extern "C" void restoreAtExit() {
+    restoreCooked();
+}
+
+int fdOf(Stream stream) {
+    switch (stream) {
+    case Stream::Input:
+        return STDIN_FILENO;
+    case Stream::Output:
+        return STDOUT_FILENO;
+    case Stream::Error:
+        return STDERR_FILENO;
+    }
+    return -1;
+}
+
+} // namespace
+
+bool isTerminal(Stream stream) {
+    return ::isatty(fdOf(stream)) == 1;
+}
+
+// Without SA_RESTART, so that a Ctrl-C while the program is busy is seen at once.
+InterruptWatch::InterruptWatch() {
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;
+    (void)sigaction(SIGINT, &sa, &gPreviousSigint); // cannot fail for SIGINT
+}
+
+InterruptWatch::~InterruptWatch() {
+    (void)sigaction(SIGINT, &gPreviousSigint, nullptr);
+}
+
+bool interruptPending() {
+    return gInterrupt != 0;
+}
+
+bool takeInterrupt() {
+    bool was = gInterrupt != 0;
+    gInterrupt = 0;
+    return was;
+}
+
+void setInterrupt(bool pending) {
+    gInterrupt = pending ? 1 : 0;
+}
+
+struct Terminal::State {
+    int in = STDIN_FILENO;
+    int out = STDOUT_FILENO;
+    bool ownsTerminal = false;
+    void (*previousTerm)(int) = SIG_DFL;
+    void (*previousHup)(int) = SIG_DFL;
+};
+
+// Key mode: no line editing, no echo, no translation of the line end, no flow control.
+// Signals stay on (Ctrl-C interrupts a running command); a Prompt turns them off.
+Terminal::Terminal() : state_(std::make_unique<State>()) {
+    termios cooked{};
+    if (tcgetattr(state_->in, &cooked) != 0)
+        return; // not a terminal: nothing to set
+    termios keys = cooked;
+    keys.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+    keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+    keys.c_cc[VMIN] = 1;
+    keys.c_cc[VTIME] = 0;
+    gCooked = cooked;
+    gCookedFd = state_->in;
+    static const bool atExit = std::atexit(restoreAtExit) == 0;
+    (void)atExit;
+    state_->previousTerm = std::signal(SIGTERM, restoreAndDie);
+    state_->previousHup = std::signal(SIGHUP, restoreAndDie);
+    state_->ownsTerminal = tcsetattr(state_->in, TCSADRAIN, &keys) == 0;
+}
+
+Terminal::~Terminal() {
+    if (!state_->ownsTerminal && gCookedFd < 0)
+        return;
+    restoreCooked();
+    gCookedFd = -1;
+    std::signal(SIGTERM, state_->previousTerm);
+    std::signal(SIGHUP, state_->previousHup);
+}
+
+namespace {
+// The Prompt's saved mode; one prompt waits at a time.
+termios gBeforePrompt{};
+} // namespace
+
+Terminal::Prompt::Prompt(Terminal &terminal) : terminal_(terminal) {
+    int fd = terminal_.state_->in;
+    if (tcgetattr(fd, &gBeforePrompt) != 0)
+        return;
+    termios raw = gBeforePrompt;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ISIG);
+    active_ = tcsetattr(fd, TCSADRAIN, &raw) == 0;
+}
+
+Terminal::Prompt::~Prompt() {
+    if (active_) // nothing more to do if it fails
+        (void)tcsetattr(terminal_.state_->in, TCSADRAIN, &gBeforePrompt);
+}
+
+int Terminal::readByte(int timeoutMs) {
+    for (;;) {
+        pollfd p{state_->in, POLLIN, 0};
+        int ready = ::poll(&p, 1, timeoutMs);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                if (gInterrupt)
+                    return kInterrupted;
+                continue;
+            }
+            return kGone;
+        }
+        if (ready == 0)
+            return kTimedOut;
+        unsigned char b;
+        ssize_t n = ::read(state_->in, &b, 1);
+        if (n == 1)
+            return b;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        return kGone; // end of file or an error: the terminal is gone
+    }
+}
+
+void Terminal::write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(state_->out, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // the screen is gone; reading will tell
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+int Terminal::columns() const {
+    winsize ws{};
+    if (ioctl(state_->out, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
+        return ws.ws_col;
+    return 80;
+}
+
+std::string Terminal::codeset() {
+    // Only LC_CTYPE: numbers are read without regard to the locale anyway.
+    std::setlocale(LC_CTYPE, "");
+    const char *name = nl_langinfo(CODESET);
+    return name && *name ? name : "ANSI_X3.4-1968";
+}
+
+int Terminal::charColumns(char32_t cp) {
+    return ::wcwidth(static_cast<wchar_t>(cp));
+}
+
+} // namespace host::platform
