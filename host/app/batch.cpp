@@ -2,7 +2,8 @@
 // several at once, moves each result into the output folder only when its run succeeded, and
 // reports what happened.
 #include "batch.h"
-#include "batch_process.h"
+#include "process.h"
+#include "terminal.h"
 #include "batch_report.h"
 #include "options.h"
 
@@ -139,7 +140,7 @@ bool prepareOutputFolder(const std::string &dir) {
                      ec ? ": " : "", ec ? ec.message().c_str() : "");
         return false;
     }
-    fs::path probe = fs::path(dir) / (".arxhost-batch-" + batch::processTag());
+    fs::path probe = fs::path(dir) / (".arxhost-batch-" + platform::processTag());
     {
         std::ofstream f(probe);
         if (!f) {
@@ -216,17 +217,17 @@ struct RunFiles {
 };
 
 RunFiles runFiles(const Job &job, const std::string &dir) {
-    std::string base = "." + fs::path(job.input).filename().string() + "." + batch::processTag();
+    std::string base = "." + fs::path(job.input).filename().string() + "." + platform::processTag();
     return {(fs::path(dir) / (base + ".part")).string(),
             (fs::path(dir) / (base + ".err")).string()};
 }
 
 // What became of a run that ended: its result moved into place, or the reason it failed.
-void settle(Job &job, const batch::ChildExit &exit, const RunFiles &files) {
+void settle(Job &job, const platform::ChildExit &exit, const RunFiles &files) {
     job.exitCode = exit.exitCode;
     std::string said = firstLine(files.err);
     std::error_code ec;
-    if (exit.signal != 0 && batch::interrupted()) {
+    if (exit.signal != 0 && platform::stopSignalled()) {
         job.outcome = Outcome::Interrupted;
         job.reason = "stopped by the user";
     } else if (exit.signal != 0) {
@@ -279,7 +280,7 @@ int runBatchIfAsked(int argc, char **argv) {
     if (int rc = parseBatchOptions(argc, argv, options); rc >= 0)
         return rc;
     std::string why;
-    if (!batch::processesAvailable(why)) {
+    if (!platform::processesAvailable(why)) {
         std::fprintf(stderr, "arxhost: %s\n", why.c_str());
         return kExitBadArguments;
     }
@@ -293,18 +294,19 @@ int runBatchIfAsked(int argc, char **argv) {
         return kExitBadArguments;
 
     using Clock = std::chrono::steady_clock;
-    const std::string self = batch::selfExecutable(argv[0]);
+    const std::string self = platform::selfExecutable(argv[0]);
     const unsigned atOnce = static_cast<unsigned>(std::min<std::size_t>(options.jobs, jobs.size()));
     std::vector<RunFiles> files(jobs.size());
     std::vector<Clock::time_point> started(jobs.size());
-    batch::Progress progress(jobs.size(), stderr, batch::stderrIsTerminal());
-    batch::watchInterrupt();
+    batch::Progress progress(jobs.size(), stderr, platform::isTerminal(platform::Stream::Error));
+    platform::watchStopSignals();
     const Clock::time_point begin = Clock::now();
     {
-        batch::Children children;
+        platform::Children children;
         std::size_t next = 0;
         for (;;) {
-            while (!batch::interrupted() && next < jobs.size() && children.running() < atOnce) {
+            while (!platform::stopSignalled() && next < jobs.size() &&
+                   children.running() < atOnce) {
                 Job &job = jobs[next];
                 files[next] = runFiles(job, options.outputDir);
                 started[next] = Clock::now();
@@ -318,9 +320,9 @@ int runBatchIfAsked(int argc, char **argv) {
                 }
                 ++next;
             }
-            if (children.running() == 0 || batch::interrupted())
+            if (children.running() == 0 || platform::stopSignalled())
                 break;
-            std::optional<batch::ChildExit> exit = children.waitAny();
+            std::optional<platform::ChildExit> exit = children.waitAny();
             if (!exit)
                 continue;
             Job &job = jobs[exit->tag];
@@ -343,7 +345,7 @@ int runBatchIfAsked(int argc, char **argv) {
     for (const Job &job : jobs)
         if (job.outcome != Outcome::Done)
             rc = kExitSomeFailed;
-    if (batch::interrupted())
+    if (platform::stopSignalled())
         rc = kExitInterrupted;
     if (!options.report.empty()) {
         std::string error;

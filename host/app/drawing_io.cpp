@@ -14,8 +14,7 @@
 #include "dbapserv.h"
 #include "dbmain.h"
 #include "i18n.h"
-
-#include <unistd.h>
+#include "terminal.h"
 
 #include <chrono>
 #include <cstdio>
@@ -31,7 +30,7 @@ namespace {
 class ProgressNote {
 public:
     explicit ProgressNote(const char *what) : mWhat(what) {
-        if (!::isatty(STDERR_FILENO))
+        if (!platform::isTerminal(platform::Stream::Error))
             return;
         dxf::setProgressHook([this](std::size_t done, std::size_t total) { show(done, total); });
     }

@@ -12,6 +12,7 @@
 #include "i18n.h"
 #include "options.h"
 #include "picture_facts.h"
+#include "process.h"
 #include "host_commands.h"
 #include "unsaved_work.h"
 #include "runtime.h"
@@ -50,15 +51,7 @@ bool usableFile(const std::string &path, const char *what) {
 }
 
 std::filesystem::path programFolder(const char *argv0) {
-    std::error_code ec;
-#if defined(_WIN32)
-    std::filesystem::path self = std::filesystem::absolute(_pgmptr, ec); // the program's path
-#else
-    std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
-#endif
-    if (ec)
-        self = std::filesystem::absolute(argv0, ec);
-    return self.parent_path();
+    return std::filesystem::path(host::platform::selfExecutable(argv0)).parent_path();
 }
 
 std::string defaultModule(const char *argv0) {

@@ -1,5 +1,5 @@
-// batch_process_posix.cpp - batch children on POSIX systems: posix_spawn and waitpid.
-#include "batch_process.h"
+// process_posix.cpp - child processes on POSIX systems: posix_spawn and waitpid.
+#include "process.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,7 +13,7 @@
 
 extern char **environ;
 
-namespace host::batch {
+namespace host::platform {
 
 namespace {
 
@@ -60,10 +60,6 @@ std::string processTag() {
         if (*c == '/' || *c == '.')
             *c = '_';
     return std::string(name) + "-" + std::to_string(::getpid());
-}
-
-bool stderrIsTerminal() {
-    return ::isatty(STDERR_FILENO) != 0;
 }
 
 Children::~Children() {
@@ -117,7 +113,7 @@ std::optional<ChildExit> Children::waitAny() {
     int status = 0;
     pid_t pid = ::waitpid(-1, &status, 0);
     if (pid < 0)
-        return std::nullopt; // EINTR: interrupted() says whether it was Ctrl-C
+        return std::nullopt; // EINTR: stopSignalled() says whether it was Ctrl-C
     auto it = mRunning.find(pid);
     if (it == mRunning.end())
         return waitAny(); // not one of ours
@@ -131,7 +127,7 @@ std::optional<ChildExit> Children::waitAny() {
     return exit;
 }
 
-void watchInterrupt() {
+void watchStopSignals() {
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);
@@ -140,8 +136,8 @@ void watchInterrupt() {
     (void)::sigaction(SIGTERM, &sa, nullptr);
 }
 
-bool interrupted() {
+bool stopSignalled() {
     return s_interrupted != 0;
 }
 
-} // namespace host::batch
+} // namespace host::platform

@@ -1,6 +1,6 @@
-// batch_process.h - the batch mode's seam to the operating system: start a copy of arxhost
-// with its output going where it is told, wait for whichever ends first, and find the
-// running executable.
+// process.h - processes: start a copy of the program with its output going where it is told,
+// wait for whichever ends first, and find the running executable. A POSIX implementation
+// (posix_spawn, waitpid) and a Windows one, which has no child processes yet and says so.
 #pragma once
 #include <cstddef>
 #include <map>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace host::batch {
+namespace host::platform {
 
 // How a child ended: its exit code, or the signal that ended it.
 struct ChildExit {
@@ -24,12 +24,10 @@ bool processesAvailable(std::string &why);
 std::string selfExecutable(const char *argv0);
 
 // A name for this process's temporary files that no other process shares, on this machine or
-// another writing into the same folder (the host's name and the process id), and whether
-// standard error is a terminal.
+// another writing into the same folder (the host's name and the process id).
 std::string processTag();
-bool stderrIsTerminal();
 
-// The children of one batch run. Whatever is still running when this goes away is stopped and
+// The children of one run. Whatever is still running when this goes away is stopped and
 // waited for, so that no child outlives the run.
 class Children {
 public:
@@ -54,9 +52,10 @@ private:
     std::map<long, std::size_t> mRunning; // process id -> tag
 };
 
-// Ctrl-C during a batch: the children get it from the terminal themselves; the batch stops
-// starting new ones, waits for those running, and says what was not run.
-void watchInterrupt();
-bool interrupted();
+// Ctrl-C or SIGTERM while children run: from watchStopSignals() on, neither ends this process;
+// stopSignalled() says one came, and a waitAny() it interrupts returns empty. (The children
+// get a Ctrl-C from the terminal themselves.)
+void watchStopSignals();
+bool stopSignalled();
 
-} // namespace host::batch
+} // namespace host::platform

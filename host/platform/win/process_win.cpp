@@ -1,10 +1,11 @@
-// batch_process_win.cpp - the Windows build has no batch mode yet: it says so, and starts
-// nothing.
-#include "batch_process.h"
+// process_win.cpp - the Windows build has no child processes (and so no batch mode) yet: it
+// says so, and starts nothing.
+#include "process.h"
 
+#include <cstdlib>
 #include <filesystem>
 
-namespace host::batch {
+namespace host::platform {
 
 bool processesAvailable(std::string &why) {
     why = "batch mode is not available in this build (Windows); run arxhost once per drawing";
@@ -13,15 +14,14 @@ bool processesAvailable(std::string &why) {
 
 std::string selfExecutable(const char *argv0) {
     std::error_code ec;
-    return std::filesystem::absolute(argv0, ec).string();
+    std::filesystem::path self = std::filesystem::absolute(_pgmptr, ec); // the program's path
+    if (ec)
+        self = std::filesystem::absolute(argv0, ec);
+    return self.string();
 }
 
 std::string processTag() {
     return "0";
-}
-
-bool stderrIsTerminal() {
-    return false;
 }
 
 Children::~Children() = default;
@@ -40,10 +40,10 @@ std::optional<ChildExit> Children::waitAny() {
     return std::nullopt;
 }
 
-void watchInterrupt() {}
+void watchStopSignals() {}
 
-bool interrupted() {
+bool stopSignalled() {
     return false;
 }
 
-} // namespace host::batch
+} // namespace host::platform
