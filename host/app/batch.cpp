@@ -4,13 +4,13 @@
 #include "batch.h"
 #include "process.h"
 #include "terminal.h"
+#include "text_util.h"
 #include "batch_report.h"
 #include "options.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -94,10 +94,7 @@ int parseBatchOptions(int argc, char **argv, BatchOptions &options) {
 }
 
 bool isDxfName(const fs::path &path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".dxf";
+    return host::text::equalsIgnoreCase(path.extension().string(), ".dxf");
 }
 
 // The drawings named, with each folder's .dxf files (not its subfolders) in name order.

@@ -3,6 +3,7 @@
 #include "access.h"
 #include "database_impl.h"
 #include "tag_sink.h"
+#include "text_util.h"
 #include "acedads.h"
 #include "dbents.h"
 
@@ -14,24 +15,11 @@ namespace tev::db {
 
 namespace {
 bool isPaperSpace(const AcDbBlockTableRecord &rec) {
-    const std::string &n = rec.nameRef();
-    static const char kPaper[] = "*paper_space";
-    if (n.size() < sizeof kPaper - 1)
-        return false;
-    for (std::size_t i = 0; i + 1 < sizeof kPaper; ++i)
-        if (std::tolower(static_cast<unsigned char>(n[i])) != kPaper[i])
-            return false;
-    return true;
+    return host::text::startsWithIgnoreCase(rec.nameRef(), "*PAPER_SPACE");
 }
 
 bool isByLayerName(const std::string &n) {
-    static const char kByLayer[] = "bylayer";
-    if (n.size() != sizeof kByLayer - 1)
-        return false;
-    for (std::size_t i = 0; i < n.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(n[i])) != kByLayer[i])
-            return false;
-    return true;
+    return host::text::equalsIgnoreCase(n, "BYLAYER");
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "allocator.h"
 #include "database_impl.h"
 #include "misuse.h"
+#include "text_util.h"
 #include "acedads.h"
 
 #include <cstring>
@@ -19,26 +20,6 @@ ACRX_DEFINE_MEMBERS(AcDbBlockTableRecord, AcDbSymbolTableRecord, "BLOCK_RECORD")
 ACRX_DEFINE_MEMBERS(AcDbLayerTableRecord, AcDbSymbolTableRecord, "LAYER");
 ACRX_DEFINE_MEMBERS(AcDbLinetypeTableRecord, AcDbSymbolTableRecord, "LTYPE");
 
-namespace tev::db {
-
-// Folds ASCII and Windows-1251 Cyrillic capitals to small letters.
-static std::string foldName(std::string_view name) {
-    std::string out(name);
-    for (char &c : out) {
-        auto u = static_cast<unsigned char>(c);
-        if (u >= 'A' && u <= 'Z')
-            u = static_cast<unsigned char>(u + 32);
-        else if (u >= 0xC0 && u <= 0xDF)
-            u = static_cast<unsigned char>(u + 32);
-        else if (u == 0xA8) // Ё
-            u = 0xB8;
-        c = static_cast<char>(u);
-    }
-    return out;
-}
-
-} // namespace tev::db
-
 struct AcDbImpSymbolTableIndex {
     std::unordered_map<std::string, AcDbObject *> byName; // folded name → latest record
 };
@@ -47,7 +28,7 @@ namespace tev::db {
 
 AcDbSymbolTableRecord *findRecord(const AcDbSymbolTable &table, std::string_view name) {
     auto &map = ObjectAccess::index(table).byName;
-    auto it = map.find(foldName(name));
+    auto it = map.find(host::text::foldCase(name));
     if (it == map.end() || it->second->isErased())
         return nullptr;
     return static_cast<AcDbSymbolTableRecord *>(it->second);
@@ -81,7 +62,7 @@ static Acad::ErrorStatus addRecord(AcDbSymbolTable &table, AcDbSymbolTableRecord
     auto &list = ObjectAccess::recordList(table);
     s->order = static_cast<std::uint32_t>(list.size());
     list.push_back(record);
-    ObjectAccess::index(table).byName[foldName(name)] = record;
+    ObjectAccess::index(table).byName[host::text::foldCase(name)] = record;
     return Acad::eOk;
 }
 
@@ -89,7 +70,7 @@ void rebuildNameIndex(AcDbSymbolTable &table) {
     auto &map = ObjectAccess::index(table).byName;
     map.clear();
     for (AcDbObject *rec : ObjectAccess::recordList(table))
-        map[foldName(static_cast<AcDbSymbolTableRecord *>(rec)->nameRef())] = rec;
+        map[host::text::foldCase(static_cast<AcDbSymbolTableRecord *>(rec)->nameRef())] = rec;
 }
 
 void reorderRecords(AcDbSymbolTable &table, std::vector<AcDbObject *> order) {
@@ -135,7 +116,7 @@ Acad::ErrorStatus AcDbSymbolTable::getAt(const char *name, AcDbObjectId &recordI
     if (name == nullptr)
         return Acad::eInvalidInput;
     auto &map = mIndex->byName;
-    auto it = map.find(tev::db::foldName(name));
+    auto it = map.find(host::text::foldCase(name));
     if (it == map.end() || (it->second->isErased() && !getErasedRecord))
         return Acad::eKeyNotFound;
     recordId = it->second->objectId();
@@ -326,11 +307,11 @@ Acad::ErrorStatus AcDbSymbolTableRecord::setName(const char *name) {
     if (other != nullptr && other != this)
         return Acad::eDuplicateKey;
     auto &map = ObjectAccess::index(*table).byName;
-    auto it = map.find(tev::db::foldName(mName));
+    auto it = map.find(host::text::foldCase(mName));
     if (it != map.end() && it->second == this)
         map.erase(it);
     mName = name;
-    map[tev::db::foldName(mName)] = this;
+    map[host::text::foldCase(mName)] = this;
     return Acad::eOk;
 }
 
@@ -351,8 +332,8 @@ Acad::ErrorStatus AcDbBlockTableRecord::setOrigin(const AcGePoint3d &p) {
 }
 
 bool AcDbBlockTableRecord::isLayout() const {
-    std::string n = tev::db::foldName(nameRef());
-    return n.rfind("*model_space", 0) == 0 || n.rfind("*paper_space", 0) == 0;
+    return host::text::startsWithIgnoreCase(nameRef(), "*MODEL_SPACE") ||
+           host::text::startsWithIgnoreCase(nameRef(), "*PAPER_SPACE");
 }
 
 AcCmColor AcDbLayerTableRecord::color() const {

@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "dbsymtb.h"
 #include "i18n.h"
+#include "layer_table.h"
 #include "sysvars.h"
 #include "text_util.h"
 
@@ -130,26 +131,14 @@ void listLayers(AcDbDatabase &db) {
     if (!a.isText())
         return;
     std::string patterns = a.text.empty() ? "*" : a.text;
-    AcDbLayerTable *table = nullptr;
-    if (db.getSymbolTable(table, AcDb::kForRead) != Acad::eOk) {
+    std::vector<std::string> rows;
+    if (!forEachLayer(db, [&](const AcDbLayerTableRecord &layer) {
+            if (matchesAny(layer.nameRef(), patterns))
+                rows.push_back(layerRow(layer));
+        })) {
         cl.refuse(tr("The layer table cannot be opened."));
         return;
     }
-    std::vector<std::string> rows;
-    AcDbSymbolTableIterator *raw = nullptr;
-    if (table->newIterator(raw) == Acad::eOk) {
-        std::unique_ptr<AcDbSymbolTableIterator> it(raw);
-        for (; !it->done(); it->step()) {
-            AcDbSymbolTableRecord *rec = nullptr;
-            if (it->getRecord(rec, AcDb::kForRead) != Acad::eOk)
-                continue;
-            if (const auto *layer = AcDbLayerTableRecord::cast(rec);
-                layer != nullptr && matchesAny(layer->nameRef(), patterns))
-                rows.push_back(layerRow(*layer));
-            (void)rec->close();
-        }
-    }
-    (void)table->close();
     if (rows.empty()) {
         cl.refuse(tr("No matching layer names found."));
         return;

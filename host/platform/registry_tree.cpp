@@ -10,28 +10,8 @@
 namespace host::platform {
 namespace {
 
-// The lower-case byte of a Windows-1251 letter; other bytes stand for themselves.
-constexpr std::array<unsigned char, 256> makeFoldTable() {
-    std::array<unsigned char, 256> t{};
-    for (int i = 0; i < 256; ++i)
-        t[i] = static_cast<unsigned char>(i);
-    for (int c = 'A'; c <= 'Z'; ++c)
-        t[c] = static_cast<unsigned char>(c + 0x20);
-    for (int c = 0xC0; c <= 0xDF; ++c) // А..Я
-        t[c] = static_cast<unsigned char>(c + 0x20);
-    // The letters outside the two alphabets' runs: Ђ Ѓ Љ Њ Ќ Ћ Џ Ў Ј Ґ Ё Є Ї І Ѕ.
-    constexpr unsigned char upper[] = {0x80, 0x81, 0x8A, 0x8C, 0x8D, 0x8E, 0x8F, 0xA1,
-                                       0xA3, 0xA5, 0xA8, 0xAA, 0xAF, 0xB2, 0xBD};
-    constexpr unsigned char lower[] = {0x90, 0x83, 0x9A, 0x9C, 0x9D, 0x9E, 0x9F, 0xA2,
-                                       0xBC, 0xB4, 0xB8, 0xBA, 0xBF, 0xB3, 0xBE};
-    for (std::size_t i = 0; i < sizeof upper; ++i)
-        t[upper[i]] = lower[i];
-    return t;
-}
-constexpr std::array<unsigned char, 256> kFold = makeFoldTable();
-
 unsigned char fold(char c) {
-    return kFold[static_cast<unsigned char>(c)];
+    return static_cast<unsigned char>(text::foldCase(c));
 }
 
 // The registry's order of names: byte by byte after folding case.
@@ -42,14 +22,6 @@ bool nameLess(std::string_view a, std::string_view b) {
 
 constexpr const char *kRootNames[kRootCount] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
                                                 "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // Splits a key path into its names; false when one of them is empty.
 bool splitPath(std::string_view path, std::vector<std::string_view> &names) {
@@ -152,6 +124,7 @@ void appendKey(std::string &out, const std::string &path, const RegKey &key) {
 // ---------------------------------------------------------------------------------
 
 using host::text::hexDigit;
+using host::text::trim;
 
 // Reads a quoted string at s (which starts with '"'), undoing \\ and \". The rest of the
 // line after the closing quote in rest. False when the quote is not closed or an

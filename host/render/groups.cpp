@@ -1,5 +1,6 @@
 // groups.cpp - splitting a record's bytes into groups, and reading their values.
 #include "groups.h"
+#include "text_util.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,13 +8,7 @@
 namespace host::render {
 namespace {
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+using text::trim;
 
 // The next line of src from pos (without its line end); false at the end.
 bool nextLine(std::string_view src, std::size_t &pos, std::string_view &line) {

@@ -1,6 +1,8 @@
 // text_util.cpp - small string helpers.
 #include "text_util.h"
 
+#include <array>
+
 namespace host::text {
 
 int hexDigit(char c) {
@@ -31,6 +33,52 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
         if (toUpper(a[i]) != toUpper(b[i]))
             return false;
     return true;
+}
+
+bool startsWithIgnoreCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && equalsIgnoreCase(s.substr(0, prefix.size()), prefix);
+}
+
+namespace {
+
+constexpr std::array<unsigned char, 256> makeFoldTable() {
+    std::array<unsigned char, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[i] = static_cast<unsigned char>(i);
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[c] = static_cast<unsigned char>(c + 0x20);
+    for (int c = 0xC0; c <= 0xDF; ++c) // А..Я
+        t[c] = static_cast<unsigned char>(c + 0x20);
+    // The letters outside the two alphabets' runs: Ђ Ѓ Љ Њ Ќ Ћ Џ Ў Ј Ґ Ё Є Ї І Ѕ.
+    constexpr unsigned char upper[] = {0x80, 0x81, 0x8A, 0x8C, 0x8D, 0x8E, 0x8F, 0xA1,
+                                       0xA3, 0xA5, 0xA8, 0xAA, 0xAF, 0xB2, 0xBD};
+    constexpr unsigned char lower[] = {0x90, 0x83, 0x9A, 0x9C, 0x9D, 0x9E, 0x9F, 0xA2,
+                                       0xBC, 0xB4, 0xB8, 0xBA, 0xBF, 0xB3, 0xBE};
+    for (std::size_t i = 0; i < sizeof upper; ++i)
+        t[upper[i]] = lower[i];
+    return t;
+}
+constexpr std::array<unsigned char, 256> kFold = makeFoldTable();
+
+} // namespace
+
+char foldCase(char c) {
+    return static_cast<char>(kFold[static_cast<unsigned char>(c)]);
+}
+
+std::string foldCase(std::string_view s) {
+    std::string out(s);
+    for (char &c : out)
+        c = foldCase(c);
+    return out;
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
 }
 
 } // namespace host::text

@@ -14,7 +14,17 @@ int hexDigit(char c);
 char toUpper(char c);
 std::string toUpper(std::string_view s);
 
-// True when a and b are equal but for the case of ASCII letters.
+// True when a and b are equal but for the case of ASCII letters; the same for the start of s.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
+bool startsWithIgnoreCase(std::string_view s, std::string_view prefix);
+
+// The small letter of a Windows-1251 capital, Latin or Cyrillic (Ё, Ї, Ў and the other
+// letters outside the alphabet's run too); every other byte as it is. Symbol table and
+// registry names are told apart this way.
+char foldCase(char c);
+std::string foldCase(std::string_view s);
+
+// s without the spaces and tabs at either end (and a carriage return at its end).
+std::string_view trim(std::string_view s);
 
 } // namespace host::text

@@ -8,6 +8,7 @@
 #include "dbapserv.h"
 #include "dbmain.h"
 #include "dbsymtb.h"
+#include "layer_table.h"
 #include "scene.h"
 #include "selection_sets.h"
 #include "spatial.h"
@@ -292,34 +293,19 @@ std::string jsonString(std::string_view utf8) {
 
 std::string layersJson(AcDbDatabase &db) {
     std::string out = "[";
-    AcDbLayerTable *table = nullptr;
-    if (db.getLayerTable(table, AcDb::kForRead) != Acad::eOk)
+    if (!forEachLayer(db, [&](const AcDbLayerTableRecord &layer) {
+            int aci = layer.color().colorIndex();
+            render::Rgb c = render::aciToRgb(aci >= 1 && aci <= 255 ? aci : 7);
+            if (out.size() > 1)
+                out += ',';
+            out += "{\"name\":" + jsonString(cp1251ToUtf8(layer.nameRef())) + ",\"color\":\"#";
+            appendHex(out, c.r);
+            appendHex(out, c.g);
+            appendHex(out, c.b);
+            out += std::string("\",\"on\":") + (layer.isOff() ? "false" : "true") +
+                   ",\"frozen\":" + (layer.isFrozen() ? "true" : "false") + "}";
+        }))
         return "[]";
-    AcDbSymbolTableIterator *raw = nullptr;
-    if (table->newIterator(raw) == Acad::eOk) {
-        std::unique_ptr<AcDbSymbolTableIterator> it(raw);
-        for (; !it->done(); it->step()) {
-            AcDbSymbolTableRecord *rec = nullptr;
-            if (it->getRecord(rec, AcDb::kForRead) != Acad::eOk)
-                continue;
-            if (auto *layer = AcDbLayerTableRecord::cast(rec)) {
-                const char *name = "";
-                (void)layer->getName(name); // a record always has a name
-                int aci = layer->color().colorIndex();
-                render::Rgb c = render::aciToRgb(aci >= 1 && aci <= 255 ? aci : 7);
-                if (out.size() > 1)
-                    out += ',';
-                out += "{\"name\":" + jsonString(cp1251ToUtf8(name)) + ",\"color\":\"#";
-                appendHex(out, c.r);
-                appendHex(out, c.g);
-                appendHex(out, c.b);
-                out += std::string("\",\"on\":") + (layer->isOff() ? "false" : "true") +
-                       ",\"frozen\":" + (layer->isFrozen() ? "true" : "false") + "}";
-            }
-            (void)rec->close(); // our own read open
-        }
-    }
-    (void)table->close();
     return out + "]";
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -43,22 +44,22 @@ State &state() {
     return s;
 }
 
-// A predefined root handle, or an open key. False for anything else.
-bool resolveHandle(HKEY h, Root &root, std::string &path, REGSAM &access) {
+// What a handle stands for: a root, the path of a key below it, and what it may do.
+struct Resolved {
+    Root root;
+    std::string path;
+    REGSAM access;
+};
+
+// A predefined root handle, or an open key. Empty for anything else.
+std::optional<Resolved> resolveHandle(HKEY h) {
     auto bits = reinterpret_cast<std::uintptr_t>(h);
-    if (bits >= 0x80000000u && bits <= 0x80000003u) {
-        root = static_cast<Root>(bits - 0x80000000u);
-        path.clear();
-        access = 0xF003F; // KEY_ALL_ACCESS: what may be done is decided per call
-        return true;
-    }
+    if (bits >= 0x80000000u && bits <= 0x80000003u) // KEY_ALL_ACCESS: decided per call
+        return Resolved{static_cast<Root>(bits - 0x80000000u), std::string(), 0xF003F};
     State &st = state();
     if (h == nullptr || st.open.count(h) == 0)
-        return false;
-    root = h->root;
-    path = h->path;
-    access = h->access;
-    return true;
+        return std::nullopt;
+    return Resolved{h->root, h->path, h->access};
 }
 
 bool deniedAt(Root root) {
@@ -161,10 +162,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
                      LPDWORD lpdwDisposition) {
     State &st = state();
     std::lock_guard<std::recursive_mutex> guard(st.lock);
-    Root root;
-    std::string base;
-    REGSAM parentAccess;
-    if (!resolveHandle(hKey, root, base, parentAccess))
+    const std::optional<Resolved> at = resolveHandle(hKey);
+    if (!at)
         return ERROR_INVALID_HANDLE;
     std::vector<std::string> names;
     // Only stored keys: the file keeps whatever is created, so volatile keys are refused.
@@ -173,7 +172,7 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
         return ERROR_INVALID_PARAMETER;
     if (!names.empty() && !st.failKey.empty() && sameName(names.back(), st.failKey))
         return st.failKeyError;
-    RegKey *key = st.tree.find(root, base);
+    RegKey *key = st.tree.find(at->root, at->path);
     if (key == nullptr)
         return ERROR_INVALID_HANDLE; // the parent is gone: the tree was read anew
     std::size_t existing = 0;
@@ -181,15 +180,15 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
         ++existing;
     bool creates = existing < names.size();
     // A user without administrator rights may read below HKEY_LOCAL_MACHINE, nothing else.
-    if (deniedAt(root) && (creates || (samDesired & kWriteAccess) != 0))
+    if (deniedAt(at->root) && (creates || (samDesired & kWriteAccess) != 0))
         return ERROR_ACCESS_DENIED;
-    if (creates && (parentAccess & KEY_CREATE_SUB_KEY) == 0)
+    if (creates && (at->access & KEY_CREATE_SUB_KEY) == 0)
         return ERROR_ACCESS_DENIED;
     bool created = false;
     for (const std::string &name : names)
         key = &key->makeChild(name, created);
     st.changed = st.changed || creates;
-    *phkResult = newHandle(root, joinPath(base, names), samDesired);
+    *phkResult = newHandle(at->root, joinPath(at->path, names), samDesired);
     if (lpdwDisposition != nullptr)
         *lpdwDisposition = creates ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -199,22 +198,20 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
                    PHKEY phkResult) {
     State &st = state();
     std::lock_guard<std::recursive_mutex> guard(st.lock);
-    Root root;
-    std::string base;
-    REGSAM parentAccess;
-    if (!resolveHandle(hKey, root, base, parentAccess))
+    const std::optional<Resolved> at = resolveHandle(hKey);
+    if (!at)
         return ERROR_INVALID_HANDLE;
     std::vector<std::string> names;
     if (phkResult == nullptr || !subkeyNames(lpSubKey == nullptr ? "" : lpSubKey, names))
         return ERROR_INVALID_PARAMETER;
-    RegKey *key = st.tree.find(root, base);
+    RegKey *key = st.tree.find(at->root, at->path);
     for (std::size_t i = 0; key != nullptr && i < names.size(); ++i)
         key = key->child(names[i]);
     if (key == nullptr)
         return ERROR_FILE_NOT_FOUND;
-    if (deniedAt(root) && (samDesired & kWriteAccess) != 0)
+    if (deniedAt(at->root) && (samDesired & kWriteAccess) != 0)
         return ERROR_ACCESS_DENIED;
-    *phkResult = newHandle(root, joinPath(base, names), samDesired);
+    *phkResult = newHandle(at->root, joinPath(at->path, names), samDesired);
     return ERROR_SUCCESS;
 }
 
@@ -222,19 +219,17 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwT
                     const BYTE *lpData, DWORD cbData) {
     State &st = state();
     std::lock_guard<std::recursive_mutex> guard(st.lock);
-    Root root;
-    std::string path;
-    REGSAM access;
-    if (!resolveHandle(hKey, root, path, access))
+    const std::optional<Resolved> at = resolveHandle(hKey);
+    if (!at)
         return ERROR_INVALID_HANDLE;
     const char *name = lpValueName == nullptr ? "" : lpValueName;
     if ((lpData == nullptr && cbData != 0) || hasLineBreak(name))
         return ERROR_INVALID_PARAMETER;
-    if ((access & KEY_SET_VALUE) == 0 || deniedAt(root))
+    if ((at->access & KEY_SET_VALUE) == 0 || deniedAt(at->root))
         return ERROR_ACCESS_DENIED;
     if (!st.failValue.empty() && sameName(name, st.failValue))
         return st.failValueError;
-    RegKey *key = st.tree.find(root, path);
+    RegKey *key = st.tree.find(at->root, at->path);
     if (key == nullptr)
         return ERROR_INVALID_HANDLE;
     std::string data(reinterpret_cast<const char *>(lpData), lpData == nullptr ? 0 : cbData);
@@ -247,16 +242,14 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
                       BYTE *lpData, LPDWORD lpcbData) {
     State &st = state();
     std::lock_guard<std::recursive_mutex> guard(st.lock);
-    Root root;
-    std::string path;
-    REGSAM access;
-    if (!resolveHandle(hKey, root, path, access))
+    const std::optional<Resolved> at = resolveHandle(hKey);
+    if (!at)
         return ERROR_INVALID_HANDLE;
     if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
         return ERROR_INVALID_PARAMETER;
-    if ((access & KEY_QUERY_VALUE) == 0)
+    if ((at->access & KEY_QUERY_VALUE) == 0)
         return ERROR_ACCESS_DENIED;
-    RegKey *key = st.tree.find(root, path);
+    RegKey *key = st.tree.find(at->root, at->path);
     if (key == nullptr)
         return ERROR_INVALID_HANDLE;
     const RegValue *v = key->value(lpValueName == nullptr ? "" : lpValueName);
@@ -279,10 +272,8 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
 LONG RegCloseKey(HKEY hKey) {
     State &st = state();
     std::lock_guard<std::recursive_mutex> guard(st.lock);
-    Root root;
-    std::string path;
-    REGSAM access;
-    if (!resolveHandle(hKey, root, path, access))
+    const std::optional<Resolved> at = resolveHandle(hKey);
+    if (!at)
         return ERROR_INVALID_HANDLE;
     if (st.open.erase(hKey) != 0)
         delete hKey;

@@ -5,11 +5,7 @@
 #include "text_codec.h"
 #include "text_util.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "windows_api.h"
 
 #include <cerrno>
 #include <cstdint>

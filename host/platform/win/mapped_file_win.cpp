@@ -2,11 +2,7 @@
 #include "mapped_file.h"
 #include "system_error_win.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "windows_api.h"
 
 namespace host::platform {
 namespace {

@@ -2,11 +2,7 @@
 #include "module_loader.h"
 #include "system_error_win.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "windows_api.h"
 
 namespace host::platform {
 

@@ -5,13 +5,7 @@
 // file it replaces. Defined in the program itself, it takes the place of the runtime's.
 #include "posix_compat.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "windows_api.h"
 
 #include <cerrno>
 #include <cstdio>

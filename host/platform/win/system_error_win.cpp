@@ -1,11 +1,7 @@
 // system_error_win.cpp - the system's own words for a Windows error code (FormatMessageA).
 #include "system_error_win.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "windows_api.h"
 
 namespace host::platform {
 

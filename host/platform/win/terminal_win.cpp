@@ -4,11 +4,7 @@
 #include "terminal.h"
 #include "text_codec.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "windows_api.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,12 +1,15 @@
 // The host's text against the C library's iconv: the Windows-1251 table both ways, UTF-8 for
 // every scalar value, the malformed sequences iconv refuses, and the escapes.
 #include "text_codec.h"
+#include "text_util.h"
 
 #include <gtest/gtest.h>
 
 #include <iconv.h>
 
 #include <cstdint>
+#include <cwctype>
+#include <clocale>
 #include <random>
 #include <string>
 #include <vector>
@@ -73,6 +76,24 @@ TEST(Cp1251, EveryByteAndEveryCodePointAgreeWithIconv) {
     }
     iconv_close(cd);
     EXPECT_EQ(mismatches, 0) << "first at U+" << std::hex << static_cast<std::uint32_t>(first);
+}
+
+// Test the case folding that symbol table and registry names are compared by against the
+// C library's towlower: every Windows-1251 byte folds to the byte of its small letter.
+TEST(Cp1251, CaseFoldingAgreesWithTheCLibrary) {
+    const char *was = std::setlocale(LC_CTYPE, nullptr);
+    const std::string saved = was != nullptr ? was : "C";
+    ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+    for (int b = 0; b < 256; ++b) {
+        const char32_t cp = cp1251ToUnicode(static_cast<unsigned char>(b));
+        int expected = b;
+        if (cp != kNoChar)
+            expected =
+                unicodeToCp1251(static_cast<char32_t>(std::towlower(static_cast<wint_t>(cp))));
+        EXPECT_EQ(static_cast<unsigned char>(foldCase(static_cast<char>(b))), expected)
+            << "byte " << b;
+    }
+    std::setlocale(LC_CTYPE, saved.c_str());
 }
 
 // Test UTF-8 for every scalar value: encoded as iconv encodes it, and decoded back.

@@ -1,0 +1,15 @@
+// layer_table.h - every layer of a drawing, one at a time, for those that list or show them.
+#pragma once
+
+#include <functional>
+
+class AcDbDatabase;
+class AcDbLayerTableRecord;
+
+namespace host {
+
+// Calls visit with each layer record of db, open for read, in the table's order; false when
+// the layer table cannot be opened. A record that cannot be opened is passed over.
+bool forEachLayer(AcDbDatabase &db, const std::function<void(const AcDbLayerTableRecord &)> &visit);
+
+} // namespace host
