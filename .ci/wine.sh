@@ -202,5 +202,26 @@ else
 fi
 regcheck "loaded as tevcom2.arx" -
 
+# 5. Batch mode: each drawing in a process of its own. The good ones give what one run on
+#    Linux gives (a name with a space too), a broken one fails with its reason, and nothing
+#    but the results is left in the output folder.
+mkdir -p batch/in linux
+cp "$ROOT/examples/plan.dxf" batch/in/a.dxf
+cp "$ROOT/examples/plan.dxf" "batch/in/with space.dxf"
+head -c 3000 "$ROOT/examples/plan.dxf" >batch/in/broken.dxf
+printf 'LINE\n-500,-500\n-400,-450\n\nQUIT\n' >batch/run.scr
+arxhost batch --batch batch/run.scr --output-dir batch/out --jobs 2 batch/in
+rc=$?
+"$LINUX_ARXHOST" --registry linux/batch.reg --script batch/run.scr --output linux/batch.dxf \
+    batch/in/a.dxf >/dev/null 2>&1
+if [ "$rc" -eq 1 ] && grep -q 'broken.dxf .*failed .*exit 3' <(tr -d '\r' <batch.txt) &&
+    [ "$(ls -A batch/out | tr '\n' '/')" = "a.dxf/with space.dxf/" ] &&
+    diff <(tr -d '\r' <batch/out/a.dxf) linux/batch.dxf >/dev/null &&
+    diff -q batch/out/a.dxf "batch/out/with space.dxf" >/dev/null; then
+    pass "the batch runs each drawing in a process of its own"
+else
+    fail "the batch (exit $rc): $(tr -d '\r' <batch.txt) $(cat batch.err); $(ls -A batch/out)"
+fi
+
 wineserver -k
 finish

@@ -276,11 +276,6 @@ int runBatchIfAsked(int argc, char **argv) {
     BatchOptions options;
     if (int rc = parseBatchOptions(argc, argv, options); rc >= 0)
         return rc;
-    std::string why;
-    if (!platform::processesAvailable(why)) {
-        std::fprintf(stderr, "arxhost: %s\n", why.c_str());
-        return kExitBadArguments;
-    }
     std::vector<std::string> drawings;
     if (!collectDrawings(options.inputs, drawings) || !prepareOutputFolder(options.outputDir))
         return kExitBadArguments;

@@ -1,6 +1,6 @@
 // process.h - processes: start a copy of the program with its output going where it is told,
 // wait for whichever ends first, and find the running executable. A POSIX implementation
-// (posix_spawn, waitpid) and a Windows one, which has no child processes yet and says so.
+// (posix_spawn, waitpid) and a Windows one (CreateProcessA, WaitForMultipleObjects).
 #pragma once
 #include <cstddef>
 #include <map>
@@ -16,9 +16,6 @@ struct ChildExit {
     int exitCode = -1;   // -1 when a signal ended it
     int signal = 0;      // 0 when it exited
 };
-
-// False (with the reason) where this build cannot run drawings in processes of their own.
-bool processesAvailable(std::string &why);
 
 // The running program's own file, to start copies of it.
 std::string selfExecutable(const char *argv0);
@@ -49,7 +46,11 @@ public:
     std::vector<std::size_t> stopAll();
 
 private:
-    std::map<long, std::size_t> mRunning; // process id -> tag
+    struct Child {
+        std::size_t tag;
+        void *handle; // the system's handle of the process, where it has one
+    };
+    std::map<long, Child> mRunning; // process id -> child
 };
 
 // Ctrl-C or SIGTERM while children run: from watchStopSignals() on, neither ends this process;

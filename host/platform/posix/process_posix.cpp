@@ -40,10 +40,6 @@ public:
 
 } // namespace
 
-bool processesAvailable(std::string &) {
-    return true;
-}
-
 std::string selfExecutable(const char *argv0) {
     std::error_code ec;
     std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
@@ -74,7 +70,7 @@ std::vector<std::size_t> Children::stopAll() {
         int status = 0;
         while (::waitpid(static_cast<pid_t>(entry.first), &status, 0) < 0 && errno == EINTR) {
         }
-        tags.push_back(entry.second);
+        tags.push_back(entry.second.tag);
     }
     mRunning.clear();
     return tags;
@@ -103,7 +99,7 @@ bool Children::start(const std::vector<std::string> &argv, const std::string &er
         error = std::string("cannot start ") + argv[0] + ": " + std::strerror(rc);
         return false;
     }
-    mRunning.emplace(pid, tag);
+    mRunning.emplace(pid, Child{tag, nullptr});
     return true;
 }
 
@@ -118,7 +114,7 @@ std::optional<ChildExit> Children::waitAny() {
     if (it == mRunning.end())
         return waitAny(); // not one of ours
     ChildExit exit;
-    exit.tag = it->second;
+    exit.tag = it->second.tag;
     mRunning.erase(it);
     if (WIFEXITED(status))
         exit.exitCode = WEXITSTATUS(status);
