@@ -189,7 +189,7 @@ void LineEditor::render(std::string_view prompt, std::size_t cursor) {
         width += cells[i].width;
     while (width > room && first < at)
         width -= cells[first++].width;
-    std::string out = "\r";
+    std::string out;
     int used = 0;
     int cursorCol = 0;
     for (std::size_t i = first; i < cells.size(); ++i) {
@@ -202,10 +202,7 @@ void LineEditor::render(std::string_view prompt, std::size_t cursor) {
     }
     if (at >= cells.size())
         cursorCol = used;
-    out += "\x1b[K\r";
-    if (cursorCol > 0)
-        out += "\x1b[" + std::to_string(cursorCol) + "C";
-    terminal_.write(out);
+    terminal_.showLine(out, cursorCol);
 }
 
 LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std::string &line) {

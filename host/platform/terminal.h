@@ -69,6 +69,9 @@ public:
     int readByte(int timeoutMs);
     // Writes all of bytes; gives up silently when the screen is gone (reading tells).
     void write(std::string_view bytes);
+    // Shows bytes (narrower than the screen) as the whole of the cursor's line, and puts the
+    // cursor at column cursorColumn (0: the first) of it.
+    void showLine(std::string_view bytes, int cursorColumn);
     // The screen's width in columns (80 when it cannot be told).
     int columns() const;
 

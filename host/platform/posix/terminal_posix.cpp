@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cwchar>
+#include <string>
 
 namespace host::platform {
 namespace {
@@ -179,6 +180,17 @@ void Terminal::write(std::string_view bytes) {
             return; // the screen is gone; reading will tell
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+}
+
+// In one write: back to the line's start, the text, the rest of the line erased, back to the
+// start again and right to the cursor's column.
+void Terminal::showLine(std::string_view bytes, int cursorColumn) {
+    std::string out = "\r";
+    out += bytes;
+    out += "\x1b[K\r";
+    if (cursorColumn > 0)
+        out += "\x1b[" + std::to_string(cursorColumn) + "C";
+    write(out);
 }
 
 int Terminal::columns() const {

@@ -1,6 +1,6 @@
 // terminal_win.cpp - the terminal on Windows: the console's input records read one key at a
-// time (line input and echo off), text written as UTF-16 with the console's escape-sequence
-// processing on, and Ctrl-C through the console's control handler.
+// time (line input and echo off), text written as UTF-16, the edited line drawn through the
+// console's cursor calls, and Ctrl-C through the console's control handler.
 #include "terminal.h"
 #include "text_codec.h"
 
@@ -42,10 +42,7 @@ HANDLE handleOf(Stream stream) {
 // the process exits.
 struct Saved {
     HANDLE in = INVALID_HANDLE_VALUE;
-    HANDLE out = INVALID_HANDLE_VALUE;
     DWORD inMode = 0;
-    DWORD outMode = 0;
-    bool outModeKnown = false;
     UINT outputCp = 0;
 };
 Saved gSaved;
@@ -55,8 +52,6 @@ void restoreConsole() {
     if (!gKeyMode.exchange(false))
         return;
     (void)SetConsoleMode(gSaved.in, gSaved.inMode); // nothing more to do if these fail
-    if (gSaved.outModeKnown)
-        (void)SetConsoleMode(gSaved.out, gSaved.outMode);
     if (gSaved.outputCp != 0)
         (void)SetConsoleOutputCP(gSaved.outputCp);
 }
@@ -140,9 +135,7 @@ Terminal::Terminal() : state_(std::make_unique<State>()) {
     if (GetConsoleMode(s.in, &inMode) == 0)
         return; // not a console: nothing to set
     gSaved.in = s.in;
-    gSaved.out = s.out;
     gSaved.inMode = inMode;
-    gSaved.outModeKnown = GetConsoleMode(s.out, &gSaved.outMode) != 0;
     gSaved.outputCp = GetConsoleOutputCP();
     static const bool atExit = std::atexit(restoreAtExit) == 0;
     (void)atExit;
@@ -152,9 +145,6 @@ Terminal::Terminal() : state_(std::make_unique<State>()) {
                 ENABLE_PROCESSED_INPUT;
     s.owns = SetConsoleMode(s.in, s.keyMode) != 0;
     gKeyMode = true;
-    if (gSaved.outModeKnown) // the editor moves the cursor with escape sequences
-        (void)SetConsoleMode(s.out, gSaved.outMode | ENABLE_PROCESSED_OUTPUT |
-                                        ENABLE_VIRTUAL_TERMINAL_PROCESSING);
     (void)SetConsoleOutputCP(CP_UTF8); // the transcript is UTF-8
 }
 
@@ -240,6 +230,33 @@ void Terminal::write(std::string_view bytes) {
     // Not a console (output redirected): the bytes as they are.
     (void)WriteFile(state_->out, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                     nullptr); // the screen is gone if this fails; reading will tell
+}
+
+// Through the console's own calls rather than escape sequences, which not every console
+// reads.
+void Terminal::showLine(std::string_view bytes, int cursorColumn) {
+    std::fflush(stdout); // what the transcript wrote comes first
+    HANDLE out = state_->out;
+    CONSOLE_SCREEN_BUFFER_INFO before{};
+    if (GetConsoleScreenBufferInfo(out, &before) == 0) {
+        write("\r");
+        write(bytes); // not a console: the text alone
+        return;
+    }
+    const SHORT row = before.dwCursorPosition.Y;
+    (void)SetConsoleCursorPosition(out, COORD{0, row}); // a failure shows in what is read
+    std::wstring wide = wideOf(bytes);
+    DWORD done = 0;
+    (void)WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
+    CONSOLE_SCREEN_BUFFER_INFO after{};
+    if (GetConsoleScreenBufferInfo(out, &after) != 0 && after.dwCursorPosition.Y == row &&
+        after.dwSize.X > after.dwCursorPosition.X) {
+        const auto rest = static_cast<DWORD>(after.dwSize.X - after.dwCursorPosition.X);
+        (void)FillConsoleOutputCharacterW(out, L' ', rest, after.dwCursorPosition, &done);
+        (void)FillConsoleOutputAttribute(out, after.wAttributes, rest, after.dwCursorPosition,
+                                         &done);
+    }
+    (void)SetConsoleCursorPosition(out, COORD{static_cast<SHORT>(cursorColumn), row});
 }
 
 int Terminal::columns() const {
