@@ -22,11 +22,9 @@
 #include "dbapserv.h"
 #include "dbmain.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -34,16 +32,17 @@ namespace {
 
 // A file named on the command line must exist, be readable and not be a folder.
 bool usableFile(const std::string &path, const char *what) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(st)) {
         std::cerr << "arxhost: " << what << " " << path << ": no such file\n";
         return false;
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (std::filesystem::is_directory(st)) {
         std::cerr << "arxhost: " << what << " " << path << ": is a folder, not a file\n";
         return false;
     }
-    if (::access(path.c_str(), R_OK) != 0) {
+    if (!std::ifstream(path, std::ios::binary)) {
         std::cerr << "arxhost: " << what << " " << path << ": cannot be read\n";
         return false;
     }
