@@ -115,6 +115,8 @@ LineEditor::Key LineEditor::nextKey(char32_t &ch) {
             return Key::Char;
         }
         int b = readByte(-1);
+        if (b == platform::Terminal::endOfInputKey())
+            return Key::EndOrDelete; // Ctrl-Z on Windows
         switch (b) {
         case platform::Terminal::kInterrupted: // a SIGINT from outside: taken as Ctrl-C
             return Key::Cancel;

@@ -2,11 +2,11 @@
 // platform's terminal, shown in the terminal's own character set, with history.
 //
 // Keys: Enter ends the line (Space too where the prompt takes Space as the end of an
-// answer); Escape and Ctrl-C cancel at once; Ctrl-D on an empty line is the end of input;
-// Left/Right, Home/End, Ctrl-A/E/B/F move; Backspace, Delete, Ctrl-D, Ctrl-K/U/W delete;
-// Up/Down and Ctrl-P/N walk the history. A lone Escape is told from the start of a key's
-// escape sequence ("ESC [" or "ESC O") by what follows it within a short time; anything
-// else after it is kept as the first key of the next line.
+// answer); Escape and Ctrl-C cancel at once; Ctrl-D (on Windows Ctrl-Z too) on an empty
+// line is the end of input; Left/Right, Home/End, Ctrl-A/E/B/F move; Backspace, Delete,
+// Ctrl-D, Ctrl-K/U/W delete; Up/Down and Ctrl-P/N walk the history. A lone Escape is told from the
+// start of a key's escape sequence ("ESC [" or "ESC O") by what follows it within a short time;
+// anything else after it is kept as the first key of the next line.
 #pragma once
 
 #include "terminal.h"

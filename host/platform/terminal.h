@@ -78,6 +78,9 @@ public:
     // The character set the terminal shows and types, as iconv names it: the LC_CTYPE
     // locale's (which this sets from the environment); on Windows "UTF-8".
     static std::string codeset();
+    // The key this system's users type for the end of input besides Ctrl-D (4): Ctrl-Z (26)
+    // on Windows; 4 elsewhere.
+    static unsigned char endOfInputKey();
     // How many columns the terminal gives a character: 0 for a combining mark, 2 for a
     // wide one, -1 for one it cannot show.
     static int charColumns(char32_t cp);

@@ -207,6 +207,10 @@ std::string Terminal::codeset() {
     return name && *name ? name : "ANSI_X3.4-1968";
 }
 
+unsigned char Terminal::endOfInputKey() {
+    return 0x04;
+}
+
 int Terminal::charColumns(char32_t cp) {
     return ::wcwidth(static_cast<wchar_t>(cp));
 }

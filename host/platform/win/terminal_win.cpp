@@ -273,6 +273,10 @@ std::string Terminal::codeset() {
     return "UTF-8"; // keys are read and text written as UTF-16, converted here
 }
 
+unsigned char Terminal::endOfInputKey() {
+    return 0x1A; // Ctrl-Z, as at the console's own prompt
+}
+
 int Terminal::charColumns(char32_t cp) {
     if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0))
         return -1;
