@@ -14,6 +14,7 @@
 #include "dbsymtb.h"
 #include "access.h"
 #include "ocs.h"
+#include "tag_source.h"
 
 #include <algorithm>
 #include <cmath>
@@ -231,6 +232,8 @@ private:
     AcDbObjectId layerId(std::string_view fileName, std::uint32_t line);
     AcDbObjectId linetypeId(std::string_view fileName, std::uint32_t line);
     AcDbBlockTableRecord *blockRecord(std::string_view dbName, bool implicit);
+    // The block an INSERT at `line` names as the file spells it.
+    AcDbObjectId blockNamed(std::string_view fileName, std::uint32_t line);
     AcDbBlockTableRecord *space(bool paper);
     // The id of a layer or linetype an entity's tag names, found by its spelling in the file
     // when an entity before spelled it the same.
@@ -244,14 +247,12 @@ private:
 
     // Common entity groups into ent; returns whether group 67 says paper space.
     bool readCommon(const Record &r, AcDbEntity &ent);
-    AcDbEntity *makeEntity(const EntityGroup &g);
-    AcDbEntity *readLine(const Record &r);
-    AcDbEntity *readCircle(const Record &r);
-    AcDbEntity *readArc(const Record &r);
-    AcDbEntity *readText(const Record &r);
-    AcDbEntity *readInsert(const Record &r);
-    AcDbEntity *readLwPolyline(const Record &r);
-    AcDbEntity *readPolyline(const EntityGroup &g);
+    // The entity of a group, its class's groups read (and its vertices'); nullptr, with
+    // modelled false, for a kind the database keeps as bytes.
+    AcDbEntity *makeEntity(const EntityGroup &g, bool &modelled);
+    // obj's own groups, read by its class from record r.
+    void readClassGroups(const Record &r, AcDbObject &obj);
+    template <class Polyline> void readVertices(Polyline &pl, const EntityGroup &g);
     void append(AcDbBlockTableRecord &rec, AcDbEntity *ent, const EntityGroup &g);
 
     // Parsed as the tag was split; a value that is not a finite number is reported here.
@@ -264,8 +265,16 @@ private:
     }
 
     bool checkOnly_; // entities are read and checked, then dropped
-    // The entity being read was repaired: it is written from the database, not its bytes.
-    bool rewrite_ = false;
+    // A value the database refuses, mended and noted with its line.
+    void mend(std::uint32_t line, std::string_view fault, std::string_view fix) {
+        where_.repair(line, fault, fix);
+        ++mends_;
+    }
+    std::size_t mends_ = 0;
+    // The objects of the entity being read that were mended: written from the database,
+    // not their bytes.
+    std::vector<AcDbObject *> mended_;
+    class RecordSource;
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
     const Locator &where_;
@@ -273,10 +282,6 @@ private:
     std::unique_ptr<DocumentKept> doc_;
     TextCodec codec_;
     std::string scratch_;
-    struct LwVertex {
-        double x = 0, y = 0, bulge = 0, sw = -1, ew = -1;
-    };
-    std::vector<LwVertex> lwVertices_;
 
     AcDbBlockTable *blockTable_ = nullptr;
     AcDbLayerTable *layerTable_ = nullptr;
@@ -357,6 +362,58 @@ private:
     bool haveSnap_ = false;
     std::uint64_t handseed_ = 0;
     bool seedWritten_ = false; // the file's saves carry a $HANDSEED
+};
+
+// A record's groups as its class reads them: its data groups in order.
+class Builder::RecordSource final : public tev::db::TagSource {
+public:
+    RecordSource(Builder &builder, const Record &r) : b_(builder), r_(r) {}
+
+    bool next() override {
+        const std::size_t n = r_.tags.size();
+        while (++i_ < n) {
+            const Tag &t = r_.tags[i_];
+            if (t.code == 102) {
+                depth_ = appGroupDepth(t, depth_);
+                continue;
+            }
+            if (depth_ > 0)
+                continue;
+            if (t.code >= 1000)
+                break; // extended data: kept with the record's bytes
+            code_ = t.code;
+            line_ = t.line;
+            value_ = t.value;
+            number_ = t.number;
+            return true;
+        }
+        i_ = n;
+        return false;
+    }
+    std::int64_t integer() const override { return parseInteger(r_.tags[i_], b_.where_); }
+    const std::string &text() override { return b_.toDb(value_); }
+    std::string_view type() const override { return r_.type; }
+    std::uint32_t recordLine() const override { return r_.line; }
+    std::size_t groupsLeft() const override {
+        return i_ < r_.tags.size() ? r_.tags.size() - i_ - 1 : 0;
+    }
+    AcDbObjectId blockNamed(std::string_view fileName) override {
+        return b_.blockNamed(fileName, r_.line);
+    }
+    void repair(std::uint32_t line, std::string_view fault, std::string_view fix) override {
+        b_.mend(line, fault, fix);
+    }
+    [[noreturn]] void fail(std::uint32_t line, std::string_view what) override {
+        b_.where_.fail(line, what);
+    }
+
+private:
+    double parseReal() const override { return parseDouble(r_.tags[i_], b_.where_); }
+
+    Builder &b_;
+    const Record &r_;
+    std::size_t i_ = 0; // the group 0 that starts the record is none of the class's
+    int depth_ = 0;     // of application groups
 };
 
 std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
@@ -826,6 +883,14 @@ AcDbBlockTableRecord *Builder::blockRecord(std::string_view dbName, bool implici
     return rec;
 }
 
+AcDbObjectId Builder::blockNamed(std::string_view fileName, std::uint32_t line) {
+    // The block may come later in the file (R12 has no block records): made by name now.
+    const std::string blockName = nameToDb(fileName);
+    if (begunBlocks_.count(upper(blockName)) == 0)
+        insertedBefore_.try_emplace(upper(blockName), blockName, line);
+    return blockRecord(blockName, /*implicit=*/false)->objectId();
+}
+
 AcDbBlockTableRecord *Builder::space(bool paper) {
     AcDbBlockTableRecord *&rec = spaces_[paper ? 1 : 0];
     if (rec == nullptr)
@@ -943,6 +1008,7 @@ void Builder::blockEnd(const Record &r) {
 // --- entities ------------------------------------------------------------------------------
 
 bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
+    const std::size_t mendsBefore = mends_;
     bool paper = false;
     bool sawLayer = false;
     // The AcDbEntity part holds them; some writers put them after the class's subclass
@@ -961,6 +1027,7 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             if (t.code == 420) {
                 const std::int64_t rgb = integer(t);
                 AcCmColor c;
+                // An index in range and any red, green and blue: nothing here is refused.
                 (void)c.setColorIndex(ent.colorIndex() <= 256 ? ent.colorIndex() : 256);
                 (void)c.setRGB(static_cast<Adesk::UInt8>(rgb >> 16),
                                static_cast<Adesk::UInt8>(rgb >> 8), static_cast<Adesk::UInt8>(rgb));
@@ -983,6 +1050,7 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
         switch (t.code) {
         case 8:
             if (!sawLayer) {
+                // A layer of this drawing, given to a new entity: never refused.
                 (void)ent.setLayer(spelledId(layerBySpelling_, t, &Builder::layerId),
                                    /*doSubents=*/false);
                 layer = static_cast<std::size_t>(&t - r.tags.data());
@@ -990,34 +1058,46 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             sawLayer = true;
             break;
         case 6:
+            // A linetype of this drawing, given to a new entity: never refused.
             (void)ent.setLinetype(spelledId(linetypeBySpelling_, t, &Builder::linetypeId), false);
             break;
         case 62: {
             colour = static_cast<std::size_t>(&t - r.tags.data());
             // The index beside a true colour is what older readers show: the true colour stays.
             AcCmColor c = ent.color();
-            const auto index =
-                static_cast<Adesk::UInt16>(std::clamp<std::int64_t>(integer(t), 0, 999));
-            if (index > 256) {
-                (void)ent.setColorIndex(index, false); // refused: the entity keeps its colour
-                break;
+            const std::int64_t value = integer(t);
+            if (value < 0 || value > 256) {
+                mend(t.line + 1,
+                     std::string(r.type) + " has colour " + std::to_string(value) +
+                         " (group 62), which is no colour",
+                     "taken as BYLAYER");
+                break; // the entity keeps the colour it has
             }
+            const auto index = static_cast<Adesk::UInt16>(value);
             const bool rgb = c.isByColor();
             const Adesk::UInt8 red = c.red(), green = c.green(), blue = c.blue();
-            (void)c.setColorIndex(index);
+            (void)c.setColorIndex(index); // 0..256, checked above
             if (rgb)
-                (void)c.setRGB(red, green, blue);
-            (void)ent.setColor(c, false);
+                (void)c.setRGB(red, green, blue); // any red, green and blue
+            (void)ent.setColor(c, false);     // a colour in range, to a new entity
             break;
         }
         case 370:
-            (void)ent.setLineWeight(static_cast<Adesk::Int16>(integer(t)), false);
+            if (ent.setLineWeight(static_cast<Adesk::Int16>(integer(t)), false) != Acad::eOk)
+                mend(t.line + 1,
+                     std::string(r.type) + " has lineweight " + std::string(trimBlanks(t.value)) +
+                         " (group 370), which is no lineweight",
+                     "taken as BYLAYER");
             break;
         case 48:
-            (void)ent.setLinetypeScale(real(t), false);
+            if (ent.setLinetypeScale(real(t), false) != Acad::eOk)
+                mend(t.line + 1,
+                     std::string(r.type) + " has linetype scale " +
+                         std::string(trimBlanks(t.value)) + " (group 48), not above 0",
+                     "taken as 1");
             break;
         case 60:
-            (void)ent.setVisibility(integer(t) == 0, false);
+            (void)ent.setVisibility(integer(t) == 0, false); // either is a visibility
             break;
         case 67:
             paper = integer(t) == 1;
@@ -1031,474 +1111,89 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
     ColourPlace place;
     if (!stray && !trueColour && colourPlaceAt(r.tags, colour, layer, r.begin, r.end, place))
         ObjectAccess::setColourPlace(ent, packColourPlace(place));
+    if (mends_ != mendsBefore)
+        mended_.push_back(&ent);
     return paper;
 }
 
-// Reads the x/y/z groups of point `code` (10, 11, 210) of t into p.
-inline bool pointGroup(const Tag &t, int code, double value, AcGePoint3d &p) {
-    if (t.code == code)
-        p.x = value;
-    else if (t.code == code + 10)
-        p.y = value;
-    else if (t.code == code + 20)
-        p.z = value;
-    else
-        return false;
-    return true;
-}
-
-AcGeVector3d asVector(const AcGePoint3d &p) {
-    return AcGeVector3d(p.x, p.y, p.z);
-}
-
-// A point the file gives in the object system of normal n (circle and arc centres, text
-// and block reference positions) in world coordinates, as the database keeps it. A zero
-// normal is refused later by the entity's own setter; here it counts as the world's.
-AcGePoint3d toWorld(const AcGePoint3d &p, const AcGePoint3d &n) {
-    const AcGeVector3d v = asVector(n);
-    if (v.isZeroLength() || tev::db::isWorldNormal(v.normal()))
-        return p;
-    return tev::db::ocsToWcs(v) * p;
-}
-
-AcDbEntity *Builder::readLine(const Record &r) {
-    AcGePoint3d a, b, n(0, 0, 1);
-    double thickness = 0;
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        if (t.code == 39) {
-            thickness = real(t);
-            return;
-        }
-        if ((t.code >= 10 && t.code <= 31 && t.code % 10 <= 1) ||
-            (t.code >= 210 && t.code <= 230 && t.code % 10 == 0)) {
-            const double v = real(t);
-            pointGroup(t, 10, v, a) || pointGroup(t, 11, v, b) || pointGroup(t, 210, v, n);
-        }
-    });
-    auto *line = new AcDbLine(a, b);
-    if (line == nullptr)
-        return nullptr;
-    (void)line->setThickness(thickness);
-    (void)line->setNormal(asVector(n));
-    return line;
-}
-
-AcDbEntity *Builder::readCircle(const Record &r) {
-    AcGePoint3d c, n(0, 0, 1);
-    double radius = 0, thickness = 0;
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        if (t.code == 40)
-            radius = real(t);
-        else if (t.code == 39)
-            thickness = real(t);
-        else if (t.code == 10 || t.code == 20 || t.code == 30 || t.code == 210 || t.code == 220 ||
-                 t.code == 230)
-            pointGroup(t, 10, real(t), c) || pointGroup(t, 210, real(t), n);
-    });
-    auto *circle = new AcDbCircle(toWorld(c, n), asVector(n), radius);
-    if (circle != nullptr)
-        (void)circle->setThickness(thickness);
-    return circle;
-}
-
-AcDbEntity *Builder::readArc(const Record &r) {
-    AcGePoint3d c, n(0, 0, 1);
-    double radius = 0, thickness = 0, start = 0, end = 0;
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        if (t.code == 40)
-            radius = real(t);
-        else if (t.code == 39)
-            thickness = real(t);
-        else if (t.code == 50)
-            start = real(t) * kDegree;
-        else if (t.code == 51)
-            end = real(t) * kDegree;
-        else if (t.code == 10 || t.code == 20 || t.code == 30 || t.code == 210 || t.code == 220 ||
-                 t.code == 230)
-            pointGroup(t, 10, real(t), c) || pointGroup(t, 210, real(t), n);
-    });
-    auto *arc = new AcDbArc(toWorld(c, n), asVector(n), radius, start, end);
-    if (arc != nullptr)
-        (void)arc->setThickness(thickness);
-    return arc;
-}
-
-AcDbEntity *Builder::readText(const Record &r) {
-    auto *text = new AcDbText;
-    if (text == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDbText> guard(text); // a bad value below must not leak it
-    AcGePoint3d p, a, n(0, 0, 1);
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        switch (t.code) {
-        case 1:
-            (void)text->setTextString(toDb(t.value).c_str());
-            break;
-        case 7:
-            (void)text->setStyleName(toDb(t.value).c_str());
-            break;
-        case 10:
-        case 20:
-        case 30:
-            pointGroup(t, 10, real(t), p);
-            break;
-        case 11:
-        case 21:
-        case 31:
-            pointGroup(t, 11, real(t), a);
-            break;
-        case 210:
-        case 220:
-        case 230:
-            pointGroup(t, 210, real(t), n);
-            break;
-        case 39:
-            (void)text->setThickness(real(t));
-            break;
-        case 40:
-            (void)text->setHeight(real(t));
-            break;
-        case 41:
-            (void)text->setWidthFactor(real(t));
-            break;
-        case 50:
-            (void)text->setRotation(real(t) * kDegree);
-            break;
-        case 51:
-            (void)text->setOblique(real(t) * kDegree);
-            break;
-        case 71:
-            (void)text->setGenerationFlags(static_cast<Adesk::Int16>(integer(t)));
-            break;
-        case 72: {
-            const std::int64_t m = integer(t);
-            if (m >= 0 && m <= 5)
-                (void)text->setHorizontalMode(static_cast<AcDb::TextHorzMode>(m));
-            break;
-        }
-        case 73: {
-            const std::int64_t m = integer(t);
-            if (m >= 0 && m <= 3)
-                (void)text->setVerticalMode(static_cast<AcDb::TextVertMode>(m));
-            break;
-        }
-        default:
-            break;
-        }
-    });
-    (void)text->setPosition(toWorld(p, n));
-    (void)text->setAlignmentPoint(toWorld(a, n));
-    (void)text->setNormal(asVector(n));
-    return guard.release();
-}
-
-AcDbEntity *Builder::readInsert(const Record &r) {
-    AcGePoint3d p, n(0, 0, 1);
-    AcGeScale3d s(1, 1, 1);
-    double rotation = 0;
-    std::string_view name;
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        switch (t.code) {
-        case 2:
-            name = t.value;
-            break;
-        case 10:
-        case 20:
-        case 30:
-            pointGroup(t, 10, real(t), p);
-            break;
-        case 210:
-        case 220:
-        case 230:
-            pointGroup(t, 210, real(t), n);
-            break;
-        case 41:
-            s.sx = real(t);
-            break;
-        case 42:
-            s.sy = real(t);
-            break;
-        case 43:
-            s.sz = real(t);
-            break;
-        case 50:
-            rotation = real(t) * kDegree;
-            break;
-        default:
-            break;
-        }
-    });
-    if (name.empty())
-        where_.fail(r.line, "INSERT has no block name (group 2)");
-    // The block may come later in the file (R12 has no block records): made by name now.
-    const std::string blockName = nameToDb(name);
-    if (begunBlocks_.count(upper(blockName)) == 0)
-        insertedBefore_.try_emplace(upper(blockName), blockName, r.line);
-    AcDbBlockTableRecord *block = blockRecord(blockName, /*implicit=*/false);
-    auto *ref = new AcDbBlockReference(toWorld(p, n), block->objectId());
-    if (ref == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDbBlockReference> guard(ref);
-    // A flat reference written with a Z scale of 0 (the Z of a 2D drawing is no matter to
-    // its writer): the database holds no zero scale, and 1 leaves the picture as it was.
-    if (s.sz == 0 && s.sx != 0 && s.sy != 0) {
-        where_.repair(r.line, "INSERT has a zero Z scale", "taken as 1");
-        s.sz = 1;
-        rewrite_ = true;
-    }
-    if (ref->setScaleFactors(s) != Acad::eOk)
-        where_.fail(r.line, "INSERT has a zero scale factor");
-    (void)ref->setRotation(rotation);
-    (void)ref->setNormal(asVector(n));
-    return guard.release();
-}
-
-AcDbEntity *Builder::readLwPolyline(const Record &r) {
-    std::int64_t declared = -1, flags = 0;
-    double thickness = 0;
-    bool haveThickness = false;
-    std::uint32_t countLine = r.line;
-    double constantWidth = 0, elevation = 0;
-    AcGePoint3d n(0, 0, 1);
-    using V = LwVertex;
-    std::vector<V> &verts = lwVertices_; // reused from polyline to polyline
-    verts.clear();
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        switch (t.code) {
-        case 90:
-            declared = integer(t);
-            countLine = t.line + 1;
-            if (declared < 0)
-                where_.fail(countLine,
-                            "LWPOLYLINE has a negative vertex count " + std::to_string(declared));
-            break;
-        case 70:
-            flags = integer(t);
-            break;
-        case 43:
-            constantWidth = real(t);
-            break;
-        case 38:
-            elevation = real(t);
-            break;
-        case 39:
-            thickness = real(t);
-            haveThickness = true;
-            break;
-        case 10:
-            verts.push_back(V{real(t)});
-            break;
-        case 20:
-        case 40:
-        case 41:
-        case 42: {
-            if (verts.empty())
-                where_.fail(t.line, "LWPOLYLINE: group " + std::to_string(t.code) +
-                                        " before the first vertex");
-            const double v = real(t);
-            V &last = verts.back();
-            (t.code == 20   ? last.y
-             : t.code == 40 ? last.sw
-             : t.code == 41 ? last.ew
-                            : last.bulge) = v;
-            break;
-        }
-        case 210:
-        case 220:
-        case 230:
-            pointGroup(t, 210, real(t), n);
-            break;
-        default:
-            break;
-        }
-    });
-    if (declared < 0)
-        where_.fail(r.line, "LWPOLYLINE has no vertex count (group 90)");
-    if (static_cast<std::uint64_t>(declared) != verts.size())
-        where_.fail(countLine, "LWPOLYLINE: group 90 says " + std::to_string(declared) +
-                                   " vertices, " + std::to_string(verts.size()) + " follow");
-    // Made once the vertices are counted, with room for all of them.
-    auto *pl = new AcDbPolyline(static_cast<unsigned>(verts.size()));
-    if (pl == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDbPolyline> guard(pl);
-    pl->setClosed((flags & 1) != 0);
-    pl->setPlinegen((flags & 128) != 0);
-    if (haveThickness)
-        (void)pl->setThickness(thickness);
-    for (std::size_t i = 0; i < verts.size(); ++i) {
-        const V &v = verts[i];
-        if (pl->addVertexAt(static_cast<unsigned>(i), AcGePoint2d(v.x, v.y), v.bulge,
-                            v.sw < 0 ? constantWidth : v.sw,
-                            v.ew < 0 ? constantWidth : v.ew) != Acad::eOk)
-            refuse(r, Acad::eOutOfMemory);
-    }
-    pl->setElevation(elevation);
-    (void)pl->setNormal(asVector(n));
-    return guard.release();
-}
-
-AcDbEntity *Builder::readPolyline(const EntityGroup &g) {
-    const Record &r = g.main;
-    std::int64_t flags = 0, curve = 0;
-    double elevation = 0, sw = 0, ew = 0, thickness = 0;
-    AcGePoint3d n(0, 0, 1);
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        switch (t.code) {
-        case 70:
-            flags = integer(t);
-            break;
-        case 75:
-            curve = integer(t);
-            break;
-        case 30:
-            elevation = real(t);
-            break;
-        case 40:
-            sw = real(t);
-            break;
-        case 41:
-            ew = real(t);
-            break;
-        case 39:
-            thickness = real(t);
-            break;
-        case 210:
-        case 220:
-        case 230:
-            pointGroup(t, 210, real(t), n);
-            break;
-        default:
-            break;
-        }
-    });
-    if ((flags & (16 | 64)) != 0)
-        return nullptr; // meshes and polyface meshes are kept as they are
-    const bool closed = (flags & 1) != 0;
-    auto readVertex = [&](const Record &v, AcGePoint3d &p, double &bulge, double &vsw, double &vew,
-                          double &tangent, bool &hasTangent, std::int64_t &vflags) {
-        forEachDataTag(v.tags, [&](const Tag &t) {
-            switch (t.code) {
-            case 10:
-            case 20:
-            case 30:
-                pointGroup(t, 10, real(t), p);
-                break;
-            case 40:
-                vsw = real(t);
-                break;
-            case 41:
-                vew = real(t);
-                break;
-            case 42:
-                bulge = real(t);
-                break;
-            case 50:
-                tangent = real(t) * kDegree;
-                hasTangent = true;
-                break;
-            case 70:
-                vflags = integer(t);
-                break;
-            default:
-                break;
-            }
+// The class of an entity the database models, new; nullptr for a kind it keeps as bytes
+// (a mesh is a POLYLINE too). Only the file's type and polyline flags are looked at here:
+// each class reads its own groups.
+AcDbEntity *newEntityOf(const EntityGroup &g, bool &modelled) {
+    const std::string_view type = g.main.type;
+    modelled = true;
+    if (type == "LINE")
+        return new AcDbLine;
+    if (type == "LWPOLYLINE")
+        return new AcDbPolyline;
+    if (type == "CIRCLE")
+        return new AcDbCircle;
+    if (type == "ARC")
+        return new AcDbArc;
+    if (type == "TEXT")
+        return new AcDbText;
+    if (type == "INSERT")
+        return new AcDbBlockReference;
+    if (type == "POLYLINE") {
+        std::int64_t flags = 0;
+        forEachDataTag(g.main.tags, [&](const Tag &t) {
+            if (t.code == 70)
+                (void)toInteger(trimBlanks(t.value), -32768, 32767, flags); // checked by its class
         });
-    };
-    if ((flags & 8) != 0) {
-        auto *pl = new AcDb3dPolyline;
-        if (pl == nullptr)
-            return nullptr;
-        std::unique_ptr<AcDb3dPolyline> guard(pl);
-        (void)pl->setClosed(closed);
-        if ((flags & 4) != 0)
-            (void)pl->setPolyType(curve == 5 ? AcDb::k3dQuadSplinePoly : AcDb::k3dCubicSplinePoly);
-        for (const Record &v : g.children) {
-            AcGePoint3d p;
-            double bulge = 0, vsw = 0, vew = 0, tangent = 0;
-            bool hasTangent = false;
-            std::int64_t vflags = 0;
-            readVertex(v, p, bulge, vsw, vew, tangent, hasTangent, vflags);
-            auto *vertex = new AcDb3dPolylineVertex(p);
-            if (vertex == nullptr)
-                refuse(v, Acad::eOutOfMemory);
-            std::unique_ptr<AcDb3dPolylineVertex> vertexGuard(vertex);
-            if ((vflags & 16) != 0)
-                (void)vertex->setVertexType(AcDb::k3dControlVertex);
-            else if ((vflags & 8) != 0)
-                (void)vertex->setVertexType(AcDb::k3dFitVertex);
-            (void)readCommon(v, *vertex);
-            if (const std::uint64_t h = handleOf(v, Kind::Other, false))
-                ObjectAccess::presetHandle(*vertex, AcDbHandle(h));
-            noteOwner(v, true);
-            if (pl->appendVertex(vertex) != Acad::eOk)
-                refuse(v, Acad::eOutOfMemory);
-            (void)vertexGuard.release(); // the polyline's now
-        }
-        return guard.release();
+        if ((flags & (16 | 64)) == 0)
+            return (flags & 8) != 0 ? static_cast<AcDbEntity *>(new AcDb3dPolyline)
+                                    : new AcDb2dPolyline;
     }
-    auto *pl = new AcDb2dPolyline;
-    if (pl == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDb2dPolyline> guard(pl);
-    (void)pl->setClosed(closed);
-    (void)pl->setElevation(elevation);
-    (void)pl->setDefaultStartWidth(sw);
-    (void)pl->setDefaultEndWidth(ew);
-    (void)pl->setThickness(thickness);
-    (void)pl->setNormal(asVector(n));
-    if ((flags & 128) != 0)
-        (void)pl->setLinetypeGenerationOn();
-    if ((flags & 2) != 0)
-        (void)pl->setPolyType(AcDb::k2dFitCurvePoly);
-    else if ((flags & 4) != 0)
-        (void)pl->setPolyType(curve == 5 ? AcDb::k2dQuadSplinePoly : AcDb::k2dCubicSplinePoly);
+    modelled = false;
+    return nullptr;
+}
+
+// The vertex a polyline's VERTEX record makes: a 2D one starts with its polyline's widths.
+AcDb2dVertex *newVertexOf(const AcDb2dPolyline &pl) {
+    return new AcDb2dVertex(AcGePoint3d(), 0, pl.defaultStartWidth(), pl.defaultEndWidth());
+}
+AcDb3dPolylineVertex *newVertexOf(const AcDb3dPolyline &) {
+    return new AcDb3dPolylineVertex;
+}
+
+void Builder::readClassGroups(const Record &r, AcDbObject &obj) {
+    const std::size_t before = mends_;
+    RecordSource src(*this, r);
+    obj.dxfInClassGroups(src);
+    if (mends_ != before)
+        mended_.push_back(&obj);
+}
+
+template <class Polyline> void Builder::readVertices(Polyline &pl, const EntityGroup &g) {
     for (const Record &v : g.children) {
-        AcGePoint3d p;
-        double bulge = 0, vsw = sw, vew = ew, tangent = 0;
-        bool hasTangent = false;
-        std::int64_t vflags = 0;
-        readVertex(v, p, bulge, vsw, vew, tangent, hasTangent, vflags);
-        auto *vertex = new AcDb2dVertex(p, bulge, vsw, vew, tangent);
+        auto *vertex = newVertexOf(pl);
         if (vertex == nullptr)
             refuse(v, Acad::eOutOfMemory);
-        std::unique_ptr<AcDb2dVertex> vertexGuard(vertex);
-        if (hasTangent)
-            (void)vertex->setTangent(tangent);
-        if ((vflags & 1) != 0)
-            (void)vertex->setVertexType(AcDb::k2dCurveFitVertex);
-        else if ((vflags & 16) != 0)
-            (void)vertex->setVertexType(AcDb::k2dSplineCtlVertex);
-        else if ((vflags & 8) != 0)
-            (void)vertex->setVertexType(AcDb::k2dSplineFitVertex);
-        (void)readCommon(v, *vertex);
+        std::unique_ptr<std::remove_pointer_t<decltype(vertex)>> guard(vertex);
+        readClassGroups(v, *vertex);
+        (void)readCommon(v, *vertex); // a vertex is in its polyline's space, whatever its 67 says
         if (const std::uint64_t h = handleOf(v, Kind::Other, false))
             ObjectAccess::presetHandle(*vertex, AcDbHandle(h));
         noteOwner(v, true);
-        if (pl->appendVertex(vertex) != Acad::eOk)
+        if (pl.appendVertex(vertex) != Acad::eOk)
             refuse(v, Acad::eOutOfMemory);
-        (void)vertexGuard.release(); // the polyline's now
+        (void)guard.release(); // the polyline's now
     }
-    return guard.release();
 }
 
-AcDbEntity *Builder::makeEntity(const EntityGroup &g) {
-    const std::string_view type = g.main.type;
-    if (type == "LINE")
-        return readLine(g.main);
-    if (type == "LWPOLYLINE")
-        return readLwPolyline(g.main);
-    if (type == "CIRCLE")
-        return readCircle(g.main);
-    if (type == "ARC")
-        return readArc(g.main);
-    if (type == "TEXT")
-        return readText(g.main);
-    if (type == "INSERT")
-        return readInsert(g.main);
-    if (type == "POLYLINE")
-        return readPolyline(g);
-    return nullptr;
+AcDbEntity *Builder::makeEntity(const EntityGroup &g, bool &modelled) {
+    AcDbEntity *ent = newEntityOf(g, modelled);
+    if (!modelled)
+        return nullptr;
+    if (ent == nullptr)
+        refuse(g.main, Acad::eOutOfMemory);
+    std::unique_ptr<AcDbEntity> guard(ent);
+    readClassGroups(g.main, *ent);
+    if (auto *pl2 = AcDb2dPolyline::cast(ent))
+        readVertices(*pl2, g);
+    else if (auto *pl3 = AcDb3dPolyline::cast(ent))
+        readVertices(*pl3, g);
+    return guard.release();
 }
 
 void Builder::entity(const EntityGroup &g, bool inBlock) {
@@ -1508,12 +1203,9 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     // The entity's handle before its vertices': handles are noted in file order, which
     // keeps them mostly sorted (the check at the end sorts them).
     const std::uint64_t handle = handleOf(r, kind, false);
-    AcDbEntity *ent = makeEntity(g);
-    bool modelled = ent != nullptr;
+    bool modelled = false;
+    AcDbEntity *ent = makeEntity(g, modelled);
     if (!modelled) {
-        if (r.type == "LINE" || r.type == "CIRCLE" || r.type == "ARC" || r.type == "TEXT" ||
-            r.type == "INSERT" || r.type == "LWPOLYLINE")
-            refuse(r, Acad::eOutOfMemory);
         ent = new AcDbUnknownEntity(std::string(r.type).c_str());
         if (ent == nullptr)
             refuse(r, Acad::eOutOfMemory);
@@ -1551,7 +1243,7 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         }
     }
     if (checkOnly_) {
-        rewrite_ = false;
+        mended_.clear();
         return; // every check is done: the guards drop the entity and what it owns
     }
     AcDbBlockTableRecord *rec = inBlock ? block_ : space(paper);
@@ -1574,21 +1266,20 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         if (!doc_->r12() && rec.find(5).empty())
             ObjectAccess::markModified(obj);
     };
-    const bool rewrite = std::exchange(rewrite_, false);
     if (childrenKept) {
         keep(*ent, r, view(g.begin, g.end));
-        if (rewrite)
-            ObjectAccess::markModified(*ent);
-        return;
+    } else {
+        keep(*ent, r, view(r));
+        const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
+        for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
+            keep(*seq->items[i], g.children[i], view(g.children[i]));
+        if (seq->seqEnd != nullptr && g.seqend != nullptr)
+            keep(*seq->seqEnd, *g.seqend, view(*g.seqend));
     }
-    keep(*ent, r, view(r));
-    if (rewrite)
-        ObjectAccess::markModified(*ent);
-    const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
-    for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
-        keep(*seq->items[i], g.children[i], view(g.children[i]));
-    if (seq->seqEnd != nullptr && g.seqend != nullptr)
-        keep(*seq->seqEnd, *g.seqend, view(*g.seqend));
+    // What was mended is written as the database holds it, as the repair note says.
+    for (AcDbObject *obj : mended_)
+        ObjectAccess::markModified(*obj);
+    mended_.clear();
 }
 
 void Builder::object(std::string_view, const Record &r) {
