@@ -97,8 +97,7 @@ void refusedValue(TagSource &src, std::string_view what, std::string_view fix) {
     const std::string was = spelled(src);
     src.repair(src.valueLine(),
                std::string(src.type()) + " has " + std::string(what) +
-                   (was.empty() ? "" : " " + was) + " (group " + std::to_string(src.code()) +
-                   ")",
+                   (was.empty() ? "" : " " + was) + " (group " + std::to_string(src.code()) + ")",
                fix);
 }
 

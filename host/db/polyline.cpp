@@ -325,9 +325,8 @@ void AcDbPolyline::dxfInClassGroups(TagSource &src) {
                          "LWPOLYLINE has a negative vertex count " + std::to_string(declared));
             // Room for the vertices said, as many as the groups left can hold.
             if (mPoints.empty())
-                mPoints.reserve(static_cast<std::size_t>(
-                    std::min<std::uint64_t>(static_cast<std::uint64_t>(declared),
-                                            src.groupsLeft() / 2)));
+                mPoints.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+                    static_cast<std::uint64_t>(declared), src.groupsLeft() / 2)));
             break;
         case 70: {
             const std::int64_t flags = src.integer();
@@ -356,8 +355,8 @@ void AcDbPolyline::dxfInClassGroups(TagSource &src) {
         case 41:
         case 42: {
             if (mPoints.empty())
-                src.fail(src.line(), "LWPOLYLINE: group " + std::to_string(code) +
-                                         " before the first vertex");
+                src.fail(src.line(),
+                         "LWPOLYLINE: group " + std::to_string(code) + " before the first vertex");
             const double v = src.real();
             if (code == 20) {
                 mPoints.back().y = v;

@@ -1079,7 +1079,7 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             (void)c.setColorIndex(index); // 0..256, checked above
             if (rgb)
                 (void)c.setRGB(red, green, blue); // any red, green and blue
-            (void)ent.setColor(c, false);     // a colour in range, to a new entity
+            (void)ent.setColor(c, false);         // a colour in range, to a new entity
             break;
         }
         case 370:
