@@ -274,6 +274,9 @@ private:
     // The objects of the entity being read that were mended: written from the database,
     // not their bytes.
     std::vector<AcDbObject *> mended_;
+    // Table records mended: written from the database once the file is read (what is
+    // settled at the end, a layer's linetype, keeps their bytes until then).
+    std::vector<AcDbObject *> mendedRecords_;
     class RecordSource;
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
@@ -356,6 +359,7 @@ private:
     // Header values, applied once the tables are read.
     std::string clayer_, celtype_;
     std::int64_t cecolor_ = 256;
+    std::uint32_t cecolorLine_ = 0;
     bool haveCecolor_ = false;
     int tilemode_ = -1;
     double snapDegrees_ = 0;
@@ -573,6 +577,7 @@ void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, s
         celtype_ = std::string(v.value);
     else if (u == "$CECOLOR") {
         cecolor_ = integer(v);
+        cecolorLine_ = v.line + 1;
         haveCecolor_ = true;
     } else if (u == "$TILEMODE")
         tilemode_ = integer(v) != 0 ? 1 : 0;
@@ -633,6 +638,8 @@ void Builder::readLayer(const Record &r) {
     std::unique_ptr<AcDbLayerTableRecord> guard(layer);
     std::string name;
     std::string_view linetype;
+    const std::size_t mendsBefore = mends_;
+    // The setters below take any value a new record is given (but the colour's, checked).
     forEachDataTag(r.tags, [&](const Tag &t) {
         switch (t.code) {
         case 2:
@@ -645,13 +652,18 @@ void Builder::readLayer(const Record &r) {
             break;
         }
         case 62: {
-            const std::int64_t c = integer(t);
+            const std::int64_t c = integer(t); // a 16-bit integer: its amount is one too
             (void)layer->setIsOff(c < 0);
             AcCmColor color;
-            // A colour the layer cannot have (0, 256, above) stays as read in the source.
-            if (color.setColorIndex(static_cast<Adesk::UInt16>(
-                    std::min<std::int64_t>(std::abs(c), 999))) == Acad::eOk)
-                (void)layer->setColor(color);
+            if (const std::int64_t index = c < 0 ? -c : c; index >= 1 && index <= 255) {
+                (void)color.setColorIndex(static_cast<Adesk::UInt16>(index));
+                (void)layer->setColor(color); // 1..255, as a layer's must be
+            } else {
+                mend(t.line + 1,
+                     "LAYER has colour " + std::to_string(c) +
+                         " (group 62), which a layer cannot have",
+                     "taken as 7");
+            }
             break;
         }
         case 6:
@@ -679,6 +691,7 @@ void Builder::readLayer(const Record &r) {
         AcDbLayerTableRecord *target = nullptr;
         if (acdbOpenObject(target, id, AcDb::kForWrite) != Acad::eOk)
             refuse(r, Acad::eInvalidInput);
+        // What the new record took, given to the one made for it: nothing is refused.
         (void)target->setIsFrozen(layer->isFrozen());
         (void)target->setIsLocked(layer->isLocked());
         (void)target->setIsOff(layer->isOff());
@@ -687,6 +700,8 @@ void Builder::readLayer(const Record &r) {
         (void)target->setLineWeight(layer->lineWeight());
         (void)target->close(); // our own write open of a record no one else has open
         adoptRecord(*target, r, h);
+        if (mends_ != mendsBefore)
+            mendedRecords_.push_back(target);
         definedLayers_.push_back(target);
         adoptedLayer_ = true;
         if (!linetype.empty())
@@ -702,6 +717,8 @@ void Builder::readLayer(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     ObjectAccess::setSource(*layer, view(r));
+    if (mends_ != mendsBefore)
+        mendedRecords_.push_back(layer);
     definedLayers_.push_back(layer);
     layers_.emplace(upper(name), layer->objectId());
     if (!ltName.empty())
@@ -1365,12 +1382,18 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     }
     if (haveCecolor_) {
         AcCmColor c;
-        if (c.setColorIndex(static_cast<Adesk::UInt16>(
-                std::clamp<std::int64_t>(cecolor_, 0, 999))) == Acad::eOk)
-            (void)db_->setCecolor(c);
+        if (cecolor_ >= 0 && cecolor_ <= 256) {
+            (void)c.setColorIndex(static_cast<Adesk::UInt16>(cecolor_));
+            (void)db_->setCecolor(c); // 0..256: a colour
+        } else {
+            mend(cecolorLine_,
+                 "$CECOLOR is " + std::to_string(cecolor_) + " (group 62), which is no colour",
+                 "taken as BYLAYER");
+        }
     }
     if (tilemode_ >= 0)
-        (void)db_->setTilemode(tilemode_ == 1);
+        (void)db_->setTilemode(tilemode_ == 1); // either is a mode
+    // A finite angle (the reader refuses any other number).
     (void)db_->setSnapAngle(snapDegrees_ * kDegree);
 
     // Handles: unique, and owners that exist and are of the right kind.
@@ -1426,6 +1449,8 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     if (!doc_->r12() || seedWritten_)
         for (AcDbObject *obj : unhandled_)
             ObjectAccess::markModified(*obj);
+    for (AcDbObject *obj : mendedRecords_)
+        ObjectAccess::markModified(*obj);
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
 }
