@@ -13,7 +13,6 @@
 #include "dbpoly.h"
 #include "dbsymtb.h"
 #include "access.h"
-#include "ocs.h"
 #include "tag_source.h"
 
 #include <algorithm>
