@@ -162,12 +162,12 @@ public:
         AcDbLayerTable *lt = nullptr;
         if (db_->getLayerTable(lt, AcDb::kForRead) == Acad::eOk) {
             layerTable_ = lt;
-            (void)lt->close();
+            (void)lt->close(); // as the block table's
         }
         AcDbLinetypeTable *ltt = nullptr;
         if (db_->getLinetypeTable(ltt, AcDb::kForRead) == Acad::eOk) {
             linetypeTable_ = ltt;
-            (void)ltt->close();
+            (void)ltt->close(); // as the block table's
         }
         if (blockTable_ == nullptr || layerTable_ == nullptr || linetypeTable_ == nullptr)
             throw DxfError(where_.name() + ": cannot make a database (out of memory)");
@@ -683,7 +683,7 @@ void Builder::readLayer(const Record &r) {
     const bool made = madeLayers_.erase(upper(name)) != 0;
     if (!made && layers_.count(upper(name)) != 0)
         where_.fail(r.line, "layer \"" + name + "\" is defined twice");
-    (void)layer->setName(name.c_str());
+    (void)layer->setName(name.c_str()); // not empty (checked), and not yet in a table
     const std::uint64_t h = handleOf(r, Kind::Other, /*kept=*/false);
     if (made) {
         const AcDbObjectId id = layers_.at(upper(name));
@@ -734,21 +734,22 @@ void Builder::readLinetype(const Record &r) {
         if (t.code == 2)
             name = nameToDb(t.value);
         else if (t.code == 3)
-            (void)lt->setComments(toDb(t.value).c_str());
+            (void)lt->setComments(toDb(t.value).c_str()); // a new record takes any text
         else if (t.code == 40)
-            (void)lt->setPatternLength(real(t));
+            (void)lt->setPatternLength(real(t)); // and any length
     });
     if (name.empty())
         where_.fail(r.line, "LTYPE has no name (group 2)");
     const bool made = madeLinetypes_.erase(upper(name)) != 0;
     if (!made && linetypes_.count(upper(name)) != 0)
         where_.fail(r.line, "linetype \"" + name + "\" is defined twice");
-    (void)lt->setName(name.c_str());
+    (void)lt->setName(name.c_str()); // not empty (checked), and not yet in a table
     const std::uint64_t h = handleOf(r, Kind::Other, false);
     if (made) {
         AcDbLinetypeTableRecord *target = nullptr;
         if (acdbOpenObject(target, linetypes_.at(upper(name)), AcDb::kForWrite) != Acad::eOk)
             refuse(r, Acad::eInvalidInput);
+        // What the new record took, given to the one made for it: nothing is refused.
         (void)target->setComments(lt->comments());
         (void)target->setPatternLength(lt->patternLength());
         (void)target->close(); // our own write open of a record no one else has open
@@ -794,7 +795,7 @@ void Builder::readBlockRecord(const Record &r) {
     if (rec == nullptr)
         refuse(r, Acad::eOutOfMemory);
     std::unique_ptr<AcDbBlockTableRecord> guard(rec);
-    (void)rec->setName(name.c_str());
+    (void)rec->setName(name.c_str()); // not empty (checked), and not yet in a table
     const std::uint64_t h = handleOf(r, Kind::BlockRecord, false);
     if (h != 0) {
         ObjectAccess::presetHandle(*rec, AcDbHandle(h));
@@ -975,7 +976,7 @@ void Builder::blockBegin(const Record &r) {
         const std::string_view source = ObjectAccess::source(*block_);
         AcDbBlockTableRecord *rec = nullptr;
         if (acdbOpenObject(rec, block_->objectId(), AcDb::kForWrite) == Acad::eOk) {
-            (void)rec->setOrigin(base);
+            (void)rec->setOrigin(base); // any point, under our own write open
             (void)rec->close();
         }
         ObjectAccess::setSource(*block_, source);
@@ -995,7 +996,7 @@ std::string Builder::nameForBlock(const Record &r) {
     std::uint64_t owner = 0;
     forEachDataTag(r.tags, [&](const Tag &t) {
         if (t.code == 330 && owner == 0)
-            (void)toHandle(trimBlanks(t.value), owner);
+            (void)toHandle(trimBlanks(t.value), owner); // none (0) for a bad one
     });
     AcDbBlockTableRecord *rec = nullptr;
     const AcDbObjectId id =
@@ -1249,7 +1250,7 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
             if (seqEnd == nullptr)
                 refuse(*g.seqend, Acad::eOutOfMemory);
             std::unique_ptr<AcDbSequenceEnd> seqEndGuard(seqEnd);
-            (void)readCommon(*g.seqend, *seqEnd);
+            (void)readCommon(*g.seqend, *seqEnd); // in its polyline's space, as a vertex
             if (const std::uint64_t h = handleOf(*g.seqend, Kind::Other, false))
                 ObjectAccess::presetHandle(*seqEnd, AcDbHandle(h));
             noteOwner(*g.seqend, true);
@@ -1329,10 +1330,10 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             where_.repair(use.second, "INSERT of block \"" + use.first + "\", which does not exist",
                           "an empty block of that name made");
     // Every drawing has both spaces and layer 0 (an R12 file may name none of them).
-    (void)space(false);
+    (void)space(false); // made when missing; the record itself is not needed here
     (void)space(true);
     if (layers_.count("0") == 0)
-        (void)layerId("0", 0);
+        (void)layerId("0", 0); // made; its id is not needed here
     // Layers name their linetypes; the LTYPE table may come after the LAYER table.
     for (const auto &[layer, ltName] : layerLinetypes_) {
         AcDbLayerTableRecord *rec = nullptr;
@@ -1342,7 +1343,7 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         auto it = linetypes_.find(upper(ltName));
         AcDbObjectId lt =
             it != linetypes_.end() ? it->second : linetypeId(codec_.toFile(ltName), 0);
-        (void)rec->setLinetypeObjectId(lt);
+        (void)rec->setLinetypeObjectId(lt); // a layer's setters take any linetype
         (void)rec->close();
         ObjectAccess::setSource(*rec, src);
     }
@@ -1361,7 +1362,7 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             if (acdbOpenObject(rec, id, AcDb::kForWrite) != Acad::eOk)
                 continue;
             const std::string_view src = ObjectAccess::source(*rec);
-            (void)rec->setLinetypeObjectId(continuous);
+            (void)rec->setLinetypeObjectId(continuous); // as above
             (void)rec->close();
             ObjectAccess::setSource(*rec, src);
         }
@@ -1370,14 +1371,14 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     if (!clayer_.empty()) {
         auto it = layers_.find(upper(nameToDb(clayer_)));
         if (it != layers_.end())
-            (void)db_->setClayer(it->second);
+            (void)db_->setClayer(it->second); // a layer of this drawing
     } else {
-        (void)db_->setClayer(layers_.at("0"));
+        (void)db_->setClayer(layers_.at("0")); // a layer of this drawing
     }
     if (!celtype_.empty()) {
         auto it = linetypes_.find(upper(nameToDb(celtype_)));
         if (it != linetypes_.end())
-            (void)db_->setCeltype(it->second);
+            (void)db_->setCeltype(it->second); // a linetype of this drawing
     }
     if (haveCecolor_) {
         AcCmColor c;
