@@ -8,6 +8,7 @@
 #include "acedads.h"
 #include "dbents.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -102,7 +103,11 @@ void refusedValue(TagSource &src, std::string_view what, std::string_view fix) {
 }
 
 AcGeVector3d ExtrusionGroups::direction(TagSource &src) const {
-    const AcGeVector3d v(value.x, value.y, value.z);
+    // Brought within reach first: the length of a huge vector would overflow to infinity,
+    // and its direction come out zero.
+    const double big = std::max({std::fabs(value.x), std::fabs(value.y), std::fabs(value.z)});
+    const double scale = big > 1 ? big : 1;
+    const AcGeVector3d v(value.x / scale, value.y / scale, value.z / scale);
     if (!v.isZeroLength())
         return v.normal();
     src.repair(line, std::string(src.type()) + " has a zero extrusion direction (group 210)",
