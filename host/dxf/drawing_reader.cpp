@@ -373,33 +373,20 @@ public:
     RecordSource(Builder &builder, const Record &r) : b_(builder), r_(r) {}
 
     bool next() override {
-        const std::size_t n = r_.tags.size();
-        while (++i_ < n) {
-            const Tag &t = r_.tags[i_];
-            if (t.code == 102) {
-                depth_ = appGroupDepth(t, depth_);
-                continue;
-            }
-            if (depth_ > 0)
-                continue;
-            if (t.code >= 1000)
-                break; // extended data: kept with the record's bytes
-            code_ = t.code;
-            line_ = t.line;
-            value_ = t.value;
-            number_ = t.number;
-            return true;
-        }
-        i_ = n;
-        return false;
+        tag_ = data_.next();
+        if (tag_ == nullptr)
+            return false;
+        code_ = tag_->code;
+        line_ = tag_->line;
+        value_ = tag_->value;
+        number_ = tag_->number;
+        return true;
     }
-    std::int64_t integer() const override { return parseInteger(r_.tags[i_], b_.where_); }
+    std::int64_t integer() const override { return parseInteger(*tag_, b_.where_); }
     const std::string &text() override { return b_.toDb(value_); }
     std::string_view type() const override { return r_.type; }
     std::uint32_t recordLine() const override { return r_.line; }
-    std::size_t groupsLeft() const override {
-        return i_ < r_.tags.size() ? r_.tags.size() - i_ - 1 : 0;
-    }
+    std::size_t groupsLeft() const override { return data_.left(); }
     AcDbObjectId blockNamed(std::string_view fileName) override {
         return b_.blockNamed(fileName, r_.line);
     }
@@ -411,12 +398,12 @@ public:
     }
 
 private:
-    double parseReal() const override { return parseDouble(r_.tags[i_], b_.where_); }
+    double parseReal() const override { return parseDouble(*tag_, b_.where_); }
 
     Builder &b_;
     const Record &r_;
-    std::size_t i_ = 0; // the group 0 that starts the record is none of the class's
-    int depth_ = 0;     // of application groups
+    DataTags data_{r_.tags};
+    const Tag *tag_ = nullptr; // the current one
 };
 
 std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
