@@ -169,6 +169,7 @@ void AcDbLine::dxfOutClassGroups(TagSink &sink) const {
     sink.point(11, mEnd);
     writeNormal(sink, mNormal);
 }
+
 void AcDbLine::dxfInClassGroups(TagSource &src) {
     ExtrusionGroups normal;
     while (src.next()) {
@@ -218,6 +219,7 @@ void AcDbCircle::dxfOutClassGroups(TagSink &sink) const {
     sink.real(40, mRadius);
     writeNormal(sink, mNormal);
 }
+
 // A radius that is not above 0 is kept as written: the drawing shows nothing for it, and
 // saves it as it was.
 void AcDbCircle::dxfInClassGroups(TagSource &src) {
@@ -287,6 +289,7 @@ void AcDbArc::dxfOutClassGroups(TagSink &sink) const {
     if (!sink.forFile())
         writeNormal(sink, mNormal);
 }
+
 void AcDbArc::dxfInClassGroups(TagSource &src) {
     AcGePoint3d center;
     ExtrusionGroups normal;
@@ -460,6 +463,7 @@ void AcDbText::dxfOutClassGroups(TagSink &sink) const {
     else
         sink.defaulted(73);
 }
+
 void AcDbText::dxfInClassGroups(TagSource &src) {
     AcGePoint3d position, alignment;
     ExtrusionGroups normal;
@@ -613,6 +617,7 @@ void AcDbBlockReference::dxfOutClassGroups(TagSink &sink) const {
     }
     writeNormal(sink, mNormal);
 }
+
 void AcDbBlockReference::dxfInClassGroups(TagSource &src) {
     AcGePoint3d position;
     ExtrusionGroups normal;

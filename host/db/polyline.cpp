@@ -9,8 +9,8 @@
 #include "dbpl.h"
 #include "dbpoly.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <numbers>
 #include <string>
 
@@ -307,6 +307,7 @@ void AcDbPolyline::dxfOutClassGroups(TagSink &sink) const {
     }
     writeNormal(sink, mNormal);
 }
+
 void AcDbPolyline::dxfInClassGroups(TagSource &src) {
     std::int64_t declared = -1;
     std::uint32_t countLine = src.recordLine();
@@ -493,6 +494,7 @@ void AcDb2dVertex::dxfOutClassGroups(TagSink &sink) const {
     else
         sink.defaulted(50);
 }
+
 // The widths a vertex leaves out are its polyline's defaults, which the vertex was made with.
 void AcDb2dVertex::dxfInClassGroups(TagSource &src) {
     std::int64_t flags = 0;
@@ -543,6 +545,7 @@ void AcDb3dPolylineVertex::dxfOutClassGroups(TagSink &sink) const {
         flags |= 8;
     sink.int16(70, flags);
 }
+
 void AcDb3dPolylineVertex::dxfInClassGroups(TagSource &src) {
     std::int64_t flags = 0;
     while (src.next()) {
@@ -771,6 +774,7 @@ void AcDb2dPolyline::dxfOutClassGroups(TagSink &sink) const {
         sink.defaulted(75);
     writeNormal(sink, mNormal);
 }
+
 void AcDb2dPolyline::dxfInClassGroups(TagSource &src) {
     std::int64_t flags = 0, curve = 0;
     ExtrusionGroups normal;
@@ -899,6 +903,7 @@ void AcDb3dPolyline::dxfOutClassGroups(TagSink &sink) const {
     else
         sink.defaulted(75);
 }
+
 void AcDb3dPolyline::dxfInClassGroups(TagSource &src) {
     std::int64_t flags = 0, curve = 0;
     while (src.next()) {
