@@ -4,13 +4,16 @@
 #include "database_impl.h"
 #include "ocs.h"
 #include "tag_sink.h"
+#include "tag_source.h"
 #include "acedads.h"
 #include "dbents.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <numbers>
+#include <string>
 
 ACRX_DEFINE_MEMBERS(AcDbLine, AcDbCurve, "LINE");
 ACRX_DEFINE_MEMBERS(AcDbCircle, AcDbCurve, "CIRCLE");
@@ -78,6 +81,52 @@ AcGePoint3d toOcs(const AcGePoint3d &p, const AcGeVector3d &n) {
     return isWorldNormal(n) ? p : wcsToOcs(n) * p;
 }
 
+namespace {
+// A value as the file spells it, without the blanks around it.
+std::string spelled(const TagSource &src) {
+    std::string_view v = src.raw();
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t'))
+        v.remove_prefix(1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r'))
+        v.remove_suffix(1);
+    return std::string(v);
+}
+} // namespace
+
+// A value the class refuses, said with what it was taken as.
+void refusedValue(TagSource &src, std::string_view what, std::string_view fix) {
+    const std::string was = spelled(src);
+    src.repair(src.valueLine(),
+               std::string(src.type()) + " has " + std::string(what) +
+                   (was.empty() ? "" : " " + was) + " (group " + std::to_string(src.code()) + ")",
+               fix);
+}
+
+AcGeVector3d ExtrusionGroups::direction(TagSource &src) const {
+    // Brought within reach first: the length of a huge vector would overflow to infinity,
+    // and its direction come out zero.
+    const double big = std::max({std::fabs(value.x), std::fabs(value.y), std::fabs(value.z)});
+    const double scale = big > 1 ? big : 1;
+    const AcGeVector3d v(value.x / scale, value.y / scale, value.z / scale);
+    if (!v.isZeroLength())
+        return v.normal();
+    src.repair(line, std::string(src.type()) + " has a zero extrusion direction (group 210)",
+               "taken as the Z axis (0,0,1)");
+    return AcGeVector3d::kZAxis;
+}
+
+AcGePoint3d ocsPointToWorld(const AcGePoint3d &p, const AcGeVector3d &normal) {
+    return isWorldNormal(normal) ? p : ocsToWcs(normal) * p;
+}
+
+double sizeRead(TagSource &src, double value, std::string_view what) {
+    if (value >= 0)
+        return value;
+    const std::string was = spelled(src);
+    refusedValue(src, "a negative " + std::string(what), "taken as " + was.substr(1));
+    return -value;
+}
+
 } // namespace tev::db
 
 using namespace tev::db;
@@ -121,6 +170,17 @@ void AcDbLine::dxfOutClassGroups(TagSink &sink) const {
     writeNormal(sink, mNormal);
 }
 
+void AcDbLine::dxfInClassGroups(TagSource &src) {
+    ExtrusionGroups normal;
+    while (src.next()) {
+        if (src.code() == 39)
+            mThickness = src.real();
+        else if (!readPointGroup(src, 10, mStart) && !readPointGroup(src, 11, mEnd))
+            normal.take(src);
+    }
+    mNormal = normal.direction(src);
+}
+
 // --- AcDbCircle
 // -------------------------------------------------------------------------------------
 
@@ -158,6 +218,23 @@ void AcDbCircle::dxfOutClassGroups(TagSink &sink) const {
     sink.point(10, toOcs(mCenter, mNormal));
     sink.real(40, mRadius);
     writeNormal(sink, mNormal);
+}
+
+// A radius that is not above 0 is kept as written: the drawing shows nothing for it, and
+// saves it as it was.
+void AcDbCircle::dxfInClassGroups(TagSource &src) {
+    AcGePoint3d center;
+    ExtrusionGroups normal;
+    while (src.next()) {
+        if (src.code() == 40)
+            mRadius = src.real();
+        else if (src.code() == 39)
+            mThickness = src.real();
+        else if (!readPointGroup(src, 10, center))
+            normal.take(src);
+    }
+    mNormal = normal.direction(src);
+    mCenter = ocsPointToWorld(center, mNormal);
 }
 
 // --- AcDbArc -------------------------------------------------------------------------------------
@@ -211,6 +288,33 @@ void AcDbArc::dxfOutClassGroups(TagSink &sink) const {
     sink.angle(51, mEndAngle);
     if (!sink.forFile())
         writeNormal(sink, mNormal);
+}
+
+void AcDbArc::dxfInClassGroups(TagSource &src) {
+    AcGePoint3d center;
+    ExtrusionGroups normal;
+    while (src.next()) {
+        switch (src.code()) {
+        case 40:
+            mRadius = src.real(); // kept as written, as a circle's
+            break;
+        case 39:
+            mThickness = src.real();
+            break;
+        case 50:
+            mStartAngle = src.angle();
+            break;
+        case 51:
+            mEndAngle = src.angle();
+            break;
+        default:
+            if (!readPointGroup(src, 10, center))
+                normal.take(src);
+            break;
+        }
+    }
+    mNormal = normal.direction(src);
+    mCenter = ocsPointToWorld(center, mNormal);
 }
 
 // --- AcDbText
@@ -360,6 +464,64 @@ void AcDbText::dxfOutClassGroups(TagSink &sink) const {
         sink.defaulted(73);
 }
 
+void AcDbText::dxfInClassGroups(TagSource &src) {
+    AcGePoint3d position, alignment;
+    ExtrusionGroups normal;
+    while (src.next()) {
+        switch (src.code()) {
+        case 1:
+            mText = src.text().c_str(); // the database's strings end at a NUL
+            break;
+        case 7:
+            if (src.text().empty() || src.text().front() == '\0')
+                refusedValue(src, "no style name", "taken as Standard");
+            else
+                mStyle = src.text().c_str();
+            break;
+        case 39:
+            mThickness = src.real();
+            break;
+        case 40:
+            mHeight = sizeRead(src, src.real(), "height");
+            break;
+        case 41:
+            if (const double f = src.real(); f > 0)
+                mWidthFactor = f;
+            else
+                refusedValue(src, "a width factor", "taken as 1");
+            break;
+        case 50:
+            mRotation = src.angle();
+            break;
+        case 51:
+            mOblique = src.angle();
+            break;
+        case 71:
+            mGeneration = static_cast<Adesk::Int16>(src.integer());
+            break;
+        case 72:
+            if (const std::int64_t m = src.integer(); m >= 0 && m <= 5)
+                mHorz = static_cast<AcDb::TextHorzMode>(m);
+            else
+                refusedValue(src, "an unknown horizontal alignment", "taken as 0 (left)");
+            break;
+        case 73:
+            if (const std::int64_t m = src.integer(); m >= 0 && m <= 3)
+                mVert = static_cast<AcDb::TextVertMode>(m);
+            else
+                refusedValue(src, "an unknown vertical alignment", "taken as 0 (baseline)");
+            break;
+        default:
+            if (!readPointGroup(src, 10, position) && !readPointGroup(src, 11, alignment))
+                normal.take(src);
+            break;
+        }
+    }
+    mNormal = normal.direction(src);
+    mPosition = ocsPointToWorld(position, mNormal);
+    mAlignment = ocsPointToWorld(alignment, mNormal);
+}
+
 // --- AcDbBlockReference
 // -----------------------------------------------------------------------------
 
@@ -454,6 +616,50 @@ void AcDbBlockReference::dxfOutClassGroups(TagSink &sink) const {
         sink.real(45, 0);
     }
     writeNormal(sink, mNormal);
+}
+
+void AcDbBlockReference::dxfInClassGroups(TagSource &src) {
+    AcGePoint3d position;
+    ExtrusionGroups normal;
+    AcGeScale3d scale(1, 1, 1);
+    std::string_view name;
+    while (src.next()) {
+        switch (src.code()) {
+        case 2:
+            name = src.raw();
+            break;
+        case 41:
+            scale.sx = src.real();
+            break;
+        case 42:
+            scale.sy = src.real();
+            break;
+        case 43:
+            scale.sz = src.real();
+            break;
+        case 50:
+            mRotation = src.angle();
+            break;
+        default:
+            if (!readPointGroup(src, 10, position))
+                normal.take(src);
+            break;
+        }
+    }
+    if (name.empty())
+        src.fail(src.recordLine(), "INSERT has no block name (group 2)");
+    mBlock = src.blockNamed(name);
+    // A flat reference written with a Z scale of 0 (the Z of a 2D drawing is no matter to
+    // its writer): the database holds no zero scale, and 1 leaves the picture as it was.
+    if (scale.sz == 0 && scale.sx != 0 && scale.sy != 0) {
+        src.repair(src.recordLine(), "INSERT has a zero Z scale", "taken as 1");
+        scale.sz = 1;
+    }
+    if (scale.sx == 0 || scale.sy == 0 || scale.sz == 0)
+        src.fail(src.recordLine(), "INSERT has a zero scale factor");
+    mScale = scale;
+    mNormal = normal.direction(src);
+    mPosition = ocsPointToWorld(position, mNormal);
 }
 
 void AcDbSequenceEnd::dxfOutClassGroups(TagSink &sink) const {

@@ -239,6 +239,7 @@ bool AcDbObject::writeAllowed() const {
 }
 
 void AcDbObject::dxfOutClassGroups(AcDbDxfFiler &) const {}
+void AcDbObject::dxfInClassGroups(AcDbImpTagSource &) {}
 
 // Ends one open of the object; a write open commits: the object counts as modified and
 // the spatial index learns its new place.

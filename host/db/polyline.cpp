@@ -5,11 +5,14 @@
 #include "misuse.h"
 #include "ocs.h"
 #include "tag_sink.h"
+#include "tag_source.h"
 #include "dbpl.h"
 #include "dbpoly.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <string>
 
 ACRX_DEFINE_MEMBERS(AcDbPolyline, AcDbCurve, "LWPOLYLINE");
 ACRX_DEFINE_MEMBERS(AcDbVertex, AcDbEntity, nullptr);
@@ -305,6 +308,105 @@ void AcDbPolyline::dxfOutClassGroups(TagSink &sink) const {
     writeNormal(sink, mNormal);
 }
 
+void AcDbPolyline::dxfInClassGroups(TagSource &src) {
+    std::int64_t declared = -1;
+    std::uint32_t countLine = src.recordLine();
+    double constant = 0;
+    ExtrusionGroups normal;
+    // A width a vertex does not give is the constant width (43), known at the end.
+    constexpr double kUnset = -1;
+    while (src.next()) {
+        const int code = src.code();
+        switch (code) {
+        case 90:
+            declared = src.integer();
+            countLine = src.valueLine();
+            if (declared < 0)
+                src.fail(countLine,
+                         "LWPOLYLINE has a negative vertex count " + std::to_string(declared));
+            // Room for the vertices said, as many as the groups left can hold.
+            if (mPoints.empty())
+                mPoints.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+                    static_cast<std::uint64_t>(declared), src.groupsLeft() / 2)));
+            break;
+        case 70: {
+            const std::int64_t flags = src.integer();
+            mClosed = (flags & 1) != 0;
+            mPlinegen = (flags & 128) != 0;
+            break;
+        }
+        case 43:
+            constant = sizeRead(src, src.real(), "constant width");
+            break;
+        case 38:
+            mElevation = src.real();
+            break;
+        case 39:
+            mThickness = src.real();
+            break;
+        case 10:
+            mPoints.emplace_back(src.real(), 0.0);
+            if (!mBulges.empty())
+                mBulges.push_back(0);
+            if (!mWidths.empty())
+                mWidths.push_back(Widths{kUnset, kUnset});
+            break;
+        case 20:
+        case 40:
+        case 41:
+        case 42: {
+            if (mPoints.empty())
+                src.fail(src.line(),
+                         "LWPOLYLINE: group " + std::to_string(code) + " before the first vertex");
+            const double v = src.real();
+            if (code == 20) {
+                mPoints.back().y = v;
+            } else if (code == 42) {
+                if (v != 0 && mBulges.empty()) {
+                    mBulges.reserve(mPoints.capacity());
+                    mBulges.assign(mPoints.size(), 0.0);
+                }
+                if (!mBulges.empty())
+                    mBulges.back() = v;
+            } else {
+                const double w = sizeRead(src, v, code == 40 ? "start width" : "end width");
+                if (mWidths.empty()) {
+                    mWidths.reserve(mPoints.capacity());
+                    mWidths.assign(mPoints.size(), Widths{kUnset, kUnset});
+                }
+                (code == 40 ? mWidths.back().start : mWidths.back().end) = w;
+            }
+            break;
+        }
+        default:
+            normal.take(src);
+            break;
+        }
+    }
+    if (declared < 0)
+        src.fail(src.recordLine(), "LWPOLYLINE has no vertex count (group 90)");
+    if (static_cast<std::uint64_t>(declared) != mPoints.size())
+        src.fail(countLine, "LWPOLYLINE: group 90 says " + std::to_string(declared) +
+                                " vertices, " + std::to_string(mPoints.size()) + " follow");
+    if (!mWidths.empty()) {
+        bool any = false;
+        for (Widths &w : mWidths) {
+            if (w.start == kUnset)
+                w.start = constant;
+            if (w.end == kUnset)
+                w.end = constant;
+            any = any || w.start != 0 || w.end != 0;
+        }
+        if (!any) {
+            mWidths.clear();
+            mWidths.shrink_to_fit();
+        }
+    } else if (constant != 0) {
+        mWidths.assign(mPoints.size(), Widths{constant, constant});
+    }
+    mNormal = normal.direction(src);
+}
+
 // --- vertices
 // --------------------------------------------------------------------------------------
 
@@ -393,6 +495,38 @@ void AcDb2dVertex::dxfOutClassGroups(TagSink &sink) const {
         sink.defaulted(50);
 }
 
+// The widths a vertex leaves out are its polyline's defaults, which the vertex was made with.
+void AcDb2dVertex::dxfInClassGroups(TagSource &src) {
+    std::int64_t flags = 0;
+    while (src.next()) {
+        switch (src.code()) {
+        case 40:
+            mStartWidth = sizeRead(src, src.real(), "start width");
+            break;
+        case 41:
+            mEndWidth = sizeRead(src, src.real(), "end width");
+            break;
+        case 42:
+            mBulge = src.real();
+            break;
+        case 50:
+            mTangent = src.angle();
+            mTangentUsed = true;
+            break;
+        case 70:
+            flags = src.integer();
+            break;
+        default:
+            (void)readPointGroup(src, 10, mPosition); // other groups are not the class's
+            break;
+        }
+    }
+    mType = (flags & 1) != 0    ? AcDb::k2dCurveFitVertex
+            : (flags & 16) != 0 ? AcDb::k2dSplineCtlVertex
+            : (flags & 8) != 0  ? AcDb::k2dSplineFitVertex
+                                : AcDb::k2dVertex;
+}
+
 Acad::ErrorStatus AcDb3dPolylineVertex::setVertexType(AcDb::Vertex3dType type) {
     TEV_SET(mType, type);
 }
@@ -410,6 +544,19 @@ void AcDb3dPolylineVertex::dxfOutClassGroups(TagSink &sink) const {
     else if (mType == AcDb::k3dFitVertex)
         flags |= 8;
     sink.int16(70, flags);
+}
+
+void AcDb3dPolylineVertex::dxfInClassGroups(TagSource &src) {
+    std::int64_t flags = 0;
+    while (src.next()) {
+        if (src.code() == 70)
+            flags = src.integer();
+        else
+            (void)readPointGroup(src, 10, mPosition); // other groups are not the class's
+    }
+    mType = (flags & 16) != 0  ? AcDb::k3dControlVertex
+            : (flags & 8) != 0 ? AcDb::k3dFitVertex
+                               : AcDb::k3dSimpleVertex;
 }
 
 // --- the owned sequence
@@ -628,6 +775,43 @@ void AcDb2dPolyline::dxfOutClassGroups(TagSink &sink) const {
     writeNormal(sink, mNormal);
 }
 
+void AcDb2dPolyline::dxfInClassGroups(TagSource &src) {
+    std::int64_t flags = 0, curve = 0;
+    ExtrusionGroups normal;
+    while (src.next()) {
+        switch (src.code()) {
+        case 70:
+            flags = src.integer();
+            break;
+        case 75:
+            curve = src.integer();
+            break;
+        case 30:
+            mElevation = src.real();
+            break;
+        case 40:
+            mDefStartWidth = sizeRead(src, src.real(), "default start width");
+            break;
+        case 41:
+            mDefEndWidth = sizeRead(src, src.real(), "default end width");
+            break;
+        case 39:
+            mThickness = src.real();
+            break;
+        default:
+            normal.take(src);
+            break;
+        }
+    }
+    mClosed = (flags & 1) != 0;
+    mPlinegen = (flags & 128) != 0;
+    mType = (flags & 2) != 0   ? AcDb::k2dFitCurvePoly
+            : (flags & 4) == 0 ? AcDb::k2dSimplePoly
+            : curve == 5       ? AcDb::k2dQuadSplinePoly
+                               : AcDb::k2dCubicSplinePoly;
+    mNormal = normal.direction(src);
+}
+
 // --- AcDb3dPolyline
 // ---------------------------------------------------------------------------------
 
@@ -718,4 +902,17 @@ void AcDb3dPolyline::dxfOutClassGroups(TagSink &sink) const {
         sink.int16(75, curveType);
     else
         sink.defaulted(75);
+}
+
+void AcDb3dPolyline::dxfInClassGroups(TagSource &src) {
+    std::int64_t flags = 0, curve = 0;
+    while (src.next()) {
+        if (src.code() == 70)
+            flags = src.integer();
+        else if (src.code() == 75)
+            curve = src.integer();
+    }
+    mClosed = (flags & 1) != 0;
+    if ((flags & 4) != 0)
+        mType = curve == 5 ? AcDb::k3dQuadSplinePoly : AcDb::k3dCubicSplinePoly;
 }

@@ -1,7 +1,8 @@
 // tag_sink.h - the one list of groups per class, and the sink it is written to. The same
 // list makes the acdbEntGet list (values as the application sees them: angles in
 // radians, a point as one item, names for -1/-2/330) and the DXF file (the file writer's
-// sink turns points into x/y/z groups, angles into degrees, names into hex handles).
+// sink turns points into x/y/z groups, angles into degrees, names into hex handles). Each
+// class reads a file's record back beside it, in dxfInClassGroups (tag_source.h).
 #pragma once
 #include "dbmain.h"
 #include <string_view>

@@ -13,7 +13,7 @@
 #include "dbpoly.h"
 #include "dbsymtb.h"
 #include "access.h"
-#include "ocs.h"
+#include "tag_source.h"
 
 #include <algorithm>
 #include <cmath>
@@ -162,12 +162,12 @@ public:
         AcDbLayerTable *lt = nullptr;
         if (db_->getLayerTable(lt, AcDb::kForRead) == Acad::eOk) {
             layerTable_ = lt;
-            (void)lt->close();
+            (void)lt->close(); // as the block table's
         }
         AcDbLinetypeTable *ltt = nullptr;
         if (db_->getLinetypeTable(ltt, AcDb::kForRead) == Acad::eOk) {
             linetypeTable_ = ltt;
-            (void)ltt->close();
+            (void)ltt->close(); // as the block table's
         }
         if (blockTable_ == nullptr || layerTable_ == nullptr || linetypeTable_ == nullptr)
             throw DxfError(where_.name() + ": cannot make a database (out of memory)");
@@ -231,6 +231,8 @@ private:
     AcDbObjectId layerId(std::string_view fileName, std::uint32_t line);
     AcDbObjectId linetypeId(std::string_view fileName, std::uint32_t line);
     AcDbBlockTableRecord *blockRecord(std::string_view dbName, bool implicit);
+    // The block an INSERT at `line` names as the file spells it.
+    AcDbObjectId blockNamed(std::string_view fileName, std::uint32_t line);
     AcDbBlockTableRecord *space(bool paper);
     // The id of a layer or linetype an entity's tag names, found by its spelling in the file
     // when an entity before spelled it the same.
@@ -244,14 +246,12 @@ private:
 
     // Common entity groups into ent; returns whether group 67 says paper space.
     bool readCommon(const Record &r, AcDbEntity &ent);
-    AcDbEntity *makeEntity(const EntityGroup &g);
-    AcDbEntity *readLine(const Record &r);
-    AcDbEntity *readCircle(const Record &r);
-    AcDbEntity *readArc(const Record &r);
-    AcDbEntity *readText(const Record &r);
-    AcDbEntity *readInsert(const Record &r);
-    AcDbEntity *readLwPolyline(const Record &r);
-    AcDbEntity *readPolyline(const EntityGroup &g);
+    // The entity of a group, its class's groups read (and its vertices'); nullptr, with
+    // modelled false, for a kind the database keeps as bytes.
+    AcDbEntity *makeEntity(const EntityGroup &g, bool &modelled);
+    // obj's own groups, read by its class from record r.
+    void readClassGroups(const Record &r, AcDbObject &obj);
+    template <class Polyline> void readVertices(Polyline &pl, const EntityGroup &g);
     void append(AcDbBlockTableRecord &rec, AcDbEntity *ent, const EntityGroup &g);
 
     // Parsed as the tag was split; a value that is not a finite number is reported here.
@@ -264,8 +264,19 @@ private:
     }
 
     bool checkOnly_; // entities are read and checked, then dropped
-    // The entity being read was repaired: it is written from the database, not its bytes.
-    bool rewrite_ = false;
+    // A value the database refuses, mended and noted with its line.
+    void mend(std::uint32_t line, std::string_view fault, std::string_view fix) {
+        where_.repair(line, fault, fix);
+        ++mends_;
+    }
+    std::size_t mends_ = 0;
+    // The objects of the entity being read that were mended: written from the database,
+    // not their bytes.
+    std::vector<AcDbObject *> mended_;
+    // Table records mended: written from the database once the file is read (what is
+    // settled at the end, a layer's linetype, keeps their bytes until then).
+    std::vector<AcDbObject *> mendedRecords_;
+    class RecordSource;
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
     const Locator &where_;
@@ -273,10 +284,6 @@ private:
     std::unique_ptr<DocumentKept> doc_;
     TextCodec codec_;
     std::string scratch_;
-    struct LwVertex {
-        double x = 0, y = 0, bulge = 0, sw = -1, ew = -1;
-    };
-    std::vector<LwVertex> lwVertices_;
 
     AcDbBlockTable *blockTable_ = nullptr;
     AcDbLayerTable *layerTable_ = nullptr;
@@ -351,12 +358,52 @@ private:
     // Header values, applied once the tables are read.
     std::string clayer_, celtype_;
     std::int64_t cecolor_ = 256;
+    std::uint32_t cecolorLine_ = 0;
     bool haveCecolor_ = false;
     int tilemode_ = -1;
     double snapDegrees_ = 0;
     bool haveSnap_ = false;
     std::uint64_t handseed_ = 0;
     bool seedWritten_ = false; // the file's saves carry a $HANDSEED
+};
+
+// A record's groups as its class reads them: its data groups in order.
+class Builder::RecordSource final : public tev::db::TagSource {
+public:
+    RecordSource(Builder &builder, const Record &r) : b_(builder), r_(r) {}
+
+    bool next() override {
+        tag_ = data_.next();
+        if (tag_ == nullptr)
+            return false;
+        code_ = tag_->code;
+        line_ = tag_->line;
+        value_ = tag_->value;
+        number_ = tag_->number;
+        return true;
+    }
+    std::int64_t integer() const override { return parseInteger(*tag_, b_.where_); }
+    const std::string &text() override { return b_.toDb(value_); }
+    std::string_view type() const override { return r_.type; }
+    std::uint32_t recordLine() const override { return r_.line; }
+    std::size_t groupsLeft() const override { return data_.left(); }
+    AcDbObjectId blockNamed(std::string_view fileName) override {
+        return b_.blockNamed(fileName, r_.line);
+    }
+    void repair(std::uint32_t line, std::string_view fault, std::string_view fix) override {
+        b_.mend(line, fault, fix);
+    }
+    [[noreturn]] void fail(std::uint32_t line, std::string_view what) override {
+        b_.where_.fail(line, what);
+    }
+
+private:
+    double parseReal() const override { return parseDouble(*tag_, b_.where_); }
+
+    Builder &b_;
+    const Record &r_;
+    DataTags data_{r_.tags};
+    const Tag *tag_ = nullptr; // the current one
 };
 
 std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
@@ -516,6 +563,7 @@ void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, s
         celtype_ = std::string(v.value);
     else if (u == "$CECOLOR") {
         cecolor_ = integer(v);
+        cecolorLine_ = v.line + 1;
         haveCecolor_ = true;
     } else if (u == "$TILEMODE")
         tilemode_ = integer(v) != 0 ? 1 : 0;
@@ -576,6 +624,8 @@ void Builder::readLayer(const Record &r) {
     std::unique_ptr<AcDbLayerTableRecord> guard(layer);
     std::string name;
     std::string_view linetype;
+    const std::size_t mendsBefore = mends_;
+    // The setters below take any value a new record is given (but the colour's, checked).
     forEachDataTag(r.tags, [&](const Tag &t) {
         switch (t.code) {
         case 2:
@@ -588,13 +638,18 @@ void Builder::readLayer(const Record &r) {
             break;
         }
         case 62: {
-            const std::int64_t c = integer(t);
+            const std::int64_t c = integer(t); // a 16-bit integer: its amount is one too
             (void)layer->setIsOff(c < 0);
             AcCmColor color;
-            // A colour the layer cannot have (0, 256, above) stays as read in the source.
-            if (color.setColorIndex(static_cast<Adesk::UInt16>(
-                    std::min<std::int64_t>(std::abs(c), 999))) == Acad::eOk)
-                (void)layer->setColor(color);
+            if (const std::int64_t index = c < 0 ? -c : c; index >= 1 && index <= 255) {
+                (void)color.setColorIndex(static_cast<Adesk::UInt16>(index));
+                (void)layer->setColor(color); // 1..255, as a layer's must be
+            } else {
+                mend(t.line + 1,
+                     "LAYER has colour " + std::to_string(c) +
+                         " (group 62), which a layer cannot have",
+                     "taken as 7");
+            }
             break;
         }
         case 6:
@@ -615,13 +670,14 @@ void Builder::readLayer(const Record &r) {
     const bool made = madeLayers_.erase(upper(name)) != 0;
     if (!made && layers_.count(upper(name)) != 0)
         where_.fail(r.line, "layer \"" + name + "\" is defined twice");
-    (void)layer->setName(name.c_str());
+    (void)layer->setName(name.c_str()); // not empty (checked), and not yet in a table
     const std::uint64_t h = handleOf(r, Kind::Other, /*kept=*/false);
     if (made) {
         const AcDbObjectId id = layers_.at(upper(name));
         AcDbLayerTableRecord *target = nullptr;
         if (acdbOpenObject(target, id, AcDb::kForWrite) != Acad::eOk)
             refuse(r, Acad::eInvalidInput);
+        // What the new record took, given to the one made for it: nothing is refused.
         (void)target->setIsFrozen(layer->isFrozen());
         (void)target->setIsLocked(layer->isLocked());
         (void)target->setIsOff(layer->isOff());
@@ -630,6 +686,8 @@ void Builder::readLayer(const Record &r) {
         (void)target->setLineWeight(layer->lineWeight());
         (void)target->close(); // our own write open of a record no one else has open
         adoptRecord(*target, r, h);
+        if (mends_ != mendsBefore)
+            mendedRecords_.push_back(target);
         definedLayers_.push_back(target);
         adoptedLayer_ = true;
         if (!linetype.empty())
@@ -645,6 +703,8 @@ void Builder::readLayer(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     ObjectAccess::setSource(*layer, view(r));
+    if (mends_ != mendsBefore)
+        mendedRecords_.push_back(layer);
     definedLayers_.push_back(layer);
     layers_.emplace(upper(name), layer->objectId());
     if (!ltName.empty())
@@ -661,21 +721,22 @@ void Builder::readLinetype(const Record &r) {
         if (t.code == 2)
             name = nameToDb(t.value);
         else if (t.code == 3)
-            (void)lt->setComments(toDb(t.value).c_str());
+            (void)lt->setComments(toDb(t.value).c_str()); // a new record takes any text
         else if (t.code == 40)
-            (void)lt->setPatternLength(real(t));
+            (void)lt->setPatternLength(real(t)); // and any length
     });
     if (name.empty())
         where_.fail(r.line, "LTYPE has no name (group 2)");
     const bool made = madeLinetypes_.erase(upper(name)) != 0;
     if (!made && linetypes_.count(upper(name)) != 0)
         where_.fail(r.line, "linetype \"" + name + "\" is defined twice");
-    (void)lt->setName(name.c_str());
+    (void)lt->setName(name.c_str()); // not empty (checked), and not yet in a table
     const std::uint64_t h = handleOf(r, Kind::Other, false);
     if (made) {
         AcDbLinetypeTableRecord *target = nullptr;
         if (acdbOpenObject(target, linetypes_.at(upper(name)), AcDb::kForWrite) != Acad::eOk)
             refuse(r, Acad::eInvalidInput);
+        // What the new record took, given to the one made for it: nothing is refused.
         (void)target->setComments(lt->comments());
         (void)target->setPatternLength(lt->patternLength());
         (void)target->close(); // our own write open of a record no one else has open
@@ -721,7 +782,7 @@ void Builder::readBlockRecord(const Record &r) {
     if (rec == nullptr)
         refuse(r, Acad::eOutOfMemory);
     std::unique_ptr<AcDbBlockTableRecord> guard(rec);
-    (void)rec->setName(name.c_str());
+    (void)rec->setName(name.c_str()); // not empty (checked), and not yet in a table
     const std::uint64_t h = handleOf(r, Kind::BlockRecord, false);
     if (h != 0) {
         ObjectAccess::presetHandle(*rec, AcDbHandle(h));
@@ -826,6 +887,14 @@ AcDbBlockTableRecord *Builder::blockRecord(std::string_view dbName, bool implici
     return rec;
 }
 
+AcDbObjectId Builder::blockNamed(std::string_view fileName, std::uint32_t line) {
+    // The block may come later in the file (R12 has no block records): made by name now.
+    const std::string blockName = nameToDb(fileName);
+    if (begunBlocks_.count(upper(blockName)) == 0)
+        insertedBefore_.try_emplace(upper(blockName), blockName, line);
+    return blockRecord(blockName, /*implicit=*/false)->objectId();
+}
+
 AcDbBlockTableRecord *Builder::space(bool paper) {
     AcDbBlockTableRecord *&rec = spaces_[paper ? 1 : 0];
     if (rec == nullptr)
@@ -894,7 +963,7 @@ void Builder::blockBegin(const Record &r) {
         const std::string_view source = ObjectAccess::source(*block_);
         AcDbBlockTableRecord *rec = nullptr;
         if (acdbOpenObject(rec, block_->objectId(), AcDb::kForWrite) == Acad::eOk) {
-            (void)rec->setOrigin(base);
+            (void)rec->setOrigin(base); // any point, under our own write open
             (void)rec->close();
         }
         ObjectAccess::setSource(*block_, source);
@@ -914,7 +983,7 @@ std::string Builder::nameForBlock(const Record &r) {
     std::uint64_t owner = 0;
     forEachDataTag(r.tags, [&](const Tag &t) {
         if (t.code == 330 && owner == 0)
-            (void)toHandle(trimBlanks(t.value), owner);
+            (void)toHandle(trimBlanks(t.value), owner); // none (0) for a bad one
     });
     AcDbBlockTableRecord *rec = nullptr;
     const AcDbObjectId id =
@@ -943,6 +1012,7 @@ void Builder::blockEnd(const Record &r) {
 // --- entities ------------------------------------------------------------------------------
 
 bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
+    const std::size_t mendsBefore = mends_;
     bool paper = false;
     bool sawLayer = false;
     // The AcDbEntity part holds them; some writers put them after the class's subclass
@@ -961,6 +1031,7 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             if (t.code == 420) {
                 const std::int64_t rgb = integer(t);
                 AcCmColor c;
+                // An index in range and any red, green and blue: nothing here is refused.
                 (void)c.setColorIndex(ent.colorIndex() <= 256 ? ent.colorIndex() : 256);
                 (void)c.setRGB(static_cast<Adesk::UInt8>(rgb >> 16),
                                static_cast<Adesk::UInt8>(rgb >> 8), static_cast<Adesk::UInt8>(rgb));
@@ -983,6 +1054,7 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
         switch (t.code) {
         case 8:
             if (!sawLayer) {
+                // A layer of this drawing, given to a new entity: never refused.
                 (void)ent.setLayer(spelledId(layerBySpelling_, t, &Builder::layerId),
                                    /*doSubents=*/false);
                 layer = static_cast<std::size_t>(&t - r.tags.data());
@@ -990,34 +1062,46 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             sawLayer = true;
             break;
         case 6:
+            // A linetype of this drawing, given to a new entity: never refused.
             (void)ent.setLinetype(spelledId(linetypeBySpelling_, t, &Builder::linetypeId), false);
             break;
         case 62: {
             colour = static_cast<std::size_t>(&t - r.tags.data());
             // The index beside a true colour is what older readers show: the true colour stays.
             AcCmColor c = ent.color();
-            const auto index =
-                static_cast<Adesk::UInt16>(std::clamp<std::int64_t>(integer(t), 0, 999));
-            if (index > 256) {
-                (void)ent.setColorIndex(index, false); // refused: the entity keeps its colour
-                break;
+            const std::int64_t value = integer(t);
+            if (value < 0 || value > 256) {
+                mend(t.line + 1,
+                     std::string(r.type) + " has colour " + std::to_string(value) +
+                         " (group 62), which is no colour",
+                     "taken as BYLAYER");
+                break; // the entity keeps the colour it has
             }
+            const auto index = static_cast<Adesk::UInt16>(value);
             const bool rgb = c.isByColor();
             const Adesk::UInt8 red = c.red(), green = c.green(), blue = c.blue();
-            (void)c.setColorIndex(index);
+            (void)c.setColorIndex(index); // 0..256, checked above
             if (rgb)
-                (void)c.setRGB(red, green, blue);
-            (void)ent.setColor(c, false);
+                (void)c.setRGB(red, green, blue); // any red, green and blue
+            (void)ent.setColor(c, false);         // a colour in range, to a new entity
             break;
         }
         case 370:
-            (void)ent.setLineWeight(static_cast<Adesk::Int16>(integer(t)), false);
+            if (ent.setLineWeight(static_cast<Adesk::Int16>(integer(t)), false) != Acad::eOk)
+                mend(t.line + 1,
+                     std::string(r.type) + " has lineweight " + std::string(trimBlanks(t.value)) +
+                         " (group 370), which is no lineweight",
+                     "taken as BYLAYER");
             break;
         case 48:
-            (void)ent.setLinetypeScale(real(t), false);
+            if (ent.setLinetypeScale(real(t), false) != Acad::eOk)
+                mend(t.line + 1,
+                     std::string(r.type) + " has linetype scale " +
+                         std::string(trimBlanks(t.value)) + " (group 48), not above 0",
+                     "taken as 1");
             break;
         case 60:
-            (void)ent.setVisibility(integer(t) == 0, false);
+            (void)ent.setVisibility(integer(t) == 0, false); // either is a visibility
             break;
         case 67:
             paper = integer(t) == 1;
@@ -1031,474 +1115,89 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
     ColourPlace place;
     if (!stray && !trueColour && colourPlaceAt(r.tags, colour, layer, r.begin, r.end, place))
         ObjectAccess::setColourPlace(ent, packColourPlace(place));
+    if (mends_ != mendsBefore)
+        mended_.push_back(&ent);
     return paper;
 }
 
-// Reads the x/y/z groups of point `code` (10, 11, 210) of t into p.
-inline bool pointGroup(const Tag &t, int code, double value, AcGePoint3d &p) {
-    if (t.code == code)
-        p.x = value;
-    else if (t.code == code + 10)
-        p.y = value;
-    else if (t.code == code + 20)
-        p.z = value;
-    else
-        return false;
-    return true;
-}
-
-AcGeVector3d asVector(const AcGePoint3d &p) {
-    return AcGeVector3d(p.x, p.y, p.z);
-}
-
-// A point the file gives in the object system of normal n (circle and arc centres, text
-// and block reference positions) in world coordinates, as the database keeps it. A zero
-// normal is refused later by the entity's own setter; here it counts as the world's.
-AcGePoint3d toWorld(const AcGePoint3d &p, const AcGePoint3d &n) {
-    const AcGeVector3d v = asVector(n);
-    if (v.isZeroLength() || tev::db::isWorldNormal(v.normal()))
-        return p;
-    return tev::db::ocsToWcs(v) * p;
-}
-
-AcDbEntity *Builder::readLine(const Record &r) {
-    AcGePoint3d a, b, n(0, 0, 1);
-    double thickness = 0;
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        if (t.code == 39) {
-            thickness = real(t);
-            return;
-        }
-        if ((t.code >= 10 && t.code <= 31 && t.code % 10 <= 1) ||
-            (t.code >= 210 && t.code <= 230 && t.code % 10 == 0)) {
-            const double v = real(t);
-            pointGroup(t, 10, v, a) || pointGroup(t, 11, v, b) || pointGroup(t, 210, v, n);
-        }
-    });
-    auto *line = new AcDbLine(a, b);
-    if (line == nullptr)
-        return nullptr;
-    (void)line->setThickness(thickness);
-    (void)line->setNormal(asVector(n));
-    return line;
-}
-
-AcDbEntity *Builder::readCircle(const Record &r) {
-    AcGePoint3d c, n(0, 0, 1);
-    double radius = 0, thickness = 0;
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        if (t.code == 40)
-            radius = real(t);
-        else if (t.code == 39)
-            thickness = real(t);
-        else if (t.code == 10 || t.code == 20 || t.code == 30 || t.code == 210 || t.code == 220 ||
-                 t.code == 230)
-            pointGroup(t, 10, real(t), c) || pointGroup(t, 210, real(t), n);
-    });
-    auto *circle = new AcDbCircle(toWorld(c, n), asVector(n), radius);
-    if (circle != nullptr)
-        (void)circle->setThickness(thickness);
-    return circle;
-}
-
-AcDbEntity *Builder::readArc(const Record &r) {
-    AcGePoint3d c, n(0, 0, 1);
-    double radius = 0, thickness = 0, start = 0, end = 0;
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        if (t.code == 40)
-            radius = real(t);
-        else if (t.code == 39)
-            thickness = real(t);
-        else if (t.code == 50)
-            start = real(t) * kDegree;
-        else if (t.code == 51)
-            end = real(t) * kDegree;
-        else if (t.code == 10 || t.code == 20 || t.code == 30 || t.code == 210 || t.code == 220 ||
-                 t.code == 230)
-            pointGroup(t, 10, real(t), c) || pointGroup(t, 210, real(t), n);
-    });
-    auto *arc = new AcDbArc(toWorld(c, n), asVector(n), radius, start, end);
-    if (arc != nullptr)
-        (void)arc->setThickness(thickness);
-    return arc;
-}
-
-AcDbEntity *Builder::readText(const Record &r) {
-    auto *text = new AcDbText;
-    if (text == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDbText> guard(text); // a bad value below must not leak it
-    AcGePoint3d p, a, n(0, 0, 1);
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        switch (t.code) {
-        case 1:
-            (void)text->setTextString(toDb(t.value).c_str());
-            break;
-        case 7:
-            (void)text->setStyleName(toDb(t.value).c_str());
-            break;
-        case 10:
-        case 20:
-        case 30:
-            pointGroup(t, 10, real(t), p);
-            break;
-        case 11:
-        case 21:
-        case 31:
-            pointGroup(t, 11, real(t), a);
-            break;
-        case 210:
-        case 220:
-        case 230:
-            pointGroup(t, 210, real(t), n);
-            break;
-        case 39:
-            (void)text->setThickness(real(t));
-            break;
-        case 40:
-            (void)text->setHeight(real(t));
-            break;
-        case 41:
-            (void)text->setWidthFactor(real(t));
-            break;
-        case 50:
-            (void)text->setRotation(real(t) * kDegree);
-            break;
-        case 51:
-            (void)text->setOblique(real(t) * kDegree);
-            break;
-        case 71:
-            (void)text->setGenerationFlags(static_cast<Adesk::Int16>(integer(t)));
-            break;
-        case 72: {
-            const std::int64_t m = integer(t);
-            if (m >= 0 && m <= 5)
-                (void)text->setHorizontalMode(static_cast<AcDb::TextHorzMode>(m));
-            break;
-        }
-        case 73: {
-            const std::int64_t m = integer(t);
-            if (m >= 0 && m <= 3)
-                (void)text->setVerticalMode(static_cast<AcDb::TextVertMode>(m));
-            break;
-        }
-        default:
-            break;
-        }
-    });
-    (void)text->setPosition(toWorld(p, n));
-    (void)text->setAlignmentPoint(toWorld(a, n));
-    (void)text->setNormal(asVector(n));
-    return guard.release();
-}
-
-AcDbEntity *Builder::readInsert(const Record &r) {
-    AcGePoint3d p, n(0, 0, 1);
-    AcGeScale3d s(1, 1, 1);
-    double rotation = 0;
-    std::string_view name;
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        switch (t.code) {
-        case 2:
-            name = t.value;
-            break;
-        case 10:
-        case 20:
-        case 30:
-            pointGroup(t, 10, real(t), p);
-            break;
-        case 210:
-        case 220:
-        case 230:
-            pointGroup(t, 210, real(t), n);
-            break;
-        case 41:
-            s.sx = real(t);
-            break;
-        case 42:
-            s.sy = real(t);
-            break;
-        case 43:
-            s.sz = real(t);
-            break;
-        case 50:
-            rotation = real(t) * kDegree;
-            break;
-        default:
-            break;
-        }
-    });
-    if (name.empty())
-        where_.fail(r.line, "INSERT has no block name (group 2)");
-    // The block may come later in the file (R12 has no block records): made by name now.
-    const std::string blockName = nameToDb(name);
-    if (begunBlocks_.count(upper(blockName)) == 0)
-        insertedBefore_.try_emplace(upper(blockName), blockName, r.line);
-    AcDbBlockTableRecord *block = blockRecord(blockName, /*implicit=*/false);
-    auto *ref = new AcDbBlockReference(toWorld(p, n), block->objectId());
-    if (ref == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDbBlockReference> guard(ref);
-    // A flat reference written with a Z scale of 0 (the Z of a 2D drawing is no matter to
-    // its writer): the database holds no zero scale, and 1 leaves the picture as it was.
-    if (s.sz == 0 && s.sx != 0 && s.sy != 0) {
-        where_.repair(r.line, "INSERT has a zero Z scale", "taken as 1");
-        s.sz = 1;
-        rewrite_ = true;
-    }
-    if (ref->setScaleFactors(s) != Acad::eOk)
-        where_.fail(r.line, "INSERT has a zero scale factor");
-    (void)ref->setRotation(rotation);
-    (void)ref->setNormal(asVector(n));
-    return guard.release();
-}
-
-AcDbEntity *Builder::readLwPolyline(const Record &r) {
-    std::int64_t declared = -1, flags = 0;
-    double thickness = 0;
-    bool haveThickness = false;
-    std::uint32_t countLine = r.line;
-    double constantWidth = 0, elevation = 0;
-    AcGePoint3d n(0, 0, 1);
-    using V = LwVertex;
-    std::vector<V> &verts = lwVertices_; // reused from polyline to polyline
-    verts.clear();
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        switch (t.code) {
-        case 90:
-            declared = integer(t);
-            countLine = t.line + 1;
-            if (declared < 0)
-                where_.fail(countLine,
-                            "LWPOLYLINE has a negative vertex count " + std::to_string(declared));
-            break;
-        case 70:
-            flags = integer(t);
-            break;
-        case 43:
-            constantWidth = real(t);
-            break;
-        case 38:
-            elevation = real(t);
-            break;
-        case 39:
-            thickness = real(t);
-            haveThickness = true;
-            break;
-        case 10:
-            verts.push_back(V{real(t)});
-            break;
-        case 20:
-        case 40:
-        case 41:
-        case 42: {
-            if (verts.empty())
-                where_.fail(t.line, "LWPOLYLINE: group " + std::to_string(t.code) +
-                                        " before the first vertex");
-            const double v = real(t);
-            V &last = verts.back();
-            (t.code == 20   ? last.y
-             : t.code == 40 ? last.sw
-             : t.code == 41 ? last.ew
-                            : last.bulge) = v;
-            break;
-        }
-        case 210:
-        case 220:
-        case 230:
-            pointGroup(t, 210, real(t), n);
-            break;
-        default:
-            break;
-        }
-    });
-    if (declared < 0)
-        where_.fail(r.line, "LWPOLYLINE has no vertex count (group 90)");
-    if (static_cast<std::uint64_t>(declared) != verts.size())
-        where_.fail(countLine, "LWPOLYLINE: group 90 says " + std::to_string(declared) +
-                                   " vertices, " + std::to_string(verts.size()) + " follow");
-    // Made once the vertices are counted, with room for all of them.
-    auto *pl = new AcDbPolyline(static_cast<unsigned>(verts.size()));
-    if (pl == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDbPolyline> guard(pl);
-    pl->setClosed((flags & 1) != 0);
-    pl->setPlinegen((flags & 128) != 0);
-    if (haveThickness)
-        (void)pl->setThickness(thickness);
-    for (std::size_t i = 0; i < verts.size(); ++i) {
-        const V &v = verts[i];
-        if (pl->addVertexAt(static_cast<unsigned>(i), AcGePoint2d(v.x, v.y), v.bulge,
-                            v.sw < 0 ? constantWidth : v.sw,
-                            v.ew < 0 ? constantWidth : v.ew) != Acad::eOk)
-            refuse(r, Acad::eOutOfMemory);
-    }
-    pl->setElevation(elevation);
-    (void)pl->setNormal(asVector(n));
-    return guard.release();
-}
-
-AcDbEntity *Builder::readPolyline(const EntityGroup &g) {
-    const Record &r = g.main;
-    std::int64_t flags = 0, curve = 0;
-    double elevation = 0, sw = 0, ew = 0, thickness = 0;
-    AcGePoint3d n(0, 0, 1);
-    forEachDataTag(r.tags, [&](const Tag &t) {
-        switch (t.code) {
-        case 70:
-            flags = integer(t);
-            break;
-        case 75:
-            curve = integer(t);
-            break;
-        case 30:
-            elevation = real(t);
-            break;
-        case 40:
-            sw = real(t);
-            break;
-        case 41:
-            ew = real(t);
-            break;
-        case 39:
-            thickness = real(t);
-            break;
-        case 210:
-        case 220:
-        case 230:
-            pointGroup(t, 210, real(t), n);
-            break;
-        default:
-            break;
-        }
-    });
-    if ((flags & (16 | 64)) != 0)
-        return nullptr; // meshes and polyface meshes are kept as they are
-    const bool closed = (flags & 1) != 0;
-    auto readVertex = [&](const Record &v, AcGePoint3d &p, double &bulge, double &vsw, double &vew,
-                          double &tangent, bool &hasTangent, std::int64_t &vflags) {
-        forEachDataTag(v.tags, [&](const Tag &t) {
-            switch (t.code) {
-            case 10:
-            case 20:
-            case 30:
-                pointGroup(t, 10, real(t), p);
-                break;
-            case 40:
-                vsw = real(t);
-                break;
-            case 41:
-                vew = real(t);
-                break;
-            case 42:
-                bulge = real(t);
-                break;
-            case 50:
-                tangent = real(t) * kDegree;
-                hasTangent = true;
-                break;
-            case 70:
-                vflags = integer(t);
-                break;
-            default:
-                break;
-            }
+// The class of an entity the database models, new; nullptr for a kind it keeps as bytes
+// (a mesh is a POLYLINE too). Only the file's type and polyline flags are looked at here:
+// each class reads its own groups.
+AcDbEntity *newEntityOf(const EntityGroup &g, bool &modelled) {
+    const std::string_view type = g.main.type;
+    modelled = true;
+    if (type == "LINE")
+        return new AcDbLine;
+    if (type == "LWPOLYLINE")
+        return new AcDbPolyline;
+    if (type == "CIRCLE")
+        return new AcDbCircle;
+    if (type == "ARC")
+        return new AcDbArc;
+    if (type == "TEXT")
+        return new AcDbText;
+    if (type == "INSERT")
+        return new AcDbBlockReference;
+    if (type == "POLYLINE") {
+        std::int64_t flags = 0;
+        forEachDataTag(g.main.tags, [&](const Tag &t) {
+            if (t.code == 70)
+                (void)toInteger(trimBlanks(t.value), -32768, 32767, flags); // checked by its class
         });
-    };
-    if ((flags & 8) != 0) {
-        auto *pl = new AcDb3dPolyline;
-        if (pl == nullptr)
-            return nullptr;
-        std::unique_ptr<AcDb3dPolyline> guard(pl);
-        (void)pl->setClosed(closed);
-        if ((flags & 4) != 0)
-            (void)pl->setPolyType(curve == 5 ? AcDb::k3dQuadSplinePoly : AcDb::k3dCubicSplinePoly);
-        for (const Record &v : g.children) {
-            AcGePoint3d p;
-            double bulge = 0, vsw = 0, vew = 0, tangent = 0;
-            bool hasTangent = false;
-            std::int64_t vflags = 0;
-            readVertex(v, p, bulge, vsw, vew, tangent, hasTangent, vflags);
-            auto *vertex = new AcDb3dPolylineVertex(p);
-            if (vertex == nullptr)
-                refuse(v, Acad::eOutOfMemory);
-            std::unique_ptr<AcDb3dPolylineVertex> vertexGuard(vertex);
-            if ((vflags & 16) != 0)
-                (void)vertex->setVertexType(AcDb::k3dControlVertex);
-            else if ((vflags & 8) != 0)
-                (void)vertex->setVertexType(AcDb::k3dFitVertex);
-            (void)readCommon(v, *vertex);
-            if (const std::uint64_t h = handleOf(v, Kind::Other, false))
-                ObjectAccess::presetHandle(*vertex, AcDbHandle(h));
-            noteOwner(v, true);
-            if (pl->appendVertex(vertex) != Acad::eOk)
-                refuse(v, Acad::eOutOfMemory);
-            (void)vertexGuard.release(); // the polyline's now
-        }
-        return guard.release();
+        if ((flags & (16 | 64)) == 0)
+            return (flags & 8) != 0 ? static_cast<AcDbEntity *>(new AcDb3dPolyline)
+                                    : new AcDb2dPolyline;
     }
-    auto *pl = new AcDb2dPolyline;
-    if (pl == nullptr)
-        return nullptr;
-    std::unique_ptr<AcDb2dPolyline> guard(pl);
-    (void)pl->setClosed(closed);
-    (void)pl->setElevation(elevation);
-    (void)pl->setDefaultStartWidth(sw);
-    (void)pl->setDefaultEndWidth(ew);
-    (void)pl->setThickness(thickness);
-    (void)pl->setNormal(asVector(n));
-    if ((flags & 128) != 0)
-        (void)pl->setLinetypeGenerationOn();
-    if ((flags & 2) != 0)
-        (void)pl->setPolyType(AcDb::k2dFitCurvePoly);
-    else if ((flags & 4) != 0)
-        (void)pl->setPolyType(curve == 5 ? AcDb::k2dQuadSplinePoly : AcDb::k2dCubicSplinePoly);
+    modelled = false;
+    return nullptr;
+}
+
+// The vertex a polyline's VERTEX record makes: a 2D one starts with its polyline's widths.
+AcDb2dVertex *newVertexOf(const AcDb2dPolyline &pl) {
+    return new AcDb2dVertex(AcGePoint3d(), 0, pl.defaultStartWidth(), pl.defaultEndWidth());
+}
+AcDb3dPolylineVertex *newVertexOf(const AcDb3dPolyline &) {
+    return new AcDb3dPolylineVertex;
+}
+
+void Builder::readClassGroups(const Record &r, AcDbObject &obj) {
+    const std::size_t before = mends_;
+    RecordSource src(*this, r);
+    obj.dxfInClassGroups(src);
+    if (mends_ != before)
+        mended_.push_back(&obj);
+}
+
+template <class Polyline> void Builder::readVertices(Polyline &pl, const EntityGroup &g) {
     for (const Record &v : g.children) {
-        AcGePoint3d p;
-        double bulge = 0, vsw = sw, vew = ew, tangent = 0;
-        bool hasTangent = false;
-        std::int64_t vflags = 0;
-        readVertex(v, p, bulge, vsw, vew, tangent, hasTangent, vflags);
-        auto *vertex = new AcDb2dVertex(p, bulge, vsw, vew, tangent);
+        auto *vertex = newVertexOf(pl);
         if (vertex == nullptr)
             refuse(v, Acad::eOutOfMemory);
-        std::unique_ptr<AcDb2dVertex> vertexGuard(vertex);
-        if (hasTangent)
-            (void)vertex->setTangent(tangent);
-        if ((vflags & 1) != 0)
-            (void)vertex->setVertexType(AcDb::k2dCurveFitVertex);
-        else if ((vflags & 16) != 0)
-            (void)vertex->setVertexType(AcDb::k2dSplineCtlVertex);
-        else if ((vflags & 8) != 0)
-            (void)vertex->setVertexType(AcDb::k2dSplineFitVertex);
-        (void)readCommon(v, *vertex);
+        std::unique_ptr<std::remove_pointer_t<decltype(vertex)>> guard(vertex);
+        readClassGroups(v, *vertex);
+        (void)readCommon(v, *vertex); // a vertex is in its polyline's space, whatever its 67 says
         if (const std::uint64_t h = handleOf(v, Kind::Other, false))
             ObjectAccess::presetHandle(*vertex, AcDbHandle(h));
         noteOwner(v, true);
-        if (pl->appendVertex(vertex) != Acad::eOk)
+        if (pl.appendVertex(vertex) != Acad::eOk)
             refuse(v, Acad::eOutOfMemory);
-        (void)vertexGuard.release(); // the polyline's now
+        (void)guard.release(); // the polyline's now
     }
-    return guard.release();
 }
 
-AcDbEntity *Builder::makeEntity(const EntityGroup &g) {
-    const std::string_view type = g.main.type;
-    if (type == "LINE")
-        return readLine(g.main);
-    if (type == "LWPOLYLINE")
-        return readLwPolyline(g.main);
-    if (type == "CIRCLE")
-        return readCircle(g.main);
-    if (type == "ARC")
-        return readArc(g.main);
-    if (type == "TEXT")
-        return readText(g.main);
-    if (type == "INSERT")
-        return readInsert(g.main);
-    if (type == "POLYLINE")
-        return readPolyline(g);
-    return nullptr;
+AcDbEntity *Builder::makeEntity(const EntityGroup &g, bool &modelled) {
+    AcDbEntity *ent = newEntityOf(g, modelled);
+    if (!modelled)
+        return nullptr;
+    if (ent == nullptr)
+        refuse(g.main, Acad::eOutOfMemory);
+    std::unique_ptr<AcDbEntity> guard(ent);
+    readClassGroups(g.main, *ent);
+    if (auto *pl2 = AcDb2dPolyline::cast(ent))
+        readVertices(*pl2, g);
+    else if (auto *pl3 = AcDb3dPolyline::cast(ent))
+        readVertices(*pl3, g);
+    return guard.release();
 }
 
 void Builder::entity(const EntityGroup &g, bool inBlock) {
@@ -1508,12 +1207,9 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     // The entity's handle before its vertices': handles are noted in file order, which
     // keeps them mostly sorted (the check at the end sorts them).
     const std::uint64_t handle = handleOf(r, kind, false);
-    AcDbEntity *ent = makeEntity(g);
-    bool modelled = ent != nullptr;
+    bool modelled = false;
+    AcDbEntity *ent = makeEntity(g, modelled);
     if (!modelled) {
-        if (r.type == "LINE" || r.type == "CIRCLE" || r.type == "ARC" || r.type == "TEXT" ||
-            r.type == "INSERT" || r.type == "LWPOLYLINE")
-            refuse(r, Acad::eOutOfMemory);
         ent = new AcDbUnknownEntity(std::string(r.type).c_str());
         if (ent == nullptr)
             refuse(r, Acad::eOutOfMemory);
@@ -1541,7 +1237,7 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
             if (seqEnd == nullptr)
                 refuse(*g.seqend, Acad::eOutOfMemory);
             std::unique_ptr<AcDbSequenceEnd> seqEndGuard(seqEnd);
-            (void)readCommon(*g.seqend, *seqEnd);
+            (void)readCommon(*g.seqend, *seqEnd); // in its polyline's space, as a vertex
             if (const std::uint64_t h = handleOf(*g.seqend, Kind::Other, false))
                 ObjectAccess::presetHandle(*seqEnd, AcDbHandle(h));
             noteOwner(*g.seqend, true);
@@ -1551,7 +1247,7 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         }
     }
     if (checkOnly_) {
-        rewrite_ = false;
+        mended_.clear();
         return; // every check is done: the guards drop the entity and what it owns
     }
     AcDbBlockTableRecord *rec = inBlock ? block_ : space(paper);
@@ -1574,21 +1270,20 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         if (!doc_->r12() && rec.find(5).empty())
             ObjectAccess::markModified(obj);
     };
-    const bool rewrite = std::exchange(rewrite_, false);
     if (childrenKept) {
         keep(*ent, r, view(g.begin, g.end));
-        if (rewrite)
-            ObjectAccess::markModified(*ent);
-        return;
+    } else {
+        keep(*ent, r, view(r));
+        const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
+        for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
+            keep(*seq->items[i], g.children[i], view(g.children[i]));
+        if (seq->seqEnd != nullptr && g.seqend != nullptr)
+            keep(*seq->seqEnd, *g.seqend, view(*g.seqend));
     }
-    keep(*ent, r, view(r));
-    if (rewrite)
-        ObjectAccess::markModified(*ent);
-    const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
-    for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
-        keep(*seq->items[i], g.children[i], view(g.children[i]));
-    if (seq->seqEnd != nullptr && g.seqend != nullptr)
-        keep(*seq->seqEnd, *g.seqend, view(*g.seqend));
+    // What was mended is written as the database holds it, as the repair note says.
+    for (AcDbObject *obj : mended_)
+        ObjectAccess::markModified(*obj);
+    mended_.clear();
 }
 
 void Builder::object(std::string_view, const Record &r) {
@@ -1622,10 +1317,10 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             where_.repair(use.second, "INSERT of block \"" + use.first + "\", which does not exist",
                           "an empty block of that name made");
     // Every drawing has both spaces and layer 0 (an R12 file may name none of them).
-    (void)space(false);
+    (void)space(false); // made when missing; the record itself is not needed here
     (void)space(true);
     if (layers_.count("0") == 0)
-        (void)layerId("0", 0);
+        (void)layerId("0", 0); // made; its id is not needed here
     // Layers name their linetypes; the LTYPE table may come after the LAYER table.
     for (const auto &[layer, ltName] : layerLinetypes_) {
         AcDbLayerTableRecord *rec = nullptr;
@@ -1635,7 +1330,7 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         auto it = linetypes_.find(upper(ltName));
         AcDbObjectId lt =
             it != linetypes_.end() ? it->second : linetypeId(codec_.toFile(ltName), 0);
-        (void)rec->setLinetypeObjectId(lt);
+        (void)rec->setLinetypeObjectId(lt); // a layer's setters take any linetype
         (void)rec->close();
         ObjectAccess::setSource(*rec, src);
     }
@@ -1654,7 +1349,7 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             if (acdbOpenObject(rec, id, AcDb::kForWrite) != Acad::eOk)
                 continue;
             const std::string_view src = ObjectAccess::source(*rec);
-            (void)rec->setLinetypeObjectId(continuous);
+            (void)rec->setLinetypeObjectId(continuous); // as above
             (void)rec->close();
             ObjectAccess::setSource(*rec, src);
         }
@@ -1663,23 +1358,29 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     if (!clayer_.empty()) {
         auto it = layers_.find(upper(nameToDb(clayer_)));
         if (it != layers_.end())
-            (void)db_->setClayer(it->second);
+            (void)db_->setClayer(it->second); // a layer of this drawing
     } else {
-        (void)db_->setClayer(layers_.at("0"));
+        (void)db_->setClayer(layers_.at("0")); // a layer of this drawing
     }
     if (!celtype_.empty()) {
         auto it = linetypes_.find(upper(nameToDb(celtype_)));
         if (it != linetypes_.end())
-            (void)db_->setCeltype(it->second);
+            (void)db_->setCeltype(it->second); // a linetype of this drawing
     }
     if (haveCecolor_) {
         AcCmColor c;
-        if (c.setColorIndex(static_cast<Adesk::UInt16>(
-                std::clamp<std::int64_t>(cecolor_, 0, 999))) == Acad::eOk)
-            (void)db_->setCecolor(c);
+        if (cecolor_ >= 0 && cecolor_ <= 256) {
+            (void)c.setColorIndex(static_cast<Adesk::UInt16>(cecolor_));
+            (void)db_->setCecolor(c); // 0..256: a colour
+        } else {
+            mend(cecolorLine_,
+                 "$CECOLOR is " + std::to_string(cecolor_) + " (group 62), which is no colour",
+                 "taken as BYLAYER");
+        }
     }
     if (tilemode_ >= 0)
-        (void)db_->setTilemode(tilemode_ == 1);
+        (void)db_->setTilemode(tilemode_ == 1); // either is a mode
+    // A finite angle (the reader refuses any other number).
     (void)db_->setSnapAngle(snapDegrees_ * kDegree);
 
     // Handles: unique, and owners that exist and are of the right kind.
@@ -1735,6 +1436,8 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     if (!doc_->r12() || seedWritten_)
         for (AcDbObject *obj : unhandled_)
             ObjectAccess::markModified(*obj);
+    for (AcDbObject *obj : mendedRecords_)
+        ObjectAccess::markModified(*obj);
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
 }

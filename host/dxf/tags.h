@@ -8,6 +8,7 @@
 
 #include "dxf_error.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -110,22 +111,42 @@ inline int appGroupDepth(const Tag &t, int depth) {
     return v == "}" && depth > 0 ? depth - 1 : depth;
 }
 
-// Calls f for the data tags of one object (its tags, the group 0 first, which is not one):
-// application groups (102 {...}) are skipped, and so is extended data (1000 and up).
-template <class F> void forEachDataTag(std::span<const Tag> tags, F &&f) {
-    int depth = 0;
-    for (std::size_t i = 1; i < tags.size(); ++i) {
-        const Tag &t = tags[i];
-        if (t.code == 102) {
-            depth = appGroupDepth(t, depth);
-            continue;
+// The data tags of one object (its tags, the group 0 first, which is not one), one at a
+// time: application groups (102 {...}) are skipped, and so is extended data (1000 and up).
+class DataTags {
+public:
+    explicit DataTags(std::span<const Tag> tags) : tags_(tags) {}
+    // The next data tag; nullptr after the last.
+    const Tag *next() {
+        while (++i_ < tags_.size()) {
+            const Tag &t = tags_[i_];
+            if (t.code == 102) {
+                depth_ = appGroupDepth(t, depth_);
+                continue;
+            }
+            if (depth_ > 0)
+                continue;
+            if (t.code >= 1000)
+                break;
+            return &t;
         }
-        if (depth > 0)
-            continue;
-        if (t.code >= 1000)
-            break;
-        f(t);
+        i_ = tags_.size();
+        return nullptr;
     }
+    // How many tags follow the last one given.
+    std::size_t left() const { return tags_.size() - std::min(i_ + 1, tags_.size()); }
+
+private:
+    std::span<const Tag> tags_;
+    std::size_t i_ = 0;
+    int depth_ = 0;
+};
+
+// Calls f for each data tag of one object (as DataTags gives them).
+template <class F> void forEachDataTag(std::span<const Tag> tags, F &&f) {
+    DataTags data(tags);
+    while (const Tag *t = data.next())
+        f(*t);
 }
 
 } // namespace dxf

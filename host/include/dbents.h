@@ -30,6 +30,7 @@ public:
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 private:
     AcGePoint3d mStart, mEnd;
@@ -60,6 +61,7 @@ public:
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 private:
     AcGePoint3d mCenter;
@@ -98,6 +100,7 @@ public:
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 private:
     AcGePoint3d mCenter;
@@ -149,6 +152,7 @@ public:
 
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 protected:
     std::size_t heapBytes() const override { return mText.capacity() + mStyle.capacity(); }
@@ -196,6 +200,7 @@ public:
     // depth, so that a block inserting itself ends).
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 private:
     AcGePoint3d mPosition;

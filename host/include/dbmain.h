@@ -35,6 +35,7 @@ class AcDbLayerTable;
 class AcDbLinetypeTable;
 // The host's own machinery behind the API, opaque to a module.
 class AcDbDxfFiler;
+class AcDbImpTagSource;
 class AcDbSystemInternals;
 class AcDbImpDatabase;
 struct AcDbImpKeptData;
@@ -218,6 +219,9 @@ public:
     // Host-internal: writes the class's own groups (after the common entity head) to sink.
     // The same list feeds acdbEntGet and the DXF writer.
     virtual void dxfOutClassGroups(AcDbDxfFiler &sink) const;
+    // Host-internal: reads the class's own groups, those dxfOutClassGroups writes, from a
+    // file's record (the object is new, not yet in a database).
+    virtual void dxfInClassGroups(AcDbImpTagSource &source);
 
     // Host-internal, for the undo journal (TEV_DB_STATE_COPY): a new object of the same
     // class with this one's state, not its identity (no stub, owner, owned items or kept

@@ -47,6 +47,7 @@ public:
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 protected:
     std::size_t heapBytes() const override {

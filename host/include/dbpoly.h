@@ -43,6 +43,7 @@ public:
     Acad::ErrorStatus setTangent(double t); // radians; also marks the tangent used
 
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 private:
     AcGePoint3d mPosition;
@@ -67,6 +68,7 @@ public:
     Acad::ErrorStatus setPosition(const AcGePoint3d &p);
 
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 private:
     AcGePoint3d mPosition;
@@ -120,6 +122,7 @@ public:
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 protected:
     AcDbOwnedSequence *ownedSequence() override { return &mOwned; }
@@ -160,6 +163,7 @@ public:
     Acad::ErrorStatus getEndPoint(AcGePoint3d &p) const override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents &extents) const override;
     void dxfOutClassGroups(AcDbDxfFiler &sink) const override;
+    void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 protected:
     AcDbOwnedSequence *ownedSequence() override { return &mOwned; }

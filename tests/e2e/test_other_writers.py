@@ -285,6 +285,11 @@ def nameless_block(text):
     return text[:at] + text[at + len("\n  2\nTAG"):]
 
 
+def zero_extrusion(text):
+    s, e = entity_part(text, "LINE")
+    return text[:e] + "210\n0.0\n220\n0.0\n230\n0.0\n" + text[e:]
+
+
 def mac_line_ends(text):
     return text.replace("\n", "\r")
 
@@ -296,6 +301,7 @@ DAMAGE = [
     ("INSERT of a missing block", missing_block, 'INSERT of block "GONE"'),
     ("BLOCK without a name", nameless_block, "BLOCK has no name"),
     ("old Mac line ends", mac_line_ends, "CR alone"),
+    ("LINE with a zero extrusion direction", zero_extrusion, "zero extrusion direction"),
 ]
 
 

@@ -69,4 +69,19 @@ TEST(ReadOcs, PositionsBecomeWorldCoordinates) {
     EXPECT_EQ(plain->center(), AcGePoint3d(8, 9, 1));
 }
 
+// Test that an extrusion too long to measure (its length overflows) is still a direction:
+// the mirrored system here, not a zero normal that would put the circle nowhere.
+TEST(ReadOcs, HugeExtrusionIsADirection) {
+    std::string error;
+    auto db = dxf::readDrawingText("0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n5\nA1\n8\n0\n10\n3\n"
+                                   "20\n4\n30\n1\n40\n2\n210\n0\n220\n0\n230\n-1e300\n0\n"
+                                   "ENDSEC\n0\nEOF\n",
+                                   "huge.dxf", error);
+    ASSERT_NE(db, nullptr) << error;
+    const auto *circle = byHandle<AcDbCircle>(*db, 0xA1);
+    ASSERT_NE(circle, nullptr);
+    EXPECT_EQ(circle->normal(), AcGeVector3d(0, 0, -1));
+    expectNear(circle->center(), AcGePoint3d(-3, 4, -1));
+}
+
 } // namespace
