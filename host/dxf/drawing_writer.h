@@ -6,6 +6,8 @@
 
 #include "dxf_error.h"
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -13,11 +15,24 @@ class AcDbDatabase;
 
 namespace dxf {
 
+// A stretch of a write: from offset, size bytes.
+struct ByteSpan {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+
 // Where the writer's bytes go; write() may throw DxfError (a full disk).
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual void write(std::string_view bytes) = 0;
+    // bytes, of which the spans asRead (in order, whole lines) are copied unchanged from the
+    // file the drawing was read from; a sink that checks what it is given may trust those as
+    // the reader took them.
+    virtual void writeWithRead(std::string_view bytes, std::span<const ByteSpan> asRead) {
+        (void)asRead; // a plain sink passes every byte on alike
+        write(bytes);
+    }
 };
 
 // A ByteSink into a string, for tests and in-memory round trips.

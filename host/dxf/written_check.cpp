@@ -24,6 +24,21 @@ bool isHexBytes(std::string_view s) {
 
 // A group code as the reader takes it: blanks around digits, within the codes files use.
 bool groupCode(std::string_view text, int &code) {
+    // Most codes are written as up to three digits after blanks: no need of the general path.
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    if (i < text.size() && text.size() - i <= 3) {
+        int value = 0;
+        for (std::size_t k = i; k < text.size() && value >= 0; ++k) {
+            const unsigned digit = static_cast<unsigned char>(text[k]) - '0';
+            value = digit <= 9 ? value * 10 + static_cast<int>(digit) : -1;
+        }
+        if (value >= 0) {
+            code = value;
+            return true;
+        }
+    }
     std::int64_t value = 0;
     if (!toInteger(text, kMinGroupCode, kMaxGroupCode, value))
         return false;
@@ -35,6 +50,25 @@ bool groupCode(std::string_view text, int &code) {
 
 void WrittenCheck::write(std::string_view bytes) {
     next_.write(bytes);
+    lines(bytes);
+}
+
+void WrittenCheck::writeWithRead(std::string_view bytes, std::span<const ByteSpan> asRead) {
+    next_.write(bytes);
+    std::size_t at = 0;
+    for (const ByteSpan &span : asRead) {
+        if (span.offset < at || span.offset + span.size > bytes.size())
+            break; // not a span of these bytes: what is left is checked in full
+        lines(bytes.substr(at, span.offset - at));
+        asRead_ = true;
+        lines(bytes.substr(span.offset, span.size));
+        asRead_ = false;
+        at = span.offset + span.size;
+    }
+    lines(bytes.substr(at));
+}
+
+void WrittenCheck::lines(std::string_view bytes) {
     while (!bytes.empty()) {
         const void *nl = std::memchr(bytes.data(), '\n', bytes.size());
         if (nl == nullptr) {
@@ -63,13 +97,18 @@ void WrittenCheck::line(std::string_view text) {
         lineEnd_ = end;
     else if (end != lineEnd_)
         fail("the line ends change from one kind to the other");
-    if (text.find('\r') != std::string_view::npos)
-        fail("a carriage return inside a line");
     if (code_ >= 0) {
-        tag(text);
+        // A value copied as read matters here only where it is structure or a handle.
+        if (!asRead_ || code_ == 0 || code_ == 5 || code_ == 105 || place_ == Place::SectionName) {
+            if (text.find('\r') != std::string_view::npos)
+                fail("a carriage return inside a line");
+            tag(text);
+        }
         code_ = -1;
         return;
     }
+    if (text.find('\r') != std::string_view::npos)
+        fail("a carriage return inside a line");
     if (place_ == Place::AfterEof)
         fail("something written after EOF");
     int code = 0;

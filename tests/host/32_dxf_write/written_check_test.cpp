@@ -22,12 +22,22 @@ std::string drawingText() {
 }
 
 // Runs text through the check in pieces of `step` bytes; the error, or "" when it passes.
-std::string check(const std::string &text, std::size_t step) {
+// With asRead, each piece's lines from the first ENTITIES on are marked as copied as read.
+std::string check(const std::string &text, std::size_t step, bool asRead = false) {
     dxf::StringSink out;
     dxf::WrittenCheck c(out, "x.dxf");
+    const std::size_t entities = text.find("ENTITIES\n") + 9;
     try {
-        for (std::size_t i = 0; i < text.size(); i += step)
-            c.write(std::string_view(text).substr(i, step));
+        for (std::size_t i = 0; i < text.size(); i += step) {
+            const std::string_view piece = std::string_view(text).substr(i, step);
+            if (!asRead || i + piece.size() <= entities) {
+                c.write(piece);
+                continue;
+            }
+            const std::size_t from = i < entities ? entities - i : 0;
+            const dxf::ByteSpan span{from, piece.size() - from};
+            c.writeWithRead(piece, std::span<const dxf::ByteSpan>(&span, 1));
+        }
         c.finish();
     } catch (const dxf::DxfError &e) {
         return e.what();
@@ -90,6 +100,40 @@ TEST(WrittenCheck, EachFaultIsCaught) {
         EXPECT_NE(error.find(c.wanted), std::string::npos) << c.what << ": " << error;
         EXPECT_EQ(error.rfind("x.dxf", 0), 0u) << c.what << ": " << error;
     }
+}
+
+// Test that bytes copied as read are still checked for structure, line ends and handles, and
+// that only their other values go unparsed.
+TEST(WrittenCheck, BytesAsReadKeepTheStructureAndHandleChecks) {
+    const std::string text = drawingText();
+    ASSERT_NE(text.find("ENTITIES\n"), std::string::npos);
+    const std::size_t h = text.find("  5\n") + 4;
+    const std::string handle = text.substr(h, text.find('\n', h) - h);
+    auto inEntities = [&](const std::string &record) {
+        return replaced(text, "ENTITIES\n", "ENTITIES\n" + record);
+    };
+    struct Case {
+        const char *what;
+        std::string text;
+        const char *wanted; // "" when it passes
+    } cases[] = {
+        {"untouched", text, ""},
+        {"a value not a number", inEntities("  0\nPOINT\n 10\nnan\n"), ""},
+        {"a handle twice", inEntities("  0\nPOINT\n  5\n" + handle + "\n"),
+         "is given to two objects"},
+        {"a handle not hexadecimal", inEntities("  0\nPOINT\n  5\nZZ\n"), "not a handle"},
+        {"a section inside a section", inEntities("  0\nSECTION\n  2\nX\n"), "inside a section"},
+        {"mixed line ends", inEntities("  0\r\nPOINT\r\n"), "line ends"},
+        {"a code not a number", inEntities(" 1x\nPOINT\n"), "group code ' 1x'"},
+    };
+    for (const Case &c : cases)
+        for (std::size_t step : {std::size_t{7}, c.text.size()}) {
+            const std::string error = check(c.text, step, /*asRead=*/true);
+            if (*c.wanted == '\0')
+                EXPECT_EQ(error, "") << c.what;
+            else
+                EXPECT_NE(error.find(c.wanted), std::string::npos) << c.what << ": " << error;
+        }
 }
 
 } // namespace
