@@ -362,10 +362,17 @@ void redoOne(DatabaseImpl &d, Step &step) {
 class GroupBytes : public TagSink {
 public:
     std::string bytes;
+    // With expected set, nothing is kept: each byte is compared with it instead, and
+    // differs tells whether they part (all that the end of a step needs to know).
+    std::string_view expected;
+    bool comparing = false;
+    bool differs = false;
+    std::size_t at = 0;
+
     void string(int code, std::string_view value) override {
         put(code);
         put(value.size());
-        bytes.append(value);
+        append(value);
     }
     void real(int code, double value) override { put(code), put(value); }
     void angle(int code, double radians) override { put(code), put(radians); }
@@ -380,7 +387,17 @@ public:
 
 private:
     template <class T> void put(const T &v) {
-        bytes.append(reinterpret_cast<const char *>(&v), sizeof v);
+        append(std::string_view(reinterpret_cast<const char *>(&v), sizeof v));
+    }
+    void append(std::string_view b) {
+        if (!comparing) {
+            bytes.append(b);
+            return;
+        }
+        if (differs)
+            return;
+        differs = expected.substr(at, b.size()) != b;
+        at += b.size();
     }
 };
 
@@ -389,6 +406,16 @@ std::string groupBytes(const AcDbEntity &ent) {
     writeEntityCommon(ent, sink);
     ent.dxfOutClassGroups(sink);
     return std::move(sink.bytes);
+}
+
+// True when ent writes the groups bytes holds (compared as they come, nothing kept).
+bool writesGroups(const AcDbEntity &ent, std::string_view bytes) {
+    GroupBytes sink;
+    sink.comparing = true;
+    sink.expected = bytes;
+    writeEntityCommon(ent, sink);
+    ent.dxfOutClassGroups(sink);
+    return !sink.differs && sink.at == bytes.size();
 }
 
 // True when a write open in step left the object as it found it: a table or block record
@@ -409,7 +436,7 @@ bool unchanged(const Step &step, const Changed &c) {
     const auto *before = AcDbEntity::cast(c.state.get());
     if (now == nullptr || before == nullptr || now->color() != before->color())
         return false; // the cheap look first: most changes change the colour
-    return groupBytes(*now) == groupBytes(*before);
+    return writesGroups(*now, groupBytes(*before));
 }
 
 // The object is as it was: so are its flags (a save copies it from its source again).

@@ -22,6 +22,26 @@ bool isHexBytes(std::string_view s) {
     });
 }
 
+// "-12.5", "3", "0.125": digits with at most one point, no blanks or exponent, short enough
+// that the value is finite. The writer spells nearly every number so; anything else goes to
+// the reader's own parser.
+bool plainNumber(std::string_view s, bool point) {
+    std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+    if (i == s.size() || s.size() > 300)
+        return false;
+    bool digit = false, seenPoint = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c == '.' && point && !seenPoint)
+            seenPoint = true;
+        else
+            return false;
+    }
+    return digit;
+}
+
 // A group code as the reader takes it: blanks around digits, within the codes files use.
 bool groupCode(std::string_view text, int &code) {
     // Most codes are written as up to three digits after blanks: no need of the general path.
@@ -125,7 +145,7 @@ void WrittenCheck::tag(std::string_view value) {
     switch (type) {
     case ValueType::Double: {
         double unused = 0;
-        if (!toDouble(value, unused))
+        if (!plainNumber(value, /*point=*/true) && !toDouble(value, unused))
             fail("group " + std::to_string(code) + " holds '" + std::string(value) +
                  "', not a finite number");
         break;
@@ -135,7 +155,8 @@ void WrittenCheck::tag(std::string_view value) {
     case ValueType::Int64:
     case ValueType::Bool: {
         std::int64_t unused = 0;
-        if (!toInteger(value, std::numeric_limits<std::int64_t>::min(),
+        if ((value.size() > 18 || !plainNumber(value, /*point=*/false)) &&
+            !toInteger(value, std::numeric_limits<std::int64_t>::min(),
                        std::numeric_limits<std::int64_t>::max(), unused))
             fail("group " + std::to_string(code) + " holds '" + std::string(value) +
                  "', not a whole number");
