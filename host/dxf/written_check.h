@@ -30,7 +30,8 @@ private:
     enum class Place { BeforeSection, SectionName, InSection, AfterEof };
 
     void lines(std::string_view bytes);
-    void line(std::string_view text);
+    // One line without its LF; cr: it holds a carriage return somewhere.
+    void line(std::string_view text, bool cr);
     void tag(std::string_view value);
     [[noreturn]] void fail(const std::string &what) const;
 
