@@ -42,6 +42,38 @@ bool plainNumber(std::string_view s, bool point) {
     return digit;
 }
 
+// The next LF at or after p (end when there is none); cr is set when a CR comes before it.
+// Eight bytes at a time where the machine allows: most lines are a few bytes long.
+const char *lineFeed(const char *p, const char *end, bool &cr) {
+    cr = false;
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    // A byte of w equal to c sets the high bit of its byte in the answer; the lowest bit set
+    // is always a true match (those above it may not be).
+    auto matches = [](std::uint64_t w, std::uint64_t c) {
+        const std::uint64_t x = w ^ (c * kOnes);
+        return (x - kOnes) & ~x & kHighs;
+    };
+    while (end - p >= 8) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, 8);
+        const std::uint64_t lf = matches(w, '\n'), crs = matches(w, '\r');
+        if (lf != 0) {
+            const int at = __builtin_ctzll(lf) >> 3;
+            cr |= crs != 0 && (__builtin_ctzll(crs) >> 3) < at;
+            return p + at;
+        }
+        cr |= crs != 0;
+        p += 8;
+    }
+#endif
+    while (p < end && *p != '\n') {
+        cr |= *p == '\r';
+        ++p;
+    }
+    return p;
+}
+
 // A group code as the reader takes it: blanks around digits, within the codes files use.
 bool groupCode(std::string_view text, int &code) {
     // Most codes are written as up to three digits after blanks: no need of the general path.
@@ -94,18 +126,19 @@ void WrittenCheck::lines(std::string_view bytes) {
     const char *p = bytes.data();
     const char *const end = p + bytes.size();
     while (p < end) {
-        const char *q = p;
         bool cr = false;
-        while (q < end && *q != '\n') {
-            cr |= *q == '\r';
-            ++q;
-        }
+        const char *q = lineFeed(p, end, cr);
         if (q == end) {
             partial_.append(p, static_cast<std::size_t>(end - p));
             return;
         }
         const std::string_view text(p, static_cast<std::size_t>(q - p));
-        if (partial_.empty()) {
+        if (asRead_ && !cr && code_ > 0 && code_ != 5 && code_ != 105 && lineEnd_ == 1 &&
+            place_ == Place::InSection && partial_.empty()) {
+            // A value copied as read that is neither structure nor a handle: counted only.
+            ++lineNo_;
+            code_ = -1;
+        } else if (partial_.empty()) {
             line(text, cr);
         } else {
             partial_.append(text);
