@@ -1,5 +1,6 @@
 // Tests of the save's check of the bytes it writes: a whole drawing passes however it is cut
 // into writes, and each kind of fault is caught at its line.
+#include "background_sink.h"
 #include "dxf_error.h"
 #include "dxf_io.h"
 #include "written_check.h"
@@ -134,6 +135,56 @@ TEST(WrittenCheck, BytesAsReadKeepTheStructureAndHandleChecks) {
             else
                 EXPECT_NE(error.find(c.wanted), std::string::npos) << c.what << ": " << error;
         }
+}
+
+// A sink that keeps what it is given and fails (as a full disk does) from its nth write on.
+class FailingSink : public dxf::ByteSink {
+public:
+    explicit FailingSink(int failAt) : failAt_(failAt) {}
+    void write(std::string_view bytes) override {
+        if (++writes_ >= failAt_)
+            throw dxf::DxfError("disk full");
+        text.append(bytes);
+    }
+    std::string text;
+
+private:
+    int failAt_;
+    int writes_ = 0;
+};
+
+// Test that the save's second thread passes every piece on in order with its spans as read,
+// and that a failure there reaches the writer and stops what follows.
+TEST(BackgroundSink, PassesOnInOrderAndReportsTheFirstFailure) {
+    const std::string text = drawingText();
+    {
+        dxf::StringSink out;
+        dxf::WrittenCheck check(out, "x.dxf");
+        dxf::BackgroundSink pipe(check);
+        const std::size_t entities = text.find("ENTITIES\n") + 9;
+        const dxf::ByteSpan span{0, text.size() - entities};
+        pipe.write(std::string_view(text).substr(0, entities / 2));
+        pipe.write(std::string_view(text).substr(entities / 2, entities - entities / 2));
+        pipe.writeWithRead(std::string_view(text).substr(entities),
+                           std::span<const dxf::ByteSpan>(&span, 1));
+        pipe.finish();
+        check.finish();
+        EXPECT_EQ(out.text, text);
+    }
+    for (int failAt : {1, 3}) {
+        FailingSink out(failAt);
+        dxf::BackgroundSink pipe(out);
+        std::string error;
+        try {
+            for (int i = 0; i < 100; ++i)
+                pipe.write("  0\nLINE\n");
+            pipe.finish();
+        } catch (const dxf::DxfError &e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, "disk full") << failAt;
+        EXPECT_EQ(out.text.size(), std::string("  0\nLINE\n").size() * (failAt - 1)) << failAt;
+    }
 }
 
 } // namespace
