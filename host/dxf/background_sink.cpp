@@ -35,14 +35,26 @@ void BackgroundSink::stop() {
 }
 
 void BackgroundSink::write(std::string_view bytes) {
-    put(bytes, {});
+    Chunk chunk = room();
+    chunk.bytes.assign(bytes);
+    put(std::move(chunk));
 }
 
 void BackgroundSink::writeWithRead(std::string_view bytes, std::span<const ByteSpan> asRead) {
-    put(bytes, asRead);
+    Chunk chunk = room();
+    chunk.bytes.assign(bytes);
+    chunk.asRead.assign(asRead.begin(), asRead.end());
+    put(std::move(chunk));
 }
 
-void BackgroundSink::put(std::string_view bytes, std::span<const ByteSpan> asRead) {
+void BackgroundSink::give(std::string &bytes, std::vector<ByteSpan> &asRead) {
+    Chunk chunk = room();
+    chunk.bytes.swap(bytes);
+    chunk.asRead.swap(asRead);
+    put(std::move(chunk));
+}
+
+BackgroundSink::Chunk BackgroundSink::room() {
     Chunk chunk;
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return error_ != nullptr || queue_.size() < kMaxQueued; });
@@ -52,12 +64,14 @@ void BackgroundSink::put(std::string_view bytes, std::span<const ByteSpan> asRea
         chunk = std::move(spare_.back());
         spare_.pop_back();
     }
-    lock.unlock();
-    chunk.bytes.assign(bytes);
-    chunk.asRead.assign(asRead.begin(), asRead.end());
-    lock.lock();
-    queue_.push_back(std::move(chunk));
-    lock.unlock();
+    return chunk;
+}
+
+void BackgroundSink::put(Chunk &&chunk) {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(chunk));
+    }
     changed_.notify_all();
 }
 

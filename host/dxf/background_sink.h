@@ -27,6 +27,8 @@ public:
     // other sink threw on an earlier write, once it has: nothing more is passed on after it.
     void write(std::string_view bytes) override;
     void writeWithRead(std::string_view bytes, std::span<const ByteSpan> asRead) override;
+    // Takes the memory of both (what it gives back in their place is empty), no copy.
+    void give(std::string &bytes, std::vector<ByteSpan> &asRead) override;
     // Waits until all that was given has been passed on; throws what the other sink threw.
     void finish();
 
@@ -35,7 +37,9 @@ private:
         std::string bytes;
         std::vector<ByteSpan> asRead;
     };
-    void put(std::string_view bytes, std::span<const ByteSpan> asRead);
+    // A chunk to fill (a spare one when there is one), once there is room in the queue.
+    Chunk room();
+    void put(Chunk &&chunk);
     void run();
     void stop();
 

@@ -139,10 +139,7 @@ public:
             flush();
     }
     void flush() {
-        if (read_.empty())
-            sink_.write(buffer_);
-        else
-            sink_.writeWithRead(buffer_, read_);
+        sink_.give(buffer_, read_);
         buffer_.clear();
         read_.clear();
     }

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class AcDbDatabase;
 
@@ -32,6 +33,14 @@ public:
     virtual void writeWithRead(std::string_view bytes, std::span<const ByteSpan> asRead) {
         (void)asRead; // a plain sink passes every byte on alike
         write(bytes);
+    }
+    // As writeWithRead, for a caller that clears both afterwards: a sink may take their
+    // memory instead of copying them.
+    virtual void give(std::string &bytes, std::vector<ByteSpan> &asRead) {
+        if (asRead.empty())
+            write(bytes);
+        else
+            writeWithRead(bytes, asRead);
     }
 };
 
