@@ -26,9 +26,11 @@ void eraseEntity(AcDbObjectId id) {
     (void)ent->close();
 }
 
-// Makes the wide polyline of createWidePolyline and hands back its id.
+// Makes the wide polyline of createWidePolyline and hands back its id. Its colour and
+// linetype (the record linetypeId names, else the one named linetype) are given before it
+// is appended, so that it goes into the drawing whole and is never opened again.
 bool appendWidePolyline(AcGePoint3d start, AcGePoint3d end, double width, int colorIndex,
-                        const char *linetype, AcDbObjectId &id) {
+                        const char *linetype, AcDbObjectId linetypeId, AcDbObjectId &id) {
     AcGePoint3dArray vertices;
     vertices.append(AcGePoint3d(start.x, start.y, 0.0));
     vertices.append(AcGePoint3d(end.x, end.y, 0.0));
@@ -39,6 +41,13 @@ bool appendWidePolyline(AcGePoint3d start, AcGePoint3d end, double width, int co
         acedAlert(kNoMemory);
         return false;
     }
+    // Not yet appended: ours to change. An index above 256 is refused and the polyline takes
+    // the drawing's current colour; a linetype the drawing lacks leaves it the current one.
+    (void)pline->setColorIndex(static_cast<Adesk::UInt16>(colorIndex));
+    if (!linetypeId.isNull())
+        (void)pline->setLinetype(linetypeId);
+    else if (linetype != nullptr)
+        (void)pline->setLinetype(linetype);
     id = AcDbObjectId::kNull;
     const int status = addToCurrentSpace(pline, id);
     if (status != 0) {
@@ -51,9 +60,6 @@ bool appendWidePolyline(AcGePoint3d start, AcGePoint3d end, double width, int co
             acutPrintf("\nНе удалось добавить полилинию в чертёж");
         return false;
     }
-    (void)setEntityColor(id, colorIndex); // answers 0 in every case
-    if (linetype != nullptr)
-        (void)setEntityLinetype(id, linetype); // answers 0 in every case
     return true;
 }
 
@@ -67,14 +73,12 @@ void replaceLine(AcDbObjectId lineId, double width) {
     const AcGePoint3d start = line->startPoint();
     const AcGePoint3d end = line->endPoint();
     const int colorIndex = line->colorIndex();
-    char *linetype = line->linetype();
 
     AcDbObjectId plineId = AcDbObjectId::kNull;
-    const bool replaced = appendWidePolyline(start, end, width, colorIndex, linetype, plineId);
+    const bool replaced =
+        appendWidePolyline(start, end, width, colorIndex, nullptr, line->linetypeId(), plineId);
     const bool erased = replaced && line->erase(true) == Acad::eOk;
     (void)line->close(); // commits the erase, if there was one
-    if (linetype != nullptr)
-        acutDelString(linetype);
     if (replaced && !erased)
         eraseEntity(plineId); // never both: the drawing stays as it was
 }
@@ -84,7 +88,7 @@ void replaceLine(AcDbObjectId lineId, double width) {
 bool createWidePolyline(AcGePoint3d start, AcGePoint3d end, double width, int colorIndex,
                         const char *linetype) {
     AcDbObjectId id = AcDbObjectId::kNull;
-    return appendWidePolyline(start, end, width, colorIndex, linetype, id);
+    return appendWidePolyline(start, end, width, colorIndex, linetype, AcDbObjectId::kNull, id);
 }
 
 void setPolyline2dWidth(AcDb2dPolyline *pline, double width) {

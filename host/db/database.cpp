@@ -34,18 +34,20 @@ AcDbImpDatabase::~AcDbImpDatabase() {
 }
 
 AcDbStub *AcDbImpDatabase::adopt(AcDbObject *obj, AcDbStub *owner, AcDbHandle preset) {
+    AcDbStub &s = stubs.emplace_back();
+    // The preset handle when it is free (one probe of the index finds out and takes it),
+    // else the next one: every handle given so far is below nextHandle.
     std::uint64_t h = preset.value();
-    // Every handle given so far is below nextHandle: one above it is free without a look.
-    if (h == 0 || (h < nextHandle && byHandle.contains(h)))
+    if (h == 0 || !byHandle.insert(h, &s)) {
         h = nextHandle;
+        (void)byHandle.insert(h, &s); // free: above every handle given
+    }
     if (h >= nextHandle)
         nextHandle = h + 1;
-    AcDbStub &s = stubs.emplace_back();
     s.object = obj;
     s.db = this;
     s.owner = owner;
     s.handle = h;
-    (void)byHandle.insert(h, &s); // free: checked above, or above every handle given
     AcDbSystemInternals::attach(*obj, &s);
     return &s;
 }

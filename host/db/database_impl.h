@@ -103,6 +103,10 @@ void journalWrite(AcDbStub *stub);
 // asks (through writeAllowed), and so does a change made to owned vertices through their
 // polyline.
 void journalState(AcDbStub *stub);
+// Before a colour change of an entity: the step under way (if any) keeps its colour index
+// alone, not a copy of its state. False when that does not do (no step, a true colour, the
+// state already kept): the caller then keeps the state as for any change.
+bool journalColour(AcDbStub *stub, Adesk::UInt16 index, bool hasTrueColour);
 // Puts a table's name index in line with its records (after records came or went).
 void rebuildNameIndex(AcDbSymbolTable &table);
 

@@ -173,18 +173,25 @@ AcDbObjectId AcDbEntity::blockId() const {
 namespace {
 
 // Applies f to every owned vertex and sequence end of ent (for doSubents), each then
-// marked changed in the way f changes it.
+// marked changed in the way f changes it. A recolour to a colour index (kColour without
+// trueColour) lets undo keep each one's colour alone.
 template <class F>
-void forSubents(AcDbEntity &ent, bool doSubents, F f, AcDbStub::Change change = AcDbStub::kOther) {
+void forSubents(AcDbEntity &ent, bool doSubents, F f, AcDbStub::Change change = AcDbStub::kOther,
+                bool trueColour = false) {
     if (!doSubents)
         return;
     AcDbOwnedSequence *seq = ObjectAccess::sequence(ent);
     if (seq == nullptr)
         return;
-    auto keepForUndo = [](AcDbObject *item) {
+    auto keepForUndo = [change, trueColour](AcDbObject *item) {
         AcDbStub *s = item->objectId().stub();
-        if (s != nullptr && !s->stateKept && s->db->journal != nullptr)
-            tev::db::journalState(s); // changed without an open of its own
+        if (s == nullptr || s->stateKept || s->db->journal == nullptr)
+            return;
+        // Changed without an open of its own; a recolour keeps the colour alone.
+        auto &e = static_cast<AcDbEntity &>(*item);
+        if (change != AcDbStub::kColour || trueColour ||
+            !tev::db::journalColour(s, e.colorIndex(), e.color().isByColor()))
+            tev::db::journalState(s);
     };
     for (AcDbObject *item : seq->items) {
         keepForUndo(item);
@@ -257,8 +264,14 @@ Acad::ErrorStatus AcDbEntity::setColor(const AcCmColor &color, Adesk::Boolean do
         return Acad::eBadColorIndex;
     // writeAllowed records a change of any kind; this one is the colour alone. Sub-entities
     // the database keeps only as bytes (attributes, mesh vertices) are recoloured on save.
-    const std::uint8_t before = isDatabaseResident() ? objectId().stub()->changes : 0;
-    if (!writeAllowed())
+    AcDbStub *stub = objectId().stub();
+    const std::uint8_t before = stub != nullptr ? stub->changes : 0;
+    // Undo needs the colour from before, not a copy of the whole entity (unless a true
+    // colour comes or goes, which the index alone does not bring back).
+    const bool colourKept =
+        stub != nullptr && isWriteEnabled() && stub->db->journal != nullptr &&
+        tev::db::journalColour(stub, mColorIndex, mHasTrueColor || color.isByColor());
+    if (!colourKept && !writeAllowed())
         return Acad::eNotOpenForWrite;
     if (isDatabaseResident())
         objectId().stub()->changes =
@@ -275,7 +288,7 @@ Acad::ErrorStatus AcDbEntity::setColor(const AcCmColor &color, Adesk::Boolean do
             setTrueColour(e, subFlag, color);
             e.mHasTrueColor = subFlag;
         },
-        AcDbStub::kColour);
+        AcDbStub::kColour, color.isByColor());
     return Acad::eOk;
 }
 

@@ -46,6 +46,10 @@ struct Changed {
     bool modified = false;
     bool isNew = false;
     std::uint8_t changes = 0;
+    // A recolour keeps the entity's colour index alone (no state copy): a million entities
+    // recoloured hold a few bytes each instead of a copy of each.
+    bool colourOnly = false;
+    Adesk::UInt16 colour = 0;
 };
 
 // An object a step appended to a block record or added to a table; the step holds the
@@ -136,7 +140,9 @@ template <class F> void forEachOwned(AcDbObject &obj, F &&f) {
 }
 
 void clearFlags(Step &step) {
-    auto clear = [](AcDbStub *s, AcDbObject *) { s->journaled = s->stateKept = false; };
+    auto clear = [](AcDbStub *s, AcDbObject *) {
+        s->journaled = s->stateKept = s->colourKept = false;
+    };
     for (Changed &c : step.changed)
         clear(c.stub, nullptr);
     for (Added &a : step.added) {
@@ -311,6 +317,8 @@ void exchange(DatabaseImpl &d, Changed &c) {
         return;
     if (c.state != nullptr)
         obj->swapState(*c.state);
+    else if (auto *ent = c.colourOnly ? AcDbEntity::cast(obj) : nullptr)
+        std::swap(ObjectAccess::colorOf(*ent), c.colour);
     const bool wasErased = s->erased;
     std::swap(s->erased, c.erased);
     if (s->erased != wasErased)
@@ -354,10 +362,17 @@ void redoOne(DatabaseImpl &d, Step &step) {
 class GroupBytes : public TagSink {
 public:
     std::string bytes;
+    // With expected set, nothing is kept: each byte is compared with it instead, and
+    // differs tells whether they part (all that the end of a step needs to know).
+    std::string_view expected;
+    bool comparing = false;
+    bool differs = false;
+    std::size_t at = 0;
+
     void string(int code, std::string_view value) override {
         put(code);
         put(value.size());
-        bytes.append(value);
+        append(value);
     }
     void real(int code, double value) override { put(code), put(value); }
     void angle(int code, double radians) override { put(code), put(radians); }
@@ -372,7 +387,17 @@ public:
 
 private:
     template <class T> void put(const T &v) {
-        bytes.append(reinterpret_cast<const char *>(&v), sizeof v);
+        append(std::string_view(reinterpret_cast<const char *>(&v), sizeof v));
+    }
+    void append(std::string_view b) {
+        if (!comparing) {
+            bytes.append(b);
+            return;
+        }
+        if (differs)
+            return;
+        differs = expected.substr(at, b.size()) != b;
+        at += b.size();
     }
 };
 
@@ -383,6 +408,16 @@ std::string groupBytes(const AcDbEntity &ent) {
     return std::move(sink.bytes);
 }
 
+// True when ent writes the groups bytes holds (compared as they come, nothing kept).
+bool writesGroups(const AcDbEntity &ent, std::string_view bytes) {
+    GroupBytes sink;
+    sink.comparing = true;
+    sink.expected = bytes;
+    writeEntityCommon(ent, sink);
+    ent.dxfOutClassGroups(sink);
+    return !sink.differs && sink.at == bytes.size();
+}
+
 // True when a write open in step left the object as it found it: a table or block record
 // that nothing was added to, an entity whose groups are the same. (Some commands open for
 // write to read.)
@@ -390,12 +425,18 @@ bool unchanged(const Step &step, const Changed &c) {
     const AcDbObject *obj = c.stub->object;
     if (obj == nullptr || c.erased != c.stub->erased)
         return false;
+    if (c.colourOnly) {
+        const auto *ent = AcDbEntity::cast(obj);
+        return ent != nullptr && ent->colorIndex() == c.colour;
+    }
     if (c.state == nullptr) // no setter ran: nothing of its own changed, but what it holds may
         return std::none_of(step.added.begin(), step.added.end(),
                             [&](const Added &a) { return a.stub->owner == c.stub; });
     const auto *now = AcDbEntity::cast(obj);
     const auto *before = AcDbEntity::cast(c.state.get());
-    return now != nullptr && before != nullptr && groupBytes(*now) == groupBytes(*before);
+    if (now == nullptr || before == nullptr || now->color() != before->color())
+        return false; // the cheap look first: most changes change the colour
+    return writesGroups(*now, groupBytes(*before));
 }
 
 // The object is as it was: so are its flags (a save copies it from its source again).
@@ -453,7 +494,33 @@ void journalState(AcDbStub *stub) {
         loseStep(*j); // out of memory: this step cannot be undone
         return;
     }
+    if (c->colourOnly) {
+        // Recoloured earlier in the step: the copy takes the colour from before it.
+        if (auto *copy = AcDbEntity::cast(c->state.get()))
+            ObjectAccess::colorOf(*copy) = c->colour;
+        c->colourOnly = false;
+        stub->colourKept = false;
+    }
     grow(*j, c->state->stateBytes());
+}
+
+bool journalColour(AcDbStub *stub, Adesk::UInt16 index, bool hasTrueColour) {
+    Journal *j = recordingJournal(*stub->db);
+    if (j == nullptr || stub->object == nullptr || stub->stateKept)
+        return false;
+    if (stub->colourKept)
+        return true; // the colour from before the step is kept already
+    if (hasTrueColour || stub->object->stateBytes() == 0)
+        return false;
+    if (!stub->journaled)
+        journalWrite(stub);
+    Changed *c = j->lost ? nullptr : findChanged(j->current, stub);
+    if (c == nullptr)
+        return false;
+    c->colourOnly = true;
+    c->colour = index;
+    stub->colourKept = true;
+    return true;
 }
 
 void journalAppended(AcDbStub *stub) {

@@ -639,6 +639,7 @@ std::vector<AcDbObjectId> selectAll(const AcDbDatabase &db, AcDbObjectId space) 
     if (rec == nullptr || space.database() != &db)
         return {};
     std::vector<AcDbObjectId> out;
+    out.reserve(ObjectAccess::entities(*rec).size());
     for (AcDbObject *o : ObjectAccess::entities(*rec)) {
         auto *e = static_cast<AcDbEntity *>(o);
         if (e != nullptr && !e->isErased() && layerShown(e->layerId(), /*frozenOnly=*/true))

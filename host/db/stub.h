@@ -24,6 +24,9 @@ public:
     // but the erased flag); or the note that the step appended it (both).
     bool journaled = false;
     bool stateKept = false;
+    // The step under way holds only the entity's colour from before it (a recolour keeps no
+    // more); a later change of anything else copies the whole state then.
+    bool colourKept = false;
     // What the write opens since the object was read changed (Change bits): a save copies
     // an entity whose colour alone changed from its original bytes with the colour patched.
     std::uint8_t changes = 0;

@@ -178,11 +178,12 @@ public:
         doc_->acadver = "AC1009";
         doc_->codePage.clear();
         codec_ = TextCodec::forFile(doc_->acadver, "");
-        // An object takes some two hundred bytes of DXF or more (a vertex a little less):
-        // room for them all up front, so that nothing is rebuilt halfway through a read.
+        // An object takes some 170 bytes of DXF or more (a vertex a little less; other
+        // writers spell numbers shorter than ours): room for them all up front, so that
+        // nothing is rebuilt halfway through a read (a rebuilt index holds both at once).
         if (!checkOnly_)
-            tev::db::reserveObjects(*db_, text_.size() / 200);
-        handles_.reserve(text_.size() / 200);
+            tev::db::reserveObjects(*db_, text_.size() / 170);
+        handles_.reserve(text_.size() / 170);
     }
 
     std::unique_ptr<AcDbDatabase> finish(const StructureFacts &facts);

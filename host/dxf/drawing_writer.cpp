@@ -126,18 +126,28 @@ public:
         buffer_.append(bytes);
         maybeFlush();
     }
+    // Whole lines of an entity's bytes as read from the file (the reader checked them).
+    void asRead(std::string_view bytes) {
+        if (!read_.empty() && read_.back().offset + read_.back().size == buffer_.size())
+            read_.back().size += bytes.size();
+        else
+            read_.push_back({buffer_.size(), bytes.size()});
+        raw(bytes);
+    }
     void maybeFlush() {
         if (buffer_.size() >= kFlushBytes)
             flush();
     }
     void flush() {
-        sink_.write(buffer_);
+        sink_.give(buffer_, read_);
         buffer_.clear();
+        read_.clear();
     }
 
 private:
     ByteSink &sink_;
     std::string buffer_;
+    std::vector<ByteSpan> read_; // the stretches of buffer_ copied as read
     TagWriter writer_;
 };
 
@@ -1096,7 +1106,7 @@ void Writer::writeEntity(const AcDbObject &obj) {
     if (!src.empty())
         passedSource(src);
     if (!src.empty() && !ObjectAccess::modifiedSinceRead(obj))
-        out_.raw(src);
+        out_.asRead(src);
     else if (src.empty() || !ObjectAccess::onlyColourChanged(obj) || ent.color().isByColor() ||
              !patchColour(ent, src))
         generateEntity(ent, src);
@@ -1120,7 +1130,7 @@ bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
         !colourPlaceIn(src, place))
         return false;
     const Adesk::UInt16 index = ent.colorIndex();
-    out_.raw(src.substr(0, place.cut));
+    out_.asRead(src.substr(0, place.cut));
     if (index < 256)
         out_.tags().integer(62, index);
     // Only a block reference or a mesh keeps sub-entities as bytes after its record.
@@ -1128,7 +1138,7 @@ bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
         AcDbBlockReference::cast(&ent) != nullptr ||
         (AcDbUnknownEntity::cast(&ent) != nullptr && tev::db::dxfTypeName(ent) == "POLYLINE");
     if (!keptChildren || !ObjectAccess::subentsRecoloured(ent)) {
-        out_.raw(src.substr(place.resume));
+        out_.asRead(src.substr(place.resume));
         return true;
     }
     // Attributes or mesh vertices kept as bytes after the record take the colour too.

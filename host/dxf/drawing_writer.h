@@ -6,18 +6,42 @@
 
 #include "dxf_error.h"
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class AcDbDatabase;
 
 namespace dxf {
+
+// A stretch of a write: from offset, size bytes.
+struct ByteSpan {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
 
 // Where the writer's bytes go; write() may throw DxfError (a full disk).
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual void write(std::string_view bytes) = 0;
+    // bytes, of which the spans asRead (in order, whole lines) are copied unchanged from the
+    // file the drawing was read from; a sink that checks what it is given may trust those as
+    // the reader took them.
+    virtual void writeWithRead(std::string_view bytes, std::span<const ByteSpan> asRead) {
+        (void)asRead; // a plain sink passes every byte on alike
+        write(bytes);
+    }
+    // As writeWithRead, for a caller that clears both afterwards: a sink may take their
+    // memory instead of copying them.
+    virtual void give(std::string &bytes, std::vector<ByteSpan> &asRead) {
+        if (asRead.empty())
+            write(bytes);
+        else
+            writeWithRead(bytes, asRead);
+    }
 };
 
 // A ByteSink into a string, for tests and in-memory round trips.

@@ -2,6 +2,7 @@
 #include "dxf_io.h"
 #include "progress.h"
 
+#include "background_sink.h"
 #include "binary.h"
 #include "drawing_reader.h"
 #include "drawing_writer.h"
@@ -171,10 +172,15 @@ bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) 
             throw DxfError("cannot save " + path + ": " + file.error());
         {
             // What is written is checked as it goes (every tag well-formed, sections
-            // closed, EOF last, no handle twice) instead of reading the file back.
+            // closed, EOF last, no handle twice) instead of reading the file back; the check
+            // and the file writes run on a second thread while the writer makes the rest.
+            // (The progress hook is then called from that thread, while this one is in the
+            // writer, which reports nothing.)
             ReplacementSink sink(file, path);
             WrittenCheck check(sink, "cannot save " + path + ": what was written is faulty");
-            writeDatabase(db, check);
+            BackgroundSink pipe(check);
+            writeDatabase(db, pipe);
+            pipe.finish();
             check.finish();
         }
         if (!file.finish())

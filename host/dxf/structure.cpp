@@ -58,11 +58,21 @@ bool StructureReader::advance() {
         where_.fail(pending_.line + 1, "the value of group " + std::to_string(pending_.code) +
                                            " is longer than the limit of " +
                                            std::to_string(limits_.maxStringLength) + " bytes");
-    if (pending_.code == 0)
+    if (pending_.code == 0) {
         pending_.value = trimBlanks(pending_.value);
-    else if (valueType(pending_.code) == ValueType::Double &&
-             !toDouble(pending_.value, pending_.number))
-        pending_.number = std::numeric_limits<double>::quiet_NaN(); // reported where it is used
+        return true;
+    }
+    // Numbers are parsed here, ahead of the thread that builds the drawing; one that is not
+    // of the quick form stays NaN and is parsed (or reported) where it is used.
+    const ValueType type = valueType(pending_.code);
+    if (type == ValueType::Double) {
+        if (!toDouble(pending_.value, pending_.number))
+            pending_.number = std::numeric_limits<double>::quiet_NaN();
+    } else if (isIntegerType(type)) {
+        (void)plainInteger(pending_.value, pending_.number); // NaN stays when not plain
+    } else if (type == ValueType::Handle) {
+        (void)plainHandle(pending_.value, pending_.number);
+    }
     return true;
 }
 

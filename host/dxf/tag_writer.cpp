@@ -14,6 +14,10 @@ namespace {
 // the end.
 char *putDouble(char *p, double value) {
     assert(std::isfinite(value));
+    if (value == 0 && !std::signbit(value)) {
+        std::memcpy(p, "0.0", 3); // the commonest number of all (elevations, widths, z)
+        return p + 3;
+    }
     char buf[40];
     auto [last, ec] = std::to_chars(buf, buf + sizeof buf, value);
     (void)ec; // 40 bytes hold every shortest double

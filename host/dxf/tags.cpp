@@ -389,6 +389,44 @@ double parseDouble(const Tag &tag, const Locator &where) {
     return value;
 }
 
+bool plainInteger(std::string_view text, double &out) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::size_t first = negative ? 1 : 0;
+    if (text.size() == first || text.size() - first > 15)
+        return false;
+    std::int64_t value = 0;
+    for (std::size_t i = first; i < text.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - '0';
+        if (digit > 9)
+            return false;
+        value = value * 10 + digit;
+    }
+    out = static_cast<double>(negative ? -value : value);
+    return true;
+}
+
+bool plainHandle(std::string_view text, double &out) {
+    if (text.empty() || text.size() > 13)
+        return false;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        unsigned digit = static_cast<unsigned char>(c) - '0';
+        if (digit > 9) {
+            digit = (static_cast<unsigned char>(c) | 0x20u) - 'a' + 10; // either case
+            if (digit < 10 || digit > 15)
+                return false;
+        }
+        value = value << 4 | digit;
+    }
+    out = static_cast<double>(value);
+    return true;
+}
+
+bool isIntegerType(ValueType type) {
+    return type == ValueType::Int16 || type == ValueType::Int32 || type == ValueType::Int64 ||
+           type == ValueType::Bool;
+}
+
 std::int64_t parseInteger(const Tag &tag, const Locator &where) {
     std::int64_t lo = std::numeric_limits<std::int64_t>::min();
     std::int64_t hi = std::numeric_limits<std::int64_t>::max();
@@ -411,6 +449,12 @@ std::int64_t parseInteger(const Tag &tag, const Locator &where) {
     case ValueType::Handle:
         where.fail(tag.line, "group " + std::to_string(tag.code) + " does not hold an integer");
     }
+    // Split on the other thread already (a plain integer of the code's type).
+    if (!std::isnan(tag.number) && isIntegerType(type)) {
+        const auto value = static_cast<std::int64_t>(tag.number);
+        if (value >= lo && value <= hi)
+            return value;
+    }
     std::int64_t value = 0;
     if (!toInteger(tag.value, lo, hi, value)) {
         std::int64_t any = 0;
@@ -425,6 +469,8 @@ std::int64_t parseInteger(const Tag &tag, const Locator &where) {
 }
 
 std::uint64_t parseHandle(const Tag &tag, const Locator &where) {
+    if (!std::isnan(tag.number) && valueType(tag.code) == ValueType::Handle)
+        return static_cast<std::uint64_t>(tag.number); // split on the other thread already
     std::uint64_t value = 0;
     if (!toHandle(tag.value, value))
         where.fail(tag.line + 1, "value " + shown(tag.value) + " of group " +

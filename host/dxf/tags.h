@@ -45,7 +45,8 @@ struct Tag {
     std::size_t offset = 0; // byte offset of the group code line
     // The value of a floating-point group, parsed when the tag was split from the file
     // (the structure reader does, on its own thread for a big file); NaN when it was not
-    // parsed or is not a finite number, which parseDouble then reports.
+    // parsed or is not a finite number, which parseDouble then reports. An integer or
+    // handle group of the plain form (plainInteger, plainHandle) holds its value here too.
     double number = std::numeric_limits<double>::quiet_NaN();
 };
 
@@ -86,7 +87,13 @@ private:
 
 // Strict number parsing, independent of the locale: the whole value (less surrounding blanks)
 // must be the number. Each throws DxfError naming the tag's line and group on failure.
-double parseDouble(const Tag &tag, const Locator &where);        // finite only
+double parseDouble(const Tag &tag, const Locator &where); // finite only
+// The quick forms a splitting thread parses ahead into Tag::number (false, nothing set, for
+// any other text): "-123" (up to 15 digits) and a handle of up to 13 hexadecimal digits, so
+// that both are exact doubles.
+bool plainInteger(std::string_view text, double &out);
+bool plainHandle(std::string_view text, double &out);
+bool isIntegerType(ValueType type);
 std::int64_t parseInteger(const Tag &tag, const Locator &where); // checked against the code's type
 std::uint64_t parseHandle(const Tag &tag, const Locator &where); // 1 to 16 hex digits
 

@@ -22,8 +22,75 @@ bool isHexBytes(std::string_view s) {
     });
 }
 
+// "-12.5", "3", "0.125": digits with at most one point, no blanks or exponent, short enough
+// that the value is finite. The writer spells nearly every number so; anything else goes to
+// the reader's own parser.
+bool plainNumber(std::string_view s, bool point) {
+    std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+    if (i == s.size() || s.size() > 300)
+        return false;
+    bool digit = false, seenPoint = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c == '.' && point && !seenPoint)
+            seenPoint = true;
+        else
+            return false;
+    }
+    return digit;
+}
+
+// The next LF at or after p (end when there is none); cr is set when a CR comes before it.
+// Eight bytes at a time where the machine allows: most lines are a few bytes long.
+const char *lineFeed(const char *p, const char *end, bool &cr) {
+    cr = false;
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    // A byte of w equal to c sets the high bit of its byte in the answer; the lowest bit set
+    // is always a true match (those above it may not be).
+    auto matches = [](std::uint64_t w, std::uint64_t c) {
+        const std::uint64_t x = w ^ (c * kOnes);
+        return (x - kOnes) & ~x & kHighs;
+    };
+    while (end - p >= 8) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, 8);
+        const std::uint64_t lf = matches(w, '\n'), crs = matches(w, '\r');
+        if (lf != 0) {
+            const int at = __builtin_ctzll(lf) >> 3;
+            cr |= crs != 0 && (__builtin_ctzll(crs) >> 3) < at;
+            return p + at;
+        }
+        cr |= crs != 0;
+        p += 8;
+    }
+#endif
+    while (p < end && *p != '\n') {
+        cr |= *p == '\r';
+        ++p;
+    }
+    return p;
+}
+
 // A group code as the reader takes it: blanks around digits, within the codes files use.
 bool groupCode(std::string_view text, int &code) {
+    // Most codes are written as up to three digits after blanks: no need of the general path.
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    if (i < text.size() && text.size() - i <= 3) {
+        int value = 0;
+        for (std::size_t k = i; k < text.size() && value >= 0; ++k) {
+            const unsigned digit = static_cast<unsigned char>(text[k]) - '0';
+            value = digit <= 9 ? value * 10 + static_cast<int>(digit) : -1;
+        }
+        if (value >= 0) {
+            code = value;
+            return true;
+        }
+    }
     std::int64_t value = 0;
     if (!toInteger(text, kMinGroupCode, kMaxGroupCode, value))
         return false;
@@ -35,41 +102,75 @@ bool groupCode(std::string_view text, int &code) {
 
 void WrittenCheck::write(std::string_view bytes) {
     next_.write(bytes);
-    while (!bytes.empty()) {
-        const void *nl = std::memchr(bytes.data(), '\n', bytes.size());
-        if (nl == nullptr) {
-            partial_.append(bytes);
+    lines(bytes);
+}
+
+void WrittenCheck::writeWithRead(std::string_view bytes, std::span<const ByteSpan> asRead) {
+    next_.write(bytes);
+    std::size_t at = 0;
+    for (const ByteSpan &span : asRead) {
+        if (span.offset < at || span.offset + span.size > bytes.size())
+            break; // not a span of these bytes: what is left is checked in full
+        lines(bytes.substr(at, span.offset - at));
+        asRead_ = true;
+        lines(bytes.substr(span.offset, span.size));
+        asRead_ = false;
+        at = span.offset + span.size;
+    }
+    lines(bytes.substr(at));
+}
+
+void WrittenCheck::lines(std::string_view bytes) {
+    // Lines are a few bytes each: one pass over the bytes finds their ends and notes carriage
+    // returns, where a call per line to a library search would cost more than the search.
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    while (p < end) {
+        bool cr = false;
+        const char *q = lineFeed(p, end, cr);
+        if (q == end) {
+            partial_.append(p, static_cast<std::size_t>(end - p));
             return;
         }
-        const std::size_t n =
-            static_cast<std::size_t>(static_cast<const char *>(nl) - bytes.data());
-        if (partial_.empty()) {
-            line(bytes.substr(0, n));
+        const std::string_view text(p, static_cast<std::size_t>(q - p));
+        if (asRead_ && !cr && code_ > 0 && code_ != 5 && code_ != 105 && lineEnd_ == 1 &&
+            place_ == Place::InSection && partial_.empty()) {
+            // A value copied as read that is neither structure nor a handle: counted only.
+            ++lineNo_;
+            code_ = -1;
+        } else if (partial_.empty()) {
+            line(text, cr);
         } else {
-            partial_.append(bytes.substr(0, n));
-            line(partial_);
+            partial_.append(text);
+            line(partial_, partial_.find('\r') != std::string::npos);
             partial_.clear();
         }
-        bytes.remove_prefix(n + 1);
+        p = q + 1;
     }
 }
 
-void WrittenCheck::line(std::string_view text) {
+void WrittenCheck::line(std::string_view text, bool cr) {
     ++lineNo_;
-    const int end = !text.empty() && text.back() == '\r' ? 2 : 1;
+    const int end = cr && text.back() == '\r' ? 2 : 1;
     if (end == 2)
         text.remove_suffix(1);
     if (lineEnd_ == 0)
         lineEnd_ = end;
     else if (end != lineEnd_)
         fail("the line ends change from one kind to the other");
-    if (text.find('\r') != std::string_view::npos)
-        fail("a carriage return inside a line");
+    const bool crInside = cr && text.find('\r') != std::string_view::npos;
     if (code_ >= 0) {
-        tag(text);
+        // A value copied as read matters here only where it is structure or a handle.
+        if (!asRead_ || code_ == 0 || code_ == 5 || code_ == 105 || place_ == Place::SectionName) {
+            if (crInside)
+                fail("a carriage return inside a line");
+            tag(text);
+        }
         code_ = -1;
         return;
     }
+    if (crInside)
+        fail("a carriage return inside a line");
     if (place_ == Place::AfterEof)
         fail("something written after EOF");
     int code = 0;
@@ -86,7 +187,7 @@ void WrittenCheck::tag(std::string_view value) {
     switch (type) {
     case ValueType::Double: {
         double unused = 0;
-        if (!toDouble(value, unused))
+        if (!plainNumber(value, /*point=*/true) && !toDouble(value, unused))
             fail("group " + std::to_string(code) + " holds '" + std::string(value) +
                  "', not a finite number");
         break;
@@ -96,7 +197,8 @@ void WrittenCheck::tag(std::string_view value) {
     case ValueType::Int64:
     case ValueType::Bool: {
         std::int64_t unused = 0;
-        if (!toInteger(value, std::numeric_limits<std::int64_t>::min(),
+        if ((value.size() > 18 || !plainNumber(value, /*point=*/false)) &&
+            !toInteger(value, std::numeric_limits<std::int64_t>::min(),
                        std::numeric_limits<std::int64_t>::max(), unused))
             fail("group " + std::to_string(code) + " holds '" + std::string(value) +
                  "', not a whole number");

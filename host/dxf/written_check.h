@@ -19,13 +19,19 @@ public:
     WrittenCheck(ByteSink &next, std::string context) : next_(next), context_(std::move(context)) {}
 
     void write(std::string_view bytes) override;
+    // Bytes copied as read are checked for their structure, line ends and handles; their
+    // values are not parsed again (the reader took them, and they go back as the file had
+    // them).
+    void writeWithRead(std::string_view bytes, std::span<const ByteSpan> asRead) override;
     // Throws DxfError unless what was written is a whole drawing.
     void finish();
 
 private:
     enum class Place { BeforeSection, SectionName, InSection, AfterEof };
 
-    void line(std::string_view text);
+    void lines(std::string_view bytes);
+    // One line without its LF; cr: it holds a carriage return somewhere.
+    void line(std::string_view text, bool cr);
     void tag(std::string_view value);
     [[noreturn]] void fail(const std::string &what) const;
 
@@ -40,6 +46,7 @@ private:
     std::vector<std::uint64_t> handles_;
     // In a DIMSTYLE record group 5 is a block's name (its handle is 105).
     bool inDimstyle_ = false;
+    bool asRead_ = false; // the lines being looked at are copied as read
 };
 
 } // namespace dxf

@@ -4,6 +4,7 @@
 // (drawings, pictures, the registry file) replaces files this way.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,8 @@ private:
     std::string error_;
     int fd_ = -1;
     bool committed_ = false;
+    std::uint64_t written_ = 0;       // bytes written so far
+    std::uint64_t writebackFrom_ = 0; // where the disk writes not yet asked for begin
 };
 
 // Replaces path's contents with data in one step; false with error on failure (the old

@@ -213,6 +213,58 @@ TEST_F(Journal, AnUndoneColourSetBringsTheTrueColourBack) {
     EXPECT_EQ(colourOf(), red);
 }
 
+// Test that a recolour keeps the colour alone (less than a state copy), that another change
+// after it in the same step still brings the whole entity back, and that a recolour to the
+// colour it had is no step.
+TEST_F(Journal, ARecolourKeepsTheColourAloneAndALaterChangeKeepsTheRest) {
+    struct Case {
+        const char *what;
+        int colour;
+        bool move; // the end point moves after the recolour, in the same open
+        bool kept;
+    };
+    const Case cases[] = {
+        {"recolour", 5, false, true},
+        {"recolour then move", 5, true, true},
+        {"recolour to the same colour", 2, false, false},
+    };
+    std::size_t colourBytes = 0, moveBytes = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const AcDbObjectId id = addLine(0, 0, 1, 1);
+        {
+            AcDbEntity *e = nullptr;
+            ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForWrite), Acad::eOk);
+            ASSERT_EQ(e->setColorIndex(2), Acad::eOk);
+            ASSERT_EQ(e->close(), Acad::eOk);
+        }
+        const std::size_t bytesBefore = journalBytes(*db);
+        StepOutcome out = step("SEL", [&] {
+            AcDbLine *l = nullptr;
+            ASSERT_EQ(acdbOpenObject(l, id, AcDb::kForWrite), Acad::eOk);
+            ASSERT_EQ(l->setColorIndex(static_cast<Adesk::UInt16>(c.colour)), Acad::eOk);
+            if (c.move) {
+                ASSERT_EQ(l->setEndPoint(AcGePoint3d(7, 7, 0)), Acad::eOk);
+            }
+            ASSERT_EQ(l->close(), Acad::eOk);
+        });
+        ASSERT_EQ(out.kept, c.kept);
+        EXPECT_FALSE(id.stub()->colourKept);
+        if (!c.kept)
+            continue;
+        (c.move ? moveBytes : colourBytes) = journalBytes(*db) - bytesBefore;
+        ASSERT_EQ(undo(1).size(), 1u);
+        EXPECT_EQ(peekAs<AcDbLine>(id)->colorIndex(), 2);
+        EXPECT_EQ(peekAs<AcDbLine>(id)->endPoint(), AcGePoint3d(1, 1, 0));
+        ASSERT_EQ(redoSteps(*db).names.size(), 1u);
+        EXPECT_EQ(peekAs<AcDbLine>(id)->colorIndex(), c.colour);
+        EXPECT_EQ(peekAs<AcDbLine>(id)->endPoint(),
+                  c.move ? AcGePoint3d(7, 7, 0) : AcGePoint3d(1, 1, 0));
+    }
+    EXPECT_LT(colourBytes + sizeof(AcDbLine) / 2, moveBytes);
+    EXPECT_TRUE(misuseReports().empty());
+}
+
 TEST_F(Journal, MemoryBoundDropsTheOldestStepsAndRefusesAnOversizedOne) {
     auto moveAll = [&](const std::vector<AcDbObjectId> &ids, double y) {
         return step("MOVE", [&] {

@@ -305,6 +305,52 @@ TEST(Numbers, Handles) {
     EXPECT_EQ(formatHandle(0), "0");
 }
 
+// Test that an integer or handle parsed ahead (into Tag::number, as the splitting thread does)
+// gives what parsing the text gives: the same value, or the same error.
+TEST(Numbers, ParsedAheadAgreesWithTheText) {
+    Locator where("n.dxf");
+    auto outcome = [&](const Tag &t) {
+        std::string value;
+        const std::string error = errorOf([&] {
+            value = valueType(t.code) == ValueType::Handle ? std::to_string(parseHandle(t, where))
+                                                           : std::to_string(parseInteger(t, where));
+        });
+        return error.empty() ? value : error;
+    };
+    const struct {
+        int code;
+        const char *text;
+    } cases[] = {
+        {70, "1"},
+        {70, "-32768"},
+        {70, "32768"},
+        {70, "-0"},
+        {62, " 7"},
+        {62, "1.0"},
+        {90, "2147483647"},
+        {90, "2147483648"},
+        {160, "-999999999999999"},
+        {160, "9999999999999999"},
+        {290, "1"},
+        {5, "1A"},
+        {5, "fffffffffffff"},
+        {5, "10000000000000"},
+        {330, "0"},
+        {330, "1G"},
+        {5, " 2B"},
+        {5, ""},
+    };
+    for (const auto &c : cases) {
+        Tag plain = tagOf(c.code, c.text);
+        Tag ahead = plain;
+        const ValueType type = valueType(c.code);
+        const bool split = type == ValueType::Handle ? plainHandle(ahead.value, ahead.number)
+                                                     : plainInteger(ahead.value, ahead.number);
+        EXPECT_EQ(std::isnan(ahead.number), !split) << c.text;
+        EXPECT_EQ(outcome(ahead), outcome(plain)) << c.code << " " << c.text;
+    }
+}
+
 // Test that value types follow the format's code ranges at their edges.
 TEST(Numbers, ValueTypesByCodeRange) {
     struct Case {

@@ -1,5 +1,6 @@
 // Tests of the save's check of the bytes it writes: a whole drawing passes however it is cut
 // into writes, and each kind of fault is caught at its line.
+#include "background_sink.h"
 #include "dxf_error.h"
 #include "dxf_io.h"
 #include "written_check.h"
@@ -22,12 +23,22 @@ std::string drawingText() {
 }
 
 // Runs text through the check in pieces of `step` bytes; the error, or "" when it passes.
-std::string check(const std::string &text, std::size_t step) {
+// With asRead, each piece's lines from the first ENTITIES on are marked as copied as read.
+std::string check(const std::string &text, std::size_t step, bool asRead = false) {
     dxf::StringSink out;
     dxf::WrittenCheck c(out, "x.dxf");
+    const std::size_t entities = text.find("ENTITIES\n") + 9;
     try {
-        for (std::size_t i = 0; i < text.size(); i += step)
-            c.write(std::string_view(text).substr(i, step));
+        for (std::size_t i = 0; i < text.size(); i += step) {
+            const std::string_view piece = std::string_view(text).substr(i, step);
+            if (!asRead || i + piece.size() <= entities) {
+                c.write(piece);
+                continue;
+            }
+            const std::size_t from = i < entities ? entities - i : 0;
+            const dxf::ByteSpan span{from, piece.size() - from};
+            c.writeWithRead(piece, std::span<const dxf::ByteSpan>(&span, 1));
+        }
         c.finish();
     } catch (const dxf::DxfError &e) {
         return e.what();
@@ -89,6 +100,90 @@ TEST(WrittenCheck, EachFaultIsCaught) {
         const std::string error = check(c.text, 4096);
         EXPECT_NE(error.find(c.wanted), std::string::npos) << c.what << ": " << error;
         EXPECT_EQ(error.rfind("x.dxf", 0), 0u) << c.what << ": " << error;
+    }
+}
+
+// Test that bytes copied as read are still checked for structure, line ends and handles, and
+// that only their other values go unparsed.
+TEST(WrittenCheck, BytesAsReadKeepTheStructureAndHandleChecks) {
+    const std::string text = drawingText();
+    ASSERT_NE(text.find("ENTITIES\n"), std::string::npos);
+    const std::size_t h = text.find("  5\n") + 4;
+    const std::string handle = text.substr(h, text.find('\n', h) - h);
+    auto inEntities = [&](const std::string &record) {
+        return replaced(text, "ENTITIES\n", "ENTITIES\n" + record);
+    };
+    struct Case {
+        const char *what;
+        std::string text;
+        const char *wanted; // "" when it passes
+    } cases[] = {
+        {"untouched", text, ""},
+        {"a value not a number", inEntities("  0\nPOINT\n 10\nnan\n"), ""},
+        {"a handle twice", inEntities("  0\nPOINT\n  5\n" + handle + "\n"),
+         "is given to two objects"},
+        {"a handle not hexadecimal", inEntities("  0\nPOINT\n  5\nZZ\n"), "not a handle"},
+        {"a section inside a section", inEntities("  0\nSECTION\n  2\nX\n"), "inside a section"},
+        {"mixed line ends", inEntities("  0\r\nPOINT\r\n"), "line ends"},
+        {"a code not a number", inEntities(" 1x\nPOINT\n"), "group code ' 1x'"},
+    };
+    for (const Case &c : cases)
+        for (std::size_t step : {std::size_t{7}, c.text.size()}) {
+            const std::string error = check(c.text, step, /*asRead=*/true);
+            if (*c.wanted == '\0')
+                EXPECT_EQ(error, "") << c.what;
+            else
+                EXPECT_NE(error.find(c.wanted), std::string::npos) << c.what << ": " << error;
+        }
+}
+
+// A sink that keeps what it is given and fails (as a full disk does) from its nth write on.
+class FailingSink : public dxf::ByteSink {
+public:
+    explicit FailingSink(int failAt) : failAt_(failAt) {}
+    void write(std::string_view bytes) override {
+        if (++writes_ >= failAt_)
+            throw dxf::DxfError("disk full");
+        text.append(bytes);
+    }
+    std::string text;
+
+private:
+    int failAt_;
+    int writes_ = 0;
+};
+
+// Test that the save's second thread passes every piece on in order with its spans as read,
+// and that a failure there reaches the writer and stops what follows.
+TEST(BackgroundSink, PassesOnInOrderAndReportsTheFirstFailure) {
+    const std::string text = drawingText();
+    {
+        dxf::StringSink out;
+        dxf::WrittenCheck check(out, "x.dxf");
+        dxf::BackgroundSink pipe(check);
+        const std::size_t entities = text.find("ENTITIES\n") + 9;
+        const dxf::ByteSpan span{0, text.size() - entities};
+        pipe.write(std::string_view(text).substr(0, entities / 2));
+        pipe.write(std::string_view(text).substr(entities / 2, entities - entities / 2));
+        pipe.writeWithRead(std::string_view(text).substr(entities),
+                           std::span<const dxf::ByteSpan>(&span, 1));
+        pipe.finish();
+        check.finish();
+        EXPECT_EQ(out.text, text);
+    }
+    for (int failAt : {1, 3}) {
+        FailingSink out(failAt);
+        dxf::BackgroundSink pipe(out);
+        std::string error;
+        try {
+            for (int i = 0; i < 100; ++i)
+                pipe.write("  0\nLINE\n");
+            pipe.finish();
+        } catch (const dxf::DxfError &e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, "disk full") << failAt;
+        EXPECT_EQ(out.text.size(), std::string("  0\nLINE\n").size() * (failAt - 1)) << failAt;
     }
 }
 
