@@ -617,8 +617,8 @@ Acad::ErrorStatus openSeqEnd(const AcDbOwnedSequence &seq, AcDbSequenceEnd *&seq
 AcDb2dPolyline::AcDb2dPolyline(AcDb::Poly2dType type, AcGePoint3dArray &vertices, double elevation,
                                Adesk::Boolean closed, double defStartWidth, double defEndWidth,
                                AcGeDoubleArray *bulges)
-    : mElevation(elevation), mDefStartWidth(defStartWidth), mDefEndWidth(defEndWidth), mType(type),
-      mClosed(closed) {
+    : mElevation(elevation), mDefStartWidth(AcDb2dVertex::width(defStartWidth)),
+      mDefEndWidth(AcDb2dVertex::width(defEndWidth)), mType(type), mClosed(closed) {
     for (int i = 0; i < vertices.length(); ++i) {
         double bulge = bulges != nullptr && i < bulges->length() ? (*bulges)[i] : 0;
         AcGePoint3d p(vertices[i].x, vertices[i].y, elevation);

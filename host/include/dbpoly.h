@@ -23,8 +23,11 @@ public:
     // elevation holds).
     explicit AcDb2dVertex(const AcGePoint3d &position, double bulge = 0, double startWidth = 0,
                           double endWidth = 0, double tangent = 0)
-        : mPosition(position), mBulge(bulge), mStartWidth(startWidth), mEndWidth(endWidth),
-          mTangent(tangent) {}
+        : mPosition(position), mBulge(bulge), mStartWidth(width(startWidth)),
+          mEndWidth(width(endWidth)), mTangent(tangent) {}
+    // A width as the file reader takes it: a negative one without its sign, one that is no
+    // number 0 (the setters refuse both).
+    static double width(double w) { return w >= 0 ? w : w < 0 ? -w : 0; }
 
     AcDb::Vertex2dType vertexType() const { return mType; }
     Acad::ErrorStatus setVertexType(AcDb::Vertex2dType type);
