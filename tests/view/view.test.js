@@ -94,7 +94,11 @@ test('Lp drawn by clicks gives the lines of the typed script; Escape cancels; th
   await h.type(page, 'Lp');
   for (const [i, p] of points.entries()) {
     await page.waitForFunction((n) => window.tevView.state.waiting && window.tevView.state.want === 'point' &&
-      (document.getElementById('transcript').textContent.split('Command: Lp').pop().match(/\d,\d/g) || []).length === n, {}, i);
+      (document.getElementById('transcript').textContent.split('Command: Lp').pop().match(/\d,\d/g) || []).length === n, {}, i)
+      .catch(async (e) => {
+        const st = await page.evaluate(() => JSON.stringify({ ...window.tevView.state, picture: undefined }));
+        throw new Error(`${e.message} before click ${i}; the page's state: ${st}`);
+      });
     await h.clickAt(page, ...p);
   }
   await h.transcriptMatches(page, /12000,9000\n/);
