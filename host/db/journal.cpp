@@ -4,6 +4,8 @@
 #include "access.h"
 #include "allocator.h"
 #include "database_impl.h"
+#include "dbpl.h"
+#include "dbpoly.h"
 #include "dbsymtb.h"
 #include "tag_sink.h"
 
@@ -418,6 +420,41 @@ bool writesGroups(const AcDbEntity &ent, std::string_view bytes) {
     return !sink.differs && sink.at == bytes.size();
 }
 
+// True when a value that the groups write plainly differs between the two states of an entity
+// (compared by value, so two values that are the same number written two ways, or NaN, count
+// as differing: the caller then keeps the change, which costs memory, never the drawing).
+// Width changes of polylines are what most steps of this kind make, and spelling out both
+// states' groups to find that takes longer than the change did. False when nothing of what is
+// looked at differs; the groups decide then.
+bool plainlyChanged(const AcDbEntity &now, const AcDbEntity &before) {
+    if (const auto *p = AcDbPolyline::cast(&now)) {
+        const auto *q = AcDbPolyline::cast(&before);
+        if (q == nullptr || p->numVerts() != q->numVerts() || p->isClosed() != q->isClosed())
+            return q != nullptr;
+        for (unsigned int i = 0; i < p->numVerts(); ++i) {
+            double ps = 0, pe = 0, qs = 0, qe = 0, pb = 0, qb = 0;
+            AcGePoint2d pp, qp;
+            (void)p->getWidthsAt(i, ps, pe); // i is in range for both
+            (void)q->getWidthsAt(i, qs, qe);
+            (void)p->getBulgeAt(i, pb);
+            (void)q->getBulgeAt(i, qb);
+            (void)p->getPointAt(i, pp);
+            (void)q->getPointAt(i, qp);
+            if (ps != qs || pe != qe || pb != qb || pp.x != qp.x || pp.y != qp.y)
+                return true;
+        }
+        return false;
+    }
+    if (const auto *v = AcDb2dVertex::cast(&now)) {
+        const auto *w = AcDb2dVertex::cast(&before);
+        return w != nullptr &&
+               (v->startWidth() != w->startWidth() || v->endWidth() != w->endWidth() ||
+                v->bulge() != w->bulge() || v->position().x != w->position().x ||
+                v->position().y != w->position().y || v->position().z != w->position().z);
+    }
+    return false;
+}
+
 // True when a write open in step left the object as it found it: a table or block record
 // that nothing was added to, an entity whose groups are the same. (Some commands open for
 // write to read.)
@@ -436,6 +473,8 @@ bool unchanged(const Step &step, const Changed &c) {
     const auto *before = AcDbEntity::cast(c.state.get());
     if (now == nullptr || before == nullptr || now->color() != before->color())
         return false; // the cheap look first: most changes change the colour
+    if (plainlyChanged(*now, *before))
+        return false;
     return writesGroups(*now, groupBytes(*before));
 }
 
