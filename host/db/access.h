@@ -4,6 +4,8 @@
 #pragma once
 #include "dbmain.h"
 #include "dbents.h"
+#include "dbpl.h"
+#include "dbpoly.h"
 #include "dbsymtb.h"
 #include "kept.h"
 #include "stub.h"
@@ -122,6 +124,12 @@ public:
     static AcDbObjectId &layerOf(AcDbEntity &e) { return e.mLayerId; }
     static AcDbObjectId &linetypeOf(AcDbEntity &e) { return e.mLinetypeId; }
     static Adesk::UInt16 &colorOf(AcDbEntity &e) { return e.mColorIndex; }
+    // Widths without the write check (undo's record of a width change): a lightweight
+    // polyline's, one pair a vertex (none at all while every width is 0), and a 2D vertex's.
+    using Widths = AcDbPolyline::Widths;
+    static std::vector<Widths> &widthsOf(AcDbPolyline &p) { return p.mWidths; }
+    static double &startWidthOf(AcDb2dVertex &v) { return v.mStartWidth; }
+    static double &endWidthOf(AcDb2dVertex &v) { return v.mEndWidth; }
     static void forgetEntity(AcDbBlockTableRecord &rec, std::size_t order) {
         if (order < rec.mEntities.size())
             rec.mEntities[order] = nullptr;

@@ -107,6 +107,10 @@ void journalState(AcDbStub *stub);
 // alone, not a copy of its state. False when that does not do (no step, a true colour, the
 // state already kept): the caller then keeps the state as for any change.
 bool journalColour(AcDbStub *stub, Adesk::UInt16 index, bool hasTrueColour);
+// Before a width change of a lightweight polyline or a 2D vertex: the step under way (if any)
+// keeps the widths alone. False when that does not do (no step, the state already kept, or
+// out of memory): the caller then keeps the state as for any change.
+bool journalWidths(AcDbStub *stub);
 // Puts a table's name index in line with its records (after records came or went).
 void rebuildNameIndex(AcDbSymbolTable &table);
 

@@ -52,6 +52,9 @@ struct Changed {
     // recoloured hold a few bytes each instead of a copy of each.
     bool colourOnly = false;
     Adesk::UInt16 colour = 0;
+    // A width change keeps the widths alone (Wpe over a million polylines and vertices would
+    // otherwise hold a copy of each, points and all). Swapped with the object's on undo.
+    std::unique_ptr<std::vector<ObjectAccess::Widths>> widths;
 };
 
 // An object a step appended to a block record or added to a table; the step holds the
@@ -143,7 +146,7 @@ template <class F> void forEachOwned(AcDbObject &obj, F &&f) {
 
 void clearFlags(Step &step) {
     auto clear = [](AcDbStub *s, AcDbObject *) {
-        s->journaled = s->stateKept = s->colourKept = false;
+        s->journaled = s->stateKept = s->colourKept = s->widthsKept = false;
     };
     for (Changed &c : step.changed)
         clear(c.stub, nullptr);
@@ -311,16 +314,62 @@ void putBack(DatabaseImpl &d, Added &a) {
         d.entityChanged(s);
 }
 
+// The widths of obj as a widths record keeps them: a lightweight polyline's list, a 2D
+// vertex's one pair. False for any other class.
+bool readWidths(AcDbObject &obj, std::vector<ObjectAccess::Widths> &out) {
+    if (auto *pline = AcDbPolyline::cast(&obj)) {
+        out = ObjectAccess::widthsOf(*pline);
+        return true;
+    }
+    if (auto *vertex = AcDb2dVertex::cast(&obj)) {
+        out.assign(1, {ObjectAccess::startWidthOf(*vertex), ObjectAccess::endWidthOf(*vertex)});
+        return true;
+    }
+    return false;
+}
+
+// Exchanges the widths of obj with those kept (read from an object of the same class).
+void swapWidths(AcDbObject &obj, std::vector<ObjectAccess::Widths> &kept) {
+    if (auto *pline = AcDbPolyline::cast(&obj)) {
+        std::swap(ObjectAccess::widthsOf(*pline), kept);
+    } else if (auto *vertex = AcDb2dVertex::cast(&obj); vertex != nullptr && kept.size() == 1) {
+        std::swap(ObjectAccess::startWidthOf(*vertex), kept[0].start);
+        std::swap(ObjectAccess::endWidthOf(*vertex), kept[0].end);
+    }
+}
+
+// True when obj has the widths kept.
+bool sameWidths(AcDbObject &obj, const std::vector<ObjectAccess::Widths> &kept) {
+    if (auto *pline = AcDbPolyline::cast(&obj)) {
+        const auto &widths = ObjectAccess::widthsOf(*pline);
+        return widths.size() == kept.size() &&
+               std::equal(widths.begin(), widths.end(), kept.begin(),
+                          [](auto &a, auto &b) { return a.start == b.start && a.end == b.end; });
+    }
+    auto *vertex = AcDb2dVertex::cast(&obj);
+    return vertex != nullptr && kept.size() == 1 &&
+           ObjectAccess::startWidthOf(*vertex) == kept[0].start &&
+           ObjectAccess::endWidthOf(*vertex) == kept[0].end;
+}
+
+std::size_t widthsBytes(const std::vector<ObjectAccess::Widths> &w) {
+    return sizeof w + w.capacity() * sizeof(ObjectAccess::Widths);
+}
+
 // Gives a changed object its other state, and keeps the one it had.
 void exchange(DatabaseImpl &d, Changed &c) {
     AcDbStub *s = c.stub;
     AcDbObject *obj = s->object;
     if (obj == nullptr)
         return;
-    if (c.state != nullptr)
+    if (c.state != nullptr) {
         obj->swapState(*c.state);
-    else if (auto *ent = c.colourOnly ? AcDbEntity::cast(obj) : nullptr)
-        std::swap(ObjectAccess::colorOf(*ent), c.colour);
+    } else {
+        if (auto *ent = c.colourOnly ? AcDbEntity::cast(obj) : nullptr)
+            std::swap(ObjectAccess::colorOf(*ent), c.colour);
+        if (c.widths != nullptr)
+            swapWidths(*obj, *c.widths);
+    }
     const bool wasErased = s->erased;
     std::swap(s->erased, c.erased);
     if (s->erased != wasErased)
@@ -462,9 +511,11 @@ bool unchanged(const Step &step, const Changed &c) {
     const AcDbObject *obj = c.stub->object;
     if (obj == nullptr || c.erased != c.stub->erased)
         return false;
-    if (c.colourOnly) {
+    if (c.colourOnly || c.widths != nullptr) {
         const auto *ent = AcDbEntity::cast(obj);
-        return ent != nullptr && ent->colorIndex() == c.colour;
+        if (ent == nullptr || (c.colourOnly && ent->colorIndex() != c.colour))
+            return false;
+        return c.widths == nullptr || sameWidths(*c.stub->object, *c.widths);
     }
     if (c.state == nullptr) // no setter ran: nothing of its own changed, but what it holds may
         return std::none_of(step.added.begin(), step.added.end(),
@@ -540,7 +591,35 @@ void journalState(AcDbStub *stub) {
         c->colourOnly = false;
         stub->colourKept = false;
     }
+    if (c->widths != nullptr) {
+        // Its widths changed earlier in the step: the copy takes those from before.
+        j->current.bytes -= widthsBytes(*c->widths);
+        swapWidths(*c->state, *c->widths);
+        c->widths.reset();
+        stub->widthsKept = false;
+    }
     grow(*j, c->state->stateBytes());
+}
+
+bool journalWidths(AcDbStub *stub) {
+    Journal *j = recordingJournal(*stub->db);
+    if (j == nullptr || stub->object == nullptr || stub->stateKept)
+        return false;
+    if (stub->widthsKept)
+        return true; // the widths from before the step are kept already
+    if (!stub->journaled)
+        journalWrite(stub);
+    Changed *c = j->lost ? nullptr : findChanged(j->current, stub);
+    if (c == nullptr)
+        return false;
+    auto kept = std::make_unique<std::vector<ObjectAccess::Widths>>();
+    if (!readWidths(*stub->object, *kept))
+        return false;
+    const std::size_t bytes = widthsBytes(*kept);
+    c->widths = std::move(kept);
+    stub->widthsKept = true;
+    grow(*j, bytes);
+    return true;
 }
 
 bool journalColour(AcDbStub *stub, Adesk::UInt16 index, bool hasTrueColour) {
@@ -616,7 +695,8 @@ StepOutcome endStep(AcDbDatabase &db) {
         if (!unchanged(step, c))
             return false;
         restoreFlags(c);
-        step.bytes -= sizeof(Changed) + (c.state != nullptr ? c.state->stateBytes() : 0);
+        step.bytes -= sizeof(Changed) + (c.state != nullptr ? c.state->stateBytes() : 0) +
+                      (c.widths != nullptr ? widthsBytes(*c.widths) : 0);
         return true;
     });
     if (!(settingsOf(d) == j.settingsBefore)) {

@@ -29,6 +29,21 @@ ACRX_DEFINE_MEMBERS(AcDb3dPolyline, AcDbCurve, "POLYLINE");
         return Acad::eOk;                                                                          \
     } while (0)
 
+namespace {
+// Before a width change of obj: the step under way keeps the widths alone when it can (as a
+// recolour keeps the colour), and then the change counts for a save as any other does. False
+// when the caller is to go the common way (writeAllowed), which also reports a misuse.
+bool widthsKeptForUndo(const AcDbObject &obj) {
+    if (!obj.isWriteEnabled() || !obj.isDatabaseResident())
+        return false;
+    AcDbStub *s = obj.objectId().stub();
+    if (s->db->journal == nullptr || !tev::db::journalWidths(s))
+        return false;
+    s->changes |= AcDbStub::kOther;
+    return true;
+}
+} // namespace
+
 namespace tev::db {
 void addArcExtents(AcDbExtents &ext, const AcGePoint3d &center, const AcGeVector3d &normal,
                    double r, double a0, double a1);     // entities.cpp
@@ -142,7 +157,7 @@ Acad::ErrorStatus AcDbPolyline::setWidthsAt(unsigned int index, double startWidt
         return Acad::eInvalidIndex;
     if (!(startWidth >= 0) || !(endWidth >= 0))
         return Acad::eInvalidInput;
-    if (!writeAllowed())
+    if (!widthsKeptForUndo(*this) && !writeAllowed())
         return Acad::eNotOpenForWrite;
     if (startWidth != 0 || endWidth != 0 || !mWidths.empty())
         allWidths()[index] = Widths{startWidth, endWidth};
@@ -419,12 +434,18 @@ Acad::ErrorStatus AcDb2dVertex::setPosition(const AcGePoint3d &p) {
 Acad::ErrorStatus AcDb2dVertex::setStartWidth(double w) {
     if (!(w >= 0))
         return Acad::eInvalidInput;
-    TEV_SET(mStartWidth, w);
+    if (!widthsKeptForUndo(*this) && !writeAllowed())
+        return Acad::eNotOpenForWrite;
+    mStartWidth = w;
+    return Acad::eOk;
 }
 Acad::ErrorStatus AcDb2dVertex::setEndWidth(double w) {
     if (!(w >= 0))
         return Acad::eInvalidInput;
-    TEV_SET(mEndWidth, w);
+    if (!widthsKeptForUndo(*this) && !writeAllowed())
+        return Acad::eNotOpenForWrite;
+    mEndWidth = w;
+    return Acad::eOk;
 }
 Acad::ErrorStatus AcDb2dVertex::setBulge(double b) {
     if (!std::isfinite(b))

@@ -22,11 +22,16 @@ public:
     // the step's first write open (journaled), and its data from before the first change
     // (stateKept; copied then, not at the open, since many opens for write change nothing
     // but the erased flag); or the note that the step appended it (both).
-    bool journaled = false;
-    bool stateKept = false;
+    // Bits, so that the flags stay within the word the small members share (a drawing holds
+    // millions of stubs).
+    bool journaled : 1 = false;
+    bool stateKept : 1 = false;
     // The step under way holds only the entity's colour from before it (a recolour keeps no
     // more); a later change of anything else copies the whole state then.
-    bool colourKept = false;
+    bool colourKept : 1 = false;
+    // The same for the widths of a lightweight polyline's vertices or of a 2D vertex (a
+    // width change keeps the widths alone).
+    bool widthsKept : 1 = false;
     // What the write opens since the object was read changed (Change bits): a save copies
     // an entity whose colour alone changed from its original bytes with the colour patched.
     std::uint8_t changes = 0;

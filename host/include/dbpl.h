@@ -56,6 +56,7 @@ protected:
     }
 
 private:
+    friend class AcDbSystemInternals;
     struct Widths {
         double start = 0;
         double end = 0;

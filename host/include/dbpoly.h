@@ -49,6 +49,7 @@ public:
     void dxfInClassGroups(AcDbImpTagSource &source) override;
 
 private:
+    friend class AcDbSystemInternals;
     AcGePoint3d mPosition;
     double mBulge = 0;
     double mStartWidth = 0;

@@ -265,6 +265,107 @@ TEST_F(Journal, ARecolourKeepsTheColourAloneAndALaterChangeKeepsTheRest) {
     EXPECT_TRUE(misuseReports().empty());
 }
 
+// Test that a width change keeps the widths alone, and that undo and redo bring back every
+// change of the step whatever else came after the widths in it.
+TEST_F(Journal, AWidthChangeKeepsTheWidthsAloneAndALaterChangeKeepsTheRest) {
+    enum class Then { Nothing, Recolour, Move };
+    struct Case {
+        const char *what;
+        bool vertex; // a 2D polyline's first vertex, else a lightweight polyline
+        double width;
+        Then then;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"polyline widths", false, 0.5, Then::Nothing, true},
+        {"polyline widths then recolour", false, 0.5, Then::Recolour, true},
+        {"polyline widths then a vertex moved", false, 0.5, Then::Move, true},
+        {"polyline widths to the same 0", false, 0.0, Then::Nothing, false},
+        {"vertex widths", true, 0.5, Then::Nothing, true},
+        {"vertex widths then recolour", true, 0.5, Then::Recolour, true},
+        {"vertex widths then moved", true, 0.5, Then::Move, true},
+        {"vertex widths to the same 0", true, 0.0, Then::Nothing, false},
+    };
+    // The widths, colour and first point of the entity changed.
+    struct Seen {
+        double start, end;
+        int colour;
+        double x;
+        bool operator==(const Seen &) const = default;
+    };
+    auto seen = [](AcDbObjectId id) {
+        if (auto *v = peekAs<AcDb2dVertex>(id))
+            return Seen{v->startWidth(), v->endWidth(), v->colorIndex(), v->position().x};
+        auto *pl = peekAs<AcDbPolyline>(id);
+        Seen s{0, 0, pl->colorIndex(), 0};
+        AcGePoint2d p;
+        EXPECT_EQ(pl->getWidthsAt(1, s.start, s.end), Acad::eOk);
+        EXPECT_EQ(pl->getPointAt(0, p), Acad::eOk);
+        s.x = p.x;
+        return s;
+    };
+    std::size_t widthsBytes[2] = {0, 0}, moveBytes[2] = {0, 0};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        AcDbObjectId id;
+        if (c.vertex) {
+            AcGePoint3dArray pts;
+            pts.append(AcGePoint3d(0, 0, 0));
+            pts.append(AcGePoint3d(4, 0, 0));
+            id = vertexAt(add(new AcDb2dPolyline(AcDb::k2dSimplePoly, pts)), 0);
+        } else {
+            auto *pl = new AcDbPolyline;
+            for (unsigned int i = 0; i < 40; ++i)
+                ASSERT_EQ(pl->addVertexAt(i, AcGePoint2d(i, i % 2)), Acad::eOk);
+            id = add(pl);
+        }
+        const Seen before = seen(id);
+        const std::size_t bytesBefore = journalBytes(*db);
+        StepOutcome out = step("WPE", [&] {
+            AcDbEntity *e = nullptr;
+            ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForWrite), Acad::eOk);
+            if (auto *v = AcDb2dVertex::cast(e)) {
+                ASSERT_EQ(v->setStartWidth(c.width), Acad::eOk);
+                ASSERT_EQ(v->setEndWidth(c.width), Acad::eOk);
+                if (c.then == Then::Move) {
+                    ASSERT_EQ(v->setPosition(AcGePoint3d(9, 0, 0)), Acad::eOk);
+                }
+            } else {
+                auto *pl = AcDbPolyline::cast(e);
+                for (unsigned int i = 0; i < pl->numVerts(); ++i)
+                    ASSERT_EQ(pl->setWidthsAt(i, c.width, c.width), Acad::eOk);
+                if (c.then == Then::Move) {
+                    ASSERT_EQ(pl->setPointAt(0, AcGePoint2d(9, 0)), Acad::eOk);
+                }
+            }
+            if (c.then == Then::Recolour) {
+                ASSERT_EQ(e->setColorIndex(5, /*doSubents=*/false), Acad::eOk);
+            }
+            ASSERT_EQ(e->close(), Acad::eOk);
+        });
+        ASSERT_EQ(out.kept, c.kept);
+        EXPECT_FALSE(id.stub()->widthsKept);
+        const Seen after = seen(id);
+        if (!c.kept) {
+            EXPECT_EQ(after, before);
+            continue;
+        }
+        if (c.then == Then::Nothing)
+            widthsBytes[c.vertex] = journalBytes(*db) - bytesBefore;
+        if (c.then == Then::Move)
+            moveBytes[c.vertex] = journalBytes(*db) - bytesBefore;
+        EXPECT_EQ(after.start, c.width);
+        ASSERT_EQ(undo(1).size(), 1u);
+        EXPECT_EQ(seen(id), before);
+        ASSERT_EQ(redoSteps(*db).names.size(), 1u);
+        EXPECT_EQ(seen(id), after);
+    }
+    // The widths alone hold less than a copy of the entity.
+    EXPECT_LT(widthsBytes[0] + 40 * sizeof(AcGePoint2d), moveBytes[0]);
+    EXPECT_LT(widthsBytes[1] + sizeof(AcDb2dVertex) / 2, moveBytes[1]);
+    EXPECT_TRUE(misuseReports().empty());
+}
+
 TEST_F(Journal, MemoryBoundDropsTheOldestStepsAndRefusesAnOversizedOne) {
     auto moveAll = [&](const std::vector<AcDbObjectId> &ids, double y) {
         return step("MOVE", [&] {
