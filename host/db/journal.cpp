@@ -40,22 +40,30 @@ struct Settings {
 
 // An object a step changed, and the other of its two states: from before the step while the
 // step is done, from after it while the step is undone.
+// The widths an entry keeps: those of a lightweight polyline (one pair a vertex, none while
+// all are 0) or of a 2D vertex (one pair).
+using KeptWidths = std::vector<ObjectAccess::Widths>;
+constexpr std::uint32_t kNoWidths = ~std::uint32_t{0};
+
+// Three words an entry (a step may hold millions): the flags are bits.
 struct Changed {
     AcDbStub *stub = nullptr;
     HeldObject state; // none for tables and block records (what they hold comes and goes
                       // with the objects appended)
-    bool erased = false;
-    bool modified = false;
-    bool isNew = false;
-    std::uint8_t changes = 0;
+    bool erased : 1 = false;
+    bool modified : 1 = false;
+    bool isNew : 1 = false;
     // A recolour keeps the entity's colour index alone (no state copy): a million entities
     // recoloured hold a few bytes each instead of a copy of each.
-    bool colourOnly = false;
+    bool colourOnly : 1 = false;
+    std::uint8_t changes = 0;
     Adesk::UInt16 colour = 0;
-    // A width change keeps the widths alone (Wpe over a million polylines and vertices would
-    // otherwise hold a copy of each, points and all). Swapped with the object's on undo.
-    std::unique_ptr<std::vector<ObjectAccess::Widths>> widths;
+    // A width change keeps the widths alone, in the step's list of them (Wpe over a million
+    // polylines and vertices would otherwise hold a copy of each, points and all); swapped
+    // with the object's on undo. kNoWidths when none are kept.
+    std::uint32_t widths = kNoWidths;
 };
+static_assert(sizeof(Changed) <= 3 * sizeof(void *) || sizeof(void *) < 8);
 
 // An object a step appended to a block record or added to a table; the step holds the
 // object while it is undone.
@@ -68,7 +76,8 @@ struct Step {
     std::string name;
     bool mark = false;
     std::vector<Changed> changed;
-    std::vector<Added> added; // in the order they came
+    std::vector<Added> added;       // in the order they came
+    std::vector<KeptWidths> widths; // what entries with widths kept point at
     bool settingsChanged = false;
     Settings settings;          // the other settings
     std::uint64_t handseed = 0; // the other next handle
@@ -82,6 +91,8 @@ struct Step {
 
 using undo::Added;
 using undo::Changed;
+using undo::KeptWidths;
+using undo::kNoWidths;
 using undo::Settings;
 using undo::Step;
 
@@ -316,7 +327,7 @@ void putBack(DatabaseImpl &d, Added &a) {
 
 // The widths of obj as a widths record keeps them: a lightweight polyline's list, a 2D
 // vertex's one pair. False for any other class.
-bool readWidths(AcDbObject &obj, std::vector<ObjectAccess::Widths> &out) {
+bool readWidths(AcDbObject &obj, KeptWidths &out) {
     if (auto *pline = AcDbPolyline::cast(&obj)) {
         out = ObjectAccess::widthsOf(*pline);
         return true;
@@ -329,7 +340,7 @@ bool readWidths(AcDbObject &obj, std::vector<ObjectAccess::Widths> &out) {
 }
 
 // Exchanges the widths of obj with those kept (read from an object of the same class).
-void swapWidths(AcDbObject &obj, std::vector<ObjectAccess::Widths> &kept) {
+void swapWidths(AcDbObject &obj, KeptWidths &kept) {
     if (auto *pline = AcDbPolyline::cast(&obj)) {
         std::swap(ObjectAccess::widthsOf(*pline), kept);
     } else if (auto *vertex = AcDb2dVertex::cast(&obj); vertex != nullptr && kept.size() == 1) {
@@ -339,7 +350,7 @@ void swapWidths(AcDbObject &obj, std::vector<ObjectAccess::Widths> &kept) {
 }
 
 // True when obj has the widths kept.
-bool sameWidths(AcDbObject &obj, const std::vector<ObjectAccess::Widths> &kept) {
+bool sameWidths(AcDbObject &obj, const KeptWidths &kept) {
     if (auto *pline = AcDbPolyline::cast(&obj)) {
         const auto &widths = ObjectAccess::widthsOf(*pline);
         return widths.size() == kept.size() &&
@@ -352,12 +363,12 @@ bool sameWidths(AcDbObject &obj, const std::vector<ObjectAccess::Widths> &kept) 
            ObjectAccess::endWidthOf(*vertex) == kept[0].end;
 }
 
-std::size_t widthsBytes(const std::vector<ObjectAccess::Widths> &w) {
+std::size_t widthsBytes(const KeptWidths &w) {
     return sizeof w + w.capacity() * sizeof(ObjectAccess::Widths);
 }
 
 // Gives a changed object its other state, and keeps the one it had.
-void exchange(DatabaseImpl &d, Changed &c) {
+void exchange(DatabaseImpl &d, Step &step, Changed &c) {
     AcDbStub *s = c.stub;
     AcDbObject *obj = s->object;
     if (obj == nullptr)
@@ -367,16 +378,21 @@ void exchange(DatabaseImpl &d, Changed &c) {
     } else {
         if (auto *ent = c.colourOnly ? AcDbEntity::cast(obj) : nullptr)
             std::swap(ObjectAccess::colorOf(*ent), c.colour);
-        if (c.widths != nullptr)
-            swapWidths(*obj, *c.widths);
+        if (c.widths != kNoWidths)
+            swapWidths(*obj, step.widths[c.widths]);
     }
     const bool wasErased = s->erased;
-    std::swap(s->erased, c.erased);
+    const bool erasedBefore = c.erased;
+    c.erased = s->erased;
+    s->erased = erasedBefore;
     if (s->erased != wasErased)
         forEachOwned(*obj, [&](AcDbStub *is, AcDbObject *) { is->erased = s->erased; });
     std::swap(s->changes, c.changes);
-    std::swap(ObjectAccess::modifiedFlag(*obj), c.modified);
-    std::swap(ObjectAccess::newFlag(*obj), c.isNew);
+    const bool modified = c.modified, isNew = c.isNew;
+    c.modified = ObjectAccess::modifiedFlag(*obj);
+    c.isNew = ObjectAccess::newFlag(*obj);
+    ObjectAccess::modifiedFlag(*obj) = modified;
+    ObjectAccess::newFlag(*obj) = isNew;
     if (AcDbEntity::cast(obj) != nullptr) {
         d.entityChanged(s);
     } else if (c.state != nullptr && s->owner != nullptr) {
@@ -390,7 +406,7 @@ void undoOne(DatabaseImpl &d, Step &step) {
     for (auto it = step.added.rbegin(); it != step.added.rend(); ++it)
         takeOut(d, step, *it);
     for (auto it = step.changed.rbegin(); it != step.changed.rend(); ++it)
-        exchange(d, *it);
+        exchange(d, step, *it);
     if (step.settingsChanged)
         exchangeSettings(d, step.settings);
     std::swap(d.nextHandle, step.handseed);
@@ -399,7 +415,7 @@ void undoOne(DatabaseImpl &d, Step &step) {
 void redoOne(DatabaseImpl &d, Step &step) {
     ++d.changes;
     for (Changed &c : step.changed)
-        exchange(d, c);
+        exchange(d, step, c);
     for (Added &a : step.added)
         putBack(d, a);
     step.heldBytes = 0;
@@ -511,11 +527,11 @@ bool unchanged(const Step &step, const Changed &c) {
     const AcDbObject *obj = c.stub->object;
     if (obj == nullptr || c.erased != c.stub->erased)
         return false;
-    if (c.colourOnly || c.widths != nullptr) {
+    if (c.colourOnly || c.widths != kNoWidths) {
         const auto *ent = AcDbEntity::cast(obj);
         if (ent == nullptr || (c.colourOnly && ent->colorIndex() != c.colour))
             return false;
-        return c.widths == nullptr || sameWidths(*c.stub->object, *c.widths);
+        return c.widths == kNoWidths || sameWidths(*c.stub->object, step.widths[c.widths]);
     }
     if (c.state == nullptr) // no setter ran: nothing of its own changed, but what it holds may
         return std::none_of(step.added.begin(), step.added.end(),
@@ -591,11 +607,13 @@ void journalState(AcDbStub *stub) {
         c->colourOnly = false;
         stub->colourKept = false;
     }
-    if (c->widths != nullptr) {
+    if (c->widths != kNoWidths) {
         // Its widths changed earlier in the step: the copy takes those from before.
-        j->current.bytes -= widthsBytes(*c->widths);
-        swapWidths(*c->state, *c->widths);
-        c->widths.reset();
+        KeptWidths &kept = j->current.widths[c->widths];
+        j->current.bytes -= widthsBytes(kept);
+        swapWidths(*c->state, kept);
+        KeptWidths().swap(kept); // nothing left to hold
+        c->widths = kNoWidths;
         stub->widthsKept = false;
     }
     grow(*j, c->state->stateBytes());
@@ -612,11 +630,13 @@ bool journalWidths(AcDbStub *stub) {
     Changed *c = j->lost ? nullptr : findChanged(j->current, stub);
     if (c == nullptr)
         return false;
-    auto kept = std::make_unique<std::vector<ObjectAccess::Widths>>();
-    if (!readWidths(*stub->object, *kept))
+    KeptWidths kept;
+    Step &step = j->current;
+    if (step.widths.size() >= kNoWidths || !readWidths(*stub->object, kept))
         return false;
-    const std::size_t bytes = widthsBytes(*kept);
-    c->widths = std::move(kept);
+    const std::size_t bytes = widthsBytes(kept);
+    c->widths = static_cast<std::uint32_t>(step.widths.size());
+    step.widths.push_back(std::move(kept));
     stub->widthsKept = true;
     grow(*j, bytes);
     return true;
@@ -695,8 +715,11 @@ StepOutcome endStep(AcDbDatabase &db) {
         if (!unchanged(step, c))
             return false;
         restoreFlags(c);
-        step.bytes -= sizeof(Changed) + (c.state != nullptr ? c.state->stateBytes() : 0) +
-                      (c.widths != nullptr ? widthsBytes(*c.widths) : 0);
+        step.bytes -= sizeof(Changed) + (c.state != nullptr ? c.state->stateBytes() : 0);
+        if (c.widths != kNoWidths) {
+            step.bytes -= widthsBytes(step.widths[c.widths]);
+            KeptWidths().swap(step.widths[c.widths]); // nothing left to hold
+        }
         return true;
     });
     if (!(settingsOf(d) == j.settingsBefore)) {
