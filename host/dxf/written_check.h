@@ -30,6 +30,8 @@ private:
     enum class Place { BeforeSection, SectionName, InSection, AfterEof };
 
     void lines(std::string_view bytes);
+    // The same for bytes copied as read (asRead_ set).
+    void linesAsRead(std::string_view bytes);
     // One line without its LF; cr: it holds a carriage return somewhere.
     void line(std::string_view text, bool cr);
     void tag(std::string_view value);
