@@ -101,6 +101,27 @@ bool groupCode(std::string_view text, int &code) {
     return true;
 }
 
+// "  8", " 10", "100": a group code as writers spell it, three bytes right-aligned. False for
+// anything else (groupCode then decides).
+inline bool threeByteCode(std::string_view t, int &code) {
+    if (t.size() != 3)
+        return false;
+    const unsigned a = static_cast<unsigned char>(t[0]) - '0';
+    const unsigned b = static_cast<unsigned char>(t[1]) - '0';
+    const unsigned c = static_cast<unsigned char>(t[2]) - '0';
+    if (c > 9)
+        return false;
+    if (a <= 9 && b <= 9)
+        code = static_cast<int>(a * 100 + b * 10 + c);
+    else if (t[0] == ' ' && b <= 9)
+        code = static_cast<int>(b * 10 + c);
+    else if (t[0] == ' ' && t[1] == ' ')
+        code = static_cast<int>(c);
+    else
+        return false;
+    return true;
+}
+
 #if defined(__SSE2__)
 // Bit i set where p[i] is a line feed, for the 64 bytes at p.
 std::uint64_t lineFeeds64(const char *p) {
@@ -199,7 +220,8 @@ void WrittenCheck::linesAsRead(std::string_view bytes) {
             } else if (code_ > 0 && code_ != 5 && code_ != 105) {
                 ++lineNo_; // a value copied as read that is neither structure nor a handle
                 code_ = -1;
-            } else if (int code = 0; code_ < 0 && groupCode(text, code)) {
+            } else if (int code = 0;
+                       code_ < 0 && (threeByteCode(text, code) || groupCode(text, code))) {
                 ++lineNo_;
                 code_ = code;
             } else {
