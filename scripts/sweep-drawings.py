@@ -42,22 +42,6 @@ def drawings(paths):
                     yield os.path.join(folder, name)
 
 
-def librecad_reads(dxf, work):
-    """LibreCAD prints the drawing to a PDF: exit 0 and a PDF that is not empty."""
-    # It names the PDF after the drawing, in the folder given (a drawing it cannot read
-    # opens a message box: with no screen it waits for ever, hence the time limit).
-    pdf = os.path.join(work, os.path.splitext(os.path.basename(dxf))[0] + ".pdf")
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    try:
-        p = subprocess.run(["librecad", "dxf2pdf", "-a", "-t", work, dxf], capture_output=True,
-                           text=True, timeout=60, env=env, cwd=work)
-    except subprocess.TimeoutExpired:
-        raise checks.Fault("LibreCAD timed out on the output")
-    ok = p.returncode == 0 and os.path.exists(pdf) and os.path.getsize(pdf) > 0
-    checks.expect(ok, "LibreCAD cannot print the output",
-                  "exit %d\n%s" % (p.returncode, p.stderr[-500:]))
-
-
 def sweep_one(job):
     path, with_librecad = job
     work = tempfile.mkdtemp(prefix="tev-sweep-")
@@ -73,7 +57,7 @@ def sweep_one(job):
         for check in (checks.check_lpl_and_wpe, checks.check_sel):
             r = check(path, work)
             if with_librecad:
-                librecad_reads(r.path("out.dxf"), work)
+                checks.librecad_reads(r.path("out.dxf"), work)
         return path, None, ""
     except checks.Fault as f:
         return path, f.reason, str(f)
