@@ -462,6 +462,12 @@ def dimstyle_by_name(text):
     return text[:at] + "340\nStandard\n" + text[at:]
 
 
+def layout_by_name(text):
+    """A layout naming its viewport where the viewport's handle belongs."""
+    at = text.index("\n  0\n", text.index("\nLAYOUT\n", text.index("OBJECTS"))) + 1
+    return text[:at] + "331\nVIEWPORT\n" + text[at:]
+
+
 def last_line_unended(text):
     return text.rstrip("\n")
 
@@ -474,6 +480,7 @@ DAMAGE = [
     ("BLOCK without a name", nameless_block, "BLOCK has no name"),
     ("old Mac line ends", mac_line_ends, "CR alone"),
     ("DIMSTYLE naming its text style", dimstyle_by_name, "group 340 holds 'Standard'"),
+    ("LAYOUT naming its viewport", layout_by_name, "group 331 holds 'VIEWPORT'"),
     ("last line without a line end", last_line_unended, "last line has no line end"),
     ("LINE with a zero extrusion direction", zero_extrusion, "zero extrusion direction"),
 ]
