@@ -284,7 +284,6 @@ private:
     bool noteUnfit(const Record &r);
     std::string_view withoutLeftOut(std::size_t begin, std::size_t end);
     std::vector<std::pair<std::size_t, std::size_t>> leftOut_;
-    std::uint32_t eofLine_ = 0; // the line of EOF, 0 when the file has none
     class RecordSource;
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
@@ -1337,14 +1336,11 @@ void Builder::object(std::string_view, const Record &r) {
 
 void Builder::endOfFile(const Record &eof) {
     doc_->eof = view(eof);
-    eofLine_ = eof.line + 1;
 }
 
 std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     doc_->crlf = facts.crlf;
     doc_->finalNewline = facts.finalNewline;
-    if (!facts.finalNewline)
-        where_.repair(eofLine_, "the last line has no line end", "one added");
     if (adoptedLayer_)
         putInFileOrder(*layerTable_, definedLayers_);
     if (adoptedLinetype_)

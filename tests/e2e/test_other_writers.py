@@ -74,6 +74,13 @@ def stray_groups(path):
     open(path, "w", encoding="utf-8").write("".join(out))
 
 
+def unended(path):
+    """The last line without its line end, as some writers leave it."""
+    ezdxf_drawing("R2000")(path)
+    text = open(path, encoding="utf-8").read()
+    open(path, "w", encoding="utf-8").write(text.rstrip("\n"))
+
+
 def gnuplot(path):
     subprocess.run(["gnuplot", "-e", "set terminal dxf; set output '%s'; "
                     "plot sin(x) with lines, cos(x) with lines" % path], check=True,
@@ -101,6 +108,7 @@ WRITERS = [
     ("ezdxf R2000", None, ezdxf_drawing("R2000")),
     ("ezdxf R2018", None, ezdxf_drawing("R2018")),
     ("common groups after the subclass marker", None, stray_groups),
+    ("last line without a line end", None, unended),
     ("gnuplot dxf terminal", "gnuplot", gnuplot),
     ("pstoedit dxf", "pstoedit", pstoedit("dxf")),
     ("pstoedit dxf_14", "pstoedit", pstoedit("dxf_14")),
@@ -468,10 +476,6 @@ def layout_by_name(text):
     return text[:at] + "331\nVIEWPORT\n" + text[at:]
 
 
-def last_line_unended(text):
-    return text.rstrip("\n")
-
-
 DAMAGE = [
     ("zero Z scale", zero_z_scale, "zero Z scale"),
     ("ENDSEC among the header's variables", stray_endsec, "ENDSEC among the HEADER"),
@@ -481,7 +485,6 @@ DAMAGE = [
     ("old Mac line ends", mac_line_ends, "CR alone"),
     ("DIMSTYLE naming its text style", dimstyle_by_name, "group 340 holds 'Standard'"),
     ("LAYOUT naming its viewport", layout_by_name, "group 331 holds 'VIEWPORT'"),
-    ("last line without a line end", last_line_unended, "last line has no line end"),
     ("LINE with a zero extrusion direction", zero_extrusion, "zero extrusion direction"),
 ]
 
