@@ -51,6 +51,11 @@ async function openPage(browser, host) {
   await page.goto(host.url);
   await page.waitForFunction(() => window.tevView && window.tevView.state.pictures > 0, { timeout: 60000 });
   page.errors = errors;
+  // The page's idea of its drawing area is the area laid out (clicks are placed by it).
+  const [size, box] = await Promise.all([page.evaluate(() => [window.tevView.view.w, window.tevView.view.h]),
+    page.$('#overlay').then((o) => o.boundingBox())]);
+  if (Math.abs(size[0] - box.width) > 1 || Math.abs(size[1] - box.height) > 1)
+    throw new Error(`the page takes its drawing area as ${size} while it is laid out ${box.width},${box.height}`);
   return page;
 }
 

@@ -421,7 +421,9 @@ async function follow() {
 }
 
 window.tevView = { view, state, toScreen, toWorld, refresh, zoomExtents };
-window.addEventListener('resize', resize);
+// The stage's size follows the layout (the window, the layer list, the style sheet), not
+// only the window's resize events.
+new ResizeObserver(() => resize()).observe($('stage'));
 (async () => {
   resize();
   await loadDrawing();
