@@ -126,6 +126,7 @@ struct ViewServer::Impl {
 void ViewServer::Impl::routes(httplib::Server &s) {
     s.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
     s.set_keep_alive_timeout(2); // an idle connection gives its thread back soon
+    s.set_tcp_nodelay(true);     // small answers go out at once, not after the peer's delayed ack
     s.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
         std::string given = req.has_param("token") ? req.get_param_value("token")
                                                    : req.get_header_value("X-View-Token");
