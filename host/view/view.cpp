@@ -93,7 +93,8 @@ void viewCommand() {
     }
     std::string error;
     if (!startView(ViewOptions{}, error))
-        CommandLine::current().refuse(i18n::format(i18n::tr("The view cannot start: %s."), {error}));
+        CommandLine::current().refuse(
+            i18n::format(i18n::tr("The view cannot start: %s."), {error}));
 }
 
 } // namespace host::view

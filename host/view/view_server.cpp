@@ -4,6 +4,7 @@
 
 #include "page_files.h"
 #include "view_scene.h"
+#include "view_texts.h"
 
 #include "command_line.h"
 #include "dbapserv.h"
@@ -117,6 +118,7 @@ struct ViewServer::Impl {
     std::string address;
     int port = 0;
     std::set<std::string> allowedHosts;
+    std::string texts; // the page's words, in the host's language
     std::vector<std::unique_ptr<httplib::Server>> servers;
     std::vector<std::thread> threads;
 
@@ -162,6 +164,9 @@ void ViewServer::Impl::routes(httplib::Server &s) {
                            ",\"from\":" + std::to_string(from) + ",\"text\":" + jsonString(text) +
                            "}";
         res.set_content(json, "application/json");
+    });
+    s.Get("/api/texts", [this](const httplib::Request &, httplib::Response &res) {
+        res.set_content(texts, "application/json");
     });
     s.Get("/api/drawing", [this](const httplib::Request &, httplib::Response &res) {
         auto json = hub->call(
@@ -214,6 +219,7 @@ void ViewServer::Impl::routes(httplib::Server &s) {
 
 ViewServer::ViewServer(std::shared_ptr<Hub> hub) : impl_(std::make_unique<Impl>()) {
     impl_->hub = std::move(hub);
+    impl_->texts = pageTextsJson();
 }
 
 ViewServer::~ViewServer() {

@@ -10,8 +10,8 @@ const arxhost = process.env.ARXHOST || path.resolve(__dirname, '../../build/defa
 const sample = process.env.PLAN || path.resolve(__dirname, '../../examples/plan.dxf');
 
 // Starts arxhost --view on drawing; resolves once it prints the page's address.
-function startHost(drawing = sample, extra = []) {
-  const child = spawn(arxhost, ['--lang', 'en', '--view', '0', drawing, ...extra], { stdio: ['pipe', 'pipe', 'pipe'] });
+function startHost(drawing = sample, extra = [], lang = 'en') {
+  const child = spawn(arxhost, ['--lang', lang, '--view', '0', drawing, ...extra], { stdio: ['pipe', 'pipe', 'pipe'] });
   let out = '';
   child.stdout.on('data', (d) => { out += d; });
   child.stderr.on('data', (d) => { out += d; });
