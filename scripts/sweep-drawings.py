@@ -16,6 +16,7 @@ import argparse
 import collections
 import multiprocessing
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -42,27 +43,40 @@ def drawings(paths):
                     yield os.path.join(folder, name)
 
 
+def repair_kinds(stderr):
+    """The kinds of repair arxhost noted, without places and values."""
+    kinds = []
+    for line in stderr.splitlines():
+        m = re.match(r"arxhost: repaired: .*?:\d+: (.*)", line)
+        if m:
+            value = r"'[^']*'|\"[^\"]*\"|(?<!group )\b-?\d+(\.\d+)?"
+            kinds.append(re.sub(value, "…", m.group(1)))
+    return kinds
+
+
 def sweep_one(job):
+    """(path, reason it failed or None, details, repairs the reading noted)"""
     path, with_librecad = job
     work = tempfile.mkdtemp(prefix="tev-sweep-")
     try:
         audit = subprocess.run([os.environ["ARXHOST"], "--audit", path], capture_output=True,
                                text=True, timeout=300)
+        repairs = repair_kinds(audit.stderr)
         if audit.returncode not in (0, 1):
-            return path, "arxhost --audit exit %d" % audit.returncode, audit.stderr[-1000:]
+            return path, "arxhost --audit exit %d" % audit.returncode, audit.stderr[-1000:], []
         try:
             checks.read_input(path)
         except Exception as e:  # the input itself is beyond ezdxf: nothing to compare with
-            return path, "ezdxf cannot read the input", repr(e)
+            return path, "ezdxf cannot read the input", repr(e), repairs
         for check in (checks.check_lpl_and_wpe, checks.check_sel):
             r = check(path, work)
             if with_librecad:
                 checks.librecad_reads(r.path("out.dxf"), work)
-        return path, None, ""
+        return path, None, "", repairs
     except checks.Fault as f:
-        return path, f.reason, str(f)
+        return path, f.reason, str(f), []
     except Exception as e:  # a fault in a check itself is a fault too, named by its type
-        return path, "check raised " + type(e).__name__, repr(e)
+        return path, "check raised " + type(e).__name__, repr(e), []
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -82,11 +96,13 @@ def main():
     files = list(drawings(args.paths))
     jobs = [(f, args.librecad > 0 and i % args.librecad == 0) for i, f in enumerate(files)]
     failed = collections.defaultdict(list)
+    repaired = collections.Counter()  # files by kind of repair
     report = open(args.report, "w", encoding="utf-8") if args.report else None
     started = time.monotonic()
     with multiprocessing.Pool(max(1, args.jobs)) as pool:
-        for n, (path, reason, detail) in enumerate(
+        for n, (path, reason, detail, repairs) in enumerate(
                 pool.imap_unordered(sweep_one, jobs), 1):
+            repaired.update(set(repairs))
             if reason is not None:
                 failed[reason].append(path)
                 print("FAIL %s: %s" % (path, reason), flush=True)
@@ -105,6 +121,10 @@ def main():
             args.librecad, sum(1 for _, sample in jobs if sample)))
     for reason, paths in sorted(failed.items(), key=lambda kv: -len(kv[1])):
         print("  %5d  %s  (e.g. %s)" % (len(paths), reason, paths[0]))
+    if repaired:
+        print("repaired on reading (files):")
+        for kind, count in repaired.most_common():
+            print("  %5d  %s" % (count, kind))
     sys.exit(1 if bad else 0)
 
 

@@ -68,8 +68,8 @@ def stray_groups(path):
     out, at = [], text.index("ENTITIES")
     out.append(text[:at])
     for part in re.split(r"(?=\n  0\n)", text[at:]):
-        m = re.match(r"(\n  0\n(?:LINE|MTEXT)\n.*?AcDbEntity\n)(.*?)(100\nAcDb(?:Line|MText)\n)(.*)",
-                     part, re.S)
+        m = re.match(r"(\n  0\n(?:LINE|MTEXT)\n.*?AcDbEntity\n)(.*?)"
+                     r"(100\nAcDb(?:Line|MText)\n)(.*)", part, re.S)
         out.append(m.group(1) + m.group(3) + m.group(2) + m.group(4) if m else part)
     open(path, "w", encoding="utf-8").write("".join(out))
 
