@@ -117,8 +117,8 @@ def main():
     print("\nfiles %d, passed %d, failed %d (%.0f s)" % (
         len(files), len(files) - bad, bad, time.monotonic() - started))
     if args.librecad:
-        print("LibreCAD printed every %dth saved result (%d files)" % (
-            args.librecad, sum(1 for _, sample in jobs if sample)))
+        print("LibreCAD printed what was saved from %d of the files" % (
+            sum(1 for _, sample in jobs if sample)))
     for reason, paths in sorted(failed.items(), key=lambda kv: -len(kv[1])):
         print("  %5d  %s  (e.g. %s)" % (len(paths), reason, paths[0]))
     if repaired:
