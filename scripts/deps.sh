@@ -6,6 +6,8 @@ pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev lib
       gettext python3-ezdxf hyperfine clang-14 libfuzzer-14-dev libclang-rt-14-dev
       libcpp-httplib-dev chromium
       gnuplot-nox pstoedit) # the last two write DXF files for the other-writers test
+# LibreCAD: the other-writers test tries its drawings and has it print what arxhost saved.
+pkgs+=(librecad)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 pot=$(mktemp --suffix=.pot)
 trap 'rm -f "$pot"' EXIT
 # The listing's rows name their labels through its line/point/length/angle helpers.
-mapfile -t sources < <(find host/app host/input host/i18n -name '*.cpp' | sort)
+mapfile -t sources < <(find host/app host/input host/i18n host/view -name '*.cpp' | sort)
 xgettext --from-code=UTF-8 --language=C++ --no-location --sort-output --package-name=arxhost \
     --keyword=tr --keyword=N_ --keyword=line:1 --keyword=point:1 --keyword=length:1 \
     --keyword=angle:1 -o "$pot" "${sources[@]}"

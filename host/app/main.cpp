@@ -131,8 +131,9 @@ int main(int argc, char **argv) {
     host::registerDrawingCommands();
     host::registerUserCommands();
     host::view::setPictureFacts(host::app::pictureFacts);
-    host::hostCommands().push_back({"VIEW", host::view::viewCommand,
-                                    "Show the drawing in the browser; clicks answer the prompts"});
+    host::hostCommands().push_back(
+        {"VIEW", host::view::viewCommand,
+         host::i18n::N_("Shows the drawing in the browser; clicks answer the prompts")});
     host::Options options;
     if (int rc = host::parseOptions(argc, argv, options); rc >= 0)
         return rc;

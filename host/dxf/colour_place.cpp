@@ -45,15 +45,17 @@ bool colourPlaceIn(std::string_view src, ColourPlace &place) {
     // with a true colour, or with common groups after a subclass marker, has no one place
     // to patch: false.
     std::size_t colour = kNoTag, layer = kNoTag;
-    bool inEntityPart = true, owns = false, patchable = true;
+    bool inEntityPart = true, embedded = false, patchable = true;
+    std::string_view marker;
     forEachDataTag(tags, [&](const Tag &g) {
         if (g.code == 100 || g.code == 101) {
             inEntityPart = g.code == 100 && trimBlanks(g.value) == "AcDbEntity";
-            owns = g.code == 101 || subclassUsesCommonCodes(g.value);
+            marker = g.value;
+            embedded = g.code == 101;
             return;
         }
         if (!inEntityPart) {
-            if (!owns && isEntityPartCode(g.code))
+            if (isEntityPartCode(g.code) && !subclassOwnsCode(marker, embedded, g.code))
                 patchable = false;
             return;
         }
@@ -73,11 +75,16 @@ bool isEntityPartCode(int code) {
            code == 67;
 }
 
-bool subclassUsesCommonCodes(std::string_view marker) {
-    // Cell colours (62) of tables; column widths (48) of multiline text, in MTEXT and in the
-    // text of a multileader.
+bool subclassOwnsCode(std::string_view marker, bool embedded, int code) {
+    if (embedded)
+        return true;
+    // Cell colours (62) and more of tables and multileaders; the column width (48) of
+    // multiline text, whose layer or colour after its marker are the entity's (as one DXF
+    // library writes them).
     const std::string_view m = trimBlanks(marker);
-    return m == "AcDbTable" || m == "AcDbTableContent" || m == "AcDbMText" || m == "AcDbMLeader";
+    if (m == "AcDbMText")
+        return code == 48;
+    return m == "AcDbTable" || m == "AcDbTableContent" || m == "AcDbMLeader";
 }
 
 std::size_t recordEnd(std::string_view text) {
@@ -106,7 +113,8 @@ void recolourRecord(TagWriter &out, std::string_view record, int index) {
     };
     // The place of the new group: after the layer taken, or after the group 0.
     std::size_t after = 0;
-    bool inEntityPart = true, owns = false, placed = false;
+    bool inEntityPart = true, embedded = false, placed = false;
+    std::string_view marker;
     int depth = 0;
     for (std::size_t i = 1; i < tags.size() && !placed; ++i) {
         if (tags[i].code == 102)
@@ -125,9 +133,11 @@ void recolourRecord(TagWriter &out, std::string_view record, int index) {
         } else if (i > 0 && depth == 0 && g.code < 1000) {
             if (g.code == 100 || g.code == 101) {
                 inEntityPart = g.code == 100 && trimBlanks(g.value) == "AcDbEntity";
-                owns = g.code == 101 || subclassUsesCommonCodes(g.value);
+                marker = g.value;
+                embedded = g.code == 101;
             }
-            drop = g.code == 62 ? !owns : (g.code == 420 || g.code == 430) && inEntityPart;
+            drop = g.code == 62 ? !subclassOwnsCode(marker, embedded, 62)
+                                : (g.code == 420 || g.code == 430) && inEntityPart;
         }
         if (!drop)
             out.raw(raw(i));

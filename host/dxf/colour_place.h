@@ -42,9 +42,10 @@ bool unpackColourPlace(std::uint32_t packed, std::size_t size, ColourPlace &plac
 // scale, visibility, paper space.
 bool isEntityPartCode(int code);
 constexpr int kEntityPartCodes[] = {8, 6, 62, 370, 48, 60, 67};
-// A subclass whose own data uses those codes (a table's cell colours, a text's column
-// width): groups after its marker are its own, as are those after an embedded object's 101.
-bool subclassUsesCommonCodes(std::string_view marker);
+// Whether a group `code` after a subclass marker is the class's own data rather than a stray
+// common group: a table's cell colours and the like, a text's column width (48); every group
+// after an embedded object's 101 (pass embedded).
+bool subclassOwnsCode(std::string_view marker, bool embedded, int code);
 
 // Where the first record of `text` ends: the offset of the next group 0, or text.size().
 std::size_t recordEnd(std::string_view text);

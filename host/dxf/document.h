@@ -7,6 +7,7 @@
 #include "kept.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,6 +67,9 @@ struct DocumentKept : tev::db::KeptData {
     // Handles of objects kept only as bytes (tables, objects, attributes the host does not
     // model): new objects must not take them, and the save checks them for duplicates.
     std::vector<std::uint64_t> keptHandles;
+    // Records kept as bytes that the reader mended (groups left out): the views above point
+    // into these where they do not point into the source.
+    std::deque<std::string> mendedBytes;
 
     bool r12() const { return acadver < "AC1012"; }
 };

@@ -8,6 +8,7 @@
 #include "pipelined_read.h"
 #include "progress.h"
 #include "tag_writer.h"
+#include "written_check.h"
 #include "dbents.h"
 #include "dbpl.h"
 #include "dbpoly.h"
@@ -277,6 +278,12 @@ private:
     // Table records mended: written from the database once the file is read (what is
     // settled at the end, a layer's linetype, keeps their bytes until then).
     std::vector<AcDbObject *> mendedRecords_;
+    // The groups of a record kept as bytes whose values the save would refuse (a name where
+    // a handle belongs, an empty reference): noted as repairs, their byte spans in the
+    // source kept in leftOut_ until the bytes are copied without them.
+    bool noteUnfit(const Record &r);
+    std::string_view withoutLeftOut(std::size_t begin, std::size_t end);
+    std::vector<std::pair<std::size_t, std::size_t>> leftOut_;
     class RecordSource;
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
@@ -532,7 +539,8 @@ void Builder::sectionEnd(std::string_view, const Record &endsec) {
     section_->end = view(endsec);
     const std::size_t bodyBegin =
         static_cast<std::size_t>(section_->start.data() + section_->start.size() - text_.data());
-    section_->body = view(bodyBegin, endsec.begin);
+    section_->body =
+        leftOut_.empty() ? view(bodyBegin, endsec.begin) : withoutLeftOut(bodyBegin, endsec.begin);
     if (section_->kind == SectionKind::Header)
         codec_ = TextCodec::forFile(doc_->acadver, doc_->codePage);
     section_ = nullptr;
@@ -615,7 +623,36 @@ void Builder::tableEntry(std::string_view name, const Record &r) {
                 haveSnap_ = true;
             }
     }
-    table_->entries.push_back(view(r));
+    table_->entries.push_back(noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+}
+
+bool Builder::noteUnfit(const Record &r) {
+    const bool dimstyle = equalsNoCase(r.type, "DIMSTYLE");
+    const std::size_t before = leftOut_.size();
+    for (std::size_t i = 1; i < r.tags.size(); ++i) {
+        const Tag &t = r.tags[i];
+        const char *fault = valueFault(t.code, t.value, dimstyle);
+        if (fault == nullptr)
+            continue;
+        where_.repair(t.line + 1,
+                      std::string(r.type) + " group " + std::to_string(t.code) + " holds '" +
+                          std::string(trimBlanks(t.value)) + "', " + fault,
+                      "left out");
+        leftOut_.emplace_back(t.offset, i + 1 < r.tags.size() ? r.tags[i + 1].offset : r.end);
+    }
+    return leftOut_.size() != before;
+}
+
+std::string_view Builder::withoutLeftOut(std::size_t begin, std::size_t end) {
+    std::string &bytes = doc_->mendedBytes.emplace_back();
+    std::size_t at = begin;
+    for (const auto &[from, to] : leftOut_) {
+        bytes.append(text_.substr(at, from - at));
+        at = to;
+    }
+    bytes.append(text_.substr(at, end - at));
+    leftOut_.clear();
+    return bytes;
 }
 
 void Builder::readLayer(const Record &r) {
@@ -1019,12 +1056,14 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
     // The AcDbEntity part holds them; some writers put them after the class's subclass
     // marker instead, where they are taken too (but for a class whose own data uses the
     // codes). In a file without subclass markers the whole entity is one part.
-    bool inEntityPart = true, owns = false, stray = false, trueColour = false;
+    bool inEntityPart = true, embedded = false, stray = false, trueColour = false;
+    std::string_view marker;
     std::size_t colour = kNoTag, layer = kNoTag; // the groups taken, by index in r.tags
     forEachDataTag(r.tags, [&](const Tag &t) {
         if (t.code == 100 || t.code == 101) {
             inEntityPart = t.code == 100 && trimBlanks(t.value) == "AcDbEntity";
-            owns = t.code == 101 || subclassUsesCommonCodes(t.value);
+            marker = t.value;
+            embedded = t.code == 101;
             return;
         }
         if (inEntityPart && (t.code == 420 || t.code == 430)) {
@@ -1040,7 +1079,8 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
             }
             return;
         }
-        if (!isEntityPartCode(t.code) || (!inEntityPart && owns))
+        if (!isEntityPartCode(t.code) ||
+            (!inEntityPart && subclassOwnsCode(marker, embedded, t.code)))
             return;
         if (!inEntityPart) {
             // A class's own group that happens to share the code is no common group.
@@ -1291,6 +1331,7 @@ void Builder::object(std::string_view, const Record &r) {
     if (section_->kind == SectionKind::Classes)
         return; // CLASS records have no handles
     handleOf(r, Kind::Other, /*kept=*/true);
+    (void)noteUnfit(r); // the section's bytes are copied without them at its end
 }
 
 void Builder::endOfFile(const Record &eof) {

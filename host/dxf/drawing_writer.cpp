@@ -598,7 +598,8 @@ void Writer::run() {
             writeBlocks(/*withSection=*/true);
         if (!entities)
             writeEntities(/*withSection=*/true);
-        if (!doc_->eof.empty()) {
+        // The file's own EOF, unless its last line had no line end: every line written ends.
+        if (!doc_->eof.empty() && doc_->finalNewline) {
             out_.raw(doc_->eof);
         } else {
             simpleTag(0, "EOF");
@@ -1211,7 +1212,8 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
         // The groups of a kind the host does not model go back as they were; only the common
         // groups (layer, colour, ...) come from the database.
         const auto common = sink_.written;
-        bool entityPart = true, sawOwner = false, ownsCommon = false;
+        bool entityPart = true, sawOwner = false, embedded = false;
+        std::string_view marker;
         int depth = 0;
         for (std::size_t i = 1; i < k->tags.size(); ++i) {
             const Tag &t = k->tags[i];
@@ -1227,7 +1229,8 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
             }
             if (t.code == 100 || t.code == 101) {
                 entityPart = t.code == 100 && trimBlanks(t.value) == "AcDbEntity";
-                ownsCommon = t.code == 101 || subclassUsesCommonCodes(t.value);
+                marker = t.value;
+                embedded = t.code == 101;
                 if (entityPart)
                     continue;
             }
@@ -1235,7 +1238,8 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
                                   common.test(static_cast<std::size_t>(std::max(t.code, 0)));
             if (entityPart && isCommon && t.code < 1000)
                 continue;
-            if (!entityPart && !ownsCommon && isEntityPartCode(t.code))
+            if (!entityPart && isEntityPartCode(t.code) &&
+                !subclassOwnsCode(marker, embedded, t.code))
                 continue; // the reader took it as the entity's: written above
             out_.raw(k->raw(i));
         }

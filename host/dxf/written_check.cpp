@@ -266,17 +266,15 @@ void WrittenCheck::line(std::string_view text, bool cr) {
     code_ = code;
 }
 
-void WrittenCheck::tag(std::string_view value) {
-    const int code = code_;
+const char *valueFault(int code, std::string_view value, bool inDimstyle) {
     // Numbers as the reader takes them, but no stricter: an integer is checked as one, not
     // against its type's range, as values passed through from the file read are never read.
-    const ValueType type = code == 5 && inDimstyle_ ? ValueType::String : valueType(code);
+    const ValueType type = code == 5 && inDimstyle ? ValueType::String : valueType(code);
     switch (type) {
     case ValueType::Double: {
         double unused = 0;
         if (!plainNumber(value, /*point=*/true) && !toDouble(value, unused))
-            fail("group " + std::to_string(code) + " holds '" + std::string(value) +
-                 "', not a finite number");
+            return "not a finite number";
         break;
     }
     case ValueType::Int16:
@@ -287,25 +285,33 @@ void WrittenCheck::tag(std::string_view value) {
         if ((value.size() > 18 || !plainNumber(value, /*point=*/false)) &&
             !toInteger(value, std::numeric_limits<std::int64_t>::min(),
                        std::numeric_limits<std::int64_t>::max(), unused))
-            fail("group " + std::to_string(code) + " holds '" + std::string(value) +
-                 "', not a whole number");
+            return "not a whole number";
         break;
     }
     case ValueType::Handle: {
-        std::uint64_t h = 0;
-        if (!toHandle(value, h))
-            fail("group " + std::to_string(code) + " holds '" + std::string(value) +
-                 "', not a handle");
-        if (code == 5 || code == 105)
-            handles_.push_back(h);
+        std::uint64_t unused = 0;
+        if (!toHandle(value, unused))
+            return "not a handle";
         break;
     }
     case ValueType::Binary:
         if (!isHexBytes(value))
-            fail("group " + std::to_string(code) + " holds bytes that are not hexadecimal pairs");
+            return "not bytes in hexadecimal pairs";
         break;
     case ValueType::String:
         break;
+    }
+    return nullptr;
+}
+
+void WrittenCheck::tag(std::string_view value) {
+    const int code = code_;
+    if (const char *fault = valueFault(code, value, inDimstyle_))
+        fail("group " + std::to_string(code) + " holds '" + std::string(value) + "', " + fault);
+    if ((code == 5 && !inDimstyle_) || code == 105) {
+        std::uint64_t h = 0;
+        (void)toHandle(value, h); // a handle: valueFault said so
+        handles_.push_back(h);
     }
     if (place_ == Place::SectionName) {
         if (code != 2)

@@ -12,6 +12,11 @@
 
 namespace dxf {
 
+// What the save's check finds wrong with a value of group `code` ("not a handle", "not a
+// finite number", ...), or nullptr when it fits the code's type. In a DIMSTYLE record group 5
+// is a block's name. The reader asks the same of the records it keeps as bytes.
+const char *valueFault(int code, std::string_view value, bool inDimstyle);
+
 class WrittenCheck : public ByteSink {
 public:
     // Passes every byte on to next and looks at it; a fault is reported as

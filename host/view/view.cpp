@@ -5,6 +5,7 @@
 #include "view_server.h"
 
 #include "command_line.h"
+#include "i18n.h"
 #include "dbapserv.h"
 #include "dbmain.h"
 #include "selection_sets.h"
@@ -92,7 +93,8 @@ void viewCommand() {
     }
     std::string error;
     if (!startView(ViewOptions{}, error))
-        CommandLine::current().refuse("The view cannot start: " + error + ".");
+        CommandLine::current().refuse(
+            i18n::format(i18n::tr("The view cannot start: %s."), {error}));
 }
 
 } // namespace host::view

@@ -2,6 +2,7 @@
 #include "view.h"
 
 #include "command_line.h"
+#include "i18n.h"
 
 namespace host::view {
 
@@ -23,7 +24,7 @@ bool viewRunning() {
 void stopView() {}
 
 void viewCommand() {
-    CommandLine::current().refuse("The view is not part of this build.");
+    CommandLine::current().refuse(i18n::tr("The view is not part of this build."));
 }
 
 } // namespace host::view

@@ -4,6 +4,7 @@
 
 #include "page_files.h"
 #include "view_scene.h"
+#include "view_texts.h"
 
 #include "command_line.h"
 #include "dbapserv.h"
@@ -117,6 +118,7 @@ struct ViewServer::Impl {
     std::string address;
     int port = 0;
     std::set<std::string> allowedHosts;
+    std::string texts; // the page's words, in the host's language
     std::vector<std::unique_ptr<httplib::Server>> servers;
     std::vector<std::thread> threads;
 
@@ -126,6 +128,7 @@ struct ViewServer::Impl {
 void ViewServer::Impl::routes(httplib::Server &s) {
     s.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
     s.set_keep_alive_timeout(2); // an idle connection gives its thread back soon
+    s.set_tcp_nodelay(true);     // small answers go out at once, not after the peer's delayed ack
     s.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
         std::string given = req.has_param("token") ? req.get_param_value("token")
                                                    : req.get_header_value("X-View-Token");
@@ -161,6 +164,9 @@ void ViewServer::Impl::routes(httplib::Server &s) {
                            ",\"from\":" + std::to_string(from) + ",\"text\":" + jsonString(text) +
                            "}";
         res.set_content(json, "application/json");
+    });
+    s.Get("/api/texts", [this](const httplib::Request &, httplib::Response &res) {
+        res.set_content(texts, "application/json");
     });
     s.Get("/api/drawing", [this](const httplib::Request &, httplib::Response &res) {
         auto json = hub->call(
@@ -213,6 +219,7 @@ void ViewServer::Impl::routes(httplib::Server &s) {
 
 ViewServer::ViewServer(std::shared_ptr<Hub> hub) : impl_(std::make_unique<Impl>()) {
     impl_->hub = std::move(hub);
+    impl_->texts = pageTextsJson();
 }
 
 ViewServer::~ViewServer() {

@@ -10,8 +10,8 @@ const arxhost = process.env.ARXHOST || path.resolve(__dirname, '../../build/defa
 const sample = process.env.PLAN || path.resolve(__dirname, '../../examples/plan.dxf');
 
 // Starts arxhost --view on drawing; resolves once it prints the page's address.
-function startHost(drawing = sample, extra = []) {
-  const child = spawn(arxhost, ['--lang', 'en', '--view', '0', drawing, ...extra], { stdio: ['pipe', 'pipe', 'pipe'] });
+function startHost(drawing = sample, extra = [], lang = 'en') {
+  const child = spawn(arxhost, ['--lang', lang, '--view', '0', drawing, ...extra], { stdio: ['pipe', 'pipe', 'pipe'] });
   let out = '';
   child.stdout.on('data', (d) => { out += d; });
   child.stderr.on('data', (d) => { out += d; });
@@ -51,6 +51,11 @@ async function openPage(browser, host) {
   await page.goto(host.url);
   await page.waitForFunction(() => window.tevView && window.tevView.state.pictures > 0, { timeout: 60000 });
   page.errors = errors;
+  // The page's idea of its drawing area is the area laid out (clicks are placed by it).
+  const [size, box] = await Promise.all([page.evaluate(() => [window.tevView.view.w, window.tevView.view.h]),
+    page.$('#overlay').then((o) => o.boundingBox())]);
+  if (Math.abs(size[0] - box.width) > 1 || Math.abs(size[1] - box.height) > 1)
+    throw new Error(`the page takes its drawing area as ${size} while it is laid out ${box.width},${box.height}`);
   return page;
 }
 

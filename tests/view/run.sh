@@ -16,15 +16,6 @@ if ! cmp -s package-lock.json node_modules/.tev-installed-lock 2>/dev/null; then
     npm ci --no-audit --no-fund --loglevel=error
     cp package-lock.json node_modules/.tev-installed-lock
 fi
-# The report is kept beside the screenshot, for a run that failed under load.
-# A click now and then misses the page on a busy machine (the page's state is printed with
-# the failure); such a run is said and the journeys run once more, the first report kept.
-if node --test --test-concurrency=1 view.test.js >"$SHOT_DIR/view-test.log" 2>&1; then
-    cat "$SHOT_DIR/view-test.log"
-    exit 0
-fi
-cat "$SHOT_DIR/view-test.log"
-cp "$SHOT_DIR/view-test.log" "$SHOT_DIR/view-test-first.log"
-echo "view tests: the journeys failed once (report above, kept in $SHOT_DIR/view-test-first.log); running them again"
+# The report is kept beside the screenshot, for a run that failed.
 node --test --test-concurrency=1 view.test.js 2>&1 | tee "$SHOT_DIR/view-test.log"
 exit "${PIPESTATUS[0]}"

@@ -164,6 +164,21 @@ test('requests without the token, or from another site, are refused', async () =
   assert.deepEqual(page.errors, []);
 });
 
+test('the page speaks the host\'s language', async () => {
+  const ru = await h.startHost(h.sample, [], 'ru');
+  try {
+    const p = await h.openPage(browser, ru);
+    const words = await p.evaluate(() => ['#layers h2', '#extents', '#want', '#info'].map((s) => document.querySelector(s).textContent));
+    assert.deepEqual(words.slice(0, 3), ['Слои', 'Границы', '']);
+    assert.match(words[3], /^Примитивов в виде: \d+$/);
+    await h.type(p, 'Sel');
+    await p.waitForFunction(() => document.getElementById('want').textContent === 'Выбор примитива');
+    await p.close();
+  } finally {
+    ru.child.kill();
+  }
+});
+
 test('QUIT typed in the page ends the session and arxhost exits cleanly', async () => {
   await h.type(page, 'QUIT');
   const code = await Promise.race([host.exited, new Promise((r) => setTimeout(() => r('still running'), 30000))]);

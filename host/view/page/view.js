@@ -28,6 +28,18 @@ const state = { version: 0, from: 0, waiting: false, want: 'text', prompt: '', s
                 ended: false, pickbox: 3, extents: null, picture: null, pictures: 0,
                 answered: 0, dark: true };
 
+// The page's own words in the host's language (from the server), English where none is given.
+let texts = {};
+const T = (english) => texts[english] || english;
+async function loadTexts() {
+  try {
+    const r = await api('api/texts');
+    if (r.ok) texts = await r.json();
+  } catch (e) { /* English, then */ }
+  for (const el of document.querySelectorAll('[data-t]')) el.textContent = T(el.dataset.t);
+  for (const el of document.querySelectorAll('[data-title]')) el.title = T(el.dataset.title);
+}
+
 function api(path, params = {}, method = 'GET') {
   const q = new URLSearchParams(params);
   q.set('token', token);
@@ -152,7 +164,7 @@ async function refresh() {
         if (r.ok) {
           state.picture = parsePicture(await r.arrayBuffer());
           state.pictures++;
-          $('info').textContent = `${state.picture.entities} entities in view`;
+          $('info').textContent = T('%s entities in view').replace('%s', state.picture.entities);
           draw();
         }
       } catch (e) { $('info').textContent = 'picture: ' + e.message; }
@@ -177,7 +189,7 @@ async function loadDrawing() {
     const sw = document.createElement('span');
     sw.className = 'swatch';
     sw.style.background = state.dark && l.color === '#000000' ? '#ffffff' : l.color; // colour 7
-    const cells = [sw, l.name, l.on ? 'on' : 'off', l.frozen ? 'frozen' : ''];
+    const cells = [sw, l.name, T(l.on ? 'on' : 'off'), l.frozen ? T('frozen') : ''];
     for (const c of cells) {
       const td = document.createElement('td');
       if (typeof c === 'string') td.textContent = c; else td.appendChild(c);
@@ -381,10 +393,10 @@ $('background').addEventListener('click', () => {
 });
 
 // --- following the session -----------------------------------------------------------
-const kWantNames = { point: 'Point', entity: 'Pick an entity', select: 'Select objects', text: '' };
+const kWantNames = { point: 'Point', entity: 'Pick an entity', select: 'Select objects' };
 function showPrompt() {
-  $('prompt').textContent = state.ended ? 'The session has ended.' : state.waiting ? state.prompt : '';
-  $('want').textContent = state.waiting ? kWantNames[state.want] : state.ended ? '' : 'Busy';
+  $('prompt').textContent = state.ended ? T('The session has ended.') : state.waiting ? state.prompt : '';
+  $('want').textContent = state.waiting ? (kWantNames[state.want] ? T(kWantNames[state.want]) : '') : state.ended ? '' : T('Busy');
   drawOverlay();
 }
 
@@ -397,7 +409,7 @@ async function follow() {
       if (!r.ok) throw new Error(String(r.status));
       s = await r.json();
     } catch (e) {
-      $('want').textContent = 'No connection';
+      $('want').textContent = T('No connection');
       await new Promise((res) => setTimeout(res, 1000));
       continue;
     }
@@ -421,8 +433,11 @@ async function follow() {
 }
 
 window.tevView = { view, state, toScreen, toWorld, refresh, zoomExtents };
-window.addEventListener('resize', resize);
+// The stage's size follows the layout (the window, the layer list, the style sheet), not
+// only the window's resize events.
+new ResizeObserver(() => resize()).observe($('stage'));
 (async () => {
+  await loadTexts();
   resize();
   await loadDrawing();
   zoomExtents();

@@ -1,0 +1,42 @@
+// view_texts.cpp - the page's own words, translated through the host's catalogue.
+#include "view_texts.h"
+
+#include "i18n.h"
+#include "text_codec.h"
+#include "view_scene.h"
+
+namespace host::view {
+
+namespace {
+using i18n::N_;
+// Every text the page shows of its own; the page falls back to the English for any other.
+const char *const kPageTexts[] = {
+    N_("Extents"),
+    N_("Zoom to the drawing's extents (or double-click the middle button)"),
+    N_("Background"),
+    N_("Dark or white background"),
+    N_("Layers"),
+    N_("on"),
+    N_("off"),
+    N_("frozen"),
+    N_("Point"),
+    N_("Pick an entity"),
+    N_("Select objects"),
+    N_("Busy"),
+    N_("No connection"),
+    N_("The session has ended."),
+    N_("%s entities in view"),
+};
+} // namespace
+
+std::string pageTextsJson() {
+    std::string out = "{";
+    for (const char *english : kPageTexts) {
+        if (out.size() > 1)
+            out += ',';
+        out += jsonString(english) + ":" + jsonString(text::cp1251ToUtf8(i18n::tr(english)));
+    }
+    return out + "}";
+}
+
+} // namespace host::view
