@@ -15,7 +15,7 @@
 namespace {
 
 const char *const kRegistryPath = "Software\\TEV soft";
-const char *const kTitle = "Полезные команды для Автокада";
+const char *const kTitle = "Полезные команды для чертежей";
 constexpr DWORD kModulePathSize = 512;
 
 // clang-format off

@@ -1,5 +1,5 @@
 // A small ASCII DXF tag writer for the benchmark drawings: group code lines right-aligned in
-// three columns as AutoCAD writes them, values formatted without allocation, output gathered in a
+// three columns as the host writes them, values formatted without allocation, output gathered in a
 // buffer and handed to a sink in large blocks. It knows nothing of entities or sections.
 #pragma once
 
@@ -46,7 +46,7 @@ public:
         maybeFlush();
     }
     // Shortest text that reads back to the same double; a whole number keeps a ".0" so that
-    // every real group looks like a real, as AutoCAD writes them.
+    // every real group looks like a real, as the host writes them.
     void real(int code, double value) {
         if (counting_)
             return;

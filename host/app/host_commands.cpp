@@ -36,7 +36,7 @@ void loadModule() {
 
 void unloadModule() {
     CommandLine &cl = CommandLine::current();
-    Answer file = cl.ask(i18n::tr("\nUnload ObjectARX file: "), AnswerEnd::LineOnly);
+    Answer file = cl.ask(i18n::tr("\nUnload module file: "), AnswerEnd::LineOnly);
     if (!file.isText() || file.text.empty())
         return;
     std::string error;

@@ -11,7 +11,7 @@ namespace dxf {
 
 namespace {
 
-constexpr std::string_view kSentinel{"AutoCAD Binary DXF\r\n\x1a\x00", 22};
+constexpr std::string_view kSentinel = kBinaryDxfSentinel;
 
 [[noreturn]] void failAt(const std::string &name, std::size_t offset, const std::string &what) {
     throw DxfError(name + ": byte " + std::to_string(offset) + ": " + what);

@@ -1,6 +1,6 @@
-// binary.h - binary DXF ("AutoCAD Binary DXF" sentinel). The file is turned once into the
-// ASCII tag text the rest of host/dxf reads, so every higher layer has one input form;
-// the locator keeps each tag's byte offset so that errors still name a place in the file.
+// binary.h - binary DXF (a file that opens with the binary DXF sentinel). The file is turned
+// once into the ASCII tag text the rest of host/dxf reads, so every higher layer has one input
+// form; the locator keeps each tag's byte offset so that errors still name a place in the file.
 #pragma once
 
 #include "dxf_error.h"
@@ -11,6 +11,10 @@
 #include <vector>
 
 namespace dxf {
+
+// The 22 bytes that open every binary DXF file, as the format fixes them: the binary DXF
+// sentinel. The only place they are spelled.
+inline constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\x00", 22};
 
 // Whether `data` starts with the binary DXF sentinel.
 bool isBinaryDxf(std::string_view data);

@@ -1,4 +1,4 @@
-// tag_writer.cpp - AutoCAD-style tag layout and round-trip number formatting.
+// tag_writer.cpp - the host's tag layout and round-trip number formatting.
 #include "tag_writer.h"
 
 #include <cassert>

@@ -1,4 +1,4 @@
-// tag_writer.h - writes DXF tags the way AutoCAD lays them out: the group code right-aligned
+// tag_writer.h - writes DXF tags as the host writes them: the group code right-aligned
 // in three columns on one line, the value on the next. Doubles are written in the shortest
 // form that reads back to the same value, always with a decimal point ("0.0", "12.5").
 #pragma once

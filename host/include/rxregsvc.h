@@ -28,7 +28,7 @@ enum AppRetCode { kRetOK = 0, kRetError = 3 };
 namespace AcadApp {
 enum LoadReasons {
     kOnProxyDetection = 1,
-    kOnAutoCADStartup = 2,
+    kOnHostStartup = 2,
     kOnCommandInvocation = 4,
     kOnLoadRequest = 8,
     kLoadDisabled = 16,

@@ -15,7 +15,7 @@ using namespace dxf;
 class BinaryBuilder {
 public:
     explicit BinaryBuilder(bool twoByteCodes) : wide_(twoByteCodes) {
-        data_.assign("AutoCAD Binary DXF\r\n\x1a\x00", 22);
+        data_.assign(kBinaryDxfSentinel);
     }
     BinaryBuilder &code(int c) {
         if (wide_) {
@@ -161,8 +161,8 @@ TEST(BinaryDxf, DamagedFiles) {
 // Test that the sentinel decides what is binary.
 TEST(BinaryDxf, Sentinel) {
     EXPECT_FALSE(isBinaryDxf("  0\nSECTION\n"));
-    EXPECT_FALSE(isBinaryDxf(std::string("AutoCAD Binary DXF\r\n\x1a", 21)));
-    EXPECT_TRUE(isBinaryDxf(std::string("AutoCAD Binary DXF\r\n\x1a\x00", 22)));
+    EXPECT_FALSE(isBinaryDxf(kBinaryDxfSentinel.substr(0, 21)));
+    EXPECT_TRUE(isBinaryDxf(kBinaryDxfSentinel));
 }
 
 } // namespace

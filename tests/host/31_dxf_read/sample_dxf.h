@@ -1,4 +1,4 @@
-// sample_dxf.h - a small R2000 drawing written by hand as AutoCAD lays one out: layers with
+// sample_dxf.h - a small R2000 drawing written by hand as the host writes one: layers with
 // flags, a dashed linetype, a block with a reference, every entity kind the host models,
 // an entity it does not model, a paper-space entity and Russian text in Windows-1251.
 #pragma once

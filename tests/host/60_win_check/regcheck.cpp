@@ -165,10 +165,10 @@ int main(int argc, char **argv) {
                 checkText(loader, "Loader", "MODULE", module);
             }
 
-            // "Полезные команды для Автокада" in Windows-1251: 29 bytes and a NUL.
+            // "Полезные команды для чертежей" in Windows-1251: 29 bytes and a NUL.
             const std::string title = "\xCF\xEE\xEB\xE5\xE7\xED\xFB\xE5\x20\xEA\xEE\xEC\xE0\xED"
-                                      "\xE4\xFB\x20\xE4\xEB\xFF\x20\xC0\xE2\xF2\xEE\xEA\xE0"
-                                      "\xE4\xE0"s;
+                                      "\xE4\xFB\x20\xE4\xEB\xFF\x20\xF7\xE5\xF0\xF2\xE5\xE6"
+                                      "\xE5\xE9"s;
             Key name(app + "\\Name");
             checkOnly(name, "Name", {"TEVCOM"});
             checkText(name, "Name", "TEVCOM", title);

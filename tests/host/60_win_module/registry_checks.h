@@ -17,9 +17,9 @@ namespace regcheck {
 using namespace std::string_literals;
 
 inline const char *const kApp = "Software\\TEV soft\\TEVCOM";
-// "Полезные команды для Автокада" in Windows-1251, with its NUL: 30 bytes.
+// "Полезные команды для чертежей" in Windows-1251, with its NUL: 30 bytes.
 inline const std::string kTitle = "\xCF\xEE\xEB\xE5\xE7\xED\xFB\xE5\x20\xEA\xEE\xEC\xE0\xED\xE4"
-                                  "\xFB\x20\xE4\xEB\xFF\x20\xC0\xE2\xF2\xEE\xEA\xE0\xE4\xE0\0"s;
+                                  "\xFB\x20\xE4\xEB\xFF\x20\xF7\xE5\xF0\xF2\xE5\xE6\xE5\xE9\0"s;
 
 struct Value {
     DWORD type = 0;
