@@ -178,6 +178,17 @@ public:
     bool interactive() const override { return !closed_; }
     std::string screenText(std::string_view utf8) const override;
 
+    // For a source that reads this terminal beside others (the view), on the command thread.
+    // This source keeps Ctrl-C a break while commands run for as long as it lives.
+    enum class Read { Line, Cancel, EndOfInput, Closed, Woken };
+    // One line (UTF-8) at the line editor, or Woken when the waker was called meanwhile;
+    // resume goes on with the line a Woken left, as it is on the screen.
+    Read readLineOrWake(std::string_view prompt, bool spaceEnds, std::string &utf8, bool resume);
+    // Erases the prompt's line and forgets what was typed on it: the answer came from elsewhere.
+    void abandonLine();
+    // What another thread calls to wake readLineOrWake. Safe from any thread, at any time.
+    std::function<void()> waker() const;
+
 protected:
     bool readLine(std::string &line, std::string_view promptLine) override;
     bool echoesTyping() const override { return true; }

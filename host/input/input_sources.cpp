@@ -180,20 +180,50 @@ std::string TerminalSource::screenText(std::string_view utf8) const {
 
 bool TerminalSource::readLine(std::string &line, std::string_view promptLine) {
     std::string utf8;
-    switch (editor_->read(promptLine, spaceEnds_, utf8)) {
-    case LineEditor::Result::Line:
-        line = std::move(utf8);
-        return true;
-    case LineEditor::Result::Cancel:
-        platform::setInterrupt(true); // taken at once by takeInterrupt: the prompt gets Escape
-        return false;
-    case LineEditor::Result::EndOfInput:
-        return false;
-    case LineEditor::Result::Closed:
-        closed_ = true;
+    for (bool resume = false;; resume = true) {
+        switch (editor_->read(promptLine, spaceEnds_, utf8, resume)) {
+        case LineEditor::Result::Line:
+            line = std::move(utf8);
+            return true;
+        case LineEditor::Result::Cancel:
+            platform::setInterrupt(true); // taken at once by takeInterrupt: the prompt gets Escape
+            return false;
+        case LineEditor::Result::EndOfInput:
+            return false;
+        case LineEditor::Result::Closed:
+            closed_ = true;
+            return false;
+        case LineEditor::Result::Woken: // nobody here waits for a wake: the line goes on
+            continue;
+        }
         return false;
     }
-    return false;
+}
+
+TerminalSource::Read TerminalSource::readLineOrWake(std::string_view prompt, bool spaceEnds,
+                                                    std::string &utf8, bool resume) {
+    switch (editor_->read(prompt, spaceEnds, utf8, resume)) {
+    case LineEditor::Result::Line:
+        return Read::Line;
+    case LineEditor::Result::Cancel:
+        return Read::Cancel;
+    case LineEditor::Result::EndOfInput:
+        return Read::EndOfInput;
+    case LineEditor::Result::Closed:
+        closed_ = true;
+        return Read::Closed;
+    case LineEditor::Result::Woken:
+        return Read::Woken;
+    }
+    return Read::Closed;
+}
+
+void TerminalSource::abandonLine() {
+    editor_->abandon();
+}
+
+std::function<void()> TerminalSource::waker() const {
+    return editor_->waker();
 }
 
 bool TerminalSource::takeInterrupt() {

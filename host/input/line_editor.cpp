@@ -56,7 +56,12 @@ int LineEditor::readByte(int timeoutMs) {
         pushedBack_.pop_front();
         return b;
     }
-    return terminal_.readByte(timeoutMs);
+    for (;;) {
+        int b = terminal_.readByte(timeoutMs);
+        if (b != platform::Terminal::kWoken || timeoutMs < 0)
+            return b;
+        woken_ = true; // inside a key's sequence: the wake is taken after the key
+    }
 }
 
 LineEditor::Key LineEditor::escapeSequence() {
@@ -114,12 +119,18 @@ LineEditor::Key LineEditor::nextKey(char32_t &ch) {
             decoded_.erase(0, 1);
             return Key::Char;
         }
+        if (woken_) {
+            woken_ = false;
+            return Key::Woken;
+        }
         int b = readByte(-1);
         if (b == platform::Terminal::endOfInputKey())
             return Key::EndOrDelete; // Ctrl-Z on Windows
         switch (b) {
         case platform::Terminal::kInterrupted: // a SIGINT from outside: taken as Ctrl-C
             return Key::Cancel;
+        case platform::Terminal::kWoken:
+            return Key::Woken;
         case platform::Terminal::kGone:
         case platform::Terminal::kTimedOut:
             return Key::Closed;
@@ -171,16 +182,23 @@ void LineEditor::render(std::string_view prompt, std::size_t cursor) {
         std::string bytes;
         int width;
     };
-    std::vector<Cell> cells;
-    for (char32_t cp : decodeUtf8Text(prompt)) {
-        auto shown = charset_.show(cp < 0x20 ? U' ' : cp);
-        cells.push_back({std::move(shown.bytes), shown.width});
-    }
-    std::size_t promptCells = cells.size();
-    for (char32_t cp : buffer_) {
+    // A control character (from a drawing's text in the prompt, or typed) is shown as its
+    // escape, never sent to the terminal.
+    auto cellOf = [&](char32_t cp) -> Cell {
+        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) {
+            std::string escape;
+            text::appendEscape(escape, cp);
+            return {escape, static_cast<int>(escape.size())};
+        }
         auto shown = charset_.show(cp);
-        cells.push_back({std::move(shown.bytes), shown.width});
-    }
+        return {std::move(shown.bytes), shown.width};
+    };
+    std::vector<Cell> cells;
+    for (char32_t cp : decodeUtf8Text(prompt))
+        cells.push_back(cellOf(cp));
+    std::size_t promptCells = cells.size();
+    for (char32_t cp : buffer_)
+        cells.push_back(cellOf(cp));
     std::size_t at = promptCells + cursor;
     int room = terminal_.columns() - 1;
     // The first cell shown: the prompt's start when the cursor fits, else far enough to
@@ -207,13 +225,24 @@ void LineEditor::render(std::string_view prompt, std::size_t cursor) {
     terminal_.showLine(out, cursorCol);
 }
 
-LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std::string &line) {
+LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std::string &line,
+                                    bool resume) {
     platform::Terminal::Prompt keys(terminal_);
-    buffer_.clear();
-    std::size_t cursor = 0;
-    std::size_t browsing = history_.size(); // history_.size(): the line being typed
-    std::u32string typed;                   // the line being typed, while browsing
-    render(prompt, cursor);
+    std::size_t &cursor = cursor_;
+    std::size_t &browsing = browsing_;
+    std::u32string &typed = typed_;
+    if (!resume) {
+        buffer_.clear();
+        cursor = 0;
+        browsing = history_.size();
+        render(prompt, cursor);
+    }
+    // A Ctrl-C that came between two reads of one line (while the keys were not read, so as
+    // a signal) cancels it as the key would.
+    if (platform::takeInterrupt()) {
+        render(prompt, buffer_.size());
+        return Result::Cancel;
+    }
     auto finish = [&](Result r) {
         render(prompt, buffer_.size());
         terminal_.write("\r\n");
@@ -227,6 +256,8 @@ LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std
             continue;
         case Key::Closed:
             return Result::Closed;
+        case Key::Woken:
+            return Result::Woken;
         case Key::Cancel: {
             render(prompt, buffer_.size());
             return Result::Cancel; // the command line writes "*Cancel*" after it
@@ -320,6 +351,12 @@ LineEditor::Result LineEditor::read(std::string_view prompt, bool spaceEnds, std
         }
         render(prompt, cursor);
     }
+}
+
+void LineEditor::abandon() {
+    buffer_.clear();
+    cursor_ = 0;
+    terminal_.showLine("", 0);
 }
 
 } // namespace host

@@ -13,6 +13,7 @@
 #include "terminal_charset.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,7 @@ public:
         Cancel,     // Escape or Ctrl-C
         EndOfInput, // Ctrl-D on an empty line
         Closed,     // the terminal is gone (hang-up, read error)
+        Woken,      // the waker was called: the line waits, shown, for read(..., resume)
     };
 
     // The terminal on standard input and output, in key mode while the editor lives.
@@ -35,8 +37,14 @@ public:
     LineEditor &operator=(const LineEditor &) = delete;
 
     // Shows prompt (UTF-8, one line) and reads one line. spaceEnds: Space ends it as
-    // Enter does (and is not part of it).
-    Result read(std::string_view prompt, bool spaceEnds, std::string &line);
+    // Enter does (and is not part of it). resume: goes on with the line a Woken left, as it
+    // is on the screen (same prompt).
+    Result read(std::string_view prompt, bool spaceEnds, std::string &line, bool resume = false);
+    // Erases the prompt's line from the screen and forgets what was typed on it: the answer
+    // came from elsewhere.
+    void abandon();
+    // What another thread calls to make a read return Woken (see platform::Terminal).
+    std::function<void()> waker() const { return terminal_.waker(); }
 
     const TerminalCharset &charset() const { return charset_; }
 
@@ -60,7 +68,8 @@ private:
         KillToStart,
         KillWord,
         Redraw,
-        Closed
+        Closed,
+        Woken
     };
     Key nextKey(char32_t &ch);
     // The next byte, or one of platform::Terminal's kTimedOut, kGone, kInterrupted.
@@ -73,6 +82,10 @@ private:
     std::deque<unsigned char> pushedBack_;
     std::u32string decoded_; // characters decoded but not yet taken as keys
     std::u32string buffer_;
+    std::size_t cursor_ = 0;
+    std::size_t browsing_ = 0; // history_.size(): the line being typed
+    std::u32string typed_;     // the line being typed, while browsing the history
+    bool woken_ = false;       // a wake came inside a key's escape sequence
     std::vector<std::u32string> history_;
 };
 

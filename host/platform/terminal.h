@@ -4,6 +4,7 @@
 // control handler).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,6 +50,7 @@ public:
     static constexpr int kTimedOut = -1;    // nothing came within the time given
     static constexpr int kGone = -2;        // hang-up, end of input or a read error
     static constexpr int kInterrupted = -3; // a Ctrl-C from outside (an InterruptWatch's)
+    static constexpr int kWoken = -4;       // a waker was called (see waker())
 
     // While a Prompt lives, Ctrl-C and Ctrl-Z are keys (bytes 3 and 26), not signals.
     class Prompt {
@@ -67,6 +69,10 @@ public:
     // come as UTF-8, and the keys that move (arrows, Home, End, Delete) as the escape
     // sequences a terminal sends for them.
     int readByte(int timeoutMs);
+    // A call that makes the readByte waiting now, or else the next one, return kWoken: for
+    // another thread with something for the one that waits on the keys. Safe from any thread,
+    // and harmless after the terminal has gone.
+    std::function<void()> waker() const;
     // Writes all of bytes; gives up silently when the screen is gone (reading tells).
     void write(std::string_view bytes);
     // Shows bytes (narrower than the screen) as the whole of the cursor's line, and puts the

@@ -53,16 +53,18 @@ bool startView(const ViewOptions &options, std::string &error) {
     }
     CommandLine &cl = CommandLine::current();
     std::unique_ptr<InputSource> old = cl.releaseSource();
-    bool terminal = dynamic_cast<TerminalSource *>(old.get()) != nullptr;
-    bool stream = terminal || dynamic_cast<StreamSource *>(old.get()) != nullptr;
-    std::unique_ptr<InputSource> first; // a script (or a test's queue) still goes first
-    if (stream) {
+    std::unique_ptr<TerminalSource> terminal; // its line editor goes on beside the page
+    std::unique_ptr<InputSource> first;       // a script (or a test's queue) still goes first
+    if (dynamic_cast<TerminalSource *>(old.get()) != nullptr) {
+        terminal.reset(static_cast<TerminalSource *>(old.release()));
+        r->hub->setWaker(terminal->waker());
+    } else if (dynamic_cast<StreamSource *>(old.get()) != nullptr) {
         old.reset(); // standard input is read line by line beside the page from now on
-        readStdinInto(r->hub, terminal);
+        readStdinInto(r->hub);
     } else {
         first = std::move(old);
     }
-    cl.setSource(std::make_unique<ViewSource>(r->hub, std::move(first), terminal));
+    cl.setSource(std::make_unique<ViewSource>(r->hub, std::move(first), std::move(terminal)));
     cl.setTranscriptTap([hub = r->hub](std::string_view utf8) { hub->appendTranscript(utf8); });
     cl.setBreakSource([hub = r->hub](bool clear) { return hub->breakPending(clear); });
     cl.selectionSets().showPending(true);

@@ -1,6 +1,8 @@
 // view_input.cpp - the hub between the page's threads and the command thread.
 #include "view_input.h"
 
+#include "text_codec.h"
+
 #include <iostream>
 #include <thread>
 
@@ -22,11 +24,20 @@ void Hub::post(std::vector<Item> items) {
         !prompt_.ended && items_.empty()) {
         break_ = true; // the running command sees it (acedUsrBrk), and so does its next prompt
         work_.notify_all();
+        if (waker_)
+            waker_();
         return;
     }
     for (Item &i : items)
         items_.push_back(std::move(i));
     work_.notify_all();
+    if (waker_)
+        waker_();
+}
+
+void Hub::setWaker(std::function<void()> waker) {
+    std::lock_guard lock(mutex_);
+    waker_ = std::move(waker);
 }
 
 std::optional<std::string> Hub::call(std::function<std::string()> fn,
@@ -39,6 +50,8 @@ std::optional<std::string> Hub::call(std::function<std::string()> fn,
             return std::nullopt;
         calls_.push_back(c);
         work_.notify_all();
+        if (waker_)
+            waker_();
     }
     std::unique_lock lock(c->m);
     if (!c->cv.wait_for(lock, timeout, [&] { return c->done; })) {
@@ -85,7 +98,8 @@ void Hub::appendTranscript(std::string_view utf8) {
     touch();
 }
 
-Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want) {
+Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want,
+               const std::function<std::optional<Item>()> &wait) {
     std::unique_lock lock(mutex_);
     prompt_.waiting = true;
     ++prompt_.prompts;
@@ -121,7 +135,18 @@ Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want) {
             touch();
             return item;
         }
-        work_.wait(lock);
+        if (!wait) {
+            work_.wait(lock);
+            continue;
+        }
+        lock.unlock();
+        std::optional<Item> own = wait();
+        lock.lock();
+        if (own) {
+            prompt_.waiting = false;
+            touch();
+            return std::move(*own);
+        }
     }
 }
 
@@ -140,8 +165,13 @@ void Hub::end() {
 
 // --- ViewSource ------------------------------------------------------------------------
 
-ViewSource::ViewSource(std::shared_ptr<Hub> hub, std::unique_ptr<InputSource> script, bool terminal)
-    : hub_(std::move(hub)), script_(std::move(script)), terminal_(terminal) {}
+ViewSource::ViewSource(std::shared_ptr<Hub> hub, std::unique_ptr<InputSource> script,
+                       std::unique_ptr<TerminalSource> terminal)
+    : hub_(std::move(hub)), script_(std::move(script)), terminal_(std::move(terminal)) {}
+
+std::string ViewSource::screenText(std::string_view utf8) const {
+    return terminal_ ? terminal_->screenText(utf8) : std::string(utf8);
+}
 
 Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
     if (script_) {
@@ -150,21 +180,52 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
             return a;
         script_.reset(); // the script is done: the page and the terminal go on
     }
-    bool waited = false;
     while (!haveLine_) {
-        if (terminal_ && !waited) { // the terminal shows what waits, as a line editor would
-            std::cout << promptLine << std::flush;
-            waited = true;
+        Item item;
+        const bool onScreen = terminal_ && !terminalGone_; // what waits is shown there
+        if (onScreen) {
+            // The command thread waits at the terminal's keys; the page's answers and queries
+            // wake it. The line being typed stays as it is across the wakes.
+            bool resume = false;
+            item = hub_->take(end, promptLine, CommandLine::current().wanted(),
+                              [&]() -> std::optional<Item> {
+                                  using Read = TerminalSource::Read;
+                                  std::string utf8;
+                                  Read r = terminal_->readLineOrWake(
+                                      promptLine, end == AnswerEnd::SpaceOrLine, utf8, resume);
+                                  resume = true;
+                                  switch (r) {
+                                  case Read::Line:
+                                      return Item{Item::Kind::Line, std::move(utf8), 0, true};
+                                  case Read::Cancel:
+                                      return Item{Item::Kind::Escape, {}, 0, true};
+                                  case Read::EndOfInput:
+                                      return Item{Item::Kind::End, {}, 0, true};
+                                  case Read::Closed:
+                                      terminalGone_ = true;
+                                      return Item{Item::Kind::End, {}, 0, true};
+                                  case Read::Woken:
+                                      return std::nullopt;
+                                  }
+                                  return std::nullopt;
+                              });
+            if (!item.echoed) { // the page answered: its answer takes the prompt's line
+                terminal_->abandonLine();
+                std::string shown(promptLine);
+                if (item.kind == Item::Kind::Line)
+                    shown += text::escapeControls(item.text) + "\n";
+                std::cout << terminal_->screenText(shown) << std::flush;
+            }
+        } else {
+            item = hub_->take(end, promptLine, CommandLine::current().wanted());
         }
-        Item item = hub_->take(end, promptLine, CommandLine::current().wanted());
-        Answer special = item.kind == Item::Kind::Escape ? Answer::escape() : Answer::end();
-        special.shownBySource = terminal_;
-        if (item.kind != Item::Kind::Line)
+        if (item.kind != Item::Kind::Line) {
+            Answer special = item.kind == Item::Kind::Escape ? Answer::escape() : Answer::end();
+            special.shownBySource = onScreen;
             return special;
-        if (terminal_ && !item.echoed) // the page's answer, where the terminal shows it
-            std::cout << item.text << '\n' << std::flush;
+        }
         line_ = std::move(item.text);
-        fresh_ = terminal_;
+        fresh_ = onScreen;
         if (!line_.empty() && line_.back() == '\r')
             line_.pop_back();
         pos_ = 0;
@@ -196,16 +257,14 @@ void ViewSource::discardLine() {
     fresh_ = false;
 }
 
-void readStdinInto(std::shared_ptr<Hub> hub, bool terminal) {
-    std::thread([hub = std::move(hub), terminal] {
+void readStdinInto(std::shared_ptr<Hub> hub) {
+    std::thread([hub = std::move(hub)] {
         std::string line;
         while (std::getline(std::cin, line)) {
             if (line.size() > kMaxAnswerBytes * 4)
                 line.resize(kMaxAnswerBytes * 4);
-            hub->post({Item{Item::Kind::Line, line, 0, terminal}});
+            hub->post({Item{Item::Kind::Line, line, 0, false}});
         }
-        if (terminal)
-            hub->post({Item{Item::Kind::End, {}, 0, true}});
     }).detach();
 }
 

@@ -54,10 +54,15 @@ public:
     // with the transcript from byte offset from on; from is moved to the end of it.
     PromptState waitState(std::uint64_t since, std::chrono::milliseconds timeout,
                           std::uint64_t &from, std::string &transcript);
+    // Called after every item posted and call queued, from the thread that posts it: wakes a
+    // command thread that waits elsewhere than in take() (at the terminal's keys).
+    void setWaker(std::function<void()> waker);
     // --- the command thread -------------------------------------------------------------
     void appendTranscript(std::string_view utf8);
-    // Waits for the next item, running queued calls meanwhile.
-    Item take(AnswerEnd end, std::string_view promptLine, Want want);
+    // Waits for the next item, running queued calls meanwhile. With wait, the waiting is
+    // wait's: it returns an item of its own, or nothing when the waker woke it.
+    Item take(AnswerEnd end, std::string_view promptLine, Want want,
+              const std::function<std::optional<Item>()> &wait = {});
     // No more prompts: calls waiting now and later are refused.
     void end();
 
@@ -78,20 +83,25 @@ private:
     std::deque<Item> items_;
     bool break_ = false; // an Escape that came while a command ran
     std::deque<std::shared_ptr<Call>> calls_;
+    std::function<void()> waker_;
     PromptState prompt_;
     std::string transcript_;            // the last part of the transcript
     std::uint64_t transcriptStart_ = 0; // the offset of transcript_[0] in the whole
 };
 
 // The command line's source while the view is open: the answers of the page and of the
-// terminal (read line by line on a thread of its own), after whatever a script still had.
+// terminal (its line editor, read by the command thread while it waits; or standard input
+// read line by line on a thread of its own), after whatever a script still had.
 class ViewSource : public InputSource {
 public:
-    // terminal: standard output is the terminal the person types on; the prompt waiting is
-    // shown there, and so are the page's answers.
-    ViewSource(std::shared_ptr<Hub> hub, std::unique_ptr<InputSource> script, bool terminal);
+    // terminal: the terminal the person types on, whose line editor shows the prompt
+    // waiting, and the page's answers as they come. Null: none.
+    ViewSource(std::shared_ptr<Hub> hub, std::unique_ptr<InputSource> script,
+               std::unique_ptr<TerminalSource> terminal);
     Answer next(AnswerEnd end, std::string_view promptLine) override;
     void discardLine() override;
+    bool interactive() const override { return terminal_ && !terminalGone_; }
+    std::string screenText(std::string_view utf8) const override;
 
 private:
     std::shared_ptr<Hub> hub_;
@@ -101,12 +111,13 @@ private:
     bool haveLine_ = false;
     bool fresh_ = false; // nothing of line_ taken yet
     double aperture_ = 0;
-    bool terminal_ = false;
+    std::unique_ptr<TerminalSource> terminal_;
+    bool terminalGone_ = false; // hung up: the page alone answers
 };
 
-// Reads standard input line by line on a thread of its own and posts each line to hub;
-// at its end posts End when stdin is a terminal (Ctrl-D), else leaves the session to the
-// page. The thread is never joined: it may wait on the terminal until the process ends.
-void readStdinInto(std::shared_ptr<Hub> hub, bool terminal);
+// Reads standard input (not a terminal) line by line on a thread of its own and posts each
+// line to hub; its end leaves the session to the page. The thread is never joined: it may
+// wait on its input until the process ends.
+void readStdinInto(std::shared_ptr<Hub> hub);
 
 } // namespace host::view

@@ -3,6 +3,7 @@ the question before unsaved work is dropped; and the same rules for scripts."""
 import fcntl
 import os
 import pty
+import re
 import select
 import shutil
 import struct
@@ -10,10 +11,12 @@ import tempfile
 import termios
 import time
 import unittest
+import urllib.parse
+import urllib.request
 
 from e2e_support import ARXHOST, SOURCE_DIR, run_arxhost
 
-ESC, UP, DOWN, LEFT, CTRL_D = b"\x1b", b"\x1b[A", b"\x1b[B", b"\x1b[D", b"\x04"
+ESC, UP, DOWN, LEFT, CTRL_D, CTRL_C = b"\x1b", b"\x1b[A", b"\x1b[B", b"\x1b[D", b"\x04", b"\x03"
 
 
 class Terminal:
@@ -210,6 +213,56 @@ class SaveQuestion(unittest.TestCase):
         t.send(b"QUIT\r")  # saved now: no question
         self.assertEqual(t.wait(), 4, t.seen[-600:])  # one save failed on the way
         self.assertNotIn(b"Save changes", t.seen[t.seen.rfind(b"Drawing saved"):])
+
+
+class ViewOpen(unittest.TestCase):
+    """The view open (--view, or VIEW typed): the terminal keeps its line editor beside the
+    page, Ctrl-C cancels the prompt and never ends the session."""
+
+    def answer_from_the_page(self, t, line):
+        url = re.search(rb"View: (http://[^/]+)/\?token=([0-9a-f]+)", t.seen)
+        self.assertIsNotNone(url, t.seen)
+        base, token = url.group(1).decode(), url.group(2).decode()
+        body = urllib.parse.urlencode({"a": "L" + line}).encode()
+        request = urllib.request.Request(f"{base}/api/answer?token={token}", data=body)
+        direct = urllib.request.build_opener(urllib.request.ProxyHandler({}))  # loopback
+        with direct.open(request, timeout=10) as reply:
+            self.assertEqual(reply.status, 204)
+
+    def test_ctrl_c_cancels_and_the_line_editor_stays(self):
+        for how in ("--view", "VIEW"):
+            with self.subTest(how):
+                t = Terminal("C.UTF-8", ["--view", "0"] if how == "--view" else [])
+                if how == "VIEW":
+                    t.expect(b"Command: ")
+                    t.send(b"VIEW\r")
+                t.expect(b"View: http://")
+                t.expect(b"Command: ")
+                t.send(b"LINE\r")
+                t.expect(b"Specify first point")
+                t.send(CTRL_C)
+                t.expect(b"*Cancel*")
+                t.send(CTRL_C)  # at the command prompt too
+                t.expect(b"*Cancel*")
+                t.send(b"LINE\r")
+                t.expect(b"Specify first point")
+                t.send(b"5,5" + ESC)
+                t.expect(b"*Cancel*")
+                t.send(b"XYZ\r")
+                t.expect(b'Unknown command "XYZ"')
+                t.send(UP + b"W\r")  # the last line again, edited
+                t.expect(b'Unknown command "XYZW"')
+                # The page answers while a line is half typed at the terminal: the page's
+                # answer takes the prompt, and the terminal shows it there.
+                t.send(b"ab")
+                time.sleep(0.3)
+                self.answer_from_the_page(t, "PAGE")
+                t.expect(b'Command: PAGE')
+                t.expect(b'Unknown command "PAGE"')
+                t.send(b"QUIT\r")
+                self.assertEqual(t.wait(), 0, t.seen[-600:])
+                self.assertNotIn(b"Save changes", t.seen)
+                self.assertNotIn(b"^[", t.seen)  # no key came in as a raw sequence
 
 
 class Scripts(unittest.TestCase):

@@ -9,6 +9,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -91,7 +93,34 @@ void setInterrupt(bool pending) {
     gInterrupt = pending ? 1 : 0;
 }
 
+// A pipe whose read end readByte polls beside the keys: a byte written to it by a waker wakes
+// the wait. Shared with the wakers handed out, so that one called late writes to a pipe that
+// is still there.
+struct WakePipe {
+    int fds[2] = {-1, -1};
+    WakePipe() {
+        if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0)
+            fds[0] = fds[1] = -1; // no wakers then: a wait lasts until a key comes
+    }
+    ~WakePipe() {
+        for (int fd : fds)
+            if (fd >= 0)
+                (void)::close(fd);
+    }
+    WakePipe(const WakePipe &) = delete;
+    WakePipe &operator=(const WakePipe &) = delete;
+    // Empties the pipe; true when anything was in it.
+    bool drain() const {
+        char buf[64];
+        bool any = false;
+        while (::read(fds[0], buf, sizeof buf) > 0)
+            any = true;
+        return any;
+    }
+};
+
 struct Terminal::State {
+    std::shared_ptr<WakePipe> wake = std::make_shared<WakePipe>();
     int in = STDIN_FILENO;
     int out = STDOUT_FILENO;
     bool ownsTerminal = false;
@@ -148,9 +177,11 @@ Terminal::Prompt::~Prompt() {
 }
 
 int Terminal::readByte(int timeoutMs) {
+    const int wakeFd = state_->wake->fds[0];
     for (;;) {
-        pollfd p{state_->in, POLLIN, 0};
-        int ready = ::poll(&p, 1, timeoutMs);
+        pollfd fds[2] = {{state_->in, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        const pollfd &p = fds[0];
+        int ready = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
         if (ready < 0) {
             if (errno == EINTR) {
                 if (gInterrupt)
@@ -161,6 +192,11 @@ int Terminal::readByte(int timeoutMs) {
         }
         if (ready == 0)
             return kTimedOut;
+        if (p.revents == 0) { // only the wake pipe
+            if (state_->wake->drain())
+                return kWoken;
+            continue;
+        }
         unsigned char b;
         ssize_t n = ::read(state_->in, &b, 1);
         if (n == 1)
@@ -169,6 +205,14 @@ int Terminal::readByte(int timeoutMs) {
             continue;
         return kGone; // end of file or an error: the terminal is gone
     }
+}
+
+std::function<void()> Terminal::waker() const {
+    return [wake = state_->wake] {
+        char b = 1;
+        if (wake->fds[1] >= 0) // a full pipe has a wake in it already
+            (void)!::write(wake->fds[1], &b, 1);
+    };
 }
 
 void Terminal::write(std::string_view bytes) {

@@ -125,6 +125,8 @@ struct Terminal::State {
     bool owns = false;
     std::deque<unsigned char> bytes; // of keys read but not yet taken
     wchar_t highSurrogate = 0;
+    // Set by a waker, taken by readByte within one slice of its wait.
+    std::shared_ptr<std::atomic<bool>> woken = std::make_shared<std::atomic<bool>>(false);
 };
 
 Terminal::Terminal() : state_(std::make_unique<State>()) {
@@ -175,6 +177,8 @@ int Terminal::readByte(int timeoutMs) {
         }
         if (gInterrupts != interruptsBefore && gInterrupt)
             return kInterrupted;
+        if (s.woken->exchange(false))
+            return kWoken;
         // Waits in slices, so that a Ctrl-C from the control handler's thread is seen.
         DWORD slice = 50;
         if (timeoutMs >= 0) {
@@ -218,6 +222,10 @@ int Terminal::readByte(int timeoutMs) {
         for (WORD i = 0; i < std::max<WORD>(key.wRepeatCount, 1); ++i)
             s.bytes.insert(s.bytes.end(), typed.begin(), typed.end());
     }
+}
+
+std::function<void()> Terminal::waker() const {
+    return [woken = state_->woken] { woken->store(true); };
 }
 
 void Terminal::write(std::string_view bytes) {
