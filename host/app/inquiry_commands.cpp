@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "command_stack.h"
 #include "i18n.h"
+#include "text_util.h"
 #include "user_commands.h"
 
 #include "acedads.h"
@@ -75,7 +76,7 @@ public:
         mText += "\n" + padLeft(tr(label), kLabelWidth) + " " + value;
     }
     void point(const char *label, const AcGePoint3d &p) { line(label, pointText(p)); }
-    void length(const char *label, double v) { line(label, padLeft(lengthText(v), 10)); }
+    void length(const char *label, long double v) { line(label, padLeft(lengthText(v), 10)); }
     void angle(const char *label, double radians) { line(label, padLeft(angleText(radians), 6)); }
     void raw(const std::string &text) { mText += "\n" + text; }
     const std::string &text() const { return mText; }
@@ -126,7 +127,9 @@ void listThickness(Listing &out, double thickness) {
 
 void listLine(Listing &out, const AcDbLine &line) {
     AcGePoint3d a = line.startPoint(), b = line.endPoint();
-    double dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
+    long double dx = static_cast<long double>(b.x) - a.x;
+    long double dy = static_cast<long double>(b.y) - a.y;
+    long double dz = static_cast<long double>(b.z) - a.z;
     out.point("from point,", a);
     out.point("to point,", b);
     listThickness(out, line.thickness());
@@ -137,7 +140,7 @@ void listLine(Listing &out, const AcDbLine &line) {
 }
 
 void listCircle(Listing &out, const AcDbCircle &circle) {
-    double r = circle.radius();
+    long double r = circle.radius();
     out.point("center point,", circle.center());
     listThickness(out, circle.thickness());
     out.length("radius", r);
@@ -146,7 +149,7 @@ void listCircle(Listing &out, const AcDbCircle &circle) {
 }
 
 void listArc(Listing &out, const AcDbArc &arc) {
-    double r = arc.radius();
+    long double r = arc.radius();
     double sweep = std::remainder(arc.endAngle() - arc.startAngle(), 2 * kPi);
     if (sweep <= 0)
         sweep += 2 * kPi;
@@ -163,29 +166,30 @@ void listArc(Listing &out, const AcDbArc &arc) {
 // one enclosed with the closing segment drawn straight (for an open polyline) or as the
 // last vertex's bulge says (for a closed one).
 struct PathTotals {
-    double length = 0;
-    double area = 0;
+    long double length = 0;
+    long double area = 0;
 };
 
 PathTotals pathTotals(const std::vector<AcGePoint3d> &pts, const std::vector<double> &bulges,
                       bool closed) {
+    using Real = long double;
     PathTotals t;
-    double twiceArea = 0;
+    Real twiceArea = 0;
     std::size_t n = pts.size();
     for (std::size_t i = 0; i < n; ++i) {
         const AcGePoint3d &a = pts[i], &b = pts[(i + 1) % n];
         bool last = i + 1 == n;
-        twiceArea += a.x * b.y - b.x * a.y;
+        twiceArea += Real(a.x) * b.y - Real(b.x) * a.y;
         if (last && !closed)
             break;
-        double chord = std::hypot(b.x - a.x, b.y - a.y, b.z - a.z);
-        double bulge = bulges.empty() ? 0 : bulges[i];
+        Real chord = std::hypot(Real(b.x) - a.x, Real(b.y) - a.y, Real(b.z) - a.z);
+        Real bulge = bulges.empty() ? 0 : bulges[i];
         if (bulge == 0 || chord == 0) {
             t.length += chord;
             continue;
         }
-        double theta = 4 * std::atan(bulge); // the arc's signed sweep
-        double r = chord / (2 * std::sin(std::fabs(theta) / 2));
+        Real theta = 4 * std::atan(bulge); // the arc's signed sweep
+        Real r = chord / (2 * std::sin(std::fabs(theta) / 2));
         t.length += r * std::fabs(theta);
         twiceArea += r * r * (theta - std::sin(theta)); // the arc's segment, on its side
     }
@@ -302,17 +306,16 @@ std::string listEntity(const AcDbEntity &ent) {
 
 } // namespace
 
-std::string lengthText(double value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.4f", value);
-    std::string s = buf;
-    if (s == "-0.0000")
-        s = "0.0000";
-    return s;
+// Lengths, areas and deltas are worked out in long double, so that those of values near the
+// largest a double holds (read from a file) still come out finite, and shown as they are.
+std::string lengthText(long double value) {
+    return text::decimalText(value, 4);
 }
 
-std::string angleText(double radians) {
-    double degrees = std::fmod(radians * 180 / kPi, 360.0);
+std::string angleText(long double radians) {
+    if (!std::isfinite(radians))
+        return text::decimalText(radians, 0);
+    long double degrees = std::fmod(radians * 180 / kPi, 360.0L);
     if (degrees < 0)
         degrees += 360;
     long whole = std::lround(degrees);
@@ -354,8 +357,10 @@ void distCommand() {
     if (acedGetPoint(nullptr, tr("\nSpecify first point: "), a) != RTNORM ||
         acedGetPoint(a, tr("\nSpecify second point: "), b) != RTNORM)
         return;
-    double dx = b[X] - a[X], dy = b[Y] - a[Y], dz = b[Z] - a[Z];
-    double inPlane = std::hypot(dx, dy);
+    long double dx = static_cast<long double>(b[X]) - a[X];
+    long double dy = static_cast<long double>(b[Y]) - a[Y];
+    long double dz = static_cast<long double>(b[Z]) - a[Z];
+    long double inPlane = std::hypot(dx, dy);
     std::string text = "\n" + std::string(tr("Distance =")) + " " +
                        lengthText(std::sqrt(inPlane * inPlane + dz * dz)) + ",  " +
                        tr("Angle in XY Plane =") + " " + angleText(std::atan2(dy, dx)) + ",  " +

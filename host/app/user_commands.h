@@ -23,8 +23,8 @@ AcDbDatabase *drawingOrSay();
 bool selectEntityIds(std::vector<AcDbObjectId> &ids);
 
 // Numbers as the host shows them: lengths with four decimals, angles in whole degrees.
-std::string lengthText(double value);
-std::string angleText(double radians);
+std::string lengthText(long double value);
+std::string angleText(long double radians);
 
 // What each command does, one line per command: the host's own, and the commands of the
 // modules we know by their global names. In English (HELP shows them translated).

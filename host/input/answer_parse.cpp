@@ -1,5 +1,6 @@
 // answer_parse.cpp - numbers, points and angles as a person types them.
 #include "answer_parse.h"
+#include "i18n.h"
 
 #include <charconv>
 #include <cmath>
@@ -29,9 +30,25 @@ std::optional<double> parseNumber(std::string_view text) {
     return value;
 }
 
+const char *const kOutOfRangeMessage =
+    i18n::N_("Coordinates and distances must lie between -1E15 and 1E15.");
+
 namespace {
 
 constexpr double kDegree = std::numbers::pi / 180.0;
+
+bool inRange(double v) {
+    return std::fabs(v) <= kMaxCoordinate; // false for NaN too
+}
+
+// A point in range, or nullopt with outOfRange set.
+std::optional<Point3> checked(const Point3 &p, bool *outOfRange) {
+    if (inRange(p.x) && inRange(p.y) && inRange(p.z))
+        return p;
+    if (outOfRange != nullptr)
+        *outOfRange = true;
+    return std::nullopt;
+}
 
 // Splits "a,b" or "a,b,c" into numbers; n receives the count.
 bool parseCoordinates(std::string_view text, double out[3], int &n) {
@@ -65,30 +82,42 @@ bool parsePolar(std::string_view text, double &dist, double &angle) {
 
 } // namespace
 
-std::optional<Point3> parsePoint(std::string_view text, const Point3 &base) {
+std::optional<Point3> parsePoint(std::string_view text, const Point3 &base, bool *outOfRange) {
+    if (outOfRange != nullptr)
+        *outOfRange = false;
     bool relative = !text.empty() && text.front() == '@';
     if (relative)
         text.remove_prefix(1);
     Point3 origin = relative ? base : Point3{};
     if (relative && text.empty())
-        return base;
+        return checked(base, outOfRange);
     double dist, angle;
     if (text.find('<') != std::string_view::npos) {
         if (!parsePolar(text, dist, angle))
             return std::nullopt;
-        Point3 p{origin.x + dist * std::cos(angle), origin.y + dist * std::sin(angle), origin.z};
-        if (!std::isfinite(p.x) || !std::isfinite(p.y))
-            return std::nullopt;
-        return p;
+        if (!inRange(dist)) // far enough that the sine and cosine no longer matter
+            return checked(Point3{dist, dist, dist}, outOfRange);
+        return checked(
+            Point3{origin.x + dist * std::cos(angle), origin.y + dist * std::sin(angle), origin.z},
+            outOfRange);
     }
     double c[3] = {0, 0, 0};
     int n;
     if (!parseCoordinates(text, c, n))
         return std::nullopt;
-    Point3 p{origin.x + c[0], origin.y + c[1], origin.z + c[2]};
-    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+    return checked(Point3{origin.x + c[0], origin.y + c[1], origin.z + c[2]}, outOfRange);
+}
+
+std::optional<double> parseDistance(std::string_view text, bool *outOfRange) {
+    if (outOfRange != nullptr)
+        *outOfRange = false;
+    std::optional<double> v = parseNumber(text);
+    if (v && !inRange(*v)) {
+        if (outOfRange != nullptr)
+            *outOfRange = true;
         return std::nullopt;
-    return p;
+    }
+    return v;
 }
 
 namespace {

@@ -17,14 +17,27 @@ struct Point3 {
 // part and exponent. Nothing else may follow.
 std::optional<double> parseNumber(std::string_view text);
 
+// The largest coordinate, distance or radius an answer may give: about the largest that a
+// double still holds to a unit (2^53 is 9.0e15), so that lengths, areas and extents stay
+// finite and what is shown of it stays true.
+inline constexpr double kMaxCoordinate = 1e15;
+// Why an answer in range of kMaxCoordinate was refused: the message for i18n::tr.
+extern const char *const kOutOfRangeMessage;
+
+// A distance (a radius, a width): a number no further from 0 than kMaxCoordinate. A number
+// beyond it is refused with outOfRange (when given) set.
+std::optional<double> parseDistance(std::string_view text, bool *outOfRange = nullptr);
+
 // A typed point:
 //   x,y  x,y,z        absolute (z of a 2D point: 0)
 //   @dx,dy  @dx,dy,dz relative to base (dz of a 2D offset: 0)
 //   @                 the base itself
 //   d<a   @d<a        polar, a in degrees counter-clockwise; absolute polar from the
 //                     origin (z 0), relative polar from base (base's z)
-// nullopt when text is none of these.
-std::optional<Point3> parsePoint(std::string_view text, const Point3 &base);
+// nullopt when text is none of these, or when the point has a coordinate beyond
+// kMaxCoordinate (outOfRange, when given, tells which).
+std::optional<Point3> parsePoint(std::string_view text, const Point3 &base,
+                                 bool *outOfRange = nullptr);
 
 // A typed angle in degrees, as radians (not normalised). Also understood: a suffix
 // 'r' (radians), 'g' (grads), and degrees-minutes-seconds 45d30'15".

@@ -81,22 +81,30 @@ void eraseEntity(AcDbObjectId id) {
 
 enum class Step { Point, Word, Empty, Cancel };
 
-// Asks for a point or a word. A word is returned upper-case in word.
+// Asks for a point or a word. A word is returned upper-case in word. A point out of range
+// is refused here, and asked for again.
 Step askPointOrWord(const std::string &prompt, const Point3 &base, Point3 &pt, std::string &word) {
     auto &cl = CommandLine::current();
-    cl.expect(Want::Point);
-    Answer a = cl.ask(prompt);
-    if (!a.isText())
-        return Step::Cancel;
-    if (a.text.empty())
-        return Step::Empty;
-    if (auto p = parsePoint(a.text, base)) {
-        pt = *p;
-        rememberPoint(pt);
-        return Step::Point;
+    for (;;) {
+        cl.expect(Want::Point);
+        Answer a = cl.ask(prompt);
+        if (!a.isText())
+            return Step::Cancel;
+        if (a.text.empty())
+            return Step::Empty;
+        bool far = false;
+        if (auto p = parsePoint(a.text, base, &far)) {
+            pt = *p;
+            rememberPoint(pt);
+            return Step::Point;
+        }
+        if (far) {
+            cl.refuse(tr(kOutOfRangeMessage));
+            continue;
+        }
+        word = toUpper(a.text);
+        return Step::Word;
     }
-    word = toUpper(a.text);
-    return Step::Word;
 }
 
 AcDbDatabase *needDrawing() {
@@ -242,19 +250,20 @@ bool askWidth(const std::string &prompt, double &width) {
             return false;
         if (a.text.empty())
             return true;
-        auto v = parseNumber(a.text);
+        bool far = false;
+        auto v = parseDistance(a.text, &far);
         if (v && *v >= 0) {
             width = *v;
             return true;
         }
-        cl.refuse(v ? tr("Value must be positive.") : tr("Requires numeric value."));
+        cl.refuse(far ? tr(kOutOfRangeMessage)
+                  : v ? tr("Value must be positive.")
+                      : tr("Requires numeric value."));
     }
 }
 
 std::string formatWidth(double w) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.4f", w);
-    return buf;
+    return text::decimalText(w, 4);
 }
 
 void addPolyline(AcDbDatabase &db, const std::vector<PlineVertex> &verts, bool closed) {
@@ -355,16 +364,25 @@ void circleCommand() {
         if (!a.isText() || a.text.empty())
             return;
         double radius;
-        if (auto v = parseNumber(a.text)) {
+        bool far = false;
+        if (auto v = parseDistance(a.text, &far)) {
             radius = *v;
-        } else if (auto p = parsePoint(a.text, centre)) {
+        } else if (far) {
+            cl.refuse(tr(kOutOfRangeMessage));
+            continue;
+        } else if (auto p = parsePoint(a.text, centre, &far)) {
             radius = std::hypot(p->x - centre.x, p->y - centre.y);
         } else {
-            cl.refuse(tr("Requires numeric distance or second point."));
+            cl.refuse(far ? tr(kOutOfRangeMessage)
+                          : tr("Requires numeric distance or second point."));
             continue;
         }
         if (!(radius > 0) || !std::isfinite(radius)) {
             cl.refuse(tr("Value must be positive and nonzero."));
+            continue;
+        }
+        if (radius > kMaxCoordinate) { // a point in range, but that far from the centre
+            cl.refuse(tr(kOutOfRangeMessage));
             continue;
         }
         (void)addEntity(*db, new AcDbCircle(ge(centre), AcGeVector3d(0, 0, 1), radius));

@@ -62,11 +62,12 @@ int askPoint(const char *prompt, const Point3 &base, bool noNull, Point3 &out) {
             cl.refuse(i18n::tr(kNeedPoint));
             continue;
         }
-        if (auto p = host::parsePoint(a.text, base)) {
+        bool far = false;
+        if (auto p = host::parsePoint(a.text, base, &far)) {
             out = *p;
             return RTNORM;
         }
-        cl.refuse(i18n::tr(kInvalidPoint));
+        cl.refuse(i18n::tr(far ? host::kOutOfRangeMessage : kInvalidPoint));
     }
 }
 
@@ -124,9 +125,10 @@ int acedGetAngle(const ads_point pt, const char *prompt, ads_real *result) {
         if (host::looksLikePoint(a.text)) {
             // The angle shown by two points: from the base point when there is one,
             // else from this point to a second one asked for now.
-            auto first = host::parsePoint(a.text, pt ? toPoint3(pt) : lastPoint());
+            bool far = false;
+            auto first = host::parsePoint(a.text, pt ? toPoint3(pt) : lastPoint(), &far);
             if (!first) {
-                cl.refuse(i18n::tr(kInvalidPoint));
+                cl.refuse(i18n::tr(far ? host::kOutOfRangeMessage : kInvalidPoint));
                 continue;
             }
             Point3 from = pt ? toPoint3(pt) : *first;
@@ -169,9 +171,11 @@ int acedGetReal(const char *prompt, ads_real *result) {
             }
             return RTNONE;
         }
-        auto v = host::parseNumber(a.text);
+        // A real the host asks for is a length in the drawing (a width, a distance).
+        bool far = false;
+        auto v = host::parseDistance(a.text, &far);
         if (!v) {
-            cl.refuse(i18n::tr(kNeedNumber));
+            cl.refuse(i18n::tr(far ? host::kOutOfRangeMessage : kNeedNumber));
             continue;
         }
         if (const char *why = numberRefusal(*v, bits, /*honourNoNeg=*/true)) {

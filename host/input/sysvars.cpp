@@ -6,6 +6,7 @@
 #include "drawing_vars.h"
 #include "sysvars.h"
 #include "i18n.h"
+#include "text_util.h"
 
 #include <algorithm>
 #include <cmath>
@@ -170,10 +171,8 @@ bool toResbuf(const Value &v, resbuf &rb) {
 
 // A real for the command line: up to six decimals, trailing zeros dropped.
 std::string formatReal(double d) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.6f", d);
-    std::string s = buf;
-    if (s.find('.') != std::string::npos) {
+    std::string s = text::decimalText(d, 6);
+    if (s.find('.') != std::string::npos && s.find('E') == std::string::npos) {
         while (s.back() == '0')
             s.pop_back();
         if (s.back() == '.')
@@ -205,7 +204,7 @@ std::optional<Value> fromTyped(const VarDef &def, const std::string &text) {
         return Value(static_cast<short>(*n));
     }
     case VarType::Real: {
-        auto n = def.isAngle ? parseAngle(text) : parseNumber(text);
+        auto n = def.isAngle ? parseAngle(text) : parseDistance(text);
         if (!n)
             return std::nullopt;
         return Value(def.isAngle ? normalizeAngle(*n) : *n);

@@ -1,7 +1,10 @@
 // text_util.cpp - small string helpers.
 #include "text_util.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdio>
 
 namespace host::text {
 
@@ -78,6 +81,33 @@ std::string_view trim(std::string_view s) {
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
+    return s;
+}
+
+std::string decimalText(long double value, int decimals) {
+    constexpr int kDigits = 15; // what a double keeps of any decimal number
+    if (std::isnan(value))
+        return "nan";
+    if (std::isinf(value))
+        return value < 0 ? "-inf" : "inf";
+    decimals = std::clamp(decimals, 0, kDigits - 1);
+    char buf[64];
+    if (std::fabs(value) < std::pow(10.0L, kDigits - decimals)) {
+        std::snprintf(buf, sizeof buf, "%.*Lf", decimals, value);
+        std::string s = buf;
+        if (s.front() == '-' && s.find_first_not_of("-0.") == std::string::npos)
+            s.erase(0, 1); // a negative number that rounds to zero
+        return s;
+    }
+    std::snprintf(buf, sizeof buf, "%.*LE", kDigits - 1, value);
+    std::string s = buf;
+    std::size_t e = s.find('E');
+    std::size_t point = s.find('.');
+    std::size_t keep = point + 1 + static_cast<std::size_t>(decimals);
+    std::size_t last = s.find_last_not_of('0', e - 1);
+    s.erase(std::max(keep, last + 1), e - std::max(keep, last + 1)); // trailing zeros
+    if (decimals == 0 && s[point + 1] == 'E')
+        s.erase(point, 1);
     return s;
 }
 

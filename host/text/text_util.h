@@ -27,4 +27,10 @@ std::string foldCase(std::string_view s);
 // s without the spaces and tabs at either end (and a carriage return at its end).
 std::string_view trim(std::string_view s);
 
+// A number as the command line shows it: fixed, with decimals decimals, while that shows no
+// more significant digits than a double keeps (15); beyond that in exponent form, with up to
+// 15 significant digits and at least decimals decimals ("1.0000E+300"). Never "-0.0000";
+// "inf", "-inf" and "nan" as they are.
+std::string decimalText(long double value, int decimals);
+
 } // namespace host::text

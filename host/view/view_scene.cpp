@@ -14,7 +14,9 @@
 #include "spatial.h"
 #include "svg.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -30,11 +32,15 @@ public:
     void u8(std::uint8_t v) { out_.push_back(static_cast<char>(v)); }
     void u16(std::uint16_t v) { raw(&v, 2); }
     void u32(std::uint32_t v) { raw(&v, 4); }
+    // Numbers the page can draw: none infinite or NaN, whatever the drawing holds.
     void f32(double v) {
-        float f = static_cast<float>(v);
+        float f = static_cast<float>(finite(v, std::numeric_limits<float>::max()));
         raw(&f, 4);
     }
-    void f64(double v) { raw(&v, 8); }
+    void f64(double v) {
+        v = finite(v, std::numeric_limits<double>::max());
+        raw(&v, 8);
+    }
     void bytes(std::string_view s) { out_.append(s); }
     void pad4() {
         while (out_.size() % 4)
@@ -43,6 +49,9 @@ public:
     std::string &str() { return out_; }
 
 private:
+    static double finite(double v, double most) {
+        return std::isnan(v) ? 0 : std::clamp(v, -most, most);
+    }
     void raw(const void *p, std::size_t n) { out_.append(static_cast<const char *>(p), n); }
     std::string out_;
 };
@@ -313,6 +322,9 @@ std::string extentsJson(AcDbDatabase &db) {
     AcGePoint2d lo, hi;
     if (!tev::db::spaceExtents(db, db.modelSpaceId(), lo, hi))
         return "null";
+    for (double v : {lo.x, lo.y, hi.x, hi.y})
+        if (!std::isfinite(v))
+            return "null"; // JSON has no infinity: no extents to zoom to
     char buf[200];
     std::snprintf(buf, sizeof buf, "{\"x0\":%.17g,\"y0\":%.17g,\"x1\":%.17g,\"y1\":%.17g}", lo.x,
                   lo.y, hi.x, hi.y);

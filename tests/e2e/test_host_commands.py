@@ -117,6 +117,36 @@ class HostCommands(unittest.TestCase):
         self.assertIn("Delta X = 3.0000,  Delta Y = 4.0000,  Delta Z = 12.0000", out)
         self.assertIn("Angle in XY Plane = 225", out)
 
+    # Test that a coordinate or distance beyond 1E15 is refused at the prompt and asked again,
+    # and that LIST, ID and DIST show the huge values a file may hold as they are, not as a
+    # string of digits a double does not hold, nor as inf.
+    def test_huge_numbers(self):
+        doc = ezdxf.new("R2000")
+        msp = doc.modelspace()
+        msp.add_line((200, 300), (1e300, 5))
+        msp.add_circle((0, 0), 1e300)
+        huge = os.path.join(self.dir, "huge.dxf")
+        doc.saveas(huge)
+        proc, wd = run("LINE 200,300 1e300,5 @1e15<0 10,10 \nCIRCLE 500,500 1e300 -1e15,0 5\n"
+                       "ID 1e300,0 1,2\nDIST 0,0 1e300,1e300 -1e15,-1e15\nLIST ALL\n\nQUIT\n",
+                       drawing=huge, args=["--output", "out.dxf"])
+        out = proc.stdout
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        self.assertEqual(out.count("Coordinates and distances must lie between -1E15 and 1E15."),
+                         6, out)
+        self.assertIn("X = 1.0000     Y = 2.0000", out)
+        self.assertIn("Distance = 1.4142135623731E+15", out)
+        self.assertIn("Delta X = -1.0000E+15", out)
+        self.assertRegex(out, r"to point,\s+X=1\.0000E\+300\s+Y=\s+5\.0000")
+        self.assertIn("Length = 1.0000E+300", out)
+        self.assertRegex(out, r"circumference\s+6\.28318530717959E\+300")
+        self.assertRegex(out, r"area\s+3\.14159265358979E\+600")
+        self.assertNotRegex(out, r"\d{17}|inf|nan")
+        drawn = ezdxf.readfile(os.path.join(wd, "out.dxf")).modelspace()
+        self.assertIn(((200, 300), (10, 10)),
+                      [(tuple(e.dxf.start)[:2], tuple(e.dxf.end)[:2]) for e in drawn.query("LINE")])
+        self.assertIn(5, [e.dxf.radius for e in drawn.query("CIRCLE")])
+
     # Test that -LAYER ? lists states, colours and linetypes, filters by wildcard, and that
     # the other options still work around it.
     def test_layer_listing(self):

@@ -48,7 +48,7 @@ protected:
     void SetUp() override {
         DrawingTest::SetUp();
         hub = std::make_shared<Hub>();
-        cl->setSource(std::make_unique<host::view::ViewSource>(hub, nullptr, false));
+        cl->setSource(std::make_unique<host::view::ViewSource>(hub, nullptr, nullptr));
         cl->selectionSets().showPending(true);
         cl->setBreakSource([h = hub](bool clear) { return h->breakPending(clear); });
     }
@@ -173,6 +173,15 @@ TEST_F(ViewTest, PictureLeavesOutWhatAPixelHidesAndGroupsByLook) {
     // group of its own.
     EXPECT_EQ(counts(host::view::encodeView(*db, {-10, -10, 110, 110, 0.01}, {red1})),
               std::make_pair(4u, 3u));
+}
+
+// Test that the page's JSON carries no infinity or NaN (which it cannot parse), whatever the
+// drawing holds: a circle whose box reaches beyond the largest double.
+TEST_F(ViewTest, RepliesCarryOnlyFiniteNumbers) {
+    addCircle(1e308, 0, 1e308);
+    std::string json = host::view::extentsJson(*db);
+    EXPECT_EQ(json.find("inf"), std::string::npos) << json;
+    EXPECT_EQ(json.find("nan"), std::string::npos) << json;
 }
 
 } // namespace

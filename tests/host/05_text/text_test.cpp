@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cwctype>
+#include <limits>
 #include <clocale>
 #include <random>
 #include <string>
@@ -209,6 +210,33 @@ TEST(Codec, TextRoundTripsThroughTheDatabase) {
         const std::string db = utf8ToCp1251(utf8);
         ASSERT_EQ(cp1251ToUtf8(db), utf8) << testing::PrintToString(db);
     }
+}
+
+// Test numbers as the command line shows them: fixed while no more digits show than a double
+// keeps, exponent form beyond (never a string of digits that a double does not hold).
+TEST(DecimalText, FixedWhileTrueElseExponent) {
+    struct Case {
+        long double value;
+        int decimals;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {0, 4, "0.0000"},
+        {-0.00001L, 4, "0.0000"},
+        {1234.56789L, 4, "1234.5679"},
+        {-99999999999.0L, 4, "-99999999999.0000"},
+        {1e11L, 4, "1.0000E+11"},
+        {123456789012.5L, 4, "1.234567890125E+11"},
+        {1e300L, 4, "1.0000E+300"},
+        {-2e300L * 1e300L, 4, "-2.0000E+600"},
+        {999999999999999.0L, 0, "999999999999999"},
+        {1e15L, 0, "1E+15"},
+        {1e16L, 0, "1E+16"},
+        {1e300L, 6, "1.000000E+300"},
+        {std::numeric_limits<long double>::infinity(), 4, "inf"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(decimalText(c.value, c.decimals), c.shown) << c.shown;
 }
 
 } // namespace

@@ -210,6 +210,29 @@ TEST_F(PromptTest, RealRefusesNonFinite) {
     EXPECT_EQ(r, 5);
 }
 
+// Test that coordinates and distances beyond what a double holds to a unit are refused with
+// their message and asked again, in every form a point or a distance is typed.
+TEST_F(PromptTest, BeyondTheDrawingRangeRefusedAndAskedAgain) {
+    const char *kRange = "Coordinates and distances must lie between -1E15 and 1E15.";
+    ads_point base = {9e14, 0, 0};
+    ads_point p;
+    type({"1e300,5", "-2e15,0", "0,0,1e16", "@2e14,0", "1e16<0", "@"});
+    ASSERT_EQ(acedGetPoint(base, "", p), RTNORM); // "@" is the base itself: in range
+    EXPECT_EQ(p[X], 9e14);
+    EXPECT_EQ(occurrences(transcript(), kRange), 5);
+    type({"1e15,-1e15"});
+    ASSERT_EQ(acedGetPoint(base, "", p), RTNORM);
+    EXPECT_EQ(p[X], 1e15);
+    EXPECT_EQ(p[Y], -1e15);
+    ads_real r;
+    type({"1e300", "-1.5e15", "1e15"});
+    ASSERT_EQ(acedGetReal("", &r), RTNORM);
+    EXPECT_EQ(r, 1e15);
+    type({"1e300,0", "0,1"});
+    ASSERT_EQ(acedGetAngle(base, "", &r), RTNORM);
+    EXPECT_EQ(occurrences(transcript(), kRange), 8);
+}
+
 // Test acedGetString: a space ends it unless cronly; 132 characters are kept; the empty
 // answer is an empty string; RSG_NONULL means nothing here.
 TEST_F(PromptTest, StringRules) {
