@@ -17,6 +17,7 @@
 #include "unsaved_work.h"
 #include "runtime.h"
 #include "user_commands.h"
+#include "text_codec.h"
 #include "view.h"
 
 #include "dbapserv.h"
@@ -108,11 +109,11 @@ int audit(const std::string &drawing) {
     std::vector<std::string> repairs;
     std::unique_ptr<AcDbDatabase> db = host::openDrawing(drawing, error, repairs);
     if (!db) {
-        std::cerr << "arxhost: " << error << "\n";
+        std::cerr << "arxhost: " << host::text::escapeControls(error) << "\n";
         return host::kExitUnreadableDrawing;
     }
     for (const std::string &r : repairs)
-        std::cerr << "arxhost: repaired: " << r << "\n";
+        std::cerr << "arxhost: repaired: " << host::text::escapeControls(r) << "\n";
     std::cout << drawing << ": "
               << (repairs.empty() ? std::string("no problems found")
                                   : std::to_string(repairs.size()) +
@@ -166,11 +167,11 @@ int main(int argc, char **argv) {
     std::vector<std::string> repairs;
     std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error, repairs);
     if (!db) {
-        std::cerr << "arxhost: " << error << "\n";
+        std::cerr << "arxhost: " << host::text::escapeControls(error) << "\n";
         return host::kExitUnreadableDrawing;
     }
     for (const std::string &r : repairs)
-        std::cerr << "arxhost: repaired: " << r << "\n";
+        std::cerr << "arxhost: repaired: " << host::text::escapeControls(r) << "\n";
     acdbHostApplicationServices()->setWorkingDatabase(db.get());
 
     for (const std::string &m : options.modules) {

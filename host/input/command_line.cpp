@@ -87,9 +87,13 @@ std::string CommandLine::takeCaptured() {
     return s;
 }
 
-void CommandLine::writeTranscript(std::string_view utf8) {
-    if (utf8.empty())
+void CommandLine::writeTranscript(std::string_view raw) {
+    if (raw.empty())
         return;
+    // Text from a drawing may hold control characters: shown as escapes, they can neither
+    // retitle nor recolour the terminal, nor move its cursor to fake a prompt.
+    const std::string escaped = text::escapeControls(raw);
+    const std::string_view utf8 = escaped;
     atLineStart_ = utf8.back() == '\n';
     if (tap_)
         tap_(utf8);

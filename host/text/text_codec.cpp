@@ -222,4 +222,26 @@ std::string utf8ToCp1251(std::string_view utf8, InvalidUtf8 invalid) {
     return out;
 }
 
+std::string escapeControls(std::string_view utf8) {
+    auto isControl = [](char32_t cp) {
+        return (cp < 0x20 && cp != '\n') || (cp >= 0x7F && cp <= 0x9F);
+    };
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t cp = 0;
+        std::size_t n = decodeUtf8(utf8, i, cp);
+        if (n == 0) { // not UTF-8: the byte as the character an 8-bit terminal takes it for
+            cp = static_cast<unsigned char>(utf8[i]);
+            n = 1;
+        }
+        if (isControl(cp))
+            appendEscape(out, cp);
+        else
+            out.append(utf8.substr(i, n));
+        i += n;
+    }
+    return out;
+}
+
 } // namespace host::text

@@ -69,4 +69,10 @@ enum class InvalidUtf8 { KeepByte, Escape };
 void utf8ToCp1251(std::string_view utf8, std::string &out, InvalidUtf8 invalid);
 std::string utf8ToCp1251(std::string_view utf8, InvalidUtf8 invalid = InvalidUtf8::KeepByte);
 
+// --- Text shown on a terminal -------------------------------------------------------------
+// UTF-8 text with its control characters as escapes, so that text from a drawing cannot
+// drive the terminal that shows it: C0 controls but the line end, DEL and C1 controls
+// (U+0080..U+009F, and a stray byte 0x80..0x9F that is no UTF-8) become "\U+XXXX".
+std::string escapeControls(std::string_view utf8);
+
 } // namespace host::text

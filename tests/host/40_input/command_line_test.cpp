@@ -58,6 +58,31 @@ TEST_F(CommandLineTest, ControlCharactersAreShownHarmlessly) {
     EXPECT_EQ(transcript(), "P: a^[[2J^?\n");
 }
 
+// Test that text printed from a drawing (Windows-1251, escapes too) cannot drive the terminal:
+// C0 controls but the line end, DEL and C1 controls come out as escapes; letters stay.
+TEST_F(CommandLineTest, ControlsInPrintedTextAreShownEscaped) {
+    struct Case {
+        std::string printed;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"\x1b]0;title\x07", "\\U+001B]0;title\\U+0007"},
+        {"a\rCommand: \b\tb\n", "a\\U+000DCommand: \\U+0008\\U+0009b\n"},
+        {"\x7f", "\\U+007F"},
+        {"\\U+009B2J \\U+0085", "\\U+009B2J \\U+0085"},   // C1 kept in the database as escapes
+        {"\x80\x9b\xcf", "\xd0\x82\xe2\x80\xba\xd0\x9f"}, // Windows-1251 letters: Ђ›П
+    };
+    for (const Case &c : cases) {
+        cl->takeCaptured();
+        cl->print(c.printed);
+        EXPECT_EQ(transcript(), c.shown) << c.printed;
+    }
+    cl->takeCaptured();
+    cl->printUtf8("\x9b"
+                  "2J"); // a byte that is no UTF-8, as an 8-bit terminal reads it
+    EXPECT_EQ(transcript(), "\\U+009B2J");
+}
+
 // Test that a refusal starts on a new line only when needed.
 TEST_F(CommandLineTest, RefusalOnItsOwnLine) {
     cl->print("partial");
