@@ -4,6 +4,7 @@
 #include "batch.h"
 #include "process.h"
 #include "terminal.h"
+#include "text_codec.h"
 #include "text_util.h"
 #include "batch_report.h"
 #include "options.h"
@@ -31,12 +32,16 @@ using batch::Job;
 constexpr int kExitSomeFailed = 1;    // one or more drawings failed
 constexpr int kExitInterrupted = 130; // stopped by Ctrl-C, as a shell reports it
 using batch::Outcome;
+// How long one drawing may take by default: far more than a script takes on the largest
+// drawings, little enough that a drawing that never ends does not hold the batch for long.
+constexpr double kDefaultTimeoutSeconds = 600;
 
 struct BatchOptions {
     std::string script;
     std::string outputDir;
     std::string report;
     unsigned jobs = 0;
+    double timeout = kDefaultTimeoutSeconds;
     std::vector<std::string> modules;
     std::string registry;
     bool registryReadOnly = false;
@@ -64,6 +69,10 @@ int parseBatchOptions(int argc, char **argv, BatchOptions &options) {
         ->required();
     app.add_option("--jobs", options.jobs, "Drawings run at once (default: the number of cores)")
         ->check(CLI::Range(1u, 4096u));
+    app.add_option("--timeout", options.timeout,
+                   "Seconds one drawing may take; a run that takes longer is ended and reported "
+                   "as failed (default 600; 0: no limit)")
+        ->check(CLI::Range(0.0, 1e9));
     app.add_option("--report", options.report, "Write a CSV row per drawing to this file");
     app.add_option("--load", options.modules, "Module file each run loads (repeatable)")
         ->check(CLI::ExistingFile);
@@ -185,7 +194,7 @@ std::string firstLine(const std::string &path) {
         if (line.rfind("arxhost: ", 0) == 0)
             line.erase(0, 9); // the batch says whose words these are
         if (!line.empty())
-            return line;
+            return text::escapeControls(line); // shown on the terminal: no control in it
     }
     return {};
 }
@@ -268,6 +277,32 @@ std::vector<std::string> childArgs(const std::string &self, const BatchOptions &
     return args;
 }
 
+// Ends the runs that took longer than limit: each is a failure, and nothing of it is left.
+void endOverdue(platform::Children &children, std::set<std::size_t> &running,
+                std::vector<Job> &jobs,
+                const std::vector<std::chrono::steady_clock::time_point> &started,
+                std::chrono::steady_clock::duration limit, const std::vector<RunFiles> &files,
+                batch::Progress &progress) {
+    const auto now = std::chrono::steady_clock::now();
+    for (auto it = running.begin(); it != running.end();) {
+        const std::size_t tag = *it;
+        if (now - started[tag] < limit || !children.kill(tag)) {
+            ++it;
+            continue;
+        }
+        it = running.erase(it);
+        Job &job = jobs[tag];
+        job.outcome = Outcome::Failed;
+        job.seconds = std::chrono::duration<double>(now - started[tag]).count();
+        char limitText[32];
+        std::snprintf(limitText, sizeof limitText, "%g",
+                      std::chrono::duration<double>(limit).count());
+        job.reason = std::string("timed out: still running after ") + limitText + " s";
+        files[tag].remove(true);
+        progress.finished(job);
+    }
+}
+
 } // namespace
 
 int runBatchIfAsked(int argc, char **argv) {
@@ -293,6 +328,9 @@ int runBatchIfAsked(int argc, char **argv) {
     batch::Progress progress(jobs.size(), stderr, platform::isTerminal(platform::Stream::Error));
     platform::watchStopSignals();
     const Clock::time_point begin = Clock::now();
+    const auto limit =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.timeout));
+    std::set<std::size_t> running; // the jobs whose runs are under way
     {
         platform::Children children;
         std::size_t next = 0;
@@ -309,14 +347,28 @@ int runBatchIfAsked(int argc, char **argv) {
                     job.reason = error;
                     files[next].remove(false);
                     progress.finished(job);
+                } else {
+                    running.insert(next);
                 }
                 ++next;
             }
             if (children.running() == 0 || platform::stopSignalled())
                 break;
-            std::optional<platform::ChildExit> exit = children.waitAny();
-            if (!exit)
+            int waitMs = -1; // until the first run still under way is due
+            if (options.timeout > 0) {
+                Clock::time_point due = Clock::time_point::max();
+                for (std::size_t tag : running)
+                    due = std::min(due, started[tag] + limit);
+                auto ms = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()).count();
+                waitMs = static_cast<int>(std::clamp<long long>(ms, 0, 3600 * 1000));
+            }
+            std::optional<platform::ChildExit> exit = children.waitAny(waitMs);
+            if (!exit) {
+                if (options.timeout > 0)
+                    endOverdue(children, running, jobs, started, limit, files, progress);
                 continue;
+            }
+            running.erase(exit->tag);
             Job &job = jobs[exit->tag];
             job.seconds = std::chrono::duration<double>(Clock::now() - started[exit->tag]).count();
             settle(job, *exit, files[exit->tag]);

@@ -4,6 +4,7 @@
 #include "files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 
 namespace host::batch {
@@ -23,10 +24,15 @@ std::string clockText(double seconds) {
     return text;
 }
 
+// RFC 4180 quoting; a cell a spreadsheet would take for a formula (one that starts with =,
+// +, -, @, a tab or a line end: a drawing may be named so) starts with an apostrophe, which
+// makes it text.
 std::string csvField(const std::string &text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
+    const bool formula = !text.empty() && std::string_view("=+-@\t\r\n").find(text.front()) !=
+                                              std::string_view::npos;
+    if (!formula && text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
-    std::string quoted = "\"";
+    std::string quoted = formula ? "\"'" : "\"";
     for (char c : text) {
         if (c == '"')
             quoted += '"';

@@ -38,10 +38,14 @@ public:
     // could not be started.
     bool start(const std::vector<std::string> &argv, const std::string &errorFile, std::size_t tag,
                std::string &error);
-    // Waits for one child to end. Empty when none is running, or when the wait was
-    // interrupted (Ctrl-C); the caller then looks at interrupted().
-    std::optional<ChildExit> waitAny();
+    // Waits for one child to end, for at most timeoutMs (< 0: as long as it takes). Empty
+    // when none is running, when the time is up, or when the wait was interrupted (Ctrl-C);
+    // the caller then looks at stopSignalled().
+    std::optional<ChildExit> waitAny(int timeoutMs = -1);
     std::size_t running() const { return mRunning.size(); }
+    // Ends the child started with tag at once (it is given no chance to finish) and waits
+    // for it. False when no such child runs.
+    bool kill(std::size_t tag);
     // Stops every child still running and waits for it; returns their tags.
     std::vector<std::size_t> stopAll();
 

@@ -6,6 +6,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 
 from e2e_support import ARXHOST, SOURCE_DIR
@@ -98,6 +99,38 @@ class Batch(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.d, "o1", "a.dxf")))
         self.assertEqual(sorted(os.listdir(self.src)),
                          ["a.dxf", "b.dxf", "blocked.dxf", "broken.dxf", "notes.txt"])
+
+    def test_report_cells_are_never_formulas(self):
+        # Drawings and an output folder named as a spreadsheet formula would start.
+        names = ["=1+2.dxf", "+3.dxf", "@sum.dxf", "-4.dxf"]
+        for name in names:
+            shutil.copy(PLAN, os.path.join(self.d, name))
+        report = os.path.join(self.d, "report.csv")
+        r = batch(self.d, "--output-dir", "=out", "--report", report, "--", *names)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(report, newline="") as f:
+            rows = list(csv.DictReader(f))
+        self.assertEqual(sorted(row["drawing"] for row in rows), sorted("'" + n for n in names))
+        for row in rows:
+            for column, cell in row.items():
+                self.assertFalse(cell[:1] and cell[0] in "=+-@", (column, cell))
+
+    def test_a_drawing_that_never_ends_is_stopped_and_the_batch_goes_on(self):
+        with open(os.path.join(self.d, "run.scr"), "w") as f:
+            f.write("VIEW\n")  # the view then waits for its page for ever
+        out = os.path.join(self.d, "out")
+        report = os.path.join(self.d, "report.csv")
+        started = time.monotonic()
+        r = batch(self.d, "--output-dir", out, "--timeout", "1", "--jobs", "1", "--report", report,
+                  os.path.join(self.src, "a.dxf"), os.path.join(self.src, "broken.dxf"))
+        self.assertLess(time.monotonic() - started, 60)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        with open(report, newline="") as f:
+            rows = {os.path.basename(row["drawing"]): row for row in csv.DictReader(f)}
+        self.assertEqual(rows["a.dxf"]["result"], "failed")
+        self.assertIn("timed out", rows["a.dxf"]["reason"])
+        self.assertEqual(rows["broken.dxf"]["exit_code"], "3")  # run after the one stopped
+        self.assertEqual(os.listdir(out), [])  # nothing of the stopped run is left
 
 
 if __name__ == "__main__":

@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -62,6 +65,21 @@ Children::~Children() {
     (void)stopAll();
 }
 
+bool Children::kill(std::size_t tag) {
+    for (auto it = mRunning.begin(); it != mRunning.end(); ++it) {
+        if (it->second.tag != tag)
+            continue;
+        const auto pid = static_cast<pid_t>(it->first);
+        (void)::kill(pid, SIGKILL); // it may have just ended: reaped below all the same
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        mRunning.erase(it);
+        return true;
+    }
+    return false;
+}
+
 std::vector<std::size_t> Children::stopAll() {
     std::vector<std::size_t> tags;
     for (const auto &entry : mRunning)
@@ -93,8 +111,19 @@ bool Children::start(const std::vector<std::string> &argv, const std::string &er
     for (const std::string &a : argv)
         args.push_back(const_cast<char *>(a.c_str())); // posix_spawn does not write them
     args.push_back(nullptr);
+    // The child starts with no signal blocked (waitAny blocks SIGCHLD here).
+    posix_spawnattr_t attr;
+    if (::posix_spawnattr_init(&attr) != 0) {
+        error = "cannot prepare a process";
+        return false;
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    (void)::posix_spawnattr_setsigmask(&attr, &none); // cannot fail with a valid set
+    (void)::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
-    int rc = ::posix_spawn(&pid, args[0], &fa.actions, nullptr, args.data(), environ);
+    int rc = ::posix_spawn(&pid, args[0], &fa.actions, &attr, args.data(), environ);
+    (void)::posix_spawnattr_destroy(&attr);
     if (rc != 0) {
         error = std::string("cannot start ") + argv[0] + ": " + std::strerror(rc);
         return false;
@@ -103,16 +132,40 @@ bool Children::start(const std::vector<std::string> &argv, const std::string &er
     return true;
 }
 
-std::optional<ChildExit> Children::waitAny() {
+std::optional<ChildExit> Children::waitAny(int timeoutMs) {
     if (mRunning.empty())
         return std::nullopt;
+    // A wait with a time limit sleeps in sigtimedwait until SIGCHLD, blocked so that a child
+    // ending between the look and the sleep is not missed (it stays pending).
+    static sigset_t s_childSignal;
+    static const bool s_blocked = [] {
+        sigemptyset(&s_childSignal);
+        sigaddset(&s_childSignal, SIGCHLD);
+        return ::pthread_sigmask(SIG_BLOCK, &s_childSignal, nullptr) == 0;
+    }();
+    const bool timed = timeoutMs >= 0 && s_blocked;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int status = 0;
-    pid_t pid = ::waitpid(-1, &status, 0);
-    if (pid < 0)
-        return std::nullopt; // EINTR: stopSignalled() says whether it was Ctrl-C
+    pid_t pid = 0;
+    for (;;) {
+        pid = ::waitpid(-1, &status, timed ? WNOHANG : 0);
+        if (pid < 0)
+            return std::nullopt; // EINTR: stopSignalled() says whether it was Ctrl-C
+        if (pid > 0 && mRunning.count(pid) == 0)
+            continue; // not one of ours
+        if (pid > 0)
+            break;
+        if (s_interrupted)
+            return std::nullopt;
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero())
+            return std::nullopt; // the time is up
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec wait{static_cast<time_t>(ns / 1000000000),
+                            static_cast<long>(ns % 1000000000)};
+        (void)::sigtimedwait(&s_childSignal, nullptr, &wait); // a child, the time, or a signal
+    }
     auto it = mRunning.find(pid);
-    if (it == mRunning.end())
-        return waitAny(); // not one of ours
     ChildExit exit;
     exit.tag = it->second.tag;
     mRunning.erase(it);

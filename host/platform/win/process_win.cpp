@@ -146,7 +146,20 @@ bool Children::start(const std::vector<std::string> &argv, const std::string &er
     return true;
 }
 
-std::optional<ChildExit> Children::waitAny() {
+bool Children::kill(std::size_t tag) {
+    for (auto it = mRunning.begin(); it != mRunning.end(); ++it) {
+        if (it->second.tag != tag)
+            continue;
+        (void)TerminateProcess(it->second.handle, kControlCExit); // it may have just ended
+        (void)WaitForSingleObject(it->second.handle, INFINITE);
+        (void)CloseHandle(it->second.handle);
+        mRunning.erase(it);
+        return true;
+    }
+    return false;
+}
+
+std::optional<ChildExit> Children::waitAny(int timeoutMs) {
     if (mRunning.empty())
         return std::nullopt;
     // A wait takes at most MAXIMUM_WAIT_OBJECTS handles; the others are waited for as
@@ -161,10 +174,18 @@ std::optional<ChildExit> Children::waitAny() {
     }
     const auto count = static_cast<DWORD>(handles.size());
     DWORD which = WAIT_TIMEOUT;
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeoutMs, 0));
     while (which == WAIT_TIMEOUT) {
         if (gStop)
             return std::nullopt; // stopSignalled() says so
-        which = WaitForMultipleObjects(count, handles.data(), FALSE, kWaitSliceMs);
+        DWORD slice = kWaitSliceMs;
+        if (timeoutMs >= 0) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline)
+                return std::nullopt; // the time is up
+            slice = static_cast<DWORD>(std::min<ULONGLONG>(slice, deadline - now));
+        }
+        which = WaitForMultipleObjects(count, handles.data(), FALSE, slice);
     }
     if (which >= WAIT_OBJECT_0 + count)
         return std::nullopt; // the wait failed
