@@ -140,16 +140,18 @@ TEST(SaveAfterCommand, SavedFileHoldsWhatTheCommandLeft) {
          "Sel",
          {"POINT\n", "\n62\n3\n"},
          {"\n420\n"}},
-        // Attributes of an insert in a file without handles take the colour too.
+        // Attributes of an insert in a file without handles take the colour too, and lose a
+        // true colour a writer left after their subclass marker.
         {"attribute without handles",
          "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nB\n70\n2\n10\n0\n20\n0\n30\n0\n3\nB\n"
          "0\nENDBLK\n8\n0\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n"
-         "0\nINSERT\n8\n0\n66\n1\n2\nB\n10\n0\n20\n0\n30\n0\n"
-         "0\nATTRIB\n8\n0\n10\n0\n20\n0\n30\n0\n40\n1\n1\nV\n2\nTAG\n70\n0\n0\nSEQEND\n8\n0\n"
-         "0\nENDSEC\n0\nEOF\n",
+         "0\nINSERT\n100\nAcDbEntity\n8\n0\n100\nAcDbBlockReference\n66\n1\n2\nB\n"
+         "10\n0\n20\n0\n30\n0\n0\nATTRIB\n100\nAcDbEntity\n8\n0\n100\nAcDbText\n420\n255\n"
+         "10\n0\n20\n0\n30\n0\n40\n1\n1\nV\n100\nAcDbAttribute\n2\nTAG\n70\n0\n"
+         "0\nSEQEND\n100\nAcDbEntity\n8\n0\n0\nENDSEC\n0\nEOF\n",
          "Sel",
          {"ATTRIB\n", "\n62\n3\n", "SEQEND\n"},
-         {}},
+         {"\n420\n"}},
         // The polyline that replaced a line takes its place in the line's group.
         {"group after Wpe",
          r2000(kLine, "0\nDICTIONARY\n5\nD\n330\nC\n100\nAcDbDictionary\n3\nG1\n350\nE0\n"
