@@ -15,7 +15,7 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
-targets=(fuzz_dxf_reader fuzz_command_line)
+targets=(fuzz_dxf_reader fuzz_command_line fuzz_dxf_save)
 
 case $seconds in
 '' | *[!0-9]*)
@@ -42,10 +42,18 @@ for target in "${targets[@]}"; do
     artifacts=$build/fuzz-artifacts/$target
     mkdir -p "$artifacts"
     log=$build/$target.log
+    # The save target starts from the reader's drawings (seeds, kept faults, the examples) and
+    # its own kept faults, with the reader's dictionary.
+    seeds=("$root/fuzz/corpus/$target")
+    dict=$root/fuzz/dict/$target.dict
+    if [ "$target" = fuzz_dxf_save ]; then
+        seeds=("$root/fuzz/corpus/fuzz_dxf_reader" "$root/fuzz/regressions/fuzz_dxf_reader"
+            "$root/fuzz/regressions/fuzz_dxf_save" "$root/examples")
+        dict=$root/fuzz/dict/fuzz_dxf_reader.dict
+    fi
     nice -n 10 "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 \
         -rss_limit_mb=2048 -detect_leaks=$leaks -print_final_stats=1 \
-        -dict="$root/fuzz/dict/$target.dict" -artifact_prefix="$artifacts/" \
-        "$work" "$root/fuzz/corpus/$target" >"$log" 2>&1
+        -dict="$dict" -artifact_prefix="$artifacts/" "$work" "${seeds[@]}" >"$log" 2>&1
     status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     rm -rf "$work"

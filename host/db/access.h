@@ -165,6 +165,10 @@ void setHandseed(AcDbDatabase &db, AcDbHandle handle);
 void reserveObjects(AcDbDatabase &db, std::size_t count);
 // The object with this handle, or the null id.
 AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle);
+// The entity that took the place of an erased one: an entity appended while the erased one
+// was open for write and erased in that same open (a line turned into a polyline), or the
+// one that in turn replaced that. Null when there is none, or when it is erased too.
+AcDbObjectId replacementOf(const AcDbObject &erased);
 
 // The layout name of a space record ("Model", "Layout1"); "" for other block records.
 std::string layoutName(const AcDbBlockTableRecord &rec);

@@ -346,6 +346,8 @@ Acad::ErrorStatus appendEntity(AcDbBlockTableRecord &rec, AcDbEntity *ent, bool 
         tev::db::markOpenForWrite(s);
     }
     db.entityChanged(s);
+    if (!fromFile)
+        db.appendedInOpen = s;
     if (outId != nullptr)
         *outId = AcDbObjectId(s);
     return Acad::eOk;
@@ -431,6 +433,20 @@ void reserveObjects(AcDbDatabase &db, std::size_t count) {
 
 AcDbObjectId lookupHandle(const AcDbDatabase &db, AcDbHandle handle) {
     return AcDbObjectId(tev::db::implOf(db).findHandle(handle.value()));
+}
+
+AcDbObjectId replacementOf(const AcDbObject &erased) {
+    const AcDbStub *s = erased.objectId().stub();
+    // A chain of replacements is short; the bound only guards against a cycle.
+    for (int step = 0; s != nullptr && step < 64; ++step) {
+        const auto it = s->db->replacedBy.find(s);
+        if (it == s->db->replacedBy.end())
+            return AcDbObjectId::kNull;
+        s = it->second;
+        if (!s->erased)
+            return AcDbObjectId(const_cast<AcDbStub *>(s));
+    }
+    return AcDbObjectId::kNull;
 }
 
 std::string layoutName(const AcDbBlockTableRecord &rec) {

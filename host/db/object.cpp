@@ -143,6 +143,7 @@ void markOpenForWrite(AcDbStub *stub) {
     if (!stub->isOpen())
         ++stub->db->openCount;
     stub->writer = true;
+    stub->db->appendedInOpen = nullptr;
 }
 
 } // namespace tev::db
@@ -279,6 +280,12 @@ Acad::ErrorStatus AcDbObject::erase(Adesk::Boolean erasing) {
     if (!erasing && !mStub->erased)
         return Acad::eWasNotErased;
     mStub->erased = erasing;
+    // An entity appended while this one was open, now erased in the same open, takes its
+    // place (in groups and the like, when the drawing is saved).
+    AcDbStub *&appended = mStub->db->appendedInOpen;
+    if (erasing && appended != nullptr && appended != mStub && AcDbEntity::cast(this) != nullptr)
+        mStub->db->replacedBy[mStub] = appended;
+    appended = nullptr;
     if (AcDbOwnedSequence *seq = ownedSequence()) {
         for (AcDbObject *item : seq->items)
             if (item->mStub != nullptr)

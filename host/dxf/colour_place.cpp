@@ -55,12 +55,13 @@ bool colourPlaceIn(std::string_view src, ColourPlace &place) {
             return;
         }
         if (!inEntityPart) {
-            if (isEntityPartCode(g.code) && !subclassOwnsCode(marker, embedded, g.code))
+            if ((isEntityPartCode(g.code) || isTrueColourCode(g.code)) &&
+                !subclassOwnsCode(marker, embedded, g.code))
                 patchable = false;
             return;
         }
         const auto i = static_cast<std::size_t>(&g - tags.data());
-        if (g.code == 420 || g.code == 430)
+        if (isTrueColourCode(g.code))
             patchable = false;
         if (g.code == 62)
             colour = i;
@@ -136,8 +137,8 @@ void recolourRecord(TagWriter &out, std::string_view record, int index) {
                 marker = g.value;
                 embedded = g.code == 101;
             }
-            drop = g.code == 62 ? !subclassOwnsCode(marker, embedded, 62)
-                                : (g.code == 420 || g.code == 430) && inEntityPart;
+            drop = (g.code == 62 || isTrueColourCode(g.code)) &&
+                   (inEntityPart || !subclassOwnsCode(marker, embedded, g.code));
         }
         if (!drop)
             out.raw(raw(i));

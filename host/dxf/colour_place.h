@@ -42,6 +42,11 @@ bool unpackColourPlace(std::uint32_t packed, std::size_t size, ColourPlace &plac
 // scale, visibility, paper space.
 bool isEntityPartCode(int code);
 constexpr int kEntityPartCodes[] = {8, 6, 62, 370, 48, 60, 67};
+// A true colour (420) or its name (430): the entity's wherever a file puts them, as above, but
+// the entity's colour as a whole, written with 62 or not at all.
+inline bool isTrueColourCode(int code) {
+    return code == 420 || code == 430;
+}
 // Whether a group `code` after a subclass marker is the class's own data rather than a stray
 // common group: a table's cell colours and the like, a text's column width (48); every group
 // after an embedded object's 101 (pass embedded).

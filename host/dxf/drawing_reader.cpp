@@ -371,6 +371,9 @@ private:
     int tilemode_ = -1;
     double snapDegrees_ = 0;
     bool haveSnap_ = false;
+    // An entity came with a subclass marker: a file without a header that has one is of the
+    // R13 form or later, whatever the header's absence says.
+    bool sawSubclassMarker_ = false;
     std::uint64_t handseed_ = 0;
     bool seedWritten_ = false; // the file's saves carry a $HANDSEED
 };
@@ -631,6 +634,9 @@ bool Builder::noteUnfit(const Record &r) {
     const std::size_t before = leftOut_.size();
     for (std::size_t i = 1; i < r.tags.size(); ++i) {
         const Tag &t = r.tags[i];
+        // A number the reader's thread split already fits its group.
+        if (!std::isnan(t.number) && t.code != 5)
+            continue;
         const char *fault = valueFault(t.code, t.value, dimstyle);
         if (fault == nullptr)
             continue;
@@ -1061,13 +1067,18 @@ bool Builder::readCommon(const Record &r, AcDbEntity &ent) {
     std::size_t colour = kNoTag, layer = kNoTag; // the groups taken, by index in r.tags
     forEachDataTag(r.tags, [&](const Tag &t) {
         if (t.code == 100 || t.code == 101) {
+            sawSubclassMarker_ = true;
             inEntityPart = t.code == 100 && trimBlanks(t.value) == "AcDbEntity";
             marker = t.value;
             embedded = t.code == 101;
             return;
         }
-        if (inEntityPart && (t.code == 420 || t.code == 430)) {
+        // A true colour (and its name) after a subclass marker is the entity's too, unless
+        // the class's own data uses the code.
+        if ((t.code == 420 || t.code == 430) &&
+            (inEntityPart || !subclassOwnsCode(marker, embedded, t.code))) {
             trueColour = true;
+            stray = stray || !inEntityPart;
             if (t.code == 420) {
                 const std::int64_t rgb = integer(t);
                 AcCmColor c;
@@ -1311,15 +1322,30 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         if (!doc_->r12() && rec.find(5).empty())
             ObjectAccess::markModified(obj);
     };
+    // A value the save could not write back as it is (not of its group's type) is left out
+    // of the bytes, as in tables and objects.
+    auto fit = [&](std::size_t begin, std::size_t end) {
+        return leftOut_.empty() ? view(begin, end) : withoutLeftOut(begin, end);
+    };
     if (childrenKept) {
-        keep(*ent, r, view(g.begin, g.end));
+        (void)noteUnfit(r);
+        for (const Record &c : g.children)
+            (void)noteUnfit(c);
+        if (g.seqend != nullptr)
+            (void)noteUnfit(*g.seqend);
+        keep(*ent, r, fit(g.begin, g.end));
     } else {
-        keep(*ent, r, view(r));
+        (void)noteUnfit(r);
+        keep(*ent, r, fit(r.begin, r.end));
         const AcDbOwnedSequence *seq = ObjectAccess::sequence(*ent);
-        for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i)
-            keep(*seq->items[i], g.children[i], view(g.children[i]));
-        if (seq->seqEnd != nullptr && g.seqend != nullptr)
-            keep(*seq->seqEnd, *g.seqend, view(*g.seqend));
+        for (std::size_t i = 0; i < seq->items.size() && i < g.children.size(); ++i) {
+            (void)noteUnfit(g.children[i]);
+            keep(*seq->items[i], g.children[i], fit(g.children[i].begin, g.children[i].end));
+        }
+        if (seq->seqEnd != nullptr && g.seqend != nullptr) {
+            (void)noteUnfit(*g.seqend);
+            keep(*seq->seqEnd, *g.seqend, fit(g.seqend->begin, g.seqend->end));
+        }
     }
     // What was mended is written as the database holds it, as the repair note says.
     for (AcDbObject *obj : mended_)
@@ -1462,6 +1488,8 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     if (!handles_.empty())
         seed = std::max(seed, handles_.back().handle + 1);
     seed = std::max(seed, maxGiven_ + 1);
+    // A reference to an object the file lacks must not come to name a new object.
+    seed = std::max(seed, facts.largestHandleNamed + 1);
     for (const auto &held : lent_)
         if (!isUnplacedTable(held.second))
             seed = std::max(seed, held.first + 1);
@@ -1475,6 +1503,14 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         (void)ObjectAccess::rehandle(*table, AcDbHandle(h)); // free: checked just now
     }
     tev::db::setHandseed(*db_, AcDbHandle(seed));
+    // A file of entities alone whose records are of the R13 form is saved whole in that form
+    // (a header, tables and blocks, handles and owners): its entities cannot be written as
+    // R12 ones, and R13 records in an R12 file are no file at all.
+    const bool headerless =
+        std::none_of(doc_->sections.begin(), doc_->sections.end(),
+                     [](const SectionKept &s) { return s.kind == SectionKind::Header; });
+    if (headerless && sawSubclassMarker_)
+        doc_->acadver = "AC1015";
     if (!doc_->r12() || seedWritten_)
         for (AcDbObject *obj : unhandled_)
             ObjectAccess::markModified(*obj);

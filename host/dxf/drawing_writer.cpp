@@ -289,6 +289,7 @@ private:
     // --- pieces ---
     void writeHeader(const SectionKept *kept);
     void writeNewHeader();
+    void writeVersionHeader();
     void writeTables(const SectionKept *kept);
     void writeDbTable(std::string_view name, AcDbSymbolTable &table, std::string_view head,
                       std::string_view end);
@@ -305,6 +306,8 @@ private:
     void writeEntity(const AcDbObject &obj);
     void generateEntity(const AcDbEntity &ent, std::string_view src);
     bool patchColour(const AcDbEntity &ent, std::string_view src);
+    bool mendReferences(const AcDbObject &obj, std::string_view src);
+    std::string mended_; // an entity's bytes without references to erased entities
     void writeChildren(const AcDbEntity &ent, std::string_view children);
     void noteErasedOwnings(std::string_view src);
     void writeObjects(std::string_view body);
@@ -359,6 +362,10 @@ private:
     RawTags keptScratch_; // a generated entity's source tags, storage kept between entities
     // The extension dictionaries of erased entities: they, and what they own, are not saved.
     std::vector<std::uint64_t> orphanRoots_;
+    // Erased entities (sorted), and the entities that replaced some of them (by the erased
+    // one's handle, sorted): references to them are mended when objects are written.
+    std::vector<std::uint64_t> erased_;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> replacements_;
     // The database's tables are written once, even when the file had two TABLES sections.
     std::vector<const AcDbSymbolTable *> tablesWritten_;
 };
@@ -460,6 +467,9 @@ void Writer::checkAndPlan() {
             if (e.isErased()) {
                 // An erased object's handle is never given again.
                 top = std::max(top, handleOf(e));
+                erased_.push_back(handleOf(e));
+                if (const AcDbObjectId r = tev::db::replacementOf(e); !r.isNull())
+                    replacements_.emplace_back(handleOf(e), r.handle().value());
                 return;
             }
             add(e);
@@ -474,6 +484,8 @@ void Writer::checkAndPlan() {
             add(*seq->seqEnd);
         });
     }
+    std::sort(erased_.begin(), erased_.end());
+    std::sort(replacements_.begin(), replacements_.end());
     if (doc_ == nullptr)
         generated += 6 + 4 + 2; // tables, their standard entries, two dictionaries
     sortHandles(handles);
@@ -531,6 +543,10 @@ void Writer::run() {
         };
         bool tables = has(SectionKind::Tables), blocks = has(SectionKind::Blocks),
              entities = has(SectionKind::Entities);
+        // A file without a header is an R12 file to every reader: one of a later form gets
+        // the header that says so.
+        if (!r12_ && !has(SectionKind::Header))
+            writeVersionHeader();
         bool headerDone = false, blocksDone = false, entitiesDone = false;
         for (const SectionKept &s : doc_->sections) {
             const bool late = s.kind == SectionKind::Objects || s.kind == SectionKind::Other;
@@ -629,6 +645,15 @@ void Writer::writeNewHeader() {
     out_.tags().integer(62, db_.cecolor().colorIndex());
     simpleTag(9, "$TILEMODE");
     out_.tags().integer(70, db_.tilemode() ? 1 : 0);
+    simpleTag(9, "$HANDSEED");
+    out_.tags().handle(5, handseed_);
+    endSection();
+}
+
+void Writer::writeVersionHeader() {
+    section("HEADER");
+    simpleTag(9, "$ACADVER");
+    simpleTag(1, doc_->acadver);
     simpleTag(9, "$HANDSEED");
     out_.tags().handle(5, handseed_);
     endSection();
@@ -1106,17 +1131,95 @@ void Writer::writeEntity(const AcDbObject &obj) {
     const auto &ent = static_cast<const AcDbEntity &>(obj);
     if (!src.empty())
         passedSource(src);
-    if (!src.empty() && !ObjectAccess::modifiedSinceRead(obj))
+    if (!src.empty() && !erased_.empty() && mendReferences(obj, src)) {
+        // Its bytes named an erased entity: written from the mended bytes.
+        if (!ObjectAccess::modifiedSinceRead(obj))
+            out_.raw(mended_);
+        else
+            generateEntity(ent, mended_);
+    } else if (!src.empty() && !ObjectAccess::modifiedSinceRead(obj)) {
         out_.asRead(src);
-    else if (src.empty() || !ObjectAccess::onlyColourChanged(obj) || ent.color().isByColor() ||
-             !patchColour(ent, src))
+    } else if (src.empty() || !ObjectAccess::onlyColourChanged(obj) || ent.color().isByColor() ||
+               !patchColour(ent, src)) {
         generateEntity(ent, src);
+    }
     if (const AcDbOwnedSequence *seq = ObjectAccess::sequence(obj)) {
         for (const AcDbObject *item : seq->items)
             writeEntity(*item);
         writeEntity(*seq->seqEnd);
     }
     out_.maybeFlush();
+}
+
+// An entity's bytes without the references to erased entities they hold (a reactor, the
+// source object of a hatch's boundary path, whose count goes down with it; the hatch is then
+// no longer associative), into mended_. False when there is none.
+bool Writer::mendReferences(const AcDbObject &obj, std::string_view src) {
+    const bool hatch = tev::db::dxfTypeName(obj) == "HATCH";
+    if (!hatch && src.find("{ACAD_REACTORS") == std::string_view::npos)
+        return false;
+    RawTags &tags = keptScratch_;
+    tokenizeInto(src, tags);
+    const auto erased = [&](const Tag &t) {
+        std::uint64_t h = 0;
+        return toHandle(trimBlanks(t.value), h) &&
+               std::binary_search(erased_.begin(), erased_.end(), h);
+    };
+    std::vector<std::size_t> skip;
+    std::vector<std::pair<std::size_t, long>> counts; // a path's 97: index, sources left
+    std::size_t associative = SIZE_MAX;               // the hatch's 71
+    int depth = 0;
+    bool reactors = false, sawOwner = false, sourceGone = false;
+    for (std::size_t i = 1; i < tags.tags.size() && tags.tags[i].code != 0; ++i) {
+        const Tag &t = tags.tags[i];
+        if (t.code == 102) {
+            depth = appGroupDepth(t, depth);
+            reactors = depth > 0 && trimBlanks(t.value) == "{ACAD_REACTORS";
+            continue;
+        }
+        if (t.code >= 1000)
+            break; // extended data: as it is
+        if (depth > 0) {
+            if (reactors && t.code == 330 && erased(t))
+                skip.push_back(i);
+            continue;
+        }
+        if (!hatch)
+            continue;
+        if (t.code == 330 && !sawOwner) {
+            sawOwner = true;
+        } else if (t.code == 71 && associative == SIZE_MAX) {
+            associative = i;
+        } else if (t.code == 97) {
+            std::int64_t n = 0;
+            counts.emplace_back(i, toInteger(trimBlanks(t.value), 0, 1 << 30, n) ? n : 0);
+        } else if (t.code == 330 && erased(t) && !counts.empty()) {
+            skip.push_back(i);
+            --counts.back().second;
+            sourceGone = true;
+        }
+    }
+    if (skip.empty())
+        return false;
+    mended_.clear();
+    TagWriter w(mended_, doc_ != nullptr && doc_->crlf);
+    std::size_t s = 0, c = 0;
+    for (std::size_t i = 0; i < tags.tags.size(); ++i) {
+        if (s < skip.size() && skip[s] == i) {
+            ++s;
+            continue;
+        }
+        if (c < counts.size() && counts[c].first == i) {
+            w.integer(97, std::max(0L, counts[c].second));
+            ++c;
+            continue;
+        }
+        if (i == associative && sourceGone)
+            w.integer(71, 0);
+        else
+            mended_.append(tags.raw(i));
+    }
+    return true;
 }
 
 // An entity whose colour alone changed: its original bytes with the 62 group replaced,
@@ -1207,6 +1310,11 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
         sink_.setSpelling(nullptr);
         if (type == "LWPOLYLINE")
             sink_.written.set(91); // vertex ids would no longer match the vertices
+        // A true colour a writer left after the subclass marker is the entity's, written
+        // above; its name stays only while the entity has a true colour.
+        sink_.written.set(420);
+        if (!ent.color().isByColor())
+            sink_.written.set(430);
         writeKeptExtras(out_, k, sink_.written, /*head=*/false, /*entityPart=*/false);
     } else if (k != nullptr) {
         // The groups of a kind the host does not model go back as they were; only the common
@@ -1238,8 +1346,9 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
                                   common.test(static_cast<std::size_t>(std::max(t.code, 0)));
             if (entityPart && isCommon && t.code < 1000)
                 continue;
-            if (!entityPart && isEntityPartCode(t.code) &&
-                !subclassOwnsCode(marker, embedded, t.code))
+            const bool taken = isEntityPartCode(t.code) || t.code == 420 ||
+                               (t.code == 430 && !ent.color().isByColor());
+            if (!entityPart && taken && !subclassOwnsCode(marker, embedded, t.code))
                 continue; // the reader took it as the entity's: written above
             out_.raw(k->raw(i));
         }
@@ -1265,17 +1374,21 @@ void Writer::noteErasedOwnings(std::string_view src) {
     }
 }
 
-// The objects section as read, less the objects erased entities owned: their extension
-// dictionaries and, in turn, every object whose owner (its first 330 outside application
-// groups) is left out.
+// The objects section as read, less the objects erased entities owned (their extension
+// dictionaries and, in turn, every object whose owner, its first 330 outside application
+// groups, is left out), and with no reference to an entity erased or an object left out: an
+// entity that replaced an erased one takes its place in a group; a dictionary's entry, a
+// draw-order pair, a reactor and any other reference go; an association or dimension
+// association, which only made sense with what it pointed at, goes whole.
 void Writer::writeObjects(std::string_view body) {
-    if (orphanRoots_.empty()) {
+    if (orphanRoots_.empty() && erased_.empty()) {
         out_.raw(body);
         return;
     }
     struct Obj {
-        std::string_view bytes;
+        std::size_t first = 0, last = 0; // its tags, [first, last)
         std::uint64_t handle = 0, owner = 0;
+        bool drop = false;
     };
     std::vector<Obj> objs;
     const RawTags tags = tokenize(body);
@@ -1283,15 +1396,13 @@ void Writer::writeObjects(std::string_view body) {
     for (std::size_t i = 0; i < tags.tags.size(); ++i) {
         const Tag &t = tags.tags[i];
         if (t.code == 0 || objs.empty()) {
-            objs.push_back({});
-            objs.back().bytes = body.substr(t.offset, 0);
+            objs.push_back({i, i});
             depth = 0;
         }
         if (t.code == 102)
             depth = appGroupDepth(t, depth);
         Obj &o = objs.back();
-        const std::size_t end = i + 1 < tags.tags.size() ? tags.tags[i + 1].offset : body.size();
-        o.bytes = body.substr(o.bytes.data() - body.data(), end - (o.bytes.data() - body.data()));
+        o.last = i + 1;
         std::uint64_t h = 0;
         if (t.code == 5 && o.handle == 0 && toHandle(trimBlanks(t.value), h))
             o.handle = h;
@@ -1299,28 +1410,102 @@ void Writer::writeObjects(std::string_view body) {
             o.owner = h;
     }
     std::vector<std::uint64_t> dropped = orphanRoots_;
+    dropped.insert(dropped.end(), erased_.begin(), erased_.end());
     std::sort(dropped.begin(), dropped.end());
-    std::vector<bool> drop(objs.size(), false);
-    // Owners mostly come before what they own: a pass or two finds them all.
+    const auto in = [&](std::uint64_t h) {
+        return std::binary_search(dropped.begin(), dropped.end(), h);
+    };
+    const auto addDropped = [&](std::uint64_t h) {
+        dropped.insert(std::upper_bound(dropped.begin(), dropped.end(), h), h);
+    };
+    // The handle a reference tag names when it names one left out; 0 otherwise.
+    const auto leftOut = [&](const Tag &t) -> std::uint64_t {
+        std::uint64_t h = 0;
+        if (valueType(t.code) != ValueType::Handle || t.code == 5 || t.code == 105 ||
+            !toHandle(trimBlanks(t.value), h) || h == 0 || !in(h))
+            return 0;
+        return h;
+    };
+    const auto typeOf = [&](const Obj &o) { return toUpper(trimBlanks(tags.tags[o.first].value)); };
+    // Objects that only make sense with what they point at.
+    const auto goesWithTarget = [](const std::string &type) {
+        return type == "DIMASSOC" || type.starts_with("ACDBASSOC");
+    };
+    // Left out objects leave out what they own and the associations pointing at them; a pass
+    // or two finds them all, as owners mostly come before what they own.
     for (bool grew = true; grew;) {
         grew = false;
-        for (std::size_t i = 0; i < objs.size(); ++i) {
-            if (drop[i] || objs[i].handle == 0)
+        for (Obj &o : objs) {
+            if (o.drop || o.handle == 0)
                 continue;
-            const auto in = [&](std::uint64_t h) {
-                return std::binary_search(dropped.begin(), dropped.end(), h);
-            };
-            if (in(objs[i].handle) || (objs[i].owner != 0 && in(objs[i].owner))) {
-                drop[i] = true;
-                dropped.insert(std::upper_bound(dropped.begin(), dropped.end(), objs[i].handle),
-                               objs[i].handle);
+            bool goes = in(o.handle) || (o.owner != 0 && in(o.owner));
+            if (!goes && goesWithTarget(typeOf(o)))
+                for (std::size_t i = o.first + 1; i < o.last && !goes; ++i)
+                    goes = tags.tags[i].code != 330 && leftOut(tags.tags[i]) != 0;
+            if (goes) {
+                o.drop = true;
+                if (!in(o.handle))
+                    addDropped(o.handle);
                 grew = true;
             }
         }
     }
-    for (std::size_t i = 0; i < objs.size(); ++i)
-        if (!drop[i])
-            out_.raw(objs[i].bytes);
+    enum class Act : std::uint8_t { Keep, Skip, Replace };
+    std::vector<Act> acts;
+    std::vector<std::uint64_t> replacedWith;
+    for (const Obj &o : objs) {
+        if (o.drop)
+            continue;
+        const std::string type = typeOf(o);
+        acts.assign(o.last - o.first, Act::Keep);
+        replacedWith.assign(o.last - o.first, 0);
+        depth = 0;
+        bool sawOwner = false, changed = false;
+        for (std::size_t i = o.first + 1; i < o.last; ++i) {
+            const Tag &t = tags.tags[i];
+            const std::size_t k = i - o.first;
+            if (t.code == 102)
+                depth = appGroupDepth(t, depth);
+            const bool owner = t.code == 330 && depth == 0 && !sawOwner;
+            sawOwner = sawOwner || owner;
+            const std::uint64_t h = owner ? 0 : leftOut(t);
+            if (h == 0)
+                continue;
+            changed = true;
+            if (type == "GROUP" && t.code == 340) {
+                // The entity that took an erased one's place takes its place in the group.
+                const auto r = std::lower_bound(replacements_.begin(), replacements_.end(),
+                                                std::make_pair(h, std::uint64_t{0}));
+                if (r != replacements_.end() && r->first == h) {
+                    acts[k] = Act::Replace;
+                    replacedWith[k] = r->second;
+                    continue;
+                }
+            }
+            acts[k] = Act::Skip;
+            // A dictionary's entry is its name and its handle; a draw-order pair its entity
+            // and its sort handle.
+            if ((t.code == 350 || t.code == 360) && k > 1 && tags.tags[i - 1].code == 3)
+                acts[k - 1] = Act::Skip;
+            if (type == "SORTENTSTABLE" && t.code == 331 && i + 1 < o.last &&
+                tags.tags[i + 1].code == 5)
+                acts[k + 1] = Act::Skip;
+        }
+        if (!changed) {
+            out_.raw(
+                body.substr(tags.tags[o.first].offset,
+                            (o.last < tags.tags.size() ? tags.tags[o.last].offset : body.size()) -
+                                tags.tags[o.first].offset));
+            continue;
+        }
+        for (std::size_t i = o.first; i < o.last; ++i) {
+            const std::size_t k = i - o.first;
+            if (acts[k] == Act::Keep)
+                out_.raw(tags.raw(i));
+            else if (acts[k] == Act::Replace)
+                out_.tags().handle(tags.tags[i].code, replacedWith[k]);
+        }
+    }
 }
 
 void Writer::writeNewObjects() {

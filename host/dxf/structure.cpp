@@ -71,7 +71,11 @@ bool StructureReader::advance() {
     } else if (isIntegerType(type)) {
         (void)plainInteger(pending_.value, pending_.number); // NaN stays when not plain
     } else if (type == ValueType::Handle) {
-        (void)plainHandle(pending_.value, pending_.number);
+        // Beyond 2^52 a value is no handle a writer gave out (nor exact as a double): it
+        // cannot meet the handles this host gives.
+        if (plainHandle(pending_.value, pending_.number) && pending_.number < 0x1p52)
+            facts_.largestHandleNamed =
+                std::max(facts_.largestHandleNamed, static_cast<std::uint64_t>(pending_.number));
     }
     return true;
 }
@@ -155,6 +159,8 @@ void StructureReader::read(StructureSink &sink) {
             where_.fail(start.line, "SECTION has no name (group 2)");
         scratch_.clear();
         scratch_.push_back(start);
+        // The header's handles ($HANDSEED) name no object: not counted among those named.
+        const std::uint64_t namedBefore = facts_.largestHandleNamed;
         readRecordInto(scratch_);
         sectionName_ = std::string(trimBlanks(scratch_[1].value));
         const std::string section = toUpper(sectionName_);
@@ -168,9 +174,10 @@ void StructureReader::read(StructureSink &sink) {
         const Record startRecord = makeRecord(scratch_, 0, header ? 2 : scratch_.size());
         sink.sectionBegin(sectionName_, startRecord);
         const std::uint32_t sectionLine = start.line;
-        if (header)
+        if (header) {
+            facts_.largestHandleNamed = namedBefore;
             readHeader(sink, 2);
-        else if (section == "TABLES")
+        } else if (section == "TABLES")
             readTables(sink);
         else if (section == "BLOCKS")
             readBlocks(sink);
@@ -181,7 +188,10 @@ void StructureReader::read(StructureSink &sink) {
         if (!pendingIs("ENDSEC"))
             missing("ENDSEC", "section " + sectionName_, sectionLine);
         scratch_.clear();
+        const std::uint64_t namedBeforeEnd = facts_.largestHandleNamed;
         readRecordInto(scratch_);
+        if (header)
+            facts_.largestHandleNamed = namedBeforeEnd;
         // Old writers put an ENDSEC among the header's variables: the variables after it
         // are the header's still.
         while (header && scratch_.size() > 1 && scratch_[1].code == 9) {

@@ -92,6 +92,9 @@ struct StructureFacts {
     std::size_t entities = 0;
     bool crlf = false;        // the file's first line end was CRLF
     bool finalNewline = true; // false when the last line had no line end
+    // The largest handle any group of handle type names, an object's own or a reference
+    // (possibly to an object the file lacks): new handles start above it.
+    std::uint64_t largestHandleNamed = 0;
 };
 
 class StructureReader {

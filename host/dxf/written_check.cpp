@@ -306,12 +306,18 @@ const char *valueFault(int code, std::string_view value, bool inDimstyle) {
 
 void WrittenCheck::tag(std::string_view value) {
     const int code = code_;
-    if (const char *fault = valueFault(code, value, inDimstyle_))
-        fail("group " + std::to_string(code) + " holds '" + std::string(value) + "', " + fault);
-    if ((code == 5 && !inDimstyle_) || code == 105) {
+    // A record's handle is its first group 5 (105 in a DIMSTYLE); a later group 5 is data (a
+    // draw-order table's sort handle, which may equal another object's handle, or a filter's
+    // text), written as the record holds it.
+    const bool handle = !handleSeen_ && ((code == 5 && !inDimstyle_) || code == 105);
+    if (code != 5 || handle)
+        if (const char *fault = valueFault(code, value, inDimstyle_))
+            fail("group " + std::to_string(code) + " holds '" + std::string(value) + "', " + fault);
+    if (handle) {
         std::uint64_t h = 0;
         (void)toHandle(value, h); // a handle: valueFault said so
         handles_.push_back(h);
+        handleSeen_ = true;
     }
     if (place_ == Place::SectionName) {
         if (code != 2)
@@ -323,6 +329,7 @@ void WrittenCheck::tag(std::string_view value) {
         return;
     const std::string_view v = trimBlanks(value);
     inDimstyle_ = v == "DIMSTYLE";
+    handleSeen_ = false;
     if (place_ == Place::BeforeSection) {
         if (v == "SECTION")
             place_ = Place::SectionName;

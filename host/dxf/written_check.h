@@ -53,7 +53,8 @@ private:
     std::vector<std::uint64_t> handles_;
     // In a DIMSTYLE record group 5 is a block's name (its handle is 105).
     bool inDimstyle_ = false;
-    bool asRead_ = false; // the lines being looked at are copied as read
+    bool handleSeen_ = false; // the record under way has given its handle
+    bool asRead_ = false;     // the lines being looked at are copied as read
 };
 
 } // namespace dxf

@@ -21,9 +21,9 @@ using namespace dxftest;
 
 // Reads text, writes it, reads that and writes again; the two writes must be equal. Returns
 // the first write.
-std::string stableWrite(const std::string &text) {
+std::string stableWrite(const std::string &text, const dxf::ReadOptions &options = {}) {
     std::string error, first, second;
-    auto db = dxf::readDrawingText(text, "odd.dxf", error);
+    auto db = dxf::readDrawingText(text, "odd.dxf", error, options);
     EXPECT_NE(db, nullptr) << error;
     if (db == nullptr)
         return {};
@@ -341,10 +341,10 @@ TEST(OddFiles, RewrittenEntityKeepsNegativeGroupCode) {
 
 // Test an entity written from the database (it has no handle, in a file with handles) into a
 // file without subclass markers (here an R12 file by its version) when its record had a colour
-// group after an unknown subclass marker. One that is not a number is the class's own data and
-// is not written (without the marker it would be read as the entity's colour; the written file
-// did not read back); the second polyline's 62 of 5 is its colour, as other readers take it,
-// and is written once, where the common groups stand.
+// group after an unknown subclass marker. One that is not a number is no value of its group:
+// left out on reading, with a note (without the marker it would be read as the entity's
+// colour; the written file did not read back); the second polyline's 62 of 5 is its colour, as
+// other readers take it, and is written once, where the common groups stand.
 TEST(OddFiles, ClassDataColourNotWrittenWithoutMarkers) {
     // A two-vertex polyline without a handle, with `tail` after its vertices.
     const std::string polyline = "0\nLWPOLYLINE\n100\nAcDbEntity\n8\n0\n100\nAcDbPolyline\n90\n2\n"
@@ -354,7 +354,13 @@ TEST(OddFiles, ClassDataColourNotWrittenWithoutMarkers) {
         "0\nSECTION\n2\nENTITIES\n" +
         polyline + "1\nNOTE\n100\nMyData\n62\n\n2\nX\n" + polyline + "100\nMyData\n62\n5\n" +
         "0\nENDSEC\n0\nEOF\n";
-    const std::string out = stableWrite(text);
+    std::vector<std::string> repairs;
+    dxf::ReadOptions options;
+    options.repairs = &repairs;
+    const std::string out = stableWrite(text, options);
+    ASSERT_EQ(repairs.size(), 1u);
+    EXPECT_NE(repairs[0].find("group 62 holds '', not a whole number: left out"), std::string::npos)
+        << repairs[0];
     std::string error;
     auto db = dxf::readDrawingText(out, "written.dxf", error);
     ASSERT_NE(db, nullptr) << error << out;
