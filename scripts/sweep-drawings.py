@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Runs the other-writers checks over whole folders of real drawings, outside CI.
 
-    scripts/sweep-drawings.py [--jobs N] [--librecad N] [--report FILE] PATH...
+    scripts/sweep-drawings.py [--jobs N] [--librecad N] [--report FILE] [--writers] PATH...
 
-Every *.dxf under each PATH is audited, then run through Lpl, Wpe and Sel as
-tests/e2e/test_other_writers.py runs its drawings, and the saved results are read by
+Every *.dxf under each PATH (and with --writers, a drawing of every writer the test knows
+whose tool is installed, written for the sweep) is audited, then run through Lpl, Wpe and
+Sel as tests/e2e/test_other_writers.py runs its drawings, and the saved results are read by
 python3-ezdxf (its audit clean, nothing orphaned, every entity the command did not change
 unchanged, the totals equal to ezdxf's). --librecad N also has LibreCAD print every Nth
 saved result to PDF (`librecad dxf2pdf`), to see that another CAD program reads it.
@@ -13,6 +14,7 @@ Ends with a summary: files, passed, failed by reason; exit 1 when any failed.
 ARXHOST names the executable (build/default/bin/arxhost by default).
 """
 import argparse
+import atexit
 import collections
 import multiprocessing
 import os
@@ -83,7 +85,9 @@ def sweep_one(job):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("paths", nargs="+", metavar="PATH")
+    ap.add_argument("paths", nargs="*", metavar="PATH")
+    ap.add_argument("--writers", action="store_true",
+                    help="also write and check a drawing of every writer the test knows")
     ap.add_argument("--jobs", type=int, default=1, help="drawings checked at once (1)")
     ap.add_argument("--librecad", type=int, default=0, metavar="N",
                     help="LibreCAD prints every Nth saved result (0: none)")
@@ -93,7 +97,13 @@ def main():
         sys.exit("sweep: python3-ezdxf is not installed")
     if args.librecad and shutil.which("librecad") is None:
         sys.exit("sweep: --librecad needs LibreCAD (apt-get install librecad)")
+    if not args.paths and not args.writers:
+        ap.error("give a PATH or --writers")
     files = list(drawings(args.paths))
+    if args.writers:
+        written = tempfile.mkdtemp(prefix="tev-sweep-writers-")
+        atexit.register(shutil.rmtree, written, True)
+        files += [path for _, path in checks.make_drawings(written)]
     jobs = [(f, args.librecad > 0 and i % args.librecad == 0) for i, f in enumerate(files)]
     failed = collections.defaultdict(list)
     repaired = collections.Counter()  # files by kind of repair
