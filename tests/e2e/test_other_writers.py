@@ -606,6 +606,38 @@ class LibreCadDrawings(unittest.TestCase):
                     shutil.rmtree(work, ignore_errors=True)
 
 
+# --- the colours of sub-entities ------------------------------------------------------------
+
+def polyline_file(kind, version):
+    """A polyline of colour 3 whose vertices say no colour (BYLAYER), as GDAL writes them."""
+    def make(path):
+        doc = ezdxf.new(version)
+        points = [(0, 0, 1), (10, 10, 2), (20, 0, 3)]
+        add = doc.modelspace().add_polyline3d if kind == "3D" else \
+            doc.modelspace().add_polyline2d
+        add(points if kind == "3D" else [p[:2] for p in points], dxfattribs={"color": 3})
+        doc.saveas(path)
+    return make
+
+
+@unittest.skipIf(ezdxf is None, "python3-ezdxf is not installed")
+class SubEntityColours(unittest.TestCase):
+    # Test that a vertex the file gives no colour is BYLAYER, not its polyline's colour: Sel
+    # giving the polyline the colour it has gives it to the vertices too.
+    def test_sel_to_the_polylines_own_colour(self):
+        for kind, version in (("2D", "R12"), ("2D", "R2000"), ("3D", "R2000")):
+            with self.subTest(polyline=kind, version=version):
+                work = tempfile.mkdtemp(prefix="tev-subents-")
+                path = os.path.join(work, "in.dxf")
+                polyline_file(kind, version)(path)
+                r = run_arxhost("Sel\n\n3\nALL\n\n\nQUIT\n", args=["--output", "out.dxf"],
+                                drawing=path)
+                self.assertEqual(r.rc, 0, r.err)
+                (pl,) = ezdxf.readfile(r.path("out.dxf")).modelspace().query("POLYLINE")
+                self.assertEqual([v.dxf.color for v in pl.vertices], [3, 3, 3])
+                shutil.rmtree(work, ignore_errors=True)
+
+
 # --- harmless damage ----------------------------------------------------------------------
 
 def base_text(version="R2000"):
