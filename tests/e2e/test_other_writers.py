@@ -116,20 +116,26 @@ def openscad(path):
     subprocess.run(["openscad", "-o", path, scad], check=True, capture_output=True)
 
 
-FEATURES = [("ROADS", "LineString", [[0, 0], [100, 0], [100, 50]]),
+FEATURES = [("ROADS", "LineString", [[0, 0], [100, 0], [100, 50]], None),
             ("PARCELS", "Polygon", [[[0, 10], [40, 10], [40, 40], [0, 40], [0, 10]],
-                                    [[10, 20], [20, 20], [20, 30], [10, 20]]]),
-            ("WELLS", "Point", [50, 50]),
-            ("ROADS", "MultiLineString", [[[0, 60], [30, 70]], [[40, 60], [60, 80]]])]
+                                    [[10, 20], [20, 20], [20, 30], [10, 20]]], None),
+            ("WELLS", "Point", [50, 50], None),
+            ("ROADS", "MultiLineString", [[[0, 60], [30, 70]], [[40, 60], [60, 80]]], None),
+            ("LABELS", "Point", [10, 10], 'LABEL(f:"Arial",t:"Main street",s:5g,a:30,c:#ff0000)'),
+            ("LABELS", "Point", [20, 30], 'LABEL(f:"Arial",t:"Пример",s:3g)'),
+            ("PIPES", "LineString", [[0, 0, 1], [10, 10, 2], [20, 0, 3]], "PEN(c:#00ff00,w:2px)"),
+            ("FILLED", "Polygon", [[[0, 0], [10, 0], [10, 10], [0, 0]]], "BRUSH(fc:#0000ff)")]
 
 
 def ogr2ogr(path):
-    """Roads, a parcel with a hole (a hatch), a well: GIS features through GDAL's DXF driver."""
+    """Roads, a parcel with a hole (a hatch), a well, labels, a 3D pipe in a colour, a filled
+    triangle: GIS features and their styles through GDAL's DXF driver."""
     src = path + ".geojson"
     json.dump({"type": "FeatureCollection", "features": [
-        {"type": "Feature", "properties": {"Layer": layer},
-         "geometry": {"type": kind, "coordinates": at}} for layer, kind, at in FEATURES]},
-        open(src, "w"))
+        {"type": "Feature", "properties": dict({"Layer": layer}, **({"OGR_STYLE": style}
+                                                                    if style else {})),
+         "geometry": {"type": kind, "coordinates": at}} for layer, kind, at, style in FEATURES]},
+        open(src, "w", encoding="utf-8"), ensure_ascii=False)
     subprocess.run(["ogr2ogr", "-f", "DXF", path, src], check=True, capture_output=True)
 
 
