@@ -328,6 +328,10 @@ Acad::ErrorStatus appendEntity(AcDbBlockTableRecord &rec, AcDbEntity *ent, bool 
         std::uint32_t i = 0;
         auto addItem = [&](AcDbObject *item) {
             auto &e = static_cast<AcDbEntity &>(*item);
+            // A file's vertex that says no colour is BYLAYER, as the file has it (taking the
+            // polyline's would hide a recolour to that colour from the save).
+            if (fromFile && ObjectAccess::colorOf(e) > 256)
+                ObjectAccess::colorOf(e) = 256;
             inheritDefaults(e, *ent);
             AcDbStub *is = db.adopt(item, s, ObjectAccess::presetHandleOf(*item));
             is->order = i++;

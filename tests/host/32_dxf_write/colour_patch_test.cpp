@@ -125,9 +125,10 @@ std::vector<int> coloursOf(const std::string &text, std::initializer_list<std::u
 }
 
 // Test that the patch changes the colour group the reader takes, and only that one: of two
-// colour groups the last counts; the vertices of a 2D polyline, each patched, keep their other
-// bytes. A 62 a writer put after the line's subclass marker is its colour; the line is written
-// anew with the colour where it belongs, and the stray copy gone.
+// colour groups the last counts (none is BYLAYER, for a vertex too); the vertices of a 2D
+// polyline, each patched, keep their other bytes. A 62 a writer put after the line's subclass
+// marker is its colour; the line is written anew with the colour where it belongs, and the stray
+// copy gone.
 TEST(ColourPatch, PatchesTheGroupTheReaderTakes) {
     const std::string text =
         lines({"0", "SECTION", "2", "ENTITIES",
@@ -148,7 +149,7 @@ TEST(ColourPatch, PatchesTheGroupTheReaderTakes) {
     auto db = readText(text);
     ASSERT_NE(db, nullptr);
     EXPECT_EQ(coloursOf(text, {0x40, 0x41, 0x42, 0x43, 0x44}),
-              (std::vector<int>{5, 2, 6, 6, 6})); // a vertex without one takes its polyline's
+              (std::vector<int>{5, 2, 6, 6, 256})); // a vertex without one is BYLAYER
     change(*db, 0x40, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(3), Acad::eOk); });
     change(*db, 0x41, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(4), Acad::eOk); });
     change(*db, 0x42, [](AcDbEntity &e) { EXPECT_EQ(e.setColorIndex(5), Acad::eOk); });
