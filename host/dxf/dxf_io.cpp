@@ -14,6 +14,7 @@
 #include "text_util.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace dxf {
 
@@ -54,19 +55,60 @@ std::shared_ptr<const SourceBuffer> asText(std::shared_ptr<const SourceBuffer> s
 }
 
 // A file whose lines end in CR alone (old Mac files) becomes one with LF line ends; a CR
-// before an LF stays.
+// before an LF stays. A file whose lines end in LF and CRLF mixed becomes one whose lines
+// all end as its first does: a save copies lines as read, and a file's lines end one way.
 std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBuffer> source,
                                                   const Locator &where) {
     const std::string_view text = source->text;
     const std::size_t first = text.find_first_of("\r\n");
-    if (first == std::string_view::npos || text[first] != '\r' ||
-        (first + 1 < text.size() && text[first + 1] == '\n'))
+    if (first == std::string_view::npos)
         return source;
-    where.repair(1, "lines end in CR alone (an old Mac file)", "read as line ends");
-    std::string copy(text);
-    for (std::size_t i = 0; i < copy.size(); ++i)
-        if (copy[i] == '\r' && (i + 1 == copy.size() || copy[i + 1] != '\n'))
-            copy[i] = '\n';
+    const bool crlf = text[first] == '\r' && first + 1 < text.size() && text[first + 1] == '\n';
+    if (text[first] == '\r' && !crlf) {
+        where.repair(1, "lines end in CR alone (an old Mac file)", "read as line ends");
+        std::string copy(text);
+        for (std::size_t i = 0; i < copy.size(); ++i)
+            if (copy[i] == '\r' && (i + 1 == copy.size() || copy[i + 1] != '\n'))
+                copy[i] = '\n';
+        return std::make_shared<StringSource>(std::move(copy));
+    }
+    // Most files end their lines in LF and hold no CR at all.
+    if (!crlf && std::memchr(text.data() + first, '\r', text.size() - first) == nullptr)
+        return source;
+    // Line feeds and those with a CR before them, counted in one pass the compiler widens.
+    const char *const p = text.data();
+    const std::size_t n = text.size();
+    std::size_t feeds = 0, crlfs = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        const bool lf = p[i] == '\n';
+        feeds += lf;
+        crlfs += lf & (p[i - 1] == '\r');
+    }
+    feeds += p[0] == '\n';
+    if (crlfs == (crlf ? feeds : 0))
+        return source;
+    // The first line that ends the other way, for the note.
+    std::uint32_t line = 1;
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] == '\n') {
+            if ((i > 0 && p[i - 1] == '\r') != crlf)
+                break;
+            ++line;
+        }
+    where.repair(line, std::string("lines end in LF and CRLF mixed"),
+                 crlf ? "all read as ending in CRLF" : "all read as ending in LF");
+    std::string copy;
+    copy.reserve(crlf ? n + (feeds - crlfs) : n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] == '\n') {
+            const bool hasCr = !copy.empty() && copy.back() == '\r' && i > 0 && p[i - 1] == '\r';
+            if (crlf && !hasCr)
+                copy += '\r';
+            else if (!crlf && hasCr)
+                copy.pop_back();
+        }
+        copy += p[i];
+    }
     return std::make_shared<StringSource>(std::move(copy));
 }
 
