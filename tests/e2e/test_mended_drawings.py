@@ -16,6 +16,7 @@ except ImportError:  # pragma: no cover - the suite installs python3-ezdxf
 
 ADD_LINE = "LINE\n0,0\n5,5\n\n"
 RECOLOUR = "Sel\n\n3\nALL\n\n\n"
+WIDEN = "Wpe\nALL\n\n0.5\n"
 
 
 def drawing(version="R2000", fmt="asc", build=None):
@@ -52,7 +53,7 @@ def filter_strings(doc):
 
 
 def colour_name(doc):
-    doc.modelspace().add_line((0, 2), (9, 2), dxfattribs={
+    doc.modelspace().add_lwpolyline([(0, 2), (9, 2)], dxfattribs={
         "true_color": ezdxf.colors.rgb2int((40, 114, 51)), "color_name": "RAL CLASSIC$RAL 6018"})
 
 
@@ -124,9 +125,10 @@ class MendedDrawings(unittest.TestCase):
             self.assertEqual([v for c, v in xrec if c == 5][1:], [b"*", b"INSERT"])
 
         def named(text, doc):
-            line = [e for e in doc.modelspace() if e.dxf.hasattr("color_name")][0]
-            self.assertEqual(line.dxf.color_name, "RAL CLASSIC$RAL 6018")
-            self.assertEqual(line.dxf.true_color, ezdxf.colors.rgb2int((40, 114, 51)))
+            pline = doc.modelspace().query("LWPOLYLINE")[0]
+            self.assertEqual(pline.dxf.color_name, "RAL CLASSIC$RAL 6018")
+            self.assertEqual(pline.dxf.true_color, ezdxf.colors.rgb2int((40, 114, 51)))
+            self.assertEqual([p[2] for p in pline.get_points()], [0.5, 0.5])
 
         def line_break(text, doc):
             self.assertEqual(doc.modelspace().query("TEXT")[0].dxf.text, "FIRST^JLINE")
@@ -145,9 +147,8 @@ class MendedDrawings(unittest.TestCase):
         cases = [
             ("r12-dimstyle.dxf", R12_DIMSTYLE, ADD_LINE, dimblk, None),
             ("filters.dxf", drawing(build=filter_strings), RECOLOUR, filters, None),
-            ("colour-name.dxf", drawing("R2004", build=colour_name), ADD_LINE, named, None),
-            ("colour-name-bin.dxf", drawing("R2004", "bin", colour_name), ADD_LINE, named,
-             None),
+            ("colour-name.dxf", drawing("R2004", build=colour_name), WIDEN, named, None),
+            ("colour-name-bin.dxf", drawing("R2004", "bin", colour_name), WIDEN, named, None),
             ("line-break-bin.dxf",
              edit(drawing(fmt="bin", build=marked_text), rb"FIRSTxLINE", b"FIRST\nLINE"),
              ADD_LINE, line_break, None),
