@@ -14,6 +14,8 @@
 #include "text_util.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace dxf {
@@ -54,6 +56,37 @@ std::shared_ptr<const SourceBuffer> asText(std::shared_ptr<const SourceBuffer> s
     return text;
 }
 
+// Whether a line of `text` ends otherwise than `crlf` says (LF where CRLF, or CRLF where LF):
+// eight bytes at a time, as every read of a file with a CR in it pays for it.
+bool lineEndsDiffer(std::string_view text, bool crlf) {
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL, kOnes = 0x0101010101010101ULL;
+    // The top bit of each byte of w that equals c, exactly.
+    const auto equal = [](std::uint64_t w, unsigned char c) {
+        const std::uint64_t x = w ^ (kOnes * c);
+        return ~(((x & kLow) + kLow) | x | kLow);
+    };
+    const char *p = text.data();
+    const std::size_t n = text.size();
+    std::uint64_t before = 0; // the byte before the word, in the top byte
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= n; i += 8) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p + i, 8);
+            // Byte k of shifted is byte k - 1 of the text.
+            const std::uint64_t shifted = (w << 8) | (before >> 56);
+            const std::uint64_t lf = equal(w, '\n'), crBefore = equal(shifted, '\r');
+            if ((crlf ? lf & ~crBefore : lf & crBefore) != 0)
+                return true;
+            before = w;
+        }
+    }
+    for (; i < n; ++i)
+        if (p[i] == '\n' && (i > 0 && p[i - 1] == '\r') != crlf)
+            return true;
+    return false;
+}
+
 // A file whose lines end in CR alone (old Mac files) becomes one with LF line ends; a CR
 // before an LF stays. A file whose lines end in LF and CRLF mixed becomes one whose lines
 // all end as its first does: a save copies lines as read, and a file's lines end one way.
@@ -75,17 +108,9 @@ std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBu
     // Most files end their lines in LF and hold no CR at all.
     if (!crlf && std::memchr(text.data() + first, '\r', text.size() - first) == nullptr)
         return source;
-    // Line feeds and those with a CR before them, counted in one pass the compiler widens.
     const char *const p = text.data();
     const std::size_t n = text.size();
-    std::size_t feeds = 0, crlfs = 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        const bool lf = p[i] == '\n';
-        feeds += lf;
-        crlfs += lf & (p[i - 1] == '\r');
-    }
-    feeds += p[0] == '\n';
-    if (crlfs == (crlf ? feeds : 0))
+    if (!lineEndsDiffer(text, crlf))
         return source;
     // The first line that ends the other way, for the note.
     std::uint32_t line = 1;
@@ -98,7 +123,7 @@ std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBu
     where.repair(line, std::string("lines end in LF and CRLF mixed"),
                  crlf ? "all read as ending in CRLF" : "all read as ending in LF");
     std::string copy;
-    copy.reserve(crlf ? n + (feeds - crlfs) : n);
+    copy.reserve(crlf ? n + n / 8 : n);
     for (std::size_t i = 0; i < n; ++i) {
         if (p[i] == '\n') {
             const bool hasCr = !copy.empty() && copy.back() == '\r' && i > 0 && p[i - 1] == '\r';

@@ -194,6 +194,9 @@ class MendedDrawings(unittest.TestCase):
         def crlf(text, doc):
             self.assertEqual(text.count(b"\n"), text.count(b"\r\n"))
 
+        def lf(text, doc):
+            self.assertNotIn(b"\r", text)
+
         def both_lines(text, doc):
             self.assertEqual(len(doc.modelspace().query("LINE")), 3)
 
@@ -227,6 +230,8 @@ class MendedDrawings(unittest.TestCase):
              two_linetypes, r'linetype "DASHED" is defined twice'),
             ("mixed.dxf", crlf_mixed, crlf, r"lines end in LF and CRLF mixed: all read as "
              r"ending in CRLF"),
+            ("mixed-lf.dxf", plain[:999] + plain[999:].replace(b"\n", b"\r\n", 3), lf,
+             r"lines end in LF and CRLF mixed: all read as ending in LF"),
             ("minus-one.dxf", edit(plain, rb"(AcDbLine\r?\n)", rb"\1 -1\nname\n"), None, None),
             ("entities-twice.dxf", second, both_lines,
              r"a second ENTITIES section: its entities joined to the first's"),
