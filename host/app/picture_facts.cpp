@@ -28,7 +28,7 @@ render::FileFacts pictureFacts(AcDbDatabase &db) {
     auto codec =
         std::make_shared<dxf::TextCodec>(dxf::TextCodec::forFile(doc->acadver, doc->codePage));
     facts.kinds.toDatabaseText = [codec](std::string_view text) { return codec->toDatabase(text); };
-    facts.trueColours = doc->acadver >= "AC1018";
+    facts.trueColours = dxf::versionAtLeast(doc->acadver, "AC1018");
     double size = headerNumber(*doc, "$DIMASZ", 2.5);
     double scale = headerNumber(*doc, "$DIMSCALE", 1);
     facts.kinds.arrowSize = (size > 0 ? size : 2.5) * (scale > 0 ? scale : 1);

@@ -118,10 +118,23 @@ std::string transcodeBinary(std::string_view data, const std::string &name,
                 failAt(name, tagAt, "the string of " + group + " has no terminating zero");
             const std::size_t n = static_cast<const unsigned char *>(zero) - (bytes + pos);
             std::string_view value(data.data() + pos, n);
-            if (value.find_first_of("\r\n") != std::string_view::npos)
-                failAt(name, pos, "the string of " + group + " holds a line break");
             pos += n + 1;
-            out.string(code, value);
+            if (value.find_first_of("\r\n") == std::string_view::npos) {
+                out.string(code, value);
+            } else {
+                // A binary string may hold any byte but NUL; a line of text cannot hold a
+                // line break, which the text form spells as its control character: ^J, ^M.
+                std::string spelled;
+                for (const char c : value) {
+                    if (c == '\n' || c == '\r') {
+                        spelled += '^';
+                        spelled += c == '\n' ? 'J' : 'M';
+                    } else {
+                        spelled += c;
+                    }
+                }
+                out.string(code, spelled);
+            }
             if (code == 0 && value == "EOF")
                 return text; // whatever follows is not part of the drawing
             break;

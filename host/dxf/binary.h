@@ -23,7 +23,8 @@ bool isBinaryDxf(std::string_view data);
 // two bytes for larger codes) in R12 files and two bytes from R13 on, told apart by the
 // first tag. Fills `tagOffsets` with the byte offset of each tag. Throws DxfError (located by
 // byte offset through `name`) for a truncated file, a string without its terminating zero,
-// a string holding a line break, or a non-finite double.
+// or a non-finite double. A line break in a string becomes ^J (LF) or ^M (CR), as text DXF
+// spells control characters.
 std::string transcodeBinary(std::string_view data, const std::string &name,
                             std::vector<std::uint64_t> &tagOffsets);
 

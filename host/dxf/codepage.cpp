@@ -2,6 +2,7 @@
 // the system's character set conversion) and the multi-byte Asian code pages (the same,
 // one bounded step at a time).
 #include "codepage.h"
+#include "tags.h"
 
 #include "charset.h"
 #include "text_codec.h"
@@ -205,7 +206,7 @@ TextCodec &TextCodec::operator=(TextCodec &&) noexcept = default;
 TextCodec TextCodec::forFile(std::string_view acadver, std::string_view codePage) {
     TextCodec codec;
     Impl &impl = *codec.impl_;
-    if (acadver.size() == 6 && acadver.substr(0, 2) == "AC" && acadver >= "AC1021") {
+    if (versionAtLeast(acadver, "AC1021")) {
         impl.kind = Kind::Utf8;
         impl.name = "UTF-8";
         return codec;

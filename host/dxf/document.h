@@ -5,6 +5,7 @@
 #pragma once
 
 #include "kept.h"
+#include "tags.h"
 
 #include <cstdint>
 #include <deque>
@@ -71,7 +72,7 @@ struct DocumentKept : tev::db::KeptData {
     // into these where they do not point into the source.
     std::deque<std::string> mendedBytes;
 
-    bool r12() const { return acadver < "AC1012"; }
+    bool r12() const { return !versionAtLeast(acadver, "AC1012"); }
 };
 
 // Hangs off each block table record read from a file.

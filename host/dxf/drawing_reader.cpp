@@ -64,21 +64,19 @@ struct OwnerUse {
     bool kept;  // kept as bytes (an ATTRIB, a mesh vertex): written as read
 };
 
-// The owner an object's bytes name: the first 330 outside application groups (0 for none).
+// The owner an object's bytes name (see OwnerScan; 0 for none).
 std::uint64_t ownerInSource(std::string_view src) {
     static const Locator kSource("<kept source>");
     TagReader reader(src, kSource, 1, 0);
     Tag t;
-    int depth = 0;
+    OwnerScan owner;
     bool first = true;
     while (reader.next(t)) {
         if (t.code == 0 && !first)
             break;
         first = false;
-        if (t.code == 102)
-            depth = appGroupDepth(t, depth);
         std::uint64_t h = 0;
-        if (depth == 0 && t.code == 330)
+        if (owner.isOwner(t))
             return toHandle(trimBlanks(t.value), h) ? h : 0;
     }
     return 0;
@@ -241,6 +239,17 @@ private:
     AcDbObjectId spelledId(std::unordered_map<std::string_view, AcDbObjectId> &seen, const Tag &t,
                            AcDbObjectId (Builder::*find)(std::string_view, std::uint32_t));
 
+    // The name a table entry defined a second time takes (the first keeps its own), noted.
+    std::string renamedTwice(const char *what, const std::string &name,
+                             const std::unordered_map<std::string, AcDbObjectId> &taken,
+                             std::uint32_t line) {
+        std::string renamed;
+        for (int n = 2; renamed.empty() || taken.count(upper(renamed)) != 0; ++n)
+            renamed = name + "_" + std::to_string(n);
+        mend(line, std::string(what) + " \"" + name + "\" is defined twice",
+             "the later one renamed \"" + renamed + "\"");
+        return renamed;
+    }
     void readLayer(const Record &r);
     void readLinetype(const Record &r);
     void readBlockRecord(const Record &r);
@@ -260,7 +269,14 @@ private:
     double real(const Tag &t) const {
         return std::isnan(t.number) ? parseDouble(t, where_) : t.number;
     }
-    std::int64_t integer(const Tag &t) const { return parseInteger(t, where_); }
+    // An integer, counted as mended when it was repaired (a real with a whole value).
+    std::int64_t integer(const Tag &t) {
+        const std::size_t repairs = where_.repairCount();
+        const std::int64_t value = parseInteger(t, where_);
+        if (where_.repairCount() != repairs)
+            ++mends_;
+        return value;
+    }
     [[noreturn]] void refuse(const Record &r, Acad::ErrorStatus es) const {
         where_.fail(r.line, "cannot add " + std::string(r.type) + ": " + statusWords(es));
     }
@@ -283,7 +299,11 @@ private:
     // source kept in leftOut_ until the bytes are copied without them.
     bool noteUnfit(const Record &r);
     std::string_view withoutLeftOut(std::size_t begin, std::size_t end);
-    std::vector<std::pair<std::size_t, std::size_t>> leftOut_;
+    struct LeftOut {
+        std::size_t from, to; // a byte span of the source
+        std::string with;     // what stands there instead (nothing, or a mended value)
+    };
+    std::vector<LeftOut> leftOut_;
     class RecordSource;
     std::shared_ptr<const SourceBuffer> source_;
     std::string_view text_;
@@ -393,7 +413,7 @@ public:
         number_ = tag_->number;
         return true;
     }
-    std::int64_t integer() const override { return parseInteger(*tag_, b_.where_); }
+    std::int64_t integer() const override { return b_.integer(*tag_); }
     const std::string &text() override { return b_.toDb(value_); }
     std::string_view type() const override { return r_.type; }
     std::uint32_t recordLine() const override { return r_.line; }
@@ -418,9 +438,10 @@ private:
 };
 
 std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
-    const int code = r.type == "DIMSTYLE" ? 105 : 5;
+    // The first group 5 (105 in a DIMSTYLE, whose group 5 names a block); a later one is data.
+    const int code = equalsNoCase(r.type, "DIMSTYLE") ? 105 : 5;
     for (const Tag &t : r.tags) {
-        if (t.code != code && !(t.code == 5 && code == 105))
+        if (t.code != code)
             continue;
         const std::uint64_t h = parseHandle(t, where_);
         if (h == 0)
@@ -441,14 +462,10 @@ std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
 }
 
 void Builder::noteOwner(const Record &r, bool child, bool kept) {
-    int depth = 0;
+    OwnerScan owner;
     for (std::size_t i = 1; i < r.tags.size(); ++i) {
         const Tag &t = r.tags[i];
-        if (t.code == 102) {
-            depth = appGroupDepth(t, depth);
-            continue;
-        }
-        if (depth == 0 && t.code == 330) {
+        if (owner.isOwner(t)) {
             const std::uint64_t h = parseHandle(t, where_);
             if (h != 0)
                 // Entities come in runs of one owner: the first of a run is checked for all.
@@ -632,19 +649,29 @@ void Builder::tableEntry(std::string_view name, const Record &r) {
 bool Builder::noteUnfit(const Record &r) {
     const bool dimstyle = equalsNoCase(r.type, "DIMSTYLE");
     const std::size_t before = leftOut_.size();
+    bool handleSeen = false; // a later group 5 is data
     for (std::size_t i = 1; i < r.tags.size(); ++i) {
         const Tag &t = r.tags[i];
+        const bool dataFive = dimstyle || handleSeen;
+        handleSeen = handleSeen || t.code == 5 || (dimstyle && t.code == 105);
         // A number the reader's thread split already fits its group.
         if (!std::isnan(t.number) && t.code != 5)
             continue;
-        const char *fault = valueFault(t.code, t.value, dimstyle);
+        const char *fault = valueFault(t.code, t.value, dataFive);
         if (fault == nullptr)
             continue;
-        where_.repair(t.line + 1,
-                      std::string(r.type) + " group " + std::to_string(t.code) + " holds '" +
-                          std::string(trimBlanks(t.value)) + "', " + fault,
-                      "left out");
-        leftOut_.emplace_back(t.offset, i + 1 < r.tags.size() ? r.tags[i + 1].offset : r.end);
+        const std::string what = std::string(r.type) + " group " + std::to_string(t.code) +
+                                 " holds '" + std::string(trimBlanks(t.value)) + "', " + fault;
+        // An integer written as a real with nothing after the point ("1.0") is that integer.
+        std::int64_t whole = 0;
+        if (isIntegerType(valueType(t.code)) && integralReal(t.value, t.code, whole)) {
+            where_.repair(t.line + 1, what, "taken as " + std::to_string(whole));
+            const std::size_t at = static_cast<std::size_t>(t.value.data() - text_.data());
+            leftOut_.push_back({at, at + t.value.size(), std::to_string(whole)});
+            continue;
+        }
+        where_.repair(t.line + 1, what, "left out");
+        leftOut_.push_back({t.offset, i + 1 < r.tags.size() ? r.tags[i + 1].offset : r.end, {}});
     }
     return leftOut_.size() != before;
 }
@@ -652,8 +679,9 @@ bool Builder::noteUnfit(const Record &r) {
 std::string_view Builder::withoutLeftOut(std::size_t begin, std::size_t end) {
     std::string &bytes = doc_->mendedBytes.emplace_back();
     std::size_t at = begin;
-    for (const auto &[from, to] : leftOut_) {
+    for (const auto &[from, to, with] : leftOut_) {
         bytes.append(text_.substr(at, from - at));
+        bytes.append(with);
         at = to;
     }
     bytes.append(text_.substr(at, end - at));
@@ -713,7 +741,7 @@ void Builder::readLayer(const Record &r) {
         where_.fail(r.line, "LAYER has no name (group 2)");
     const bool made = madeLayers_.erase(upper(name)) != 0;
     if (!made && layers_.count(upper(name)) != 0)
-        where_.fail(r.line, "layer \"" + name + "\" is defined twice");
+        name = renamedTwice("layer", name, layers_, r.line);
     (void)layer->setName(name.c_str()); // not empty (checked), and not yet in a table
     const std::uint64_t h = handleOf(r, Kind::Other, /*kept=*/false);
     if (made) {
@@ -772,8 +800,9 @@ void Builder::readLinetype(const Record &r) {
     if (name.empty())
         where_.fail(r.line, "LTYPE has no name (group 2)");
     const bool made = madeLinetypes_.erase(upper(name)) != 0;
+    const std::size_t mendsBefore = mends_;
     if (!made && linetypes_.count(upper(name)) != 0)
-        where_.fail(r.line, "linetype \"" + name + "\" is defined twice");
+        name = renamedTwice("linetype", name, linetypes_, r.line);
     (void)lt->setName(name.c_str()); // not empty (checked), and not yet in a table
     const std::uint64_t h = handleOf(r, Kind::Other, false);
     if (made) {
@@ -797,6 +826,8 @@ void Builder::readLinetype(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     ObjectAccess::setSource(*lt, view(r));
+    if (mends_ != mendsBefore)
+        mendedRecords_.push_back(lt);
     definedLinetypes_.push_back(lt);
     linetypes_.emplace(upper(name), lt->objectId());
 }

@@ -845,14 +845,16 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
                      bool head, std::optional<bool> entityPart = std::nullopt) {
     if (src == nullptr)
         return;
-    int depth = 0;
-    bool sawOwner = false;
+    OwnerScan owner;
     bool inEntityPart = false;
+    bool handleSeen = false;
     for (std::size_t i = 1; i < src->tags.size(); ++i) {
         const Tag &t = src->tags[i];
-        const bool inApp = depth > 0 || t.code == 102;
-        if (t.code == 102)
-            depth = appGroupDepth(t, depth);
+        const bool inApp = owner.inAppGroup() || t.code == 102;
+        const bool isOwner = owner.isOwner(t);
+        // The record's handle, written anew: its first group 5 (or 105); a later 5 is data.
+        const bool isHandle = !handleSeen && (t.code == 5 || t.code == 105);
+        handleSeen = handleSeen || isHandle;
         if (t.code == 100 && !inApp)
             inEntityPart = trimBlanks(t.value) == "AcDbEntity";
         if (entityPart.has_value() && !head &&
@@ -861,18 +863,12 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
         if (head) {
             if (inApp)
                 out.raw(src->raw(i));
-            if (t.code == 330 && !inApp)
-                sawOwner = true;
             if (t.code == 100)
                 return;
             continue;
         }
-        if (inApp || t.code == 5 || t.code == 105 || t.code == 100)
+        if (inApp || isHandle || isOwner || t.code == 100)
             continue;
-        if (t.code == 330 && !sawOwner) {
-            sawOwner = true;
-            continue;
-        }
         if (t.code < 0 || t.code >= 1000 || !written.test(static_cast<std::size_t>(t.code)))
             out.raw(src->raw(i));
     }
@@ -1320,19 +1316,17 @@ void Writer::generateEntity(const AcDbEntity &ent, std::string_view src) {
         // The groups of a kind the host does not model go back as they were; only the common
         // groups (layer, colour, ...) come from the database.
         const auto common = sink_.written;
-        bool entityPart = true, sawOwner = false, embedded = false;
+        bool entityPart = true, embedded = false, handleSeen = false;
         std::string_view marker;
-        int depth = 0;
+        OwnerScan owner;
         for (std::size_t i = 1; i < k->tags.size(); ++i) {
             const Tag &t = k->tags[i];
-            if (t.code == 102) {
-                depth = appGroupDepth(t, depth);
+            const bool inApp = owner.inAppGroup() || t.code == 102;
+            // The owner and the handle (the first group 5; a later one is data) are new.
+            if (owner.isOwner(t) || inApp)
                 continue;
-            }
-            if (depth > 0 || t.code == 5)
-                continue;
-            if (t.code == 330 && !sawOwner) {
-                sawOwner = true;
+            if (t.code == 5 && !handleSeen) {
+                handleSeen = true;
                 continue;
             }
             if (t.code == 100 || t.code == 101) {

@@ -44,8 +44,18 @@ public:
     // the two threads of a pipelined read.
     void allowRepairs(bool allow) { repairsAllowed_ = allow; }
     void repair(std::uint32_t line, std::string_view fault, std::string_view fix) const;
+    // What the reader did with something unusual but sound: noted as a repair is where
+    // repairs are allowed, and nothing to a strict reader.
+    void note(std::uint32_t line, std::string_view what, std::string_view done) const {
+        if (repairsAllowed_)
+            repair(line, what, done);
+    }
     // The notes so far, in the order of the lines they name.
     std::vector<std::string> repairs() const;
+    std::size_t repairCount() const {
+        const std::lock_guard<std::mutex> lock(repairsMutex_);
+        return repairs_.size();
+    }
 
 private:
     std::string name_;

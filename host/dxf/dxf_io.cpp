@@ -14,6 +14,9 @@
 #include "text_util.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 namespace dxf {
 
@@ -53,20 +56,84 @@ std::shared_ptr<const SourceBuffer> asText(std::shared_ptr<const SourceBuffer> s
     return text;
 }
 
+// Whether a line of `text` ends otherwise than `crlf` says (LF where CRLF, or CRLF where LF):
+// eight bytes at a time, as every read of a file with a CR in it pays for it.
+bool lineEndsDiffer(std::string_view text, bool crlf) {
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL, kOnes = 0x0101010101010101ULL;
+    // The top bit of each byte of w that equals c, exactly.
+    const auto equal = [](std::uint64_t w, unsigned char c) {
+        const std::uint64_t x = w ^ (kOnes * c);
+        return ~(((x & kLow) + kLow) | x | kLow);
+    };
+    const char *p = text.data();
+    const std::size_t n = text.size();
+    std::uint64_t before = 0; // the byte before the word, in the top byte
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= n; i += 8) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p + i, 8);
+            // Byte k of shifted is byte k - 1 of the text.
+            const std::uint64_t shifted = (w << 8) | (before >> 56);
+            const std::uint64_t lf = equal(w, '\n'), crBefore = equal(shifted, '\r');
+            if ((crlf ? lf & ~crBefore : lf & crBefore) != 0)
+                return true;
+            before = w;
+        }
+    }
+    for (; i < n; ++i)
+        if (p[i] == '\n' && (i > 0 && p[i - 1] == '\r') != crlf)
+            return true;
+    return false;
+}
+
 // A file whose lines end in CR alone (old Mac files) becomes one with LF line ends; a CR
-// before an LF stays.
+// before an LF stays. A file whose lines end in LF and CRLF mixed becomes one whose lines
+// all end as its first does: a save copies lines as read, and a file's lines end one way.
 std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBuffer> source,
                                                   const Locator &where) {
     const std::string_view text = source->text;
     const std::size_t first = text.find_first_of("\r\n");
-    if (first == std::string_view::npos || text[first] != '\r' ||
-        (first + 1 < text.size() && text[first + 1] == '\n'))
+    if (first == std::string_view::npos)
         return source;
-    where.repair(1, "lines end in CR alone (an old Mac file)", "read as line ends");
-    std::string copy(text);
-    for (std::size_t i = 0; i < copy.size(); ++i)
-        if (copy[i] == '\r' && (i + 1 == copy.size() || copy[i + 1] != '\n'))
-            copy[i] = '\n';
+    const bool crlf = text[first] == '\r' && first + 1 < text.size() && text[first + 1] == '\n';
+    if (text[first] == '\r' && !crlf) {
+        where.repair(1, "lines end in CR alone (an old Mac file)", "read as line ends");
+        std::string copy(text);
+        for (std::size_t i = 0; i < copy.size(); ++i)
+            if (copy[i] == '\r' && (i + 1 == copy.size() || copy[i + 1] != '\n'))
+                copy[i] = '\n';
+        return std::make_shared<StringSource>(std::move(copy));
+    }
+    // Most files end their lines in LF and hold no CR at all.
+    if (!crlf && std::memchr(text.data() + first, '\r', text.size() - first) == nullptr)
+        return source;
+    const char *const p = text.data();
+    const std::size_t n = text.size();
+    if (!lineEndsDiffer(text, crlf))
+        return source;
+    // The first line that ends the other way, for the note.
+    std::uint32_t line = 1;
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] == '\n') {
+            if ((i > 0 && p[i - 1] == '\r') != crlf)
+                break;
+            ++line;
+        }
+    where.repair(line, std::string("lines end in LF and CRLF mixed"),
+                 crlf ? "all read as ending in CRLF" : "all read as ending in LF");
+    std::string copy;
+    copy.reserve(crlf ? n + n / 8 : n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] == '\n') {
+            const bool hasCr = !copy.empty() && copy.back() == '\r' && i > 0 && p[i - 1] == '\r';
+            if (crlf && !hasCr)
+                copy += '\r';
+            else if (!crlf && hasCr)
+                copy.pop_back();
+        }
+        copy += p[i];
+    }
     return std::make_shared<StringSource>(std::move(copy));
 }
 

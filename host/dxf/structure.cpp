@@ -127,14 +127,47 @@ void StructureReader::read(StructureSink &sink) {
     }
     if (!havePending_)
         where_.fail(1, "not a DXF file (it is empty)");
-    if (!pendingIs("SECTION") && !pendingIs("EOF"))
-        where_.fail(pending_.line, "not a DXF file (it starts with group " +
-                                       std::to_string(pending_.code) + " " +
-                                       quoted(pending_.value) + ", not a SECTION)");
-    facts_.crlf = reader_.usesCrLf();
-    for (;;) {
+    if (!pendingIs("SECTION") && !pendingIs("EOF")) {
+        // Groups before the first SECTION (a note, a stray value) are no part of the
+        // drawing: left out, when a SECTION follows them.
+        const Tag first = pending_;
+        std::size_t skipped = 0;
+        try {
+            while (havePending_ && !pendingIs("SECTION")) {
+                advance();
+                ++skipped;
+            }
+        } catch (const DxfError &) {
+            havePending_ = false;
+        }
         if (!havePending_)
-            where_.fail(reader_.line(), "the file ends without EOF");
+            where_.fail(first.line, "not a DXF file (it starts with group " +
+                                        std::to_string(first.code) + " " + quoted(first.value) +
+                                        ", not a SECTION)");
+        where_.repair(first.line,
+                      std::to_string(skipped) + (skipped == 1 ? " group" : " groups") +
+                          " before the first SECTION",
+                      "left out");
+    }
+    facts_.crlf = reader_.usesCrLf();
+    bool sawEntities = false;
+    for (;;) {
+        if (!havePending_) {
+            // Every section was closed: the end of the file ends the drawing (unless its last
+            // line is cut short too, which a copy of it as read would carry into the save).
+            if (reader_.lastLineUnterminated())
+                where_.fail(reader_.line(), "the file ends without EOF");
+            where_.repair(reader_.line(), "the file ends without EOF", "EOF added");
+            scratch_.clear();
+            Tag eofTag;
+            eofTag.code = 0;
+            eofTag.value = "EOF";
+            eofTag.line = reader_.line();
+            eofTag.offset = text_.size();
+            scratch_.push_back(eofTag);
+            sink.endOfFile(makeRecord(scratch_, 0, 1));
+            break;
+        }
         if (pendingIs("EOF")) {
             scratch_.clear();
             scratch_.push_back(pending_);
@@ -166,6 +199,12 @@ void StructureReader::read(StructureSink &sink) {
         const std::string section = toUpper(sectionName_);
         // The HEADER has no group 0 between its variables: its start is the first two tags.
         const bool header = section == "HEADER";
+        if (section == "ENTITIES") {
+            if (sawEntities)
+                where_.note(start.line, "a second ENTITIES section",
+                            "its entities joined to the first's");
+            sawEntities = true;
+        }
         // Its code page decides how every text after it reads: a HEADER after text was read
         // would have the same file read two ways.
         if (header && sawOtherSection_)

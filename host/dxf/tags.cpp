@@ -45,7 +45,11 @@ ValueType valueType(int code) {
         return ValueType::Int16;
     if (code >= 400 && code < 410)
         return ValueType::Int16;
-    if (code >= 420 && code < 460)
+    if (code >= 420 && code < 430)
+        return ValueType::Int32;
+    if (code >= 430 && code < 440)
+        return ValueType::String; // a true colour's name
+    if (code >= 440 && code < 460)
         return ValueType::Int32;
     if (code >= 460 && code < 470)
         return ValueType::Double;
@@ -427,28 +431,41 @@ bool isIntegerType(ValueType type) {
            type == ValueType::Bool;
 }
 
-std::int64_t parseInteger(const Tag &tag, const Locator &where) {
-    std::int64_t lo = std::numeric_limits<std::int64_t>::min();
-    std::int64_t hi = std::numeric_limits<std::int64_t>::max();
-    const ValueType type = valueType(tag.code);
-    switch (type) {
-    case ValueType::Int16:
-    case ValueType::Bool:
+namespace {
+
+// The values group `code`'s type holds, as integers.
+void integerRange(ValueType type, std::int64_t &lo, std::int64_t &hi) {
+    lo = std::numeric_limits<std::int64_t>::min();
+    hi = std::numeric_limits<std::int64_t>::max();
+    if (type == ValueType::Int16 || type == ValueType::Bool) {
         lo = std::numeric_limits<std::int16_t>::min();
         hi = std::numeric_limits<std::int16_t>::max();
-        break;
-    case ValueType::Int32:
+    } else if (type == ValueType::Int32) {
         lo = std::numeric_limits<std::int32_t>::min();
         hi = std::numeric_limits<std::int32_t>::max();
-        break;
-    case ValueType::Int64:
-    case ValueType::String:
-    case ValueType::Binary:
-        break;
-    case ValueType::Double:
-    case ValueType::Handle:
-        where.fail(tag.line, "group " + std::to_string(tag.code) + " does not hold an integer");
     }
+}
+
+} // namespace
+
+bool integralReal(std::string_view text, int code, std::int64_t &out) {
+    std::int64_t lo = 0, hi = 0;
+    integerRange(valueType(code), lo, hi);
+    double value = 0;
+    // Within 2^53 every whole double is exact, and the range checks below are too.
+    if (!toDouble(text, value) || std::trunc(value) != value || std::fabs(value) > 9.0e15 ||
+        value < static_cast<double>(lo) || value > static_cast<double>(hi))
+        return false;
+    out = static_cast<std::int64_t>(value);
+    return true;
+}
+
+std::int64_t parseInteger(const Tag &tag, const Locator &where) {
+    std::int64_t lo = 0, hi = 0;
+    const ValueType type = valueType(tag.code);
+    integerRange(type, lo, hi);
+    if (type == ValueType::Double || type == ValueType::Handle)
+        where.fail(tag.line, "group " + std::to_string(tag.code) + " does not hold an integer");
     // Split on the other thread already (a plain integer of the code's type).
     if (!std::isnan(tag.number) && isIntegerType(type)) {
         const auto value = static_cast<std::int64_t>(tag.number);
@@ -456,6 +473,13 @@ std::int64_t parseInteger(const Tag &tag, const Locator &where) {
             return value;
     }
     std::int64_t value = 0;
+    if (!toInteger(tag.value, lo, hi, value) && integralReal(tag.value, tag.code, value)) {
+        where.repair(tag.line + 1,
+                     "value " + shown(tag.value) + " of group " + std::to_string(tag.code) +
+                         " is not written as a whole number",
+                     "taken as " + std::to_string(value));
+        return value;
+    }
     if (!toInteger(tag.value, lo, hi, value)) {
         std::int64_t any = 0;
         const bool number = toInteger(tag.value, std::numeric_limits<std::int64_t>::min(),

@@ -94,7 +94,11 @@ double parseDouble(const Tag &tag, const Locator &where); // finite only
 bool plainInteger(std::string_view text, double &out);
 bool plainHandle(std::string_view text, double &out);
 bool isIntegerType(ValueType type);
-std::int64_t parseInteger(const Tag &tag, const Locator &where); // checked against the code's type
+// Checked against the code's type. An integral real ("1.0", as some writers spell an
+// integer) is taken as that integer and noted as a repair.
+std::int64_t parseInteger(const Tag &tag, const Locator &where);
+// Whether `text` is a real with a whole value that fits group `code`'s integer type.
+bool integralReal(std::string_view text, int code, std::int64_t &out);
 std::uint64_t parseHandle(const Tag &tag, const Locator &where); // 1 to 16 hex digits
 
 // Non-throwing forms for callers that report on their own. False when `text` is not a
@@ -102,6 +106,20 @@ std::uint64_t parseHandle(const Tag &tag, const Locator &where); // 1 to 16 hex 
 bool toDouble(std::string_view text, double &out);
 bool toInteger(std::string_view text, std::int64_t lo, std::int64_t hi, std::int64_t &out);
 bool toHandle(std::string_view text, std::uint64_t &out);
+
+// Whether a file whose $ACADVER is `acadver` is of version `least` ("AC1012") or later. From
+// R10 on a version is "AC" and four digits; the oldest files say "AC2.10" and the like,
+// older than any of those. Other spellings compare as text.
+inline bool versionAtLeast(std::string_view acadver, std::string_view least) {
+    if (acadver.size() < 2 || acadver.substr(0, 2) != "AC")
+        return acadver >= least;
+    if (acadver.size() != 6)
+        return false;
+    for (std::size_t i = 2; i < 6; ++i)
+        if (acadver[i] < '0' || acadver[i] > '9')
+            return false;
+    return acadver >= least;
+}
 
 // Blanks (space, tab) removed from both ends.
 std::string_view trimBlanks(std::string_view text);
@@ -117,6 +135,40 @@ inline int appGroupDepth(const Tag &t, int depth) {
         return depth + 1;
     return v == "}" && depth > 0 ? depth - 1 : depth;
 }
+
+// Finds a record's owner among its tags, given one at a time in order (the group 0 too, or
+// not): the first 330 outside application groups that comes before the class's own data,
+// which starts at a subclass marker other than the common ones (AcDbEntity,
+// AcDbSymbolTableRecord). A 330 in the class's data is something else: a hatch boundary's
+// source object, an entry of a list.
+class OwnerScan {
+public:
+    // Whether `t` is the owner's 330.
+    bool isOwner(const Tag &t) {
+        if (done_)
+            return false;
+        if (t.code == 102) {
+            depth_ = appGroupDepth(t, depth_);
+            return false;
+        }
+        if (depth_ > 0)
+            return false;
+        if (t.code == 100) {
+            const std::string_view v = trimBlanks(t.value);
+            done_ = v != "AcDbEntity" && v != "AcDbSymbolTableRecord";
+            return false;
+        }
+        if (t.code != 330)
+            return false;
+        done_ = true;
+        return true;
+    }
+    bool inAppGroup() const { return depth_ > 0; }
+
+private:
+    int depth_ = 0;
+    bool done_ = false;
+};
 
 // The data tags of one object (its tags, the group 0 first, which is not one), one at a
 // time: application groups (102 {...}) are skipped, and so is extended data (1000 and up).

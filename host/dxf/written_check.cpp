@@ -138,6 +138,11 @@ std::uint64_t lineFeeds64(const char *p) {
 
 } // namespace
 
+// A value copied as read that the check only counts: neither structure nor a handle.
+bool WrittenCheck::isPlainValue(int code) {
+    return code != kNoCode && code != 0 && code != 5 && code != 105;
+}
+
 void WrittenCheck::write(std::string_view bytes) {
     next_.write(bytes);
     lines(bytes);
@@ -171,11 +176,11 @@ void WrittenCheck::lines(std::string_view bytes) {
             return;
         }
         const std::string_view text(p, static_cast<std::size_t>(q - p));
-        if (asRead_ && !cr && code_ > 0 && code_ != 5 && code_ != 105 && lineEnd_ == 1 &&
-            place_ == Place::InSection && partial_.empty()) {
+        if (asRead_ && !cr && isPlainValue(code_) && lineEnd_ == 1 && place_ == Place::InSection &&
+            partial_.empty()) {
             // A value copied as read that is neither structure nor a handle: counted only.
             ++lineNo_;
-            code_ = -1;
+            code_ = kNoCode;
         } else if (partial_.empty()) {
             line(text, cr);
         } else {
@@ -217,11 +222,11 @@ void WrittenCheck::linesAsRead(std::string_view bytes) {
             start = end + 1;
             if (place_ != Place::InSection) {
                 line(text, /*cr=*/false);
-            } else if (code_ > 0 && code_ != 5 && code_ != 105) {
+            } else if (isPlainValue(code_)) {
                 ++lineNo_; // a value copied as read that is neither structure nor a handle
-                code_ = -1;
+                code_ = kNoCode;
             } else if (int code = 0;
-                       code_ < 0 && (threeByteCode(text, code) || groupCode(text, code))) {
+                       code_ == kNoCode && (threeByteCode(text, code) || groupCode(text, code))) {
                 ++lineNo_;
                 code_ = code;
             } else {
@@ -246,14 +251,14 @@ void WrittenCheck::line(std::string_view text, bool cr) {
     else if (end != lineEnd_)
         fail("the line ends change from one kind to the other");
     const bool crInside = cr && text.find('\r') != std::string_view::npos;
-    if (code_ >= 0) {
+    if (code_ != kNoCode) {
         // A value copied as read matters here only where it is structure or a handle.
-        if (!asRead_ || code_ == 0 || code_ == 5 || code_ == 105 || place_ == Place::SectionName) {
+        if (!asRead_ || !isPlainValue(code_) || place_ == Place::SectionName) {
             if (crInside)
                 fail("a carriage return inside a line");
             tag(text);
         }
-        code_ = -1;
+        code_ = kNoCode;
         return;
     }
     if (crInside)
@@ -266,10 +271,10 @@ void WrittenCheck::line(std::string_view text, bool cr) {
     code_ = code;
 }
 
-const char *valueFault(int code, std::string_view value, bool inDimstyle) {
+const char *valueFault(int code, std::string_view value, bool dataFive) {
     // Numbers as the reader takes them, but no stricter: an integer is checked as one, not
     // against its type's range, as values passed through from the file read are never read.
-    const ValueType type = code == 5 && inDimstyle ? ValueType::String : valueType(code);
+    const ValueType type = code == 5 && dataFive ? ValueType::String : valueType(code);
     switch (type) {
     case ValueType::Double: {
         double unused = 0;
@@ -309,11 +314,10 @@ void WrittenCheck::tag(std::string_view value) {
     // A record's handle is its first group 5 (105 in a DIMSTYLE); a later group 5 is data (a
     // draw-order table's sort handle, which may equal another object's handle, or a filter's
     // text), written as the record holds it.
-    const bool handle = !handleSeen_ && ((code == 5 && !inDimstyle_) || code == 105);
-    if (code != 5 || handle)
-        if (const char *fault = valueFault(code, value, inDimstyle_))
-            fail("group " + std::to_string(code) + " holds '" + std::string(value) + "', " + fault);
-    if (handle) {
+    const bool dataFive = inDimstyle_ || handleSeen_;
+    if (const char *fault = valueFault(code, value, dataFive))
+        fail("group " + std::to_string(code) + " holds '" + std::string(value) + "', " + fault);
+    if ((code == 5 && !dataFive) || (code == 105 && inDimstyle_ && !handleSeen_)) {
         std::uint64_t h = 0;
         (void)toHandle(value, h); // a handle: valueFault said so
         handles_.push_back(h);
@@ -347,7 +351,7 @@ void WrittenCheck::tag(std::string_view value) {
 void WrittenCheck::finish() {
     if (!partial_.empty())
         fail("the last line has no line end");
-    if (code_ >= 0)
+    if (code_ != kNoCode)
         fail("group code " + std::to_string(code_) + " without its value");
     if (place_ != Place::AfterEof)
         fail(place_ == Place::BeforeSection ? "no EOF at the end" : "a section is not closed");

@@ -13,9 +13,11 @@
 namespace dxf {
 
 // What the save's check finds wrong with a value of group `code` ("not a handle", "not a
-// finite number", ...), or nullptr when it fits the code's type. In a DIMSTYLE record group 5
-// is a block's name. The reader asks the same of the records it keeps as bytes.
-const char *valueFault(int code, std::string_view value, bool inDimstyle);
+// finite number", ...), or nullptr when it fits the code's type. A record's handle is its first
+// group 5 (105 in a DIMSTYLE record, whose group 5 is a block's name): `dataFive` says that a
+// group 5 here is data (a string) instead. The reader asks the same of the records it keeps
+// as bytes.
+const char *valueFault(int code, std::string_view value, bool dataFive);
 
 class WrittenCheck : public ByteSink {
 public:
@@ -40,20 +42,23 @@ private:
     // One line without its LF; cr: it holds a carriage return somewhere.
     void line(std::string_view text, bool cr);
     void tag(std::string_view value);
+    static bool isPlainValue(int code);
     [[noreturn]] void fail(const std::string &what) const;
 
     ByteSink &next_;
     std::string context_;
     std::string partial_;      // a line not yet ended
     std::uint32_t lineNo_ = 0; // the last whole line
-    int code_ = -1;            // the group code waiting for its value
-    int lineEnd_ = 0;          // 1: "\n", 2: "\r\n", 0: not seen yet
+    // No group code waiting for its value (a file's codes may be negative).
+    static constexpr int kNoCode = -1'000'000;
+    int code_ = kNoCode; // the group code waiting for its value
+    int lineEnd_ = 0;    // 1: "\n", 2: "\r\n", 0: not seen yet
     bool zeroStartsSection_ = false;
     Place place_ = Place::BeforeSection;
     std::vector<std::uint64_t> handles_;
     // In a DIMSTYLE record group 5 is a block's name (its handle is 105).
     bool inDimstyle_ = false;
-    bool handleSeen_ = false; // the record under way has given its handle
+    bool handleSeen_ = false; // the record's handle was given: a later group 5 is data
     bool asRead_ = false;     // the lines being looked at are copied as read
 };
 

@@ -287,9 +287,18 @@ TEST(Numbers, IntegersFitTheirGroup) {
     EXPECT_EQ(errorOf([&] { parseInteger(tagOf(90, "2147483648"), where); }),
               "n.dxf:8: value \"2147483648\" does not fit group 90 (a 32-bit integer)");
     EXPECT_EQ(errorOf([&] { parseInteger(tagOf(62, "1.0"), where); }),
-              "n.dxf:8: value \"1.0\" is not an integer for group 62 (a 16-bit integer)");
+              "n.dxf:8: value \"1.0\" of group 62 is not written as a whole number");
     EXPECT_EQ(errorOf([&] { parseInteger(tagOf(10, "1"), where); }),
               "n.dxf:7: group 10 does not hold an integer");
+    // Where repairs are allowed, a whole real is its integer; another real is not.
+    Locator mending("n.dxf");
+    mending.allowRepairs(true);
+    EXPECT_EQ(parseInteger(tagOf(71, "-2.000"), mending), -2);
+    EXPECT_EQ(mending.repairs(), std::vector<std::string>{"n.dxf:8: value \"-2.000\" of group 71 "
+                                                          "is not written as a whole number: "
+                                                          "taken as -2"});
+    EXPECT_NE(errorOf([&] { parseInteger(tagOf(71, "1.5"), mending); }), "");
+    EXPECT_NE(errorOf([&] { parseInteger(tagOf(70, "40000.0"), mending); }), "");
 }
 
 // Test that handles are 1 to 16 hexadecimal digits.
