@@ -168,9 +168,9 @@ bool saveChecked(AcDbDatabase &db, const std::string &path, std::string &error,
     if (isOwnFile(path)) {
         platform::FileIdentity now;
         if (!state.readOnly.empty()) {
-            error = cp1251ToUtf8(
-                i18n::format(i18n::tr("%s is opened read-only (%s): save it under another name"),
-                             {shown, utf8ToCp1251(state.readOnly)}));
+            error = cp1251ToUtf8(i18n::format(
+                i18n::tr("%s is opened read-only (%s): save the drawing under another name"),
+                {shown, utf8ToCp1251(state.readOnly)}));
             return false;
         }
         if (state.known && platform::identify(platform::resolveLinks(path), now) &&
