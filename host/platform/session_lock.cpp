@@ -7,9 +7,9 @@
 #include "process.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace host::platform {
 
