@@ -223,13 +223,14 @@ bool saveWorkingDrawing(std::string path) {
     path = withExtension(std::move(path), ".dxf");
     std::string error, warning;
     std::shared_ptr<platform::SessionLock> lock;
+    const bool otherFile = !isOwnFile(path);
     if (!saveChecked(*db, path, error, warning, lock)) {
         drawingState().saveFailed = true;
         sayWithPath(i18n::N_("The drawing was not saved: %s"), error);
         return false;
     }
     DrawingState &state = drawingState();
-    if (lock) { // another file: it is the drawing's now, and this session's
+    if (otherFile) { // it is the drawing's file now, and this session's
         state.lock = std::move(lock);
         state.readOnly.clear();
     }
