@@ -113,10 +113,17 @@ void saveCommand() {
 }
 
 void qsaveCommand() {
-    if (workingDatabase() != nullptr && !drawingState().path.empty())
-        (void)saveWorkingDrawing(drawingState().path); // it says how it went
-    else
+    const DrawingState &state = drawingState();
+    if (workingDatabase() != nullptr && !state.path.empty() && !state.readOnly.empty()) {
+        // The drawing's own file is not this session's to replace: another name is asked.
+        sayWithPath(i18n::N_("%s is open read-only: save the drawing under another name."),
+                    state.path);
         saveCommand();
+    } else if (workingDatabase() != nullptr && !state.path.empty()) {
+        (void)saveWorkingDrawing(state.path); // it says how it went
+    } else {
+        saveCommand();
+    }
 }
 
 void svgCommand() {
@@ -139,6 +146,61 @@ void svgCommand() {
     }
 }
 
+// Whether path is the drawing's own file (through links, and whatever its spelling).
+bool isOwnFile(const std::string &path) {
+    const DrawingState &state = drawingState();
+    if (state.path.empty())
+        return false;
+    platform::FileIdentity a, b;
+    const std::string mine = platform::resolveLinks(state.path);
+    const std::string other = platform::resolveLinks(fullName(path));
+    if (platform::identify(mine, a) && platform::identify(other, b))
+        return a.device == b.device && a.inode == b.inode;
+    return fullName(mine) == fullName(other);
+}
+
+// Saves db to path when nothing says it must not be replaced. A file other than the
+// drawing's own is locked for the save: the lock comes back in `lock`.
+bool saveChecked(AcDbDatabase &db, const std::string &path, std::string &error,
+                 std::string &warning, std::shared_ptr<platform::SessionLock> &lock) {
+    const DrawingState &state = drawingState();
+    const std::string shown = utf8ToCp1251(path);
+    if (isOwnFile(path)) {
+        platform::FileIdentity now;
+        if (!state.readOnly.empty()) {
+            error = cp1251ToUtf8(i18n::format(
+                i18n::tr("%s is opened read-only (%s): save the drawing under another name"),
+                {shown, utf8ToCp1251(state.readOnly)}));
+            return false;
+        }
+        if (state.known && platform::identify(platform::resolveLinks(path), now) &&
+            !(now == state.identity)) {
+            error = cp1251ToUtf8(i18n::format(
+                i18n::tr("%s was changed by another program since this session read or saved it: "
+                         "it is not replaced (save the drawing under another name)"),
+                {shown}));
+            return false;
+        }
+    } else {
+        platform::SessionLock::Outcome outcome{};
+        platform::LockHolder holder;
+        lock = platform::SessionLock::take(path, outcome, holder);
+        if (outcome == platform::SessionLock::Outcome::HeldByOther) {
+            error = cp1251ToUtf8(
+                i18n::format(i18n::tr("%s is open in another session (%s): it is not replaced"),
+                             {shown, utf8ToCp1251(holder.describe())}));
+            return false;
+        }
+    }
+    ProgressNote note("Saving drawing");
+    if (!dxf::saveDrawing(db, path, error, &warning)) {
+        lock.reset();
+        return false;
+    }
+    db.clearChanges();
+    return true;
+}
+
 } // namespace
 
 DrawingState &drawingState() {
@@ -159,40 +221,76 @@ bool saveWorkingDrawing(std::string path) {
         return false;
     }
     path = withExtension(std::move(path), ".dxf");
-    std::string error;
-    if (!saveDrawing(*db, path, error)) {
+    std::string error, warning;
+    std::shared_ptr<platform::SessionLock> lock;
+    const bool otherFile = !isOwnFile(path);
+    if (!saveChecked(*db, path, error, warning, lock)) {
         drawingState().saveFailed = true;
         sayWithPath(i18n::N_("The drawing was not saved: %s"), error);
         return false;
     }
-    drawingState().path = fullName(path);
-    sayWithPath(i18n::N_("Drawing saved to %s"), drawingState().path);
+    DrawingState &state = drawingState();
+    if (otherFile) { // it is the drawing's file now, and this session's
+        state.lock = std::move(lock);
+        state.readOnly.clear();
+    }
+    state.path = fullName(path);
+    state.known = platform::identify(platform::resolveLinks(state.path), state.identity);
+    sayWithPath(i18n::N_("Drawing saved to %s"), state.path);
+    if (!warning.empty())
+        sayWithPath(i18n::N_("The backup was not kept: %s"), warning);
     return true;
 }
 
 std::unique_ptr<AcDbDatabase> openDrawing(const std::string &path, std::string &error,
-                                          std::vector<std::string> &repairs) {
+                                          std::vector<std::string> &repairs, bool lock,
+                                          std::vector<std::string> *notes) {
     std::unique_ptr<AcDbDatabase> db;
+    std::shared_ptr<platform::SessionLock> held;
+    std::string readOnly;
+    platform::FileIdentity identity;
     if (path.empty()) {
         db = std::make_unique<AcDbDatabase>(/*buildDefaultDrawing=*/true);
     } else {
+        if (lock) {
+            platform::SessionLock::Outcome outcome{};
+            platform::LockHolder holder;
+            held = platform::SessionLock::take(path, outcome, holder);
+            if (outcome == platform::SessionLock::Outcome::HeldByOther)
+                readOnly = cp1251ToUtf8(i18n::format(i18n::tr("another session has it: %s"),
+                                                     {utf8ToCp1251(holder.describe())}));
+        }
         ProgressNote note("Reading drawing");
         dxf::ReadOptions options;
         options.repairs = &repairs;
+        options.identity = &identity;
         db = dxf::readDrawing(path, error, options);
     }
     if (db) {
         db->clearChanges(); // what was read is the drawing as it stands on disk
-        drawingState().path = path.empty() ? std::string() : fullName(path);
+        DrawingState &state = drawingState();
+        state.path = path.empty() ? std::string() : fullName(path);
+        state.lock = std::move(held);
+        state.known = !path.empty();
+        state.identity = identity;
+        if (lock && readOnly.empty() && !path.empty() && !platform::writable(path))
+            readOnly = cp1251ToUtf8(i18n::tr("the file is read-only"));
+        state.readOnly = readOnly;
+        if (!readOnly.empty() && notes != nullptr)
+            notes->push_back(cp1251ToUtf8(i18n::format(
+                i18n::tr("%s is opened read-only (%s): save the drawing under another name"),
+                {utf8ToCp1251(path), utf8ToCp1251(readOnly)})));
     }
     return db;
 }
 
 bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {
-    ProgressNote note("Saving drawing");
-    if (!dxf::saveDrawing(db, path, error))
+    std::string warning;
+    std::shared_ptr<platform::SessionLock> lock;
+    if (!saveChecked(db, path, error, warning, lock))
         return false;
-    db.clearChanges();
+    if (!warning.empty())
+        std::fprintf(stderr, "arxhost: %s\n", warning.c_str());
     return true;
 }
 

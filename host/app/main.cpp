@@ -31,8 +31,9 @@
 
 namespace {
 
-// A file named on the command line must exist, be readable and not be a folder.
-bool usableFile(const std::string &path, const char *what) {
+// A file named on the command line must exist, be readable and not be a folder; a drawing
+// must be a regular file (a FIFO or a device is refused before an open could wait on it).
+bool usableFile(const std::string &path, const char *what, bool regularOnly = false) {
     std::error_code ec;
     const std::filesystem::file_status st = std::filesystem::status(path, ec);
     if (ec || !std::filesystem::exists(st)) {
@@ -41,6 +42,12 @@ bool usableFile(const std::string &path, const char *what) {
     }
     if (std::filesystem::is_directory(st)) {
         std::cerr << "arxhost: " << what << " " << path << ": is a folder, not a file\n";
+        return false;
+    }
+    if (regularOnly && !std::filesystem::is_regular_file(st)) {
+        std::cerr << "arxhost: " << what << " " << path << ": is "
+                  << (std::filesystem::is_fifo(st) ? "a FIFO" : "a device or socket")
+                  << ", not a regular file\n";
         return false;
     }
     if (!std::ifstream(path, std::ios::binary)) {
@@ -147,7 +154,7 @@ int main(int argc, char **argv) {
     }
     if (!options.script.empty() && !usableFile(options.script, "script"))
         return host::kExitBadArguments;
-    if (!options.drawing.empty() && !usableFile(options.drawing, "drawing"))
+    if (!options.drawing.empty() && !usableFile(options.drawing, "drawing", true))
         return host::kExitBadArguments;
     if (options.audit)
         return audit(options.drawing);
@@ -164,14 +171,17 @@ int main(int argc, char **argv) {
     cl.setTranscript(&std::cout, terminal);
 
     std::string error;
-    std::vector<std::string> repairs;
-    std::unique_ptr<AcDbDatabase> db = host::openDrawing(options.drawing, error, repairs);
+    std::vector<std::string> repairs, notes;
+    std::unique_ptr<AcDbDatabase> db =
+        host::openDrawing(options.drawing, error, repairs, /*lock=*/true, &notes);
     if (!db) {
         std::cerr << "arxhost: " << host::text::escapeControls(error) << "\n";
         return host::kExitUnreadableDrawing;
     }
     for (const std::string &r : repairs)
         std::cerr << "arxhost: repaired: " << host::text::escapeControls(r) << "\n";
+    for (const std::string &n : notes)
+        std::cerr << "arxhost: " << host::text::escapeControls(n) << "\n";
     acdbHostApplicationServices()->setWorkingDatabase(db.get());
 
     for (const std::string &m : options.modules) {

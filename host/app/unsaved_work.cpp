@@ -65,7 +65,7 @@ bool mayQuit() {
     case Choice::Yes:
         break;
     }
-    if (!drawingState().path.empty())
+    if (!drawingState().path.empty() && drawingState().readOnly.empty())
         return saveWorkingDrawing(drawingState().path);
     Answer name =
         cl.ask(i18n::format(i18n::tr("\nSave drawing as <%s>: "), {utf8ToCp1251(drawingName())}),

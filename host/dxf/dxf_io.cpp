@@ -30,8 +30,13 @@ struct MappedSource : SourceBuffer {
 
     static std::unique_ptr<host::platform::MappedFile> map(const std::string &path,
                                                            std::size_t maxBytes) {
+        host::platform::MapOptions options;
+        options.privateCopy = true;
+        options.checkHead = [&path](std::string_view head, bool whole) {
+            checkDxfHead(head, whole, path);
+        };
         try {
-            return std::make_unique<host::platform::MappedFile>(path, maxBytes);
+            return std::make_unique<host::platform::MappedFile>(path, maxBytes, options);
         } catch (const host::platform::FileError &e) {
             throw DxfError(e.what());
         }
@@ -188,16 +193,75 @@ private:
     std::size_t nextProgress_ = kProgressStep;
 };
 
+// A group code line: blanks around at most five digits after an optional minus.
+bool isCodeLine(std::string_view line, int &code) {
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+        line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
+    const bool negative = !line.empty() && line.front() == '-';
+    if (negative)
+        line.remove_prefix(1);
+    if (line.empty() || line.size() > 5)
+        return false;
+    code = 0;
+    for (char c : line) {
+        if (c < '0' || c > '9')
+            return false;
+        code = code * 10 + (c - '0');
+    }
+    return true;
+}
+
+// The next line of head from at: false when it does not end within head.
+bool nextLine(std::string_view head, std::size_t &at, std::string_view &line) {
+    const std::size_t end = head.find_first_of("\r\n", at);
+    if (end == std::string_view::npos)
+        return false;
+    line = head.substr(at, end - at);
+    at = end + (head.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    return true;
+}
+
 } // namespace
+
+void checkDxfHead(std::string_view head, bool whole, const std::string &name) {
+    if (isBinaryDxf(head))
+        return;
+    std::size_t at = head.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    // Comments (999) may come first; the first other group decides, and the reader
+    // says the rest. A head that ends within a line is all right when it is the whole
+    // file (the reader then names what is missing) or when a comment runs past it.
+    for (bool comments = false;; comments = true) {
+        std::string_view codeLine, value;
+        int code = 0;
+        if (!nextLine(head, at, codeLine)) {
+            if (whole || comments)
+                return;
+            break;
+        }
+        if (!isCodeLine(codeLine, code))
+            break;
+        if (!nextLine(head, at, value) || code != 999)
+            return;
+    }
+    Locator(name).fail(1, "not a DXF file (it does not start with group code lines)");
+}
 
 std::unique_ptr<AcDbDatabase> readDrawing(const std::string &path, std::string &error,
                                           const ReadOptions &options) {
     std::shared_ptr<const SourceBuffer> source;
     try {
-        source =
+        auto mapped =
             std::make_shared<MappedSource>(path, std::min(options.limits.maxBytes, kMaxFileBytes));
+        if (options.identity != nullptr)
+            *options.identity = mapped->file->identity();
+        source = std::move(mapped);
     } catch (const DxfError &e) {
         error = e.what();
+        return nullptr;
+    } catch (const std::bad_alloc &) {
+        error = path + ": out of memory";
         return nullptr;
     }
     return readSource(std::move(source), path, error, options);
@@ -232,7 +296,8 @@ std::string backupPath(const std::string &path) {
     return path + ".bak";
 }
 
-bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) {
+bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error,
+                 std::string *warning) {
     host::platform::ReplacementFile file(path);
     try {
         if (!file.ok())
@@ -254,8 +319,10 @@ bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error) 
             throw DxfError("cannot save " + path + ": " + file.error());
         // The previous drawing stays as the backup; the rename then replaces the target in
         // one step.
-        if (!file.commit(backupPath(path)))
+        if (!file.commit(backupPath(file.target())))
             throw DxfError("cannot save " + path + ": " + file.error());
+        if (warning != nullptr)
+            *warning = file.warning();
         return true;
     } catch (const DxfError &e) {
         error = e.what();

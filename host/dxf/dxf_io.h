@@ -11,6 +11,9 @@
 #include <vector>
 
 class AcDbDatabase;
+namespace host::platform {
+struct FileIdentity;
+}
 
 namespace dxf {
 
@@ -23,10 +26,15 @@ struct ReadOptions {
     // old Mac line ends, ...) is mended, each repair noted here in a line ("plan.dxf:12:
     // INSERT has a zero Z scale: taken as 1"). Without it such a file is refused.
     std::vector<std::string> *repairs = nullptr;
+    // Set to the file read, as it was when read (readDrawing only).
+    host::platform::FileIdentity *identity = nullptr;
 };
 
 // Reads the ASCII or binary DXF file at `path`. On failure returns nullptr and sets `error`
-// to a message naming the place ("plan.dxf:1207: group code \"1O\" is not a number").
+// to a message naming the place ("plan.dxf:1207: group code \"1O\" is not a number"). A
+// FIFO or device is refused before it is opened, and a file that is not DXF by its first
+// kilobytes before more is read. What the database keeps of the file is a private copy:
+// another program rewriting or shortening the file afterwards changes nothing in it.
 std::unique_ptr<AcDbDatabase> readDrawing(const std::string &path, std::string &error,
                                           const ReadOptions &options = {});
 
@@ -39,12 +47,18 @@ std::unique_ptr<AcDbDatabase> readDrawingText(std::string text, const std::strin
 // check refuses the drawing.
 bool writeDrawingText(AcDbDatabase &db, std::string &out, std::string &error);
 
-// Saves db to `path`: writes a temporary file in the same folder, flushes it to disk, reads
-// it back with the strict reader, keeps the previous file as a backup (plan.dxf ->
-// plan.bak), renames the temporary file over the target and flushes the folder. On failure
-// returns false with `error` saying why; the old file is untouched and no temporary file is
-// left behind. The database is never changed.
-bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error);
+// Saves db to `path` (through a symbolic link, to its target): writes a temporary file in
+// the same folder, flushes it to disk, checks what was written, keeps the previous file as
+// a backup (plan.dxf -> plan.bak), renames the temporary file over the target and flushes
+// the folder. On failure returns false with `error` saying why; the old file and the old
+// backup are untouched and no temporary file is left behind. A saved drawing whose backup
+// could not be kept sets `warning`. The database is never changed.
+bool saveDrawing(AcDbDatabase &db, const std::string &path, std::string &error,
+                 std::string *warning = nullptr);
+
+// Refuses, by its first bytes (up to a few kilobytes; `whole` when they are the whole
+// file), a file that is not DXF: throws DxfError with the message the reader gives.
+void checkDxfHead(std::string_view head, bool whole, const std::string &name);
 
 // The backup name of a drawing file: the extension .dxf becomes .bak, else .bak is added.
 std::string backupPath(const std::string &path);

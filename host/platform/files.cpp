@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -14,6 +15,8 @@
 #include "posix_compat.h"
 #include <io.h>
 #else
+#include <climits>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -124,14 +127,12 @@ int sysLink(const char *existing, const char *newName) {
     return ::link(existing, newName);
 }
 
-#if !defined(_WIN32)
 std::string folderOf(const std::string &path) {
     const std::size_t slash = path.find_last_of("/\\");
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
-#endif
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -149,13 +150,64 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 // The permission bits the new file gets: the target's, or the usual ones of a new file.
-int modeFor(const std::string &target) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_mode & 07777;
+int modeFor(const struct stat *target) {
+    if (target != nullptr)
+        return target->st_mode & 07777;
     const auto mask = ::umask(0);
     (void)::umask(mask);
     return 0666 & ~mask;
+}
+
+// A target nobody may write to (for the superuser too, who may write anyway: no write bit
+// at all says the owner meant it to stay as it is).
+bool readOnly(const std::string &path, const struct stat &st) {
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kRandomLetters = 6;
+
+// Whether name is prefix followed by the random letters of a temporary file.
+bool isTemporaryOf(const std::string &name, const std::string &prefix) {
+    if (name.size() != prefix.size() + kRandomLetters || name.compare(0, prefix.size(), prefix))
+        return false;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i)
+        if (std::strchr(kLetters, name[i]) == nullptr || name[i] == '\0')
+            return false;
+    return true;
+}
+
+// Removes the temporary files named prefix + letters that no running save holds: a save
+// holds its temporary file locked while it lives, so an unlocked one was left by a save
+// that was stopped (killed, or the machine went down). Where files cannot be locked, a file
+// in use cannot be removed, which tells the same.
+void removeLeftTemporaries(const std::string &prefix) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path folder = fs::path(folderOf(prefix));
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = (folder / it->path().filename()).string();
+        if (!isTemporaryOf(name, prefix))
+            continue;
+#if defined(_WIN32)
+        (void)std::remove(name.c_str());
+#else
+        const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            (void)::unlink(name.c_str());
+        (void)::close(fd);
+#endif
+    }
+}
+
+std::string randomLetters(std::mt19937 &random) {
+    std::string letters;
+    for (std::size_t k = 0; k < kRandomLetters; ++k)
+        letters += kLetters[random() % (sizeof kLetters - 1)];
+    return letters;
 }
 
 // Hard links refused by the file system (FAT, exFAT, many network shares) or across
@@ -173,26 +225,58 @@ bool linksRefused(int err) {
 
 } // namespace
 
-ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
-    const int mode = modeFor(target_);
+ReplacementFile::ReplacementFile(std::string target) : target_(resolveLinks(target)) {
+    struct stat st {};
+    const bool exists = ::stat(target_.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        error_ = "cannot replace " + target_ + ": it is not a regular file";
+        return;
+    }
+    if (exists && readOnly(target_, st)) {
+        error_ = "cannot replace " + target_ + ": the file is read-only";
+        return;
+    }
+    const int mode = modeFor(exists ? &st : nullptr);
+    prefix_ = besideName(target_, ".tmp-000000");
+    prefix_.resize(prefix_.size() - kRandomLetters);
+    removeLeftTemporaries(prefix_);
     std::random_device seed;
     std::mt19937 random(seed());
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp_ = target_ + ".tmp-";
-        for (int k = 0; k < 6; ++k)
-            temp_ += kLetters[random() % (sizeof kLetters - 1)];
+        temp_ = prefix_ + randomLetters(random);
         fd_ = sysOpen(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
-        if (fd_ >= 0 || errno != EEXIST)
+        if (fd_ < 0 && errno == EEXIST)
+            continue;
+        if (fd_ < 0)
             break;
+#if !defined(_WIN32)
+        // Locked while this save lives, so that another one does not take it for a file
+        // left behind; one removed as such before it was locked is made again.
+        struct stat made {};
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd_, &made) == 0 && made.st_nlink > 0) {
+            lockFd_ = ::dup(fd_); // the lock lasts until the last of the two is closed
+            break;
+        }
+        (void)::close(fd_);
+        fd_ = -1;
+        errno = EEXIST;
+#else
+        break;
+#endif
     }
     if (fd_ < 0) {
-        const std::string tried = temp_;
         temp_.clear();
-        fail("make a temporary file", tried);
+        fail("make a temporary file beside", target_);
         return;
     }
 #if !defined(_WIN32)
+    // The new file belongs to whom the old one did (changing the owner clears the set-id
+    // bits, so the permissions come after it).
+    if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+        ::fchown(fd_, st.st_uid, st.st_gid) != 0) {
+        fail("keep the owner and group of", target_);
+        return;
+    }
     // open() applied the umask: the exact bits of the file replaced.
     if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0)
         fail("set the permissions of", temp_);
@@ -204,6 +288,8 @@ ReplacementFile::~ReplacementFile() {
         (void)::close(fd_);
     if (!committed_ && !temp_.empty())
         (void)std::remove(temp_.c_str()); // nothing half-written stays behind
+    if (lockFd_ >= 0)
+        (void)::close(lockFd_);
 }
 
 bool ReplacementFile::fail(const char *step, const std::string &file) {
@@ -269,7 +355,7 @@ bool copyFile(const std::string &from, const std::string &to, int mode) {
     const int in = sysOpen(from.c_str(), O_RDONLY);
     if (in < 0)
         return false;
-    const int out = sysOpen(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    const int out = sysOpen(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
     bool ok = out >= 0;
     char buf[1 << 16];
     while (ok) {
@@ -300,19 +386,47 @@ bool copyFile(const std::string &from, const std::string &to, int mode) {
 bool ReplacementFile::commit(const std::string &backup) {
     if (!finish())
         return false;
+    // The target's present contents go to a temporary name first: the old backup is
+    // replaced only once the new file is in place.
+    std::string kept;
+    std::string backupName;
     struct stat st {};
     if (!backup.empty() && ::stat(target_.c_str(), &st) == 0) {
-        (void)std::remove(backup.c_str()); // an old backup may not exist
-        if (sysLink(target_.c_str(), backup.c_str()) != 0) {
-            if (!linksRefused(errno))
-                return fail("keep the backup", backup);
-            if (!copyFile(target_, backup, st.st_mode & 07777))
-                return fail("keep the backup (a copy)", backup);
+        backupName = besideName(backup, "");
+        std::random_device seed;
+        std::mt19937 random(seed());
+        for (int attempt = 0; attempt < 100 && kept.empty(); ++attempt) {
+            const std::string name = prefix_ + randomLetters(random);
+            if (sysLink(target_.c_str(), name.c_str()) == 0) {
+                kept = name;
+            } else if (errno == EEXIST) {
+                continue;
+            } else if (!linksRefused(errno)) {
+                return fail("keep the backup", backupName);
+            } else if (copyFile(target_, name, st.st_mode & 07777)) {
+                kept = name;
+            } else if (errno != EEXIST) {
+                return fail("keep the backup (a copy) of", target_);
+            }
+        }
+        if (kept.empty()) {
+            errno = EEXIST;
+            return fail("keep the backup", backupName);
         }
     }
-    if (sysRename(temp_.c_str(), target_.c_str()) != 0)
-        return fail("rename the temporary file over", target_);
+    if (sysRename(temp_.c_str(), target_.c_str()) != 0) {
+        const int reason = errno;
+        if (!kept.empty())
+            (void)std::remove(kept.c_str());
+        errno = reason;
+        return fail("replace", target_);
+    }
     committed_ = true;
+    if (!kept.empty() && sysRename(kept.c_str(), backupName.c_str()) != 0) {
+        warning_ = std::string("cannot keep the backup ") + backupName + ": " +
+                   std::strerror(errno) + " (the new " + target_ + " is in place)";
+        (void)std::remove(kept.c_str());
+    }
 #if !defined(_WIN32) // on Windows the replacing rename writes the move through itself
     // The rename is done: a folder that cannot be flushed loses nothing already written.
     const int dir = sysOpen(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY);
@@ -320,6 +434,61 @@ bool ReplacementFile::commit(const std::string &backup) {
         (void)sysFsync(dir);
         (void)sysClose(dir);
     }
+#endif
+    return true;
+}
+
+std::string resolveLinks(const std::string &path) {
+    namespace fs = std::filesystem;
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec)
+            break;
+        const fs::path to = fs::read_symlink(p, ec);
+        if (ec)
+            break;
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return p.string();
+}
+
+std::string besideName(const std::string &path, std::string_view suffix) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t room = 255;
+#if !defined(_WIN32)
+    const long max = ::pathconf(folderOf(path).c_str(), _PC_NAME_MAX);
+    if (max > 0 && max < 4096)
+        room = static_cast<std::size_t>(max);
+#endif
+    std::string name = path.substr(nameAt);
+    if (name.size() + suffix.size() > room && suffix.size() < room) {
+        std::size_t cut = room - suffix.size();
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a UTF-8 character
+        name.resize(cut);
+    }
+    return path.substr(0, nameAt) + name + std::string(suffix);
+}
+
+bool writable(const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !readOnly(path, st);
+}
+
+bool identify(const std::string &path, FileIdentity &identity) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    identity.device = static_cast<std::uint64_t>(st.st_dev);
+    identity.inode = static_cast<std::uint64_t>(st.st_ino);
+    identity.size = static_cast<std::uint64_t>(st.st_size);
+#if defined(_WIN32)
+    identity.modified = static_cast<std::int64_t>(st.st_mtime) * 1000000000;
+#else
+    identity.modified =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 #endif
     return true;
 }

@@ -24,6 +24,13 @@ std::string selfExecutable(const char *argv0);
 // another writing into the same folder (the host's name and the process id).
 std::string processTag();
 
+// Who is running: the user's login name, the machine's name, this process's id; and whether
+// a process of this machine is still running.
+std::string userName();
+std::string machineName();
+long processId();
+bool processRunning(long pid);
+
 // The children of one run. Whatever is still running when this goes away is stopped and
 // waited for, so that no child outlives the run.
 class Children {

@@ -2,6 +2,7 @@
 #include "process.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -59,6 +60,27 @@ std::string processTag() {
         if (*c == '/' || *c == '.')
             *c = '_';
     return std::string(name) + "-" + std::to_string(::getpid());
+}
+
+std::string userName() {
+    if (const passwd *pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_name != nullptr)
+        return pw->pw_name;
+    return "uid " + std::to_string(::geteuid());
+}
+
+std::string machineName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return "localhost";
+    return name;
+}
+
+long processId() {
+    return static_cast<long>(::getpid());
+}
+
+bool processRunning(long pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
 Children::~Children() {

@@ -22,7 +22,9 @@ struct Handle {
 
 } // namespace
 
-MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
+// Others are kept from writing to the file while it is open here (it is shared for reading
+// only), so the file itself is mapped whatever options.privateCopy says.
+MappedFile::MappedFile(const std::string &path, std::size_t maxBytes, const MapOptions &options) {
     Handle file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
     if (file.h == INVALID_HANDLE_VALUE)
@@ -36,8 +38,12 @@ MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
         throw FileError(path + ": the file has " + std::to_string(size.QuadPart) +
                         " bytes, more than the limit of " + std::to_string(maxBytes));
     size_ = static_cast<std::size_t>(size.QuadPart);
-    if (size_ == 0)
+    identity_.size = size_;
+    if (size_ == 0) {
+        if (options.checkHead)
+            options.checkHead({}, true);
         return; // an empty file cannot be mapped; its view is empty
+    }
     Handle mapping{CreateFileMappingA(file.h, nullptr, PAGE_READONLY, 0, 0, nullptr)};
     if (mapping.h == nullptr) {
         size_ = 0;
@@ -47,6 +53,17 @@ MappedFile::MappedFile(const std::string &path, std::size_t maxBytes) {
     if (data_ == nullptr) {
         size_ = 0;
         throw FileError(path + ": cannot read: " + lastError());
+    }
+    if (options.checkHead) {
+        const std::size_t head = size_ < options.headBytes ? size_ : options.headBytes;
+        try {
+            options.checkHead({static_cast<const char *>(data_), head}, head == size_);
+        } catch (...) {
+            UnmapViewOfFile(data_);
+            data_ = nullptr;
+            size_ = 0;
+            throw;
+        }
     }
 }
 

@@ -89,6 +89,36 @@ std::string selfExecutable(const char *argv0) {
     return self.string();
 }
 
+std::string userName() {
+    char name[257] = {};
+    DWORD size = sizeof name;
+    if (GetUserNameA(name, &size) == 0 || name[0] == '\0')
+        return "user";
+    return name;
+}
+
+std::string machineName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (GetComputerNameA(name, &size) == 0 || name[0] == '\0')
+        return "localhost";
+    return name;
+}
+
+long processId() {
+    return static_cast<long>(GetCurrentProcessId());
+}
+
+bool processRunning(long pid) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (h == nullptr)
+        return GetLastError() == ERROR_ACCESS_DENIED; // there, but not ours to look at
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(h, &code) != 0 && code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
+}
+
 std::string processTag() {
     char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = sizeof name;

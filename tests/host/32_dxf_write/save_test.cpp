@@ -3,6 +3,7 @@
 #include "dxf_io.h"
 #include "dxf_test_util.h"
 #include "files.h"
+#include "sample_dxf.h"
 
 #include "dbents.h"
 #include "dbsymtb.h"
@@ -14,6 +15,8 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -130,6 +133,47 @@ TEST(Save, FailuresLeaveNothingBehind) {
         fs::permissions(dir.file("ro"), fs::perms::owner_read | fs::perms::owner_exec);
         EXPECT_FALSE(dxf::saveDrawing(*db, dir.file("ro/plan.dxf"), error));
         EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+    }
+}
+
+// Test that the bytes a save copies from the file read are the session's own: another
+// program rewriting the drawing in place, shortening or emptying it after it was read
+// changes nothing in what the save writes (and stops nothing).
+TEST(Save, FileChangedAfterReadingChangesNothingSaved) {
+    ScratchDir dir;
+    const std::string plan = dir.file("plan.dxf");
+    const std::string text = sampleDxf();
+    writeFile(plan, text);
+    std::string error;
+    auto reference = dxf::readDrawing(plan, error);
+    ASSERT_TRUE(reference) << error;
+    ASSERT_TRUE(dxf::saveDrawing(*reference, dir.file("reference.dxf"), error)) << error;
+    const std::string expected = readFile(dir.file("reference.dxf"));
+    struct Change {
+        const char *name;
+        std::function<void()> apply;
+    };
+    const Change changes[] = {
+        {"rewritten in place, same length",
+         [&] {
+             std::string other = text;
+             for (char &c : other)
+                 if (c != '\n' && c != '\r')
+                     c = 'x';
+             std::fstream f(plan, std::ios::in | std::ios::out | std::ios::binary);
+             f.write(other.data(), static_cast<std::streamsize>(other.size()));
+         }},
+        {"shortened to a third", [&] { fs::resize_file(plan, text.size() / 3); }},
+        {"emptied", [&] { fs::resize_file(plan, 0); }},
+    };
+    for (const Change &change : changes) {
+        SCOPED_TRACE(change.name);
+        writeFile(plan, text);
+        auto db = dxf::readDrawing(plan, error);
+        ASSERT_TRUE(db) << error;
+        change.apply();
+        ASSERT_TRUE(dxf::saveDrawing(*db, dir.file("after.dxf"), error)) << error;
+        EXPECT_EQ(readFile(dir.file("after.dxf")), expected);
     }
 }
 
