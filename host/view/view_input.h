@@ -22,9 +22,10 @@ namespace host::view {
 struct Item {
     enum class Kind { Line, Escape, End };
     Kind kind = Kind::Line;
-    std::string text;    // a line, UTF-8 (split into answers by the host's rules)
-    double aperture = 0; // a pick made by pointing: the pick box in drawing units
-    bool echoed = false; // typed at the terminal, which shows it already
+    std::string text;      // a line, UTF-8 (split into answers by the host's rules)
+    double aperture = 0;   // a pick made by pointing: the pick box in drawing units
+    bool echoed = false;   // typed at the terminal, which shows it already
+    bool fromPage = false; // sent by the page
 };
 
 // What the page polls: the prompt and the transcript.
@@ -101,6 +102,7 @@ private:
     bool haveLine_ = false;
     bool fresh_ = false; // nothing of line_ taken yet
     double aperture_ = 0;
+    bool fromPage_ = false; // line_ came from the page
     bool terminal_ = false;
 };
 
