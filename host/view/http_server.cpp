@@ -166,6 +166,8 @@ private:
         if (ec == http::error::header_limit ||
             ec == beast::error_code(http::error::buffer_overflow))
             return refuse(431, "refused: the request's header is too large");
+        if (ec == http::error::body_limit) // its Content-Length says so, before the token
+            return refuse(413, "refused: the request's body is too large");
         if (ec && parseError(ec))
             return refuse(400, "refused: not a request");
         if (ec)
