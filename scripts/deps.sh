@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev libcli11-dev
       gettext python3-ezdxf hyperfine clang-14 libfuzzer-14-dev libclang-rt-14-dev
-      libcpp-httplib-dev chromium
+      chromium
       gnuplot-nox pstoedit) # the last two write DXF files for the other-writers test
 # LibreCAD: the other-writers test tries its drawings and has it print what arxhost saved.
 pkgs+=(librecad)

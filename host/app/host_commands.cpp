@@ -14,6 +14,19 @@ namespace {
 
 using text::toUpper;
 
+bool s_arxFromView = false; // --view-allow-load
+
+// True, with a message, when the answer came from the view's page and ARX may not be run
+// from there.
+bool refusedFromView(bool fromView) {
+    if (!fromView || s_arxFromView)
+        return false;
+    CommandLine::current().refuse(
+        i18n::tr("ARX is refused from the view: a module's code would run in arxhost. Start "
+                 "arxhost with --view-allow-load to allow it."));
+    return true;
+}
+
 void listModules() {
     CommandLine &cl = CommandLine::current();
     for (const auto &m : dynamicLinker().modules())
@@ -24,7 +37,7 @@ void listModules() {
 void loadModule() {
     CommandLine &cl = CommandLine::current();
     Answer file = cl.ask(i18n::tr("\nRuntime extension file: "), AnswerEnd::LineOnly);
-    if (!file.isText() || file.text.empty())
+    if (!file.isText() || file.text.empty() || refusedFromView(file.fromView))
         return;
     std::string error;
     cl.setRunningModule(std::filesystem::path(file.text).filename().string()); // its messages
@@ -49,11 +62,17 @@ void unloadModule() {
 
 } // namespace
 
+void allowArxFromView(bool allowed) {
+    s_arxFromView = allowed;
+}
+
 void arxCommand() {
     CommandLine &cl = CommandLine::current();
+    if (refusedFromView(cl.lastAnswerFromView())) // the command's name
+        return;
     for (;;) {
         Answer option = cl.ask(i18n::tr("\nEnter an option [?/Load/Unload]: "));
-        if (!option.isText() || option.text.empty())
+        if (!option.isText() || option.text.empty() || refusedFromView(option.fromView))
             return;
         std::string o = toUpper(option.text);
         if (o == "?") {

@@ -17,7 +17,9 @@ struct HostCommand {
 std::vector<HostCommand> &hostCommands();
 const HostCommand *findHostCommand(std::string_view typed);
 
-// ARX: Load a module by path, Unload one by file name, ? to list.
+// ARX: Load a module by path, Unload one by file name, ? to list. From the view's page it is
+// refused unless allowed (--view-allow-load): a module's code runs in the host.
 void arxCommand();
+void allowArxFromView(bool allowed);
 
 } // namespace host

@@ -193,6 +193,7 @@ int main(int argc, char **argv) {
         }
     }
 
+    host::allowArxFromView(options.viewAllowLoad);
     if (options.view) {
         if (!host::view::startView({options.viewPort, options.viewAddress}, error)) {
             std::cerr << "arxhost: the view cannot start: " << error << "\n";

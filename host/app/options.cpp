@@ -64,7 +64,10 @@ int parseOptions(int argc, char **argv, Options &options) {
                      ->expected(0, 1)
                      ->type_name("[PORT]");
     app.add_option("--view-address", options.viewAddress,
-                   "Address the view listens on (default: 127.0.0.1, and ::1 beside it)");
+                   "Address the view listens on (default: 127.0.0.1, and ::1 beside it; any "
+                   "other is plain HTTP, to be reached through a tunnel)");
+    app.add_flag("--view-allow-load", options.viewAllowLoad,
+                 "Let the page run ARX (a module's code then runs at the page's word)");
     app.set_version_flag("--version", std::string("arxhost ") + kVersion);
     app.footer(commandsFooter() +
                "\nBatch mode: arxhost --batch SCRIPT --output-dir DIR [--jobs N] [--report FILE] "

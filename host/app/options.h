@@ -18,6 +18,7 @@ struct Options {
     bool view = false;                     // --view [PORT]: the live view in the browser
     int viewPort = 0;                      // 0: any free port
     std::string viewAddress = "127.0.0.1"; // --view-address
+    bool viewAllowLoad = false;            // --view-allow-load: ARX from the page
 };
 
 // arxhost's exit codes.

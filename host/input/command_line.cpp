@@ -133,6 +133,7 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
         }
     }
     want_ = Want::Text;
+    lastAnswerFromView_ = a.fromView;
     bool alreadyOnScreen = a.shownBySource && outIsTerminal_;
     if (alreadyOnScreen && tap_) // the tap has not seen what the terminal showed itself
         tap_(a.isText()

@@ -46,6 +46,8 @@ struct Answer {
     // A pick made with a pointing device: the pick box's half size in drawing units, which
     // stands in for PICKAPERTURE for this answer. 0: the aperture applies.
     double aperture = 0;
+    // Typed or clicked in the view's page, not at this machine's terminal or in a script.
+    bool fromView = false;
 
     static Answer textOf(std::string s) { return {Kind::Text, std::move(s), false}; }
     static Answer escape() { return {Kind::Escape, {}, false}; }
@@ -235,6 +237,8 @@ public:
     QueueSource *queue();
     // True once the source has given End; every later prompt gets Escape at once.
     bool endOfInput() const { return endOfInput_; }
+    // Whether the last answer taken (a command's name, at its start) came from the view.
+    bool lastAnswerFromView() const { return lastAnswerFromView_; }
     // After an End from an interactive source (Ctrl-D at a terminal): reads from it again.
     // False, and nothing changes, when the source cannot be asked any more.
     bool resumeInput();
@@ -305,6 +309,7 @@ private:
     bool atLineStart_ = true;
     std::string captured_;
     bool endOfInput_ = false;
+    bool lastAnswerFromView_ = false;
     bool breakPending_ = false;
     std::function<bool(bool)> breakSource_;
     Want want_ = Want::Text;

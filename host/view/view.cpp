@@ -2,6 +2,7 @@
 #include "view.h"
 
 #include "view_input.h"
+#include "http_server.h"
 #include "view_server.h"
 
 #include "command_line.h"
@@ -44,6 +45,11 @@ bool startView(const ViewOptions &options, std::string &error) {
     r->server = std::make_unique<ViewServer>(r->hub);
     if (!r->server->start(options.address, options.port, error))
         return false;
+    if (!isLoopback(options.address))
+        std::cerr << "arxhost: warning: the view on " << options.address
+                  << " is plain HTTP: anyone who sees its traffic has the token, and with it the "
+                     "session (any command, any file you may write). Reach it from another "
+                     "machine through a tunnel (ssh -L) instead.\n";
 
     // The page's first picture comes from the spatial index: built now, while the drawing is
     // opened, rather than while the page waits.

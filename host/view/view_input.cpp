@@ -230,6 +230,7 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
             line_.pop_back();
         pos_ = 0;
         aperture_ = item.aperture;
+        fromPage_ = item.fromPage;
         haveLine_ = !(line_.size() && line_[0] == ';'); // a comment is skipped whole
     }
     std::size_t stop = end == AnswerEnd::SpaceOrLine ? line_.find(' ', pos_) : std::string::npos;
@@ -248,6 +249,7 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
     Answer a = text == "^C" ? Answer::escape()
                             : Answer::textOf(isValidUtf8(text) ? utf8ToCp1251(text) : text);
     a.aperture = aperture_;
+    a.fromView = fromPage_;
     a.shownBySource = shown;
     return a;
 }

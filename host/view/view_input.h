@@ -22,9 +22,10 @@ namespace host::view {
 struct Item {
     enum class Kind { Line, Escape, End };
     Kind kind = Kind::Line;
-    std::string text;    // a line, UTF-8 (split into answers by the host's rules)
-    double aperture = 0; // a pick made by pointing: the pick box in drawing units
-    bool echoed = false; // typed at the terminal, which shows it already
+    std::string text;      // a line, UTF-8 (split into answers by the host's rules)
+    double aperture = 0;   // a pick made by pointing: the pick box in drawing units
+    bool echoed = false;   // typed at the terminal, which shows it already
+    bool fromPage = false; // sent by the page
 };
 
 // What the page polls: the prompt and the transcript.
@@ -113,6 +114,7 @@ private:
     double aperture_ = 0;
     std::unique_ptr<TerminalSource> terminal_;
     bool terminalGone_ = false; // hung up: the page alone answers
+    bool fromPage_ = false; // line_ came from the page
 };
 
 // Reads standard input (not a terminal) line by line on a thread of its own and posts each

@@ -1,7 +1,8 @@
-// view_server.cpp - the page's HTTP server (cpp-httplib): the page's files, the prompt and
-// transcript by long polling, pictures of a view, the layers, and answers posted back.
+// view_server.cpp - the page's HTTP server: the page's files, the prompt and transcript by
+// long polling, pictures of a view, the layers, and answers posted back.
 #include "view_server.h"
 
+#include "http_server.h"
 #include "page_files.h"
 #include "view_scene.h"
 #include "view_texts.h"
@@ -10,20 +11,14 @@
 #include "dbapserv.h"
 #include "sysvars.h"
 
-#include <httplib.h>
-
 #include <cmath>
 #include <random>
-#include <thread>
 
 namespace host::view {
 
 namespace {
 
 constexpr auto kPollWait = std::chrono::seconds(10);
-// Threads per listening address. The server gives each connection a thread while it is
-// kept alive, and a browser keeps up to six per page, one of them in the long poll.
-constexpr std::size_t kServerThreads = 48;
 constexpr auto kCallWait = std::chrono::seconds(10);
 
 bool sameSecret(const std::string &a, const std::string &b) {
@@ -49,7 +44,7 @@ const char *wantName(Want w) {
     return "text";
 }
 
-std::optional<double> number(const httplib::Request &req, const char *name) {
+std::optional<double> number(const Request &req, const char *name) {
     if (!req.has_param(name))
         return std::nullopt;
     const std::string s = req.get_param_value(name);
@@ -67,7 +62,7 @@ std::optional<Item> parseItem(const std::string &s) {
     if (s == "E")
         return Item{Item::Kind::Escape, {}, 0};
     if (s[0] == 'L')
-        return Item{Item::Kind::Line, s.substr(1), 0};
+        return Item{Item::Kind::Line, s.substr(1), 0, false, true};
     if (s[0] == 'P') {
         std::size_t space = s.find(' ');
         if (space == std::string::npos)
@@ -77,12 +72,12 @@ std::optional<Item> parseItem(const std::string &s) {
         double aperture = std::strtod(ap.c_str(), &end);
         if (end == ap.c_str() || *end || !(aperture > 0) || !std::isfinite(aperture))
             return std::nullopt;
-        return Item{Item::Kind::Line, s.substr(space + 1), aperture};
+        return Item{Item::Kind::Line, s.substr(space + 1), aperture, false, true};
     }
     return std::nullopt;
 }
 
-void refuse(httplib::Response &res, int status, const std::string &why) {
+void refuse(Response &res, int status, const std::string &why) {
     res.status = status;
     res.set_content(why + "\n", "text/plain; charset=utf-8");
 }
@@ -119,38 +114,34 @@ struct ViewServer::Impl {
     int port = 0;
     std::set<std::string> allowedHosts;
     std::string texts; // the page's words, in the host's language
-    std::vector<std::unique_ptr<httplib::Server>> servers;
-    std::vector<std::thread> threads;
+    std::unique_ptr<HttpServer> server;
 
-    void routes(httplib::Server &s);
+    void routes(HttpServer &s);
 };
 
-void ViewServer::Impl::routes(httplib::Server &s) {
-    s.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
-    s.set_keep_alive_timeout(2); // an idle connection gives its thread back soon
-    s.set_tcp_nodelay(true);     // small answers go out at once, not after the peer's delayed ack
-    s.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
+void ViewServer::Impl::routes(HttpServer &s) {
+    // Sees the header alone: a request refused here has none of its body read.
+    s.setGate([this](const Request &req, Response &res) {
         std::string given = req.has_param("token") ? req.get_param_value("token")
                                                    : req.get_header_value("X-View-Token");
         if (!requestAllowed(allowedHosts, token, req.get_header_value("Host"),
                             req.get_header_value("Origin"), given)) {
             refuse(res, 403, "refused: this address needs the view's token, from its own page");
-            return httplib::Server::HandlerResponse::Handled;
+            return false;
         }
         res.set_header("Cache-Control", "no-store");
         res.set_header("X-Content-Type-Options", "nosniff");
         res.set_header("X-Frame-Options", "DENY");
-        return httplib::Server::HandlerResponse::Unhandled;
+        return true;
     });
-    s.Get(R"(/|/index\.html|/view\.js|/view\.css)",
-          [](const httplib::Request &req, httplib::Response &res) {
-              std::string path = req.path == "/" ? "/index.html" : req.path;
-              const PageFile *f = findPageFile(path.substr(1));
-              if (f == nullptr)
-                  return refuse(res, 404, "no such file");
-              res.set_content(std::string(f->content), std::string(f->mime));
-          });
-    s.Get("/api/state", [this](const httplib::Request &req, httplib::Response &res) {
+    s.Get(R"(/|/index\.html|/view\.js|/view\.css)", [](const Request &req, Response &res) {
+        std::string path = req.path == "/" ? "/index.html" : req.path;
+        const PageFile *f = findPageFile(path.substr(1));
+        if (f == nullptr)
+            return refuse(res, 404, "no such file");
+        res.set_content(std::string(f->content), std::string(f->mime));
+    });
+    s.Get("/api/state", [this](const Request &req, Response &res) {
         auto since = static_cast<std::uint64_t>(number(req, "since").value_or(0));
         auto from = static_cast<std::uint64_t>(number(req, "from").value_or(0));
         std::string text;
@@ -165,10 +156,9 @@ void ViewServer::Impl::routes(httplib::Server &s) {
                            "}";
         res.set_content(json, "application/json");
     });
-    s.Get("/api/texts", [this](const httplib::Request &, httplib::Response &res) {
-        res.set_content(texts, "application/json");
-    });
-    s.Get("/api/drawing", [this](const httplib::Request &, httplib::Response &res) {
+    s.Get("/api/texts",
+          [this](const Request &, Response &res) { res.set_content(texts, "application/json"); });
+    s.Get("/api/drawing", [this](const Request &, Response &res) {
         auto json = hub->call(
             [] {
                 AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
@@ -183,7 +173,7 @@ void ViewServer::Impl::routes(httplib::Server &s) {
             return refuse(res, 503, "busy: a command is running");
         res.set_content(*json, "application/json");
     });
-    s.Get("/api/picture", [this](const httplib::Request &req, httplib::Response &res) {
+    s.Get("/api/picture", [this](const Request &req, Response &res) {
         auto x0 = number(req, "x0"), y0 = number(req, "y0"), x1 = number(req, "x1"),
              y1 = number(req, "y1"), px = number(req, "pixel");
         if (!x0 || !y0 || !x1 || !y1 || !px || !(*px > 0) || *x1 < *x0 || *y1 < *y0)
@@ -201,7 +191,7 @@ void ViewServer::Impl::routes(httplib::Server &s) {
             return refuse(res, 503, "busy: a command is running");
         res.set_content(std::move(*data), "application/octet-stream");
     });
-    s.Post("/api/answer", [this](const httplib::Request &req, httplib::Response &res) {
+    s.Post("/api/answer", [this](const Request &req, Response &res) {
         std::vector<Item> items;
         std::size_t n = req.get_param_value_count("a");
         for (std::size_t i = 0; i < n; ++i) {
@@ -227,18 +217,11 @@ ViewServer::~ViewServer() {
 }
 
 bool ViewServer::start(const std::string &address, int port, std::string &error) {
-    auto first = std::make_unique<httplib::Server>();
-    impl_->routes(*first);
-    if (port == 0) {
-        port = first->bind_to_any_port(address);
-        if (port <= 0) {
-            error = "cannot listen on " + address;
-            return false;
-        }
-    } else if (!first->bind_to_port(address, port)) {
-        error = "cannot listen on " + address + " port " + std::to_string(port);
+    auto server = std::make_unique<HttpServer>();
+    impl_->routes(*server);
+    port = server->listen(address, port, error);
+    if (port == 0)
         return false;
-    }
     impl_->address = address;
     impl_->port = port;
     std::string p = ":" + std::to_string(port);
@@ -247,26 +230,19 @@ bool ViewServer::start(const std::string &address, int port, std::string &error)
         impl_->allowedHosts.insert({"127.0.0.1" + p, "localhost" + p, "[::1]" + p});
     else if (address.find(':') != std::string::npos)
         impl_->allowedHosts.insert("[" + address + "]" + p);
-    impl_->servers.push_back(std::move(first));
     if (address == "127.0.0.1") { // the IPv6 loopback too, where the machine has it
-        auto second = std::make_unique<httplib::Server>();
-        impl_->routes(*second);
-        if (second->bind_to_port("::1", port))
-            impl_->servers.push_back(std::move(second));
+        std::string ignored;
+        (void)server->listen("::1", port, ignored);
     }
-    for (auto &s : impl_->servers)
-        impl_->threads.emplace_back([srv = s.get()] { srv->listen_after_bind(); });
+    impl_->server = std::move(server);
+    impl_->server->start();
     return true;
 }
 
 void ViewServer::stop() {
-    for (auto &s : impl_->servers)
-        s->stop();
-    for (auto &t : impl_->threads)
-        if (t.joinable())
-            t.join();
-    impl_->threads.clear();
-    impl_->servers.clear();
+    if (impl_->server)
+        impl_->server->stop();
+    impl_->server.reset();
 }
 
 std::string ViewServer::url() const {
