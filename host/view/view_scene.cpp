@@ -61,7 +61,12 @@ struct Group {
 using Look =
     std::tuple<std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, double, std::vector<double>>;
 
-constexpr std::uint8_t kHighlighted = 1, kFilled = 2, kFixedDash = 4;
+constexpr std::uint8_t kHighlighted = 1, kFilled = 2, kFixedDash = 4, kScreenWidth = 8;
+
+// The width of a line of this weight (millimetres) on the screen, at 96 dots per inch.
+double weightPixels(double weightMm) {
+    return std::max(1.0, weightMm * 96 / 25.4);
+}
 // The most entities one picture sends as vectors: more than a screen shows distinctly, and
 // few enough to be drawn in a fraction of a second. The rest is drawn into its pixels.
 constexpr std::size_t kMaxEntitiesInView = 12000;
@@ -166,7 +171,10 @@ private:
             return;
         if (path.stroke.fixedDash)
             flags |= kFixedDash;
-        Group &g = group(path.stroke.color, flags, path.width, path.stroke.dashes);
+        double width = path.width;
+        if (width == 0 && path.stroke.weight > 0) // a lineweight: as wide as the screen shows it
+            width = weightPixels(path.stroke.weight), flags |= kScreenWidth;
+        Group &g = group(path.stroke.color, flags, width, path.stroke.dashes);
         std::size_t n = path.verts.size();
         const std::size_t first = g.xy.size();
         point(g, path.verts[0].p);
@@ -197,12 +205,20 @@ private:
         for (render::Point2 p : poly.pts)
             point(g, p);
         endPath(g, true);
+        for (const std::vector<render::Point2> &hole : poly.holes) { // filled by even-odd
+            for (render::Point2 p : hole)
+                point(g, p);
+            g.pathEnds.push_back(static_cast<std::uint32_t>(g.xy.size() / 2) | 0xC0000000u);
+        }
     }
 
     void addCircle(const render::CircleItem &c, std::uint8_t flags) {
         if (c.stroke.fixedDash)
             flags |= kFixedDash;
-        Group &g = group(c.stroke.color, flags, 0, c.stroke.dashes);
+        double width = 0;
+        if (c.stroke.weight > 0)
+            width = weightPixels(c.stroke.weight), flags |= kScreenWidth;
+        Group &g = group(c.stroke.color, flags, width, c.stroke.dashes);
         g.circles.push_back(static_cast<float>(c.center.x - ox_));
         g.circles.push_back(static_cast<float>(c.center.y - oy_));
         g.circles.push_back(static_cast<float>(c.radius));

@@ -27,9 +27,10 @@ std::unordered_set<AcDbObjectId> highlightedIds();
 // view's pixels (a crowded or far view):
 //   "TVW1", f64 originX, f64 originY (every coordinate below is f32, relative to it),
 //   u32 entities drawn (vectors and pixels), u32 groupCount, then per group of one look:
-//     u8 r, g, b, flags (1 highlighted, 2 filled, 4 dashed at a fixed screen size),
-//     f32 width (drawing units, 0 thin), u32 dashCount, f32 dashes (on, off, ...),
-//     u32 pathCount, u32 pointCount, u32 pathEnd[pathCount] (the high bit: closed),
+//     u8 r, g, b, flags (1 highlighted, 2 filled, 4 dashed at a fixed screen size, 8 the
+//     width is in screen pixels: a lineweight), f32 width (drawing units, 0 thin),
+//     u32 dashCount, f32 dashes (on, off, ...), u32 pathCount, u32 pointCount,
+//     u32 pathEnd[pathCount] (the high bit: closed; the next: a hole in the area before),
 //     f32 xy[2 * pointCount], u32 circleCount, f32 (cx, cy, r)[circleCount],
 //     u32 textCount, per text f32 x, y, height, rotation, widthFactor, u8 anchor,
 //     u8 baseline, u16 byteCount, UTF-8 bytes, padded to 4 bytes;

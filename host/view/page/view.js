@@ -147,11 +147,13 @@ function draw() {
       const c = colour(g);
       dc.setTransform(dpr, 0, 0, dpr, 0, 0);
       dc.strokeStyle = dc.fillStyle = c;
-      dc.lineWidth = g.width > 0 ? Math.max(1, g.width * s) : 1;
-      // A wide polyline ends square and meets itself in mitred corners, as in the SVG;
-      // thin lines are round at both.
-      dc.lineCap = g.width > 0 ? 'butt' : 'round';
-      dc.lineJoin = g.width > 0 ? 'miter' : 'round';
+      // A lineweight is as wide on the screen at every zoom; a polyline's width is in
+      // drawing units, and such a polyline ends square and meets itself in mitred corners,
+      // as in the SVG; other lines are round at both.
+      const wide = g.width > 0 && !(g.flags & 8);
+      dc.lineWidth = g.flags & 8 ? g.width : wide ? Math.max(1, g.width * s) : 1;
+      dc.lineCap = wide ? 'butt' : 'round';
+      dc.lineJoin = wide ? 'miter' : 'round';
       let dash = [];
       if (g.flags & 1) dash = [6, 4];
       else if (g.flags & 4) dash = [8, 4];
@@ -163,7 +165,10 @@ function draw() {
       dc.beginPath();
       let start = 0;
       for (const e of g.ends) {
-        const end = e & 0x7fffffff;
+        const end = e & 0x3fffffff;
+        // An area is filled on its own (with its holes, by the even-odd rule), so that
+        // areas of one colour that overlap do not cancel each other.
+        if ((g.flags & 2) && !(e & 0x40000000) && start > 0) { dc.fill('evenodd'); dc.beginPath(); }
         for (let i = start; i < end; ++i) {
           const x = tx + g.xy[2 * i] * s, y = ty - g.xy[2 * i + 1] * s;
           if (i === start) dc.moveTo(x, y); else dc.lineTo(x, y);
@@ -171,7 +176,7 @@ function draw() {
         if (e & 0x80000000) dc.closePath();
         start = end;
       }
-      if (g.flags & 2) dc.fill(); else dc.stroke();
+      if (g.flags & 2) dc.fill('evenodd'); else dc.stroke();
       for (let i = 0; i < g.circles.length; i += 3) {
         dc.beginPath();
         dc.arc(tx + g.circles[i] * s, ty - g.circles[i + 1] * s, Math.max(0.5, g.circles[i + 2] * s), 0, 2 * Math.PI);
