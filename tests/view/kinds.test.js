@@ -29,7 +29,7 @@ after(async () => {
   fs.rmSync(dir, { recursive: true, force: true });
 });
 
-test('the picture at extents is the SVG of the drawing at that size', async () => {
+test('the picture at extents is the SVG of the drawing at that size', async (t) => {
   await page.click('#background'); // white paper, as the SVG
   await page.evaluate(() => window.tevView.zoomExtents());
   await page.waitForFunction(() => window.tevView.state.pictures > 1);
@@ -77,15 +77,16 @@ test('the picture at extents is the SVG of the drawing at that size', async () =
       }
     return { inkA, inkB, missA, missB };
   }, fs.readFileSync(svg, 'utf8'));
-  // The pictures differ where their text is laid out by different means (the page's canvas
-  // against SVG text, a font size rounded differently), where a ray or a construction line
-  // is drawn to another length (beyond the drawing's box in both, by different margins), and
-  // in the width of thin lines (a pixel in the page, a thousandth of the picture in the
-  // SVG); within 2 pixels everything else meets. Each picture's ink found near the other's:
-  // at least 85% (before the view drew the kept kinds, well under half of the SVG's was).
+  // The pictures may differ where a thin line's anti-aliased edge falls on the other side of
+  // the ink threshold, where text is laid out by other means (the page's canvas against SVG
+  // text) and where a ray is drawn to another length; within 2 pixels everything else
+  // meets. Each picture's ink not near the other's: under 3% (measured: none of the page's
+  // and 1 pixel of the SVG's 14,000; the kept kinds missing from the page, as they were,
+  // leave the SVG's hatches, solids and text unmatched, far beyond it).
+  t.diagnostic(`ink: page ${result.inkA} px, ${result.missA} not near the SVG's; SVG ${result.inkB} px, ${result.missB} not near the page's`);
   assert.ok(result.inkB > 1000 && result.inkA > 1000, JSON.stringify(result));
-  assert.ok(result.missB / result.inkB < 0.15, 'the SVG drawn in the page: ' + JSON.stringify(result));
-  assert.ok(result.missA / result.inkA < 0.15, 'the page drawn in the SVG: ' + JSON.stringify(result));
+  assert.ok(result.missB / result.inkB < 0.03, 'the SVG drawn in the page: ' + JSON.stringify(result));
+  assert.ok(result.missA / result.inkA < 0.03, 'the page drawn in the SVG: ' + JSON.stringify(result));
 });
 
 test('a click on each kind picks it', async () => {
