@@ -47,12 +47,20 @@ std::vector<AcDbObjectId> selectFence(const AcDbDatabase &db, AcDbObjectId space
 std::vector<AcDbObjectId> selectAll(const AcDbDatabase &db, AcDbObjectId space);
 // The last entity of space in drawing order that is not erased and is visible.
 AcDbObjectId lastEntity(const AcDbDatabase &db, AcDbObjectId space);
+// An entity with its box in the XY plane.
+struct BoxedEntity {
+    AcDbObjectId id;
+    double x0, y0, x1, y1;
+};
 // The entities of space that show (as for picks) whose boxes meet the box from lo to hi and
-// are at least minSize wide or high, in drawing order: what a view of that box draws when
-// minSize is its pixel. When more than maxCount are found, the maxCount largest.
+// are at least minSize wide or high, in drawing order: what a view of that box draws as
+// vectors when minSize is its pixel. When more than maxCount are found, the maxCount
+// largest. rest (when given) gets the others that show there, with their boxes, so that
+// they can be drawn another way; rays and construction lines count as meeting any box.
 std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId space,
                                         const AcGePoint2d &lo, const AcGePoint2d &hi,
-                                        double minSize, std::size_t maxCount);
+                                        double minSize, std::size_t maxCount,
+                                        std::vector<BoxedEntity> *rest = nullptr);
 // The box of everything in space's index; false when it holds nothing.
 bool spaceExtents(const AcDbDatabase &db, AcDbObjectId space, AcGePoint2d &lo, AcGePoint2d &hi);
 // Whether the entity's layer is on and thawed.

@@ -1,8 +1,10 @@
 // kinds.h - pictures of the kinds the database keeps only as the file's groups: hatches,
 // paragraph text, ellipses, splines, leaders, solids, traces, 3D faces, points, rays,
-// construction lines, polygon and polyface meshes, and attribute text.
+// construction lines, polygon and polyface meshes (drawn from their shapes, kept_shape.h),
+// and attribute text.
 #pragma once
 #include "groups.h"
+#include "kept_shape.h"
 #include "scene.h"
 
 #include <functional>
@@ -12,6 +14,10 @@
 #include <vector>
 
 namespace host::render {
+
+using tev::db::Group;
+using tev::db::Groups;
+using tev::db::Point3;
 
 // What the records do not say themselves.
 struct KindSettings {

@@ -9,6 +9,7 @@
 #include "text.h"
 
 #include "access.h"
+#include "database_impl.h"
 #include "files.h"
 
 #include "dbmain.h"
@@ -408,6 +409,17 @@ void Painter::drawEntity(AcDbObjectId id, const Context &ctx) {
     Acad::ErrorStatus es = acdbOpenAcDbEntity(ent, id, AcDb::kForRead);
     if (es == Acad::eWasErased)
         return;
+    // What a command holds open for write (while it waits at a prompt on this same thread)
+    // is drawn as it stands: it is still in the drawing.
+    std::unique_ptr<AcDbEntity, void (*)(AcDbEntity *)> open(nullptr, [](AcDbEntity *e) {
+        (void)e->close(); // our own read open
+    });
+    if (es == Acad::eWasOpenForWrite && (ent = tev::db::peekAs<AcDbEntity>(id)) != nullptr &&
+        !ent->isErased()) {
+        es = Acad::eOk;
+    } else if (es == Acad::eOk) {
+        open.reset(ent);
+    }
     if (es != Acad::eOk) {
         ++mUnreadable;
         return;
@@ -421,16 +433,14 @@ void Painter::drawEntity(AcDbObjectId id, const Context &ctx) {
     AcDbBlockReference *ref = AcDbBlockReference::cast(ent);
     // A reference on a layer that is off still shows what its block has on other layers.
     bool hidden = !ent->isVisible() || lay.frozen || (lay.off && ref == nullptr);
-    if (hidden) {
-        (void)ent->close();
+    if (hidden)
         return;
-    }
     r.color = resolveColor(ent->colorIndex(), lay, ctx);
     r.rgb = resolveRgb(ent->colorIndex(), trueColourOf(*ent), lay, ctx);
     r.weight = resolveWeight(ent->lineWeight(), lay, ctx);
     r.linetypeId = resolveLinetype(ent->linetypeId(), lay, ctx);
     if (ref != nullptr) {
-        drawInsert(ref, ctx, r); // closes ref
+        drawInsert(ref, ctx, r);
         return;
     }
     double dashScale = ent->linetypeScale() * ctx.xf.planScale();
@@ -441,7 +451,6 @@ void Painter::drawEntity(AcDbObjectId id, const Context &ctx) {
         drawKept(*unknown, ctx, r, stroke);
     else
         drawOpenEntity(ent, ctx, stroke);
-    (void)ent->close();
 }
 
 void Painter::drawOpenEntity(AcDbEntity *ent, const Context &ctx, const Stroke &stroke) {
@@ -500,7 +509,6 @@ void Painter::drawInsert(AcDbBlockReference *ref, const Context &ctx, const Reso
     double rotation = ref->rotation();
     // The attributes follow the reference's own record in the bytes the file gave.
     std::string_view src = sourceOf(*ref);
-    (void)ref->close();
 
     AcDbBlockTableRecord *rec = nullptr;
     if (acdbOpenObject(rec, blockId, AcDb::kForRead) != Acad::eOk) {

@@ -5,12 +5,14 @@
 
 #include "acedads.h"
 #include "command_line.h"
+#include "database_impl.h"
 #include "dbapserv.h"
 #include "dbmain.h"
 #include "dbsymtb.h"
 #include "layer_table.h"
 #include "scene.h"
 #include "selection_sets.h"
+#include "shape.h"
 #include "spatial.h"
 #include "svg.h"
 
@@ -67,9 +69,14 @@ struct Group {
 using Look =
     std::tuple<std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, double, std::vector<double>>;
 
-constexpr std::uint8_t kHighlighted = 1, kFilled = 2, kFixedDash = 4;
-// The most entities one picture draws: more than a screen shows distinctly, and few enough
-// to be drawn in a fraction of a second.
+constexpr std::uint8_t kHighlighted = 1, kFilled = 2, kFixedDash = 4, kScreenWidth = 8;
+
+// The width of a line of this weight (millimetres) on the screen, at 96 dots per inch.
+double weightPixels(double weightMm) {
+    return std::max(1.0, weightMm * 96 / 25.4);
+}
+// The most entities one picture sends as vectors: more than a screen shows distinctly, and
+// few enough to be drawn in a fraction of a second. The rest is drawn into its pixels.
 constexpr std::size_t kMaxEntitiesInView = 12000;
 
 std::string unescapeXml(std::string_view s) {
@@ -172,8 +179,12 @@ private:
             return;
         if (path.stroke.fixedDash)
             flags |= kFixedDash;
-        Group &g = group(path.stroke.color, flags, path.width, path.stroke.dashes);
+        double width = path.width;
+        if (width == 0 && path.stroke.weight > 0) // a lineweight: as wide as the screen shows it
+            width = weightPixels(path.stroke.weight), flags |= kScreenWidth;
+        Group &g = group(path.stroke.color, flags, width, path.stroke.dashes);
         std::size_t n = path.verts.size();
+        const std::size_t first = g.xy.size();
         point(g, path.verts[0].p);
         std::size_t segments = path.closed ? n : n - 1;
         for (std::size_t i = 0; i < segments; ++i) {
@@ -187,7 +198,12 @@ private:
                 point(g, b.p);
             }
         }
-        endPath(g, false); // a closed path came back to its start above
+        if (path.closed && g.xy.size() - first >= 8) { // back at its start: closed there instead,
+            g.xy.resize(g.xy.size() - 2);              // so that the corner there is joined too
+            endPath(g, true);
+        } else {
+            endPath(g, false);
+        }
     }
 
     void addPolygon(const render::PolygonItem &poly, std::uint8_t flags) {
@@ -197,12 +213,20 @@ private:
         for (render::Point2 p : poly.pts)
             point(g, p);
         endPath(g, true);
+        for (const std::vector<render::Point2> &hole : poly.holes) { // filled by even-odd
+            for (render::Point2 p : hole)
+                point(g, p);
+            g.pathEnds.push_back(static_cast<std::uint32_t>(g.xy.size() / 2) | 0xC0000000u);
+        }
     }
 
     void addCircle(const render::CircleItem &c, std::uint8_t flags) {
         if (c.stroke.fixedDash)
             flags |= kFixedDash;
-        Group &g = group(c.stroke.color, flags, 0, c.stroke.dashes);
+        double width = 0;
+        if (c.stroke.weight > 0)
+            width = weightPixels(c.stroke.weight), flags |= kScreenWidth;
+        Group &g = group(c.stroke.color, flags, width, c.stroke.dashes);
         g.circles.push_back(static_cast<float>(c.center.x - ox_));
         g.circles.push_back(static_cast<float>(c.center.y - oy_));
         g.circles.push_back(static_cast<float>(c.radius));
@@ -212,10 +236,125 @@ private:
     std::map<Look, Group> groups_;
 };
 
+// What is too small or too many to send as vectors, drawn into the view's own pixels: each
+// cell holds the colour of the last entity (in drawing order) that covers it.
+class Raster {
+public:
+    explicit Raster(const ViewBox &box) : x0_(box.x0), y1_(box.y1), pixel_(box.pixel) {
+        w_ = cells(box.x1 - box.x0), h_ = cells(box.y1 - box.y0);
+    }
+    bool usable() const { return w_ > 0 && h_ > 0; }
+
+    // Draws one entity by its shape; one no larger than a couple of pixels by its box.
+    void draw(const tev::db::BoxedEntity &b, render::Rgb colour) {
+        if (!usable())
+            return;
+        if (grid_.empty())
+            grid_.assign(static_cast<std::size_t>(w_) * h_, 0);
+        std::uint32_t c = 0x1000000u | (std::uint32_t(colour.r) << 16) |
+                          (std::uint32_t(colour.g) << 8) | colour.b;
+        if (std::max(b.x1 - b.x0, b.y1 - b.y0) <= 2 * pixel_) {
+            for (double y = b.y0; y <= b.y1 + pixel_ / 2; y += pixel_)
+                for (double x = b.x0; x <= b.x1 + pixel_ / 2; x += pixel_)
+                    mark(std::min(x, b.x1), std::min(y, b.y1), c);
+            return;
+        }
+        auto *e = tev::db::peekAs<AcDbEntity>(b.id);
+        if (e == nullptr)
+            return;
+        tev::db::Shape shape;
+        tev::db::collectShape(*e, AcGeMatrix3d(), tev::db::kMaxBlockNesting, shape);
+        for (const tev::db::Seg &s : shape.segs)
+            line(s.a, s.b, c);
+        for (const tev::db::Arc &a : shape.arcs) {
+            int n = std::clamp(static_cast<int>(a.r * a.sweep / pixel_), 4, 4096);
+            for (int i = 0; i < n; ++i)
+                line(a.at(a.a0 + a.sweep * i / n), a.at(a.a0 + a.sweep * (i + 1) / n), c);
+        }
+        for (const tev::db::Box4 &q : shape.boxes)
+            for (int i = 0; i < 4; ++i)
+                line(q[i], q[(i + 1) % 4], c);
+        for (const tev::db::Area &area : shape.areas)
+            for (const auto &ring : area)
+                for (std::size_t i = 0; i < ring.size(); ++i)
+                    line(ring[i], ring[(i + 1) % ring.size()], c);
+    }
+
+    // u32 width, height (0 0: none), f64 left, top (drawing units), f64 cell size, u32
+    // colourCount, per colour u8 r, g, b, 0, u32 cellCount, u32 cells (row by row from the
+    // top left).
+    void write(Writer &w) const {
+        std::map<std::uint32_t, std::vector<std::uint32_t>> byColour;
+        for (std::size_t i = 0; i < grid_.size(); ++i)
+            if (grid_[i] != 0)
+                byColour[grid_[i]].push_back(static_cast<std::uint32_t>(i));
+        bool any = !byColour.empty();
+        w.u32(any ? w_ : 0);
+        w.u32(any ? h_ : 0);
+        w.f64(x0_);
+        w.f64(y1_);
+        w.f64(pixel_);
+        w.u32(static_cast<std::uint32_t>(byColour.size()));
+        for (const auto &[c, list] : byColour) {
+            w.u8(static_cast<std::uint8_t>(c >> 16));
+            w.u8(static_cast<std::uint8_t>(c >> 8));
+            w.u8(static_cast<std::uint8_t>(c));
+            w.u8(0);
+            w.u32(static_cast<std::uint32_t>(list.size()));
+            w.bytes(std::string_view(reinterpret_cast<const char *>(list.data()),
+                                     list.size() * sizeof(std::uint32_t)));
+        }
+    }
+
+private:
+    std::uint32_t cells(double extent) const {
+        double n = std::ceil(extent / pixel_);
+        return n >= 1 && n <= 8192 ? static_cast<std::uint32_t>(n) : 0;
+    }
+    void mark(double x, double y, std::uint32_t c) {
+        double i = std::floor((x - x0_) / pixel_), j = std::floor((y1_ - y) / pixel_);
+        if (i >= 0 && j >= 0 && i < w_ && j < h_)
+            grid_[static_cast<std::size_t>(j) * w_ + static_cast<std::size_t>(i)] = c;
+    }
+    void line(tev::db::P2 a, tev::db::P2 b, std::uint32_t c) {
+        double length = std::hypot(b.x - a.x, b.y - a.y);
+        int n = std::clamp(static_cast<int>(2 * length / pixel_), 1, 1 << 16);
+        for (int i = 0; i <= n; ++i)
+            mark(a.x + (b.x - a.x) * i / n, a.y + (b.y - a.y) * i / n, c);
+    }
+
+    double x0_, y1_, pixel_;
+    std::uint32_t w_ = 0, h_ = 0;
+    std::vector<std::uint32_t> grid_;
+};
+
+// An entity's colour for the raster: its true colour or index, ByLayer through its layer
+// (ByBlock at the top level is the default colour).
+render::Rgb flatColour(AcDbObjectId id) {
+    auto *e = tev::db::peekAs<AcDbEntity>(id);
+    if (e == nullptr)
+        return render::aciToRgb(7);
+    AcCmColor c = e->color();
+    if (c.isByColor())
+        return {c.red(), c.green(), c.blue()};
+    int index = e->colorIndex();
+    if (index == 256)
+        if (auto *layer = tev::db::peekAs<AcDbLayerTableRecord>(e->layerId()))
+            index = layer->color().colorIndex();
+    return render::aciToRgb(index >= 1 && index <= 255 ? index : 7);
+}
+
 void appendHex(std::string &out, unsigned v) {
     static const char kDigits[] = "0123456789abcdef";
     out += kDigits[(v >> 4) & 15];
     out += kDigits[v & 15];
+}
+
+// Whether a command holds the entity open for write or has highlighted it (the first line
+// Jl picked, while it asks for the second): shown as a pick is.
+bool heldByCommand(AcDbObjectId id) {
+    auto *e = tev::db::peekAs<AcDbEntity>(id);
+    return e != nullptr && (e->isHighlighted() || e->isWriteEnabled());
 }
 
 } // namespace
@@ -250,13 +389,28 @@ std::string encodeView(AcDbDatabase &db, const ViewBox &box,
                        const std::unordered_set<AcDbObjectId> &highlighted) {
     // A view crowded beyond what a screen can show leaves out its smallest entities first,
     // so that one picture never holds the command line up for long.
+    std::vector<tev::db::BoxedEntity> rest;
     std::vector<AcDbObjectId> ids =
         tev::db::entitiesInBox(db, db.modelSpaceId(), AcGePoint2d(box.x0, box.y0),
-                               AcGePoint2d(box.x1, box.y1), box.pixel, kMaxEntitiesInView);
+                               AcGePoint2d(box.x1, box.y1), box.pixel, kMaxEntitiesInView, &rest);
     std::vector<AcDbObjectId> plain, lit;
     plain.reserve(ids.size());
     for (const AcDbObjectId &id : ids)
-        (highlighted.count(id) ? lit : plain).push_back(id);
+        (highlighted.count(id) || heldByCommand(id) ? lit : plain).push_back(id);
+    // The rest is drawn into the picture's pixels, in drawing order; what is highlighted
+    // stays a vector, to be drawn as such.
+    std::sort(rest.begin(), rest.end(),
+              [](const auto &a, const auto &b) { return a.id.stub()->order < b.id.stub()->order; });
+    Raster raster(box);
+    std::size_t rastered = 0;
+    for (const tev::db::BoxedEntity &b : rest) {
+        if (highlighted.count(b.id) || heldByCommand(b.id)) {
+            lit.push_back(b.id);
+            continue;
+        }
+        raster.draw(b, flatColour(b.id));
+        ++rastered;
+    }
     // Coordinates go as f32 relative to the view's centre: exact to far below a pixel.
     double ox = std::floor((box.x0 + box.x1) / 2), oy = std::floor((box.y0 + box.y1) / 2);
     if (!std::isfinite(ox) || !std::isfinite(oy))
@@ -278,8 +432,9 @@ std::string encodeView(AcDbDatabase &db, const ViewBox &box,
     w.bytes("TVW1");
     w.f64(ox);
     w.f64(oy);
-    w.u32(static_cast<std::uint32_t>(ids.size()));
+    w.u32(static_cast<std::uint32_t>(plain.size() + lit.size() + rastered));
     packer.write(w);
+    raster.write(w);
     return std::move(w.str());
 }
 

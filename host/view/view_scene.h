@@ -22,16 +22,21 @@ struct ViewBox {
 // The entities drawn highlighted: the live selection sets and the selection being built.
 std::unordered_set<AcDbObjectId> highlightedIds();
 
-// The picture of box (at most some tens of thousands of entities: a crowded view leaves out
-// its smallest ones first), little-endian:
+// The picture of box, every entity that shows there, little-endian: as vectors at most some
+// thousands (the largest; a highlighted one always), the rest drawn by the server into the
+// view's pixels (a crowded or far view):
 //   "TVW1", f64 originX, f64 originY (every coordinate below is f32, relative to it),
-//   u32 entities drawn, u32 groupCount, then per group of one look:
-//     u8 r, g, b, flags (1 highlighted, 2 filled, 4 dashed at a fixed screen size),
-//     f32 width (drawing units, 0 thin), u32 dashCount, f32 dashes (on, off, ...),
-//     u32 pathCount, u32 pointCount, u32 pathEnd[pathCount] (the high bit: closed),
+//   u32 entities drawn (vectors and pixels), u32 groupCount, then per group of one look:
+//     u8 r, g, b, flags (1 highlighted, 2 filled, 4 dashed at a fixed screen size, 8 the
+//     width is in screen pixels: a lineweight), f32 width (drawing units, 0 thin),
+//     u32 dashCount, f32 dashes (on, off, ...), u32 pathCount, u32 pointCount,
+//     u32 pathEnd[pathCount] (the high bit: closed; the next: a hole in the area before),
 //     f32 xy[2 * pointCount], u32 circleCount, f32 (cx, cy, r)[circleCount],
 //     u32 textCount, per text f32 x, y, height, rotation, widthFactor, u8 anchor,
-//     u8 baseline, u16 byteCount, UTF-8 bytes, padded to 4 bytes.
+//     u8 baseline, u16 byteCount, UTF-8 bytes, padded to 4 bytes;
+//   then the pixels: u32 width, height (0 0: none), f64 left, top (drawing units, not
+//     relative), f64 pixel size, u32 colourCount, per colour u8 r, g, b, 0, u32 cellCount,
+//     u32 cells (row by row from the top left).
 std::string encodeView(AcDbDatabase &db, const ViewBox &box,
                        const std::unordered_set<AcDbObjectId> &highlighted);
 

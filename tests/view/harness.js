@@ -16,7 +16,8 @@ function startHost(drawing = sample, extra = [], lang = 'en') {
   child.stdout.on('data', (d) => { out += d; });
   child.stderr.on('data', (d) => { out += d; });
   return new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error('arxhost printed no address:\n' + out)), 20000);
+    // a drawing of a million entities on a loaded machine takes its time to read and index
+    const timer = setTimeout(() => reject(new Error('arxhost printed no address:\n' + out)), 120000);
     const check = () => {
       const m = out.match(/View: (http:\/\/\S+)/);
       if (m) {

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <thread>
+#include <vector>
 
 using drawingtest::DrawingTest;
 using host::view::Hub;
@@ -155,7 +156,27 @@ std::pair<std::uint32_t, std::uint32_t> counts(const std::string &picture) {
     return {entities, groups};
 }
 
-TEST_F(ViewTest, PictureLeavesOutWhatAPixelHidesAndGroupsByLook) {
+// The pixels the server drew: how many cells each colour has (the picture's last section).
+std::vector<std::uint32_t> rasterCells(const std::string &picture, std::size_t colours) {
+    std::vector<std::uint32_t> out;
+    // From the end: per colour 8 bytes and its cells; a single cell per colour is enough here.
+    if (picture.size() < colours * 12 + 4)
+        return out;
+    std::uint32_t count = 0;
+    std::memcpy(&count, picture.data() + picture.size() - colours * 12 - 4, 4);
+    if (count != colours)
+        return out;
+    for (std::size_t c = 0; c < colours; ++c) {
+        std::uint32_t n = 0;
+        std::memcpy(&n, picture.data() + picture.size() - (colours - c) * 12 + 4, 4);
+        out.push_back(n);
+    }
+    return out;
+}
+
+// Test what a pixel hides and what is beyond the vectors' limit are still drawn (into the
+// picture's pixels) and counted; vectors are grouped by look.
+TEST_F(ViewTest, PictureDrawsEverythingInViewAndGroupsByLook) {
     AcDbObjectId red1 = addLine(0, 0, 100, 0), red2 = addLine(0, 10, 100, 10);
     addLine(50, 50, 50.05, 50); // smaller than a pixel of 1 unit
     addCircle(20, 20, 5);
@@ -166,13 +187,19 @@ TEST_F(ViewTest, PictureLeavesOutWhatAPixelHidesAndGroupsByLook) {
         (void)e->setColorIndex(1);
         (void)e->close();
     }
-    // Seen coarsely: two red lines in one group, the circle in another, the speck dropped.
-    EXPECT_EQ(counts(host::view::encodeView(*db, {-10, -10, 110, 110, 1}, {})),
-              std::make_pair(3u, 2u));
-    // Zoomed in the speck shows (beside the circle: one look); a highlighted line gets a
-    // group of its own.
+    // Seen coarsely: two red lines in one group, the circle in another, the speck one pixel.
+    std::string coarse = host::view::encodeView(*db, {-10, -10, 110, 110, 1}, {});
+    EXPECT_EQ(counts(coarse), std::make_pair(4u, 2u));
+    EXPECT_EQ(rasterCells(coarse, 1), std::vector<std::uint32_t>{1});
+    // Zoomed in the speck is a vector (beside the circle: one look); a highlighted line gets
+    // a group of its own.
     EXPECT_EQ(counts(host::view::encodeView(*db, {-10, -10, 110, 110, 0.01}, {red1})),
               std::make_pair(4u, 3u));
+    // A view crowded beyond what goes as vectors counts and draws every entity.
+    for (int i = 0; i < 12'500; ++i)
+        addLine(200 + i * 0.01, 0, 200 + i * 0.01, 1 + (i % 7));
+    std::string crowded = host::view::encodeView(*db, {-10, -10, 400, 110, 1}, {});
+    EXPECT_EQ(counts(crowded).first, 12'504u);
 }
 
 // Test that the page's JSON carries no infinity or NaN (which it cannot parse), whatever the

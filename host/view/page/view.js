@@ -78,7 +78,41 @@ function parsePicture(buf) {
     }
     groups.push({ r, g: gr, b, flags, width, dashes, ends, xy, circles, texts });
   }
-  return { ox, oy, entities, groups };
+  // What the server drew into the view's pixels (too small or too many for vectors).
+  let raster = null;
+  if (o + 36 <= buf.byteLength) {
+    const w = dv.getUint32(o, true), h = dv.getUint32(o + 4, true);
+    const left = dv.getFloat64(o + 8, true), top = dv.getFloat64(o + 16, true);
+    const cell = dv.getFloat64(o + 24, true), nc = dv.getUint32(o + 32, true); o += 36;
+    const colours = [];
+    for (let c = 0; c < nc; ++c) {
+      const r = dv.getUint8(o), g = dv.getUint8(o + 1), b = dv.getUint8(o + 2);
+      const n = dv.getUint32(o + 4, true); o += 8;
+      colours.push({ r, g, b, cells: new Uint32Array(buf, o, n) }); o += 4 * n;
+    }
+    if (w > 0 && h > 0) raster = { w, h, left, top, cell, colours, canvas: null, dark: null };
+  }
+  return { ox, oy, entities, groups, raster };
+}
+
+// The raster as a canvas of its own, its colours as the background wants them.
+function rasterCanvas(ra) {
+  if (ra.canvas && ra.dark === state.dark) return ra.canvas;
+  const c = ra.canvas || document.createElement('canvas');
+  c.width = ra.w; c.height = ra.h;
+  const ctx = c.getContext('2d');
+  const img = ctx.createImageData(ra.w, ra.h);
+  const px = new Uint32Array(img.data.buffer); // little-endian: 0xAABBGGRR
+  for (const col of ra.colours) {
+    let { r, g, b } = col;
+    if (state.dark && r === 0 && g === 0 && b === 0) r = g = b = 255;      // colour 7 on dark
+    else if (!state.dark && r === 255 && g === 255 && b === 255) r = g = b = 0;
+    const v = (0xff000000 | (b << 16) | (g << 8) | r) >>> 0;
+    for (const i of col.cells) px[i] = v;
+  }
+  ctx.putImageData(img, 0, 0);
+  ra.canvas = c; ra.dark = state.dark;
+  return c;
 }
 
 function colour(g) {
@@ -100,14 +134,26 @@ function draw() {
   const s = view.scale;
   // Drawing units relative to the picture's origin, straight to device pixels.
   const tx = (pic.ox - view.cx) * s + view.w / 2, ty = view.h / 2 + (pic.oy - view.cy) * s;
-  dc.lineCap = 'round'; dc.lineJoin = 'round';
+  if (pic.raster) { // under the vectors, each of its cells as large as it now shows
+    const ra = pic.raster, k = ra.cell * s;
+    dc.setTransform(dpr, 0, 0, dpr, 0, 0);
+    dc.imageSmoothingEnabled = k < 1;
+    dc.drawImage(rasterCanvas(ra), (ra.left - view.cx) * s + view.w / 2,
+                 view.h / 2 - (ra.top - view.cy) * s, ra.w * k, ra.h * k);
+  }
   for (const pass of [0, 1]) { // the highlighted on top
     for (const g of pic.groups) {
       if (((g.flags & 1) !== 0) !== (pass === 1)) continue;
       const c = colour(g);
       dc.setTransform(dpr, 0, 0, dpr, 0, 0);
       dc.strokeStyle = dc.fillStyle = c;
-      dc.lineWidth = g.width > 0 ? Math.max(1, g.width * s) : 1;
+      // A lineweight is as wide on the screen at every zoom; a polyline's width is in
+      // drawing units, and such a polyline ends square and meets itself in mitred corners,
+      // as in the SVG; other lines are round at both.
+      const wide = g.width > 0 && !(g.flags & 8);
+      dc.lineWidth = g.flags & 8 ? g.width : wide ? Math.max(1, g.width * s) : 1;
+      dc.lineCap = wide ? 'butt' : 'round';
+      dc.lineJoin = wide ? 'miter' : 'round';
       let dash = [];
       if (g.flags & 1) dash = [6, 4];
       else if (g.flags & 4) dash = [8, 4];
@@ -119,7 +165,10 @@ function draw() {
       dc.beginPath();
       let start = 0;
       for (const e of g.ends) {
-        const end = e & 0x7fffffff;
+        const end = e & 0x3fffffff;
+        // An area is filled on its own (with its holes, by the even-odd rule), so that
+        // areas of one colour that overlap do not cancel each other.
+        if ((g.flags & 2) && !(e & 0x40000000) && start > 0) { dc.fill('evenodd'); dc.beginPath(); }
         for (let i = start; i < end; ++i) {
           const x = tx + g.xy[2 * i] * s, y = ty - g.xy[2 * i + 1] * s;
           if (i === start) dc.moveTo(x, y); else dc.lineTo(x, y);
@@ -127,7 +176,7 @@ function draw() {
         if (e & 0x80000000) dc.closePath();
         start = end;
       }
-      if (g.flags & 2) dc.fill(); else dc.stroke();
+      if (g.flags & 2) dc.fill('evenodd'); else dc.stroke();
       for (let i = 0; i < g.circles.length; i += 3) {
         dc.beginPath();
         dc.arc(tx + g.circles[i] * s, ty - g.circles[i + 1] * s, Math.max(0.5, g.circles[i + 2] * s), 0, 2 * Math.PI);

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace host::render {
+namespace tev::db {
 
 // The paragraphs of formatted text (Windows-1251 bytes with the host's \U+XXXX escapes, as
 // the database keeps text): \P and a line feed end a paragraph, \~ is a space that does
@@ -20,4 +20,7 @@ std::vector<std::string> mtextParagraphs(std::string_view text);
 // maxChars below 1: the line as it is.
 std::vector<std::string> wrapLine(std::string_view line, int maxChars);
 
-} // namespace host::render
+// The characters of a line as a reader counts them: a \U+XXXX escape or a %% code is one.
+std::size_t characterCount(std::string_view line);
+
+} // namespace tev::db

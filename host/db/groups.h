@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace host::render {
+namespace tev::db {
 
 struct Group {
     int code = 0;
@@ -41,4 +41,4 @@ private:
     std::vector<Group> mList;
 };
 
-} // namespace host::render
+} // namespace tev::db

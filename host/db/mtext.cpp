@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-namespace host::render {
+namespace tev::db {
 namespace {
 
 // The byte length of the character that starts at i: a \U+XXXX escape, a %% code, a byte.
@@ -147,4 +147,11 @@ std::vector<std::string> wrapLine(std::string_view line, int maxChars) {
     return out;
 }
 
-} // namespace host::render
+std::size_t characterCount(std::string_view line) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < line.size(); i += unitLength(line, i))
+        ++n;
+    return n;
+}
+
+} // namespace tev::db

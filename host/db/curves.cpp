@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace host::render {
+namespace tev::db {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -168,4 +168,4 @@ std::vector<Point3> ellipsePoints(Point3 c, Point3 major, Point3 normal, double 
     return out;
 }
 
-} // namespace host::render
+} // namespace tev::db

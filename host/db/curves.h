@@ -1,11 +1,11 @@
-// curves.h - the curves a picture follows by short chords: B-splines and NURBS (by de Boor),
+// curves.h - the curves shapes follow by short chords: B-splines and NURBS (by de Boor),
 // smooth curves through fit points, and elliptic arcs. Points are 3D (the picture's
 // transform comes after).
 #pragma once
 #include <cstddef>
 #include <vector>
 
-namespace host::render {
+namespace tev::db {
 
 struct Point3 {
     double x = 0, y = 0, z = 0;
@@ -35,4 +35,4 @@ std::vector<Point3> curveThroughPoints(const std::vector<Point3> &fit, bool clos
 std::vector<Point3> ellipsePoints(Point3 center, Point3 major, Point3 normal, double ratio,
                                   double start, double end, int perFullTurn = 96);
 
-} // namespace host::render
+} // namespace tev::db

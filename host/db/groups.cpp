@@ -5,10 +5,10 @@
 #include <charconv>
 #include <cmath>
 
-namespace host::render {
+namespace tev::db {
 namespace {
 
-using text::trim;
+using host::text::trim;
 
 // The next line of src from pos (without its line end); false at the end.
 bool nextLine(std::string_view src, std::size_t &pos, std::string_view &line) {
@@ -130,4 +130,4 @@ Point3 Groups::point(int code, Point3 dflt) const {
     return {number(code, dflt.x), number(code + 10, dflt.y), number(code + 20, 0)};
 }
 
-} // namespace host::render
+} // namespace tev::db

@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace host::render;
+using namespace tev::db;
 
 constexpr double kPi = 3.14159265358979323846;
 

@@ -1,0 +1,440 @@
+// shape.cpp - entities' shapes in the XY plane, and the exact tests on them (distance,
+// meeting a segment, inside a polygon).
+#include "shape.h"
+#include "access.h"
+#include "database_impl.h"
+#include "kept_shape.h"
+#include "ocs.h"
+#include "dbents.h"
+#include "dbpl.h"
+#include "dbpoly.h"
+#include "dbsymtb.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace tev::db {
+
+// entities.cpp / polyline.cpp
+void textBox(const AcDbText &t, AcGePoint3d corners[4]);
+bool bulgeArc(const AcGePoint2d &a, const AcGePoint2d &b, double bulge, AcGePoint2d &center,
+              double &radius, double &a0, double &a1);
+std::vector<const AcDb2dVertex *> drawnVertices(const AcDb2dPolyline &pl);
+std::vector<const AcDb3dPolylineVertex *> drawnVertices(const AcDb3dPolyline &pl);
+
+bool layerShown(AcDbObjectId layerId, bool frozenOnly) {
+    auto *layer = peekAs<AcDbLayerTableRecord>(layerId);
+    if (layer == nullptr)
+        return true;
+    return !layer->isFrozen() && (frozenOnly || !layer->isOff());
+}
+
+// Whether an entity inside a block shows: its own layer, or layer "0" (which takes the
+// reference's, already checked).
+bool nestedShown(const AcDbEntity &e) {
+    if (!e.isVisible())
+        return false;
+    auto *layer = peekAs<AcDbSymbolTableRecord>(e.layerId());
+    return (layer != nullptr && layer->nameRef() == "0") || layerShown(e.layerId());
+}
+
+namespace {
+
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+P2 project(const AcGeMatrix3d &m, const AcGePoint3d &p) {
+    AcGePoint3d q = m * p;
+    return {q.x, q.y};
+}
+
+// An arc of radius r around center in the plane of normal, through m, in XY: an arc again
+// when m keeps circles round in XY (mirrored or not), else a close chain of segments.
+void addArc(Shape &out, const AcGeMatrix3d &m, const AcGePoint3d &center,
+            const AcGeVector3d &normal, double r, double a0, double a1) {
+    double sweep = std::fmod(a1 - a0, kTwoPi);
+    if (sweep <= 0)
+        sweep += kTwoPi;
+    AcGeMatrix3d toWorld = ocsToWcs(normal);
+    AcGeVector3d u3 = m * (toWorld * AcGeVector3d(r, 0, 0));
+    AcGeVector3d v3 = m * (toWorld * AcGeVector3d(0, r, 0));
+    P2 c = project(m, center), u{u3.x, u3.y}, v{v3.x, v3.y};
+    double lu = len(u), lv = len(v);
+    if (lu > 0 && std::fabs(dot(u, v)) <= 1e-9 * lu * lv && std::fabs(lu - lv) <= 1e-9 * lu) {
+        P2 d0 = u * std::cos(a0) + v * std::sin(a0);
+        double start = std::atan2(d0.y, d0.x);
+        if (cross(u, v) < 0)
+            start -= sweep; // mirrored: the same points, run the other way
+        out.arcs.push_back({c, lu, start, sweep});
+        return;
+    }
+    int n = std::max(8, static_cast<int>(std::ceil(sweep / (std::numbers::pi / 64))));
+    P2 prev = c + u * std::cos(a0) + v * std::sin(a0);
+    for (int i = 1; i <= n; ++i) {
+        double t = a0 + sweep * i / n;
+        P2 next = c + u * std::cos(t) + v * std::sin(t);
+        out.segs.push_back({prev, next});
+        prev = next;
+    }
+}
+
+// A planar vertex chain (polyline) in the system of normal at elevation.
+void addChain(Shape &out, const AcGeMatrix3d &m, const std::vector<AcGePoint2d> &pts,
+              const std::vector<double> &bulges, bool closed, double elevation,
+              const AcGeVector3d &normal) {
+    AcGeMatrix3d toWorld = m * ocsToWcs(normal);
+    std::size_t n = pts.size();
+    if (n == 1) {
+        P2 p = project(toWorld, AcGePoint3d(pts[0].x, pts[0].y, elevation));
+        out.segs.push_back({p, p});
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + 1 == n && !closed)
+            break;
+        const AcGePoint2d &a = pts[i], &b = pts[(i + 1) % n];
+        AcGePoint2d c;
+        double r, a0, a1;
+        if (bulgeArc(a, b, bulges[i], c, r, a0, a1)) {
+            addArc(out, toWorld, AcGePoint3d(c.x, c.y, elevation), AcGeVector3d::kZAxis, r, a0, a1);
+            continue;
+        }
+        out.segs.push_back({project(toWorld, AcGePoint3d(a.x, a.y, elevation)),
+                            project(toWorld, AcGePoint3d(b.x, b.y, elevation))});
+    }
+}
+
+P2 project(const AcGeMatrix3d &m, Point3 p) {
+    return project(m, AcGePoint3d(p.x, p.y, p.z));
+}
+
+// The length rays and construction lines are followed for: beyond any drawing, and short
+// enough that distances along them keep their precision.
+constexpr double kUnbounded = 1e10;
+
+void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out);
+
+// The entities of a block through m (a reference's or a dimension's).
+void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &out) {
+    auto *rec = peekAs<AcDbBlockTableRecord>(block);
+    if (rec == nullptr || depth <= 0)
+        return;
+    for (AcDbObject *o : ObjectAccess::entities(*rec)) {
+        auto *child = static_cast<AcDbEntity *>(o);
+        if (child != nullptr && !child->isErased() && nestedShown(*child))
+            collect(*child, m, depth - 1, out);
+    }
+}
+
+void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, Shape &out) {
+    KeptShape k;
+    if (!keptShape(Groups::records(ObjectAccess::source(e)), {}, k))
+        return;
+    for (const KeptPath &path : k.paths) {
+        std::size_t n = path.pts.size();
+        if (n == 1)
+            out.segs.push_back({project(m, path.pts[0]), project(m, path.pts[0])});
+        for (std::size_t i = 0; i + 1 < n + (path.closed && n > 2 ? 1 : 0); ++i)
+            out.segs.push_back({project(m, path.pts[i]), project(m, path.pts[(i + 1) % n])});
+    }
+    for (const auto &rings : k.areas) {
+        Area area;
+        for (const std::vector<Point3> &ring : rings) {
+            std::vector<P2> r;
+            r.reserve(ring.size());
+            for (Point3 p : ring)
+                r.push_back(project(m, p));
+            area.push_back(std::move(r));
+        }
+        out.areas.push_back(std::move(area));
+    }
+    for (const KeptText &t : k.texts) {
+        double width = textWidth(t.text, t.height, t.widthFactor);
+        double left = t.anchor == 0 ? 0 : t.anchor == 1 ? -width / 2 : -width;
+        double bottom = t.baseline == 1 ? -t.height / 2 : t.baseline == 2 ? -t.height : 0;
+        auto corner = [&](double u, double v) {
+            return project(m, Point3{t.pos.x + t.along.x * u + t.up.x * v,
+                                     t.pos.y + t.along.y * u + t.up.y * v,
+                                     t.pos.z + t.along.z * u + t.up.z * v});
+        };
+        out.boxes.push_back({corner(left, bottom), corner(left + width, bottom),
+                             corner(left + width, bottom + t.height),
+                             corner(left, bottom + t.height)});
+    }
+    for (Point3 p : k.points)
+        out.segs.push_back({project(m, p), project(m, p)});
+    for (const KeptLine &l : k.lines) {
+        P2 base = project(m, l.base);
+        P2 dir =
+            project(m, Point3{l.base.x + l.dir.x, l.base.y + l.dir.y, l.base.z + l.dir.z}) - base;
+        if (!(len(dir) > 0))
+            out.segs.push_back({base, base}); // seen end on: a point
+        else {
+            out.unboundedBases.push_back(base);
+            out.unbounded.push_back({l.bothWays ? base - dir * (kUnbounded / len(dir)) : base,
+                                     base + dir * (kUnbounded / len(dir))});
+        }
+    }
+    if (!k.block.empty() && e.database() != nullptr) {
+        auto *table = peekAs<AcDbBlockTable>(e.database()->blockTableId());
+        AcDbObjectId block;
+        if (table != nullptr && table->getAt(keptText(k.block, {}).c_str(), block) == Acad::eOk)
+            collectBlock(block, m, depth, out); // placed in world coordinates as it is
+    }
+}
+
+void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out) {
+    if (auto *line = AcDbLine::cast(&e)) {
+        out.segs.push_back({project(m, line->startPoint()), project(m, line->endPoint())});
+    } else if (auto *arc = AcDbArc::cast(&e)) {
+        addArc(out, m, arc->center(), arc->normal(), arc->radius(), arc->startAngle(),
+               arc->endAngle());
+    } else if (auto *circle = AcDbCircle::cast(&e)) {
+        addArc(out, m, circle->center(), circle->normal(), circle->radius(), 0, kTwoPi);
+    } else if (auto *lw = AcDbPolyline::cast(&e)) {
+        std::vector<AcGePoint2d> pts(lw->numVerts());
+        std::vector<double> bulges(lw->numVerts());
+        for (unsigned i = 0; i < lw->numVerts(); ++i) {
+            (void)lw->getPointAt(i, pts[i]); // i is in range
+            (void)lw->getBulgeAt(i, bulges[i]);
+        }
+        addChain(out, m, pts, bulges, lw->isClosed(), lw->elevation(), lw->normal());
+    } else if (auto *p2 = AcDb2dPolyline::cast(&e)) {
+        std::vector<AcGePoint2d> pts;
+        std::vector<double> bulges;
+        for (const AcDb2dVertex *v : drawnVertices(*p2)) {
+            pts.emplace_back(v->position().x, v->position().y);
+            bulges.push_back(v->bulge());
+        }
+        addChain(out, m, pts, bulges, p2->isClosed(), p2->elevation(), p2->normal());
+    } else if (auto *p3 = AcDb3dPolyline::cast(&e)) {
+        auto vs = drawnVertices(*p3);
+        for (std::size_t i = 0; i + 1 < vs.size() + (p3->isClosed() ? 1 : 0); ++i)
+            out.segs.push_back(
+                {project(m, vs[i]->position()), project(m, vs[(i + 1) % vs.size()]->position())});
+    } else if (auto *text = AcDbText::cast(&e)) {
+        AcGePoint3d c[4];
+        textBox(*text, c);
+        out.boxes.push_back(
+            {project(m, c[0]), project(m, c[1]), project(m, c[2]), project(m, c[3])});
+    } else if (auto *ref = AcDbBlockReference::cast(&e)) {
+        collectBlock(ref->blockTableRecord(), m * ref->blockTransform(), depth, out);
+    } else if (auto *kept = AcDbUnknownEntity::cast(&e)) {
+        collectKept(*kept, m, depth, out);
+    }
+}
+
+// --- exact tests
+// -----------------------------------------------------------------------------------
+
+double distSeg(P2 p, const Seg &s) {
+    P2 d = s.b - s.a;
+    double l2 = dot(d, d);
+    double t = l2 > 0 ? std::clamp(dot(p - s.a, d) / l2, 0.0, 1.0) : 0.0;
+    return len(p - (s.a + d * t));
+}
+
+double distArc(P2 p, const Arc &a) {
+    P2 rel = p - a.c;
+    if (len(rel) > 0 && a.covers(std::atan2(rel.y, rel.x)))
+        return std::fabs(len(rel) - a.r);
+    return std::min(len(p - a.at(a.a0)), len(p - a.at(a.a0 + a.sweep)));
+}
+
+bool insidePolygon(P2 p, const P2 *poly, std::size_t n) {
+    bool in = false;
+    for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
+        if ((poly[i].y > p.y) != (poly[j].y > p.y) &&
+            p.x < (poly[j].x - poly[i].x) * (p.y - poly[i].y) / (poly[j].y - poly[i].y) + poly[i].x)
+            in = !in;
+    }
+    return in;
+}
+
+// Inside an area by the even-odd rule over all its rings.
+bool insideArea(P2 p, const Area &area) {
+    bool in = false;
+    for (const std::vector<P2> &ring : area)
+        if (ring.size() >= 3 && insidePolygon(p, ring.data(), ring.size()))
+            in = !in;
+    return in;
+}
+
+double distRing(P2 p, const std::vector<P2> &ring) {
+    double d = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < ring.size(); ++i)
+        d = std::min(d, distSeg(p, {ring[i], ring[(i + 1) % ring.size()]}));
+    return d;
+}
+
+bool onSegment(P2 p, const Seg &s) {
+    return std::min(s.a.x, s.b.x) - 1e-12 <= p.x && p.x <= std::max(s.a.x, s.b.x) + 1e-12 &&
+           std::min(s.a.y, s.b.y) - 1e-12 <= p.y && p.y <= std::max(s.a.y, s.b.y) + 1e-12;
+}
+
+bool segsCross(const Seg &s, const Seg &t) {
+    double d1 = cross(t.b - t.a, s.a - t.a), d2 = cross(t.b - t.a, s.b - t.a);
+    double d3 = cross(s.b - s.a, t.a - s.a), d4 = cross(s.b - s.a, t.b - s.a);
+    if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
+        return true;
+    return (d1 == 0 && onSegment(s.a, t)) || (d2 == 0 && onSegment(s.b, t)) ||
+           (d3 == 0 && onSegment(t.a, s)) || (d4 == 0 && onSegment(t.b, s));
+}
+
+bool arcCrossesSeg(const Arc &a, const Seg &s) {
+    P2 d = s.b - s.a, f = s.a - a.c;
+    double qa = dot(d, d), qb = 2 * dot(f, d), qc = dot(f, f) - a.r * a.r;
+    if (qa == 0)
+        return std::fabs(len(f) - a.r) <= 1e-12 && a.covers(std::atan2(f.y, f.x));
+    double disc = qb * qb - 4 * qa * qc;
+    if (disc < 0)
+        return false;
+    double root = std::sqrt(disc);
+    for (double t : {(-qb - root) / (2 * qa), (-qb + root) / (2 * qa)}) {
+        if (t < -1e-12 || t > 1 + 1e-12)
+            continue;
+        P2 q = s.a + d * t - a.c;
+        if (a.covers(std::atan2(q.y, q.x)))
+            return true;
+    }
+    return false;
+}
+
+// One point on each part of s (the bounded parts: an unbounded line is never inside).
+std::vector<P2> samplePoints(const Shape &s) {
+    std::vector<P2> pts;
+    for (const Seg &t : s.segs)
+        pts.push_back(t.a);
+    for (const Arc &a : s.arcs)
+        pts.push_back(a.at(a.a0));
+    for (const Box4 &b : s.boxes)
+        pts.push_back(b[0]);
+    for (const Area &area : s.areas)
+        for (const std::vector<P2> &ring : area)
+            if (!ring.empty())
+                pts.push_back(ring[0]);
+    return pts;
+}
+
+// Whether a filled part of s (a text box, an area) holds p.
+bool filledHolds(const Shape &s, P2 p) {
+    for (const Box4 &b : s.boxes)
+        if (insidePolygon(p, b.data(), 4))
+            return true;
+    for (const Area &area : s.areas)
+        if (insideArea(p, area))
+            return true;
+    return false;
+}
+
+} // namespace
+
+void collectShape(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out) {
+    collect(e, m, depth, out);
+}
+
+bool Shape::box(P2 &lo, P2 &hi) const {
+    bool any = false;
+    auto cover = [&](P2 p) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return;
+        if (!any) {
+            lo = hi = p;
+            any = true;
+        }
+        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y)};
+        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y)};
+    };
+    for (const Seg &s : segs)
+        cover(s.a), cover(s.b);
+    for (const Arc &a : arcs) {
+        cover(a.at(a.a0));
+        cover(a.at(a.a0 + a.sweep));
+        for (int q = 0; q < 4; ++q) // the extreme points the arc passes
+            if (a.covers(q * std::numbers::pi / 2))
+                cover(a.at(q * std::numbers::pi / 2));
+    }
+    for (const Box4 &b : boxes)
+        for (P2 p : b)
+            cover(p);
+    for (const Area &area : areas)
+        for (const std::vector<P2> &ring : area)
+            for (P2 p : ring)
+                cover(p);
+    for (P2 p : unboundedBases)
+        cover(p);
+    return any;
+}
+
+double distance(const Shape &s, P2 p) {
+    double d = std::numeric_limits<double>::infinity();
+    for (const Seg &g : s.segs)
+        d = std::min(d, distSeg(p, g));
+    for (const Seg &g : s.unbounded)
+        d = std::min(d, distSeg(p, g));
+    for (const Arc &a : s.arcs)
+        d = std::min(d, distArc(p, a));
+    for (const Box4 &b : s.boxes)
+        d = std::min(d, insidePolygon(p, b.data(), 4)
+                            ? 0.0
+                            : distRing(p, std::vector<P2>(b.begin(), b.end())));
+    for (const Area &area : s.areas) {
+        if (insideArea(p, area))
+            return 0;
+        for (const std::vector<P2> &ring : area)
+            d = std::min(d, distRing(p, ring));
+    }
+    return d;
+}
+
+bool shapeMeets(const Shape &s, const Seg &g) {
+    for (const Seg &t : s.segs)
+        if (segsCross(t, g))
+            return true;
+    for (const Seg &t : s.unbounded)
+        if (segsCross(t, g))
+            return true;
+    for (const Arc &a : s.arcs)
+        if (arcCrossesSeg(a, g))
+            return true;
+    for (const Box4 &b : s.boxes)
+        for (int i = 0; i < 4; ++i)
+            if (segsCross({b[i], b[(i + 1) % 4]}, g))
+                return true;
+    for (const Area &area : s.areas)
+        for (const std::vector<P2> &ring : area)
+            for (std::size_t i = 0; i < ring.size(); ++i)
+                if (segsCross({ring[i], ring[(i + 1) % ring.size()]}, g))
+                    return true;
+    return false;
+}
+
+bool matchesPolygon(const Shape &s, const std::vector<P2> &poly, bool crossing) {
+    if (s.empty())
+        return false;
+    bool meets = false;
+    for (std::size_t i = 0; i < poly.size() && !meets; ++i)
+        meets = shapeMeets(s, {poly[i], poly[(i + 1) % poly.size()]});
+    if (meets)
+        return crossing;
+    if (!s.unbounded.empty() && !crossing)
+        return false; // a line without end is never wholly inside
+    // No part crosses the boundary: each part is wholly inside or wholly outside.
+    bool anyIn = false, allIn = true;
+    for (P2 p : samplePoints(s)) {
+        bool in = insidePolygon(p, poly.data(), poly.size());
+        anyIn = anyIn || in;
+        allIn = allIn && in;
+    }
+    if (!crossing)
+        return allIn;
+    return anyIn || filledHolds(s, poly[0]);
+}
+
+bool matchesFence(const Shape &s, const std::vector<P2> &fence) {
+    for (std::size_t i = 0; i + 1 < fence.size(); ++i)
+        if (shapeMeets(s, {fence[i], fence[i + 1]}))
+            return true;
+    return !fence.empty() && filledHolds(s, fence[0]);
+}
+
+} // namespace tev::db

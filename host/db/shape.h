@@ -1,0 +1,93 @@
+// shape.h - the shape of an entity in the XY plane (the plan view): segments, circular arcs,
+// filled areas and text boxes, for every kind, the ones kept as the file's groups included,
+// and block references through their blocks. The spatial index, picks, windows, crossings,
+// fences and the extents all take an entity's geometry from here.
+#pragma once
+#include "dbmain.h"
+#include "gegeom.h"
+
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace tev::db {
+
+struct P2 {
+    double x = 0, y = 0;
+};
+inline P2 operator-(P2 a, P2 b) {
+    return {a.x - b.x, a.y - b.y};
+}
+inline P2 operator+(P2 a, P2 b) {
+    return {a.x + b.x, a.y + b.y};
+}
+inline P2 operator*(P2 a, double s) {
+    return {a.x * s, a.y * s};
+}
+inline double dot(P2 a, P2 b) {
+    return a.x * b.x + a.y * b.y;
+}
+inline double cross(P2 a, P2 b) {
+    return a.x * b.y - a.y * b.x;
+}
+inline double len(P2 a) {
+    return std::hypot(a.x, a.y);
+}
+
+struct Seg {
+    P2 a, b;
+};
+struct Arc { // counter-clockwise from a0 through sweep (0, 2π]
+    P2 c;
+    double r, a0, sweep;
+    P2 at(double t) const { return {c.x + r * std::cos(t), c.y + r * std::sin(t)}; }
+    bool covers(double angle) const {
+        constexpr double kTwoPi = 2 * std::numbers::pi;
+        double rel = std::fmod(angle - a0, kTwoPi);
+        if (rel < 0)
+            rel += kTwoPi;
+        return rel <= sweep + 1e-12;
+    }
+};
+using Box4 = std::array<P2, 4>;            // a filled quadrilateral (a line of text)
+using Area = std::vector<std::vector<P2>>; // rings filled by the even-odd rule
+
+struct Shape {
+    std::vector<Seg> segs;
+    std::vector<Arc> arcs;
+    std::vector<Box4> boxes;
+    std::vector<Area> areas;
+    // Rays and construction lines: segments far longer than any drawing, whose boxes count
+    // only their base points (what a picture of the drawing's extents would hold).
+    std::vector<Seg> unbounded;
+    std::vector<P2> unboundedBases;
+    bool empty() const {
+        return segs.empty() && arcs.empty() && boxes.empty() && areas.empty() && unbounded.empty();
+    }
+    // The box of the shape (unbounded lines by their bases); false when it is empty.
+    bool box(P2 &lo, P2 &hi) const;
+};
+
+// Whether a layer is on and thawed (frozenOnly: thawed); a missing layer shows.
+bool layerShown(AcDbObjectId layerId, bool frozenOnly = false);
+
+// Whether an entity inside a block shows: it is visible and its layer is on and thawed, or
+// is layer "0" (which takes the reference's, checked before).
+bool nestedShown(const AcDbEntity &e);
+
+// The shape of e through m (block coordinates to world), following block references depth
+// levels deep. Entities inside blocks that do not show (invisible, their layer off or
+// frozen; layer "0" takes the reference's) are left out.
+void collectShape(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out);
+
+// The nearest distance from p to the shape (0 inside a filled area or a text box).
+double distance(const Shape &s, P2 p);
+// Whether any part of the shape meets the segment g (edges of areas and boxes included).
+bool shapeMeets(const Shape &s, const Seg &g);
+// Window (all inside) or crossing (inside or touching) against a closed polygon.
+bool matchesPolygon(const Shape &s, const std::vector<P2> &poly, bool crossing);
+// Whether a fence (an open polyline) touches the shape.
+bool matchesFence(const Shape &s, const std::vector<P2> &fence);
+
+} // namespace tev::db
