@@ -774,7 +774,8 @@ void Builder::readLayer(const Record &r) {
     if (es != Acad::eOk)
         refuse(r, es);
     noteGiven(*guard.release());
-    ObjectAccess::setSource(*layer, view(r));
+    // A value not of its group's type is left out of the bytes kept, as for other records.
+    ObjectAccess::setSource(*layer, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
     if (mends_ != mendsBefore)
         mendedRecords_.push_back(layer);
     definedLayers_.push_back(layer);
@@ -825,7 +826,8 @@ void Builder::readLinetype(const Record &r) {
     if (es != Acad::eOk)
         refuse(r, es);
     noteGiven(*guard.release());
-    ObjectAccess::setSource(*lt, view(r));
+    // A value not of its group's type is left out of the bytes kept, as for other records.
+    ObjectAccess::setSource(*lt, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
     if (mends_ != mendsBefore)
         mendedRecords_.push_back(lt);
     definedLinetypes_.push_back(lt);
@@ -866,7 +868,8 @@ void Builder::readBlockRecord(const Record &r) {
     if (es != Acad::eOk)
         refuse(r, es);
     noteGiven(*guard.release());
-    ObjectAccess::setSource(*rec, view(r));
+    // A value not of its group's type is left out of the bytes kept, as for other records.
+    ObjectAccess::setSource(*rec, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
     recordDefinesBlock(rec);
     blocks_.emplace(upper(name), rec);
     if (equalsNoCase(name, "*Model_Space"))

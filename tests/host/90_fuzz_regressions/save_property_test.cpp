@@ -21,12 +21,9 @@ namespace fs = std::filesystem;
 // Inputs the reader still takes wrongly, so that what it accepts cannot be saved whatever the
 // writer does; left out until the reader is mended. Each names its fault class.
 const std::set<std::string> kReaderFaults = {
-    // Mixed line ends: lines ending in LF and in CRLF in one file.
-    "fuzz/regressions/fuzz_dxf_reader/layer_name_ending_in_cr.dxf",
-    "fuzz/regressions/fuzz_dxf_reader/negative_group_code_in_rewritten_entity.dxf",
-    "fuzz/regressions/fuzz_dxf_reader/nul_escape_in_layer_name.dxf",
-    "fuzz/regressions/fuzz_dxf_reader/seed_moves_on_second_write.dxf",
-    "fuzz/regressions/fuzz_dxf_reader/written_text_section_expected.dxf",
+    // Not mended yet: an integer group of the active viewport record holding text passes the
+    // reader unnoted, and the save refuses it.
+    "fuzz/regressions/fuzz_dxf_save/vport_integer_group_holds_text.dxf",
 };
 
 struct Folder {
