@@ -1388,10 +1388,11 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
 }
 
 void Builder::object(std::string_view, const Record &r) {
-    if (section_->kind == SectionKind::Classes)
-        return; // CLASS records have no handles
-    handleOf(r, Kind::Other, /*kept=*/true);
-    (void)noteUnfit(r); // the section's bytes are copied without them at its end
+    if (section_->kind != SectionKind::Classes) // CLASS records have no handles
+        handleOf(r, Kind::Other, /*kept=*/true);
+    // A damaged section end leaves what follows among the classes: their values are checked
+    // as any record's. The section's bytes are copied without what does not fit.
+    (void)noteUnfit(r);
 }
 
 void Builder::endOfFile(const Record &eof) {
