@@ -380,7 +380,7 @@ private:
 
     std::vector<HandleUse> handles_;
     std::vector<OwnerUse> owners_;
-    std::vector<std::uint64_t> lostOwners_; // owners that do not exist, once repaired
+    std::vector<std::uint64_t> lostOwners_; // owners missing or of the wrong kind, once repaired
     void rewriteOwnedBy(const std::vector<std::uint64_t> &owners);
 
     // Header values, applied once the tables are read.
@@ -1506,9 +1506,16 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         }
         const bool fine = it->kind == Kind::BlockRecord ||
                           (o.child && (it->kind == Kind::Polyline || it->kind == Kind::Insert));
-        if (!fine)
-            where_.fail(o.line, "owner " + formatHandle(o.owner) + " is not a block record" +
-                                    std::string(o.child ? ", polyline or insert" : ""));
+        if (fine)
+            continue;
+        // The structure the entity stands in says whose it is: the database placed it there,
+        // and it is written with that owner. One kept as bytes would keep the wrong one.
+        const std::string fault = "owner " + formatHandle(o.owner) + " is not a block record" +
+                                  std::string(o.child ? ", polyline or insert" : "");
+        if (o.kept)
+            where_.fail(o.line, fault);
+        where_.repair(o.line, fault, "given the block record, polyline or insert it is in");
+        lostOwners_.push_back(o.owner);
     }
     if (!lostOwners_.empty())
         rewriteOwnedBy(lostOwners_);
