@@ -81,6 +81,13 @@ def owned_by(data, kind, owner_kind, count=1):
                 (kind, owner), count)
 
 
+def given_twice(data, kind, earlier_kind):
+    """data with the first record of a kind given the handle of the first of earlier_kind."""
+    head = rb"\n  0\r?\n%s\r?\n  5\r?\n"
+    handle = re.search((head % earlier_kind) + rb"(\w+)", data).group(1)
+    return edit(data, (head % kind) + rb"\w+", rb"\n  0\n%s\n  5\n%s" % (kind, handle))
+
+
 def toleranced_style(doc):
     doc.dimstyles.get("Standard").dxf.dimtol = 1
 
@@ -193,8 +200,8 @@ class MendedDrawings(unittest.TestCase):
         """What ezdxf and the host's recovery open is mended, one note a repair, and the
         drawing saved after a command is whole: a missing EOF, groups before the first
         SECTION, a layer or a linetype defined twice, lines ending in LF and CRLF mixed, a
-        group code -1, a second ENTITIES section, an owner of the wrong kind; a file of the
-        oldest versions is written back in R12 form."""
+        group code -1, a second ENTITIES section, an owner of the wrong kind, a handle given
+        twice; a file of the oldest versions is written back in R12 form."""
         plain = drawing()
 
         def ends_with_eof(text, doc):
@@ -230,6 +237,12 @@ class MendedDrawings(unittest.TestCase):
                               for r in records(text, kind)}, {space})
             plines = [dict(r)[5] for r in records(text, b"POLYLINE")]
             self.assertEqual({dict(r)[330] for r in records(text, b"VERTEX")}, set(plines[:1]))
+
+        def apart(text, doc):
+            owned(text, doc)
+            handles = [dict(r)[5] for kind in (b"LINE", b"CIRCLE", b"POLYLINE", b"VERTEX")
+                       for r in records(text, kind)]
+            self.assertEqual(len(set(handles)), len(handles), handles)
 
         def with_layers(doc):
             doc.layers.add("WALLS", color=1)
@@ -267,6 +280,9 @@ class MendedDrawings(unittest.TestCase):
              r"polyline or insert it is in"),
             ("appid-owner.dxf", owned_by(plain, b"LINE", b"APPID"), owned,
              r"owner \w+ is not a block record: given"),
+            ("handle-twice.dxf", given_twice(drawing(build=polyline), b"POLYLINE", b"CIRCLE"),
+             apart, r"duplicate handle \w+ \(also at line \d+\): the later object given "
+             r"handle \w+"),
             ("block-owner.dxf", owned_by(owned_by(plain, b"LINE", b"BLOCK"), b"CIRCLE", b"BLOCK"),
              owned, r"owner \w+ is not a block record: given"),
         ]
