@@ -55,6 +55,7 @@ struct HandleUse {
     std::uint64_t handle;
     std::uint32_t line;
     Kind kind;
+    bool kept; // kept as bytes, which hold the handle as read
 };
 
 struct OwnerUse {
@@ -380,8 +381,9 @@ private:
 
     std::vector<HandleUse> handles_;
     std::vector<OwnerUse> owners_;
-    std::vector<std::uint64_t> lostOwners_; // owners that do not exist, once repaired
+    std::vector<std::uint64_t> lostOwners_; // owners missing or of the wrong kind, once repaired
     void rewriteOwnedBy(const std::vector<std::uint64_t> &owners);
+    void rehandleDuplicates();
 
     // Header values, applied once the tables are read.
     std::string clayer_, celtype_;
@@ -449,7 +451,7 @@ std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
         // No handle could follow it: the next one would be the null handle.
         if (h == UINT64_MAX)
             where_.fail(t.line + 1, std::string(r.type) + " has a handle no other may follow");
-        handles_.push_back({h, r.line, kind});
+        handles_.push_back({h, r.line, kind, kept});
         if (kept)
             doc_->keptHandles.push_back(h);
         // The file's handle is its own: whatever the reader made up moves out of its way,
@@ -491,6 +493,12 @@ void Builder::freeHandle(std::uint64_t handle) {
         AcDbObject *obj = nullptr;
         if (id.isNull() || acdbOpenObject(obj, id, AcDb::kForRead) != Acad::eOk)
             return;
+        // An earlier record of the file gave it that handle: the later one is the one that
+        // moves (the database gives it a fresh handle when it takes it in).
+        if (ObjectAccess::presetHandleOf(*obj).value() == handle) {
+            (void)obj->close(); // a read open of our own: closing cannot fail
+            return;
+        }
         (void)ObjectAccess::rehandle(*obj, db_->handseed()); // a fresh handle is free
         (void)obj->close(); // a read open of our own: closing cannot fail
         noteGiven(*obj);
@@ -1488,10 +1496,7 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
 
     // Handles: unique, and owners that exist and are of the right kind.
     sortByHandle(handles_);
-    for (std::size_t i = 1; i < handles_.size(); ++i)
-        if (handles_[i].handle == handles_[i - 1].handle)
-            where_.fail(handles_[i].line, "duplicate handle " + formatHandle(handles_[i].handle) +
-                                              " (also at " + where_.at(handles_[i - 1].line) + ")");
+    rehandleDuplicates();
     // Most owners are one of a few block records: the last one found is tried first.
     auto it = handles_.end();
     for (const OwnerUse &o : owners_) {
@@ -1510,9 +1515,16 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         }
         const bool fine = it->kind == Kind::BlockRecord ||
                           (o.child && (it->kind == Kind::Polyline || it->kind == Kind::Insert));
-        if (!fine)
-            where_.fail(o.line, "owner " + formatHandle(o.owner) + " is not a block record" +
-                                    std::string(o.child ? ", polyline or insert" : ""));
+        if (fine)
+            continue;
+        // The structure the entity stands in says whose it is: the database placed it there,
+        // and it is written with that owner. One kept as bytes would keep the wrong one.
+        const std::string fault = "owner " + formatHandle(o.owner) + " is not a block record" +
+                                  std::string(o.child ? ", polyline or insert" : "");
+        if (o.kept)
+            where_.fail(o.line, fault);
+        where_.repair(o.line, fault, "given the block record, polyline or insert it is in");
+        lostOwners_.push_back(o.owner);
     }
     if (!lostOwners_.empty())
         rewriteOwnedBy(lostOwners_);
@@ -1553,6 +1565,72 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         ObjectAccess::markModified(*obj);
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
+}
+
+// A handle given twice: the later object keeps the fresh handle the database gave it and is
+// written from the database with it, its vertices (which name it as their owner) too. Only an
+// entity the database holds can move; one kept as bytes would keep the handle it has.
+void Builder::rehandleDuplicates() {
+    std::size_t first = 0;
+    while (first + 1 < handles_.size() && handles_[first + 1].handle != handles_[first].handle)
+        ++first;
+    if (first + 1 >= handles_.size())
+        return; // none: the common case costs one pass
+    // The entities that took another handle than the one they spell, by the one they spell.
+    std::unordered_map<std::uint64_t, std::vector<AcDbObject *>> moved;
+    const auto note = [&](AcDbObject *obj) {
+        const std::uint64_t preset = ObjectAccess::presetHandleOf(*obj).value();
+        if (preset != 0 && preset != obj->objectId().handle().value())
+            moved[preset].push_back(obj);
+    };
+    for (AcDbObject *recObj : ObjectAccess::records(*blockTable_)) {
+        auto *rec = AcDbBlockTableRecord::cast(recObj);
+        if (rec == nullptr)
+            continue;
+        for (AcDbObject *e : ObjectAccess::entityList(*rec)) {
+            if (e == nullptr)
+                continue;
+            note(e);
+            if (AcDbOwnedSequence *seq = ObjectAccess::sequence(*e)) {
+                for (AcDbObject *item : seq->items)
+                    note(item);
+                if (seq->seqEnd != nullptr)
+                    note(seq->seqEnd);
+            }
+        }
+    }
+    for (std::size_t i = first; i < handles_.size();) {
+        std::size_t end = i + 1;
+        while (end < handles_.size() && handles_[end].handle == handles_[i].handle)
+            ++end;
+        if (end - i == 1) {
+            i = end;
+            continue;
+        }
+        std::vector<AcDbObject *> &objs = moved[handles_[i].handle];
+        // In the order the database gave them their handles: the order they were read.
+        std::sort(objs.begin(), objs.end(), [](const AcDbObject *a, const AcDbObject *b) {
+            return a->objectId().handle().value() < b->objectId().handle().value();
+        });
+        for (std::size_t j = i + 1; j < end; ++j) {
+            const std::string fault = "duplicate handle " + formatHandle(handles_[j].handle) +
+                                      " (also at " + where_.at(handles_[i].line) + ")";
+            if (handles_[i].kept || handles_[j].kept || j - i > objs.size())
+                where_.fail(handles_[j].line, fault);
+            AcDbObject *obj = objs[j - i - 1];
+            where_.repair(handles_[j].line, fault,
+                          "the later object given handle " +
+                              formatHandle(obj->objectId().handle().value()));
+            ObjectAccess::markModified(*obj);
+            if (AcDbOwnedSequence *seq = ObjectAccess::sequence(*obj)) {
+                for (AcDbObject *item : seq->items)
+                    ObjectAccess::markModified(*item);
+                if (seq->seqEnd != nullptr)
+                    ObjectAccess::markModified(*seq->seqEnd);
+            }
+        }
+        i = end;
+    }
 }
 
 // Marks every entity (and vertex) whose bytes name one of `owners` modified: it is written

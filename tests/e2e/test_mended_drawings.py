@@ -68,6 +68,26 @@ def hatch_of_a_line(doc):
     path.source_boundary_objects = [edge.dxf.handle]
 
 
+def polyline(doc):
+    doc.modelspace().add_polyline2d([(0, 3), (1, 4), (2, 3)])
+
+
+def owned_by(data, kind, owner_kind, count=1):
+    """data with the owner of the first `count` records of a kind made the first record of
+    owner_kind (both written by ezdxf: a handle, then the owner)."""
+    head = rb"\n  0\r?\n%s\r?\n  5\r?\n(\w+)\r?\n"
+    owner = re.search(head % owner_kind, data).group(1)
+    return edit(data, (head % kind) + rb"330\r?\n\w+", rb"\n  0\n%s\n  5\n\1\n330\n%s" %
+                (kind, owner), count)
+
+
+def given_twice(data, kind, earlier_kind):
+    """data with the first record of a kind given the handle of the first of earlier_kind."""
+    head = rb"\n  0\r?\n%s\r?\n  5\r?\n"
+    handle = re.search((head % earlier_kind) + rb"(\w+)", data).group(1)
+    return edit(data, (head % kind) + rb"\w+", rb"\n  0\n%s\n  5\n%s" % (kind, handle))
+
+
 def toleranced_style(doc):
     doc.dimstyles.get("Standard").dxf.dimtol = 1
 
@@ -96,16 +116,21 @@ def tags(text):
     return [(int(ls[i]), ls[i + 1].strip()) for i in range(0, len(ls) - 1, 2)]
 
 
-def record(text, kind, having):
-    """The tags of the first record of a kind holding the (code, value) pair `having`."""
-    records, current = [], []
-    for t in tags(text):
+def records(text, kind):
+    """The tags of each record of a kind, in file order."""
+    found, current = [], []
+    for t in tags(text) + [(0, b"")]:
         if t[0] == 0:
-            records.append(current)
+            if current and current[0] == (0, kind):
+                found.append(current)
             current = []
         current.append(t)
-    records.append(current)
-    found = [r for r in records if r and r[0] == (0, kind) and having in r]
+    return found
+
+
+def record(text, kind, having):
+    """The tags of the first record of a kind holding the (code, value) pair `having`."""
+    found = [r for r in records(text, kind) if having in r]
     return found[0] if found else []
 
 
@@ -175,8 +200,8 @@ class MendedDrawings(unittest.TestCase):
         """What ezdxf and the host's recovery open is mended, one note a repair, and the
         drawing saved after a command is whole: a missing EOF, groups before the first
         SECTION, a layer or a linetype defined twice, lines ending in LF and CRLF mixed, a
-        group code -1, a second ENTITIES section; a file of the oldest versions is written
-        back in R12 form."""
+        group code -1, a second ENTITIES section, an owner of the wrong kind, a handle given
+        twice; a file of the oldest versions is written back in R12 form."""
         plain = drawing()
 
         def ends_with_eof(text, doc):
@@ -204,6 +229,20 @@ class MendedDrawings(unittest.TestCase):
             self.assertNotIn(b"AcDbEntity", text)
             self.assertIn(b"AC2.10", text)
             self.assertEqual(len(doc.modelspace().query("LINE")), 2)
+
+        def owned(text, doc):
+            # As written: ezdxf's audit would mend an owner before it could be looked at.
+            space = doc.modelspace().block_record_handle.encode()
+            self.assertEqual({dict(r)[330] for kind in (b"LINE", b"CIRCLE", b"POLYLINE")
+                              for r in records(text, kind)}, {space})
+            plines = [dict(r)[5] for r in records(text, b"POLYLINE")]
+            self.assertEqual({dict(r)[330] for r in records(text, b"VERTEX")}, set(plines[:1]))
+
+        def apart(text, doc):
+            owned(text, doc)
+            handles = [dict(r)[5] for kind in (b"LINE", b"CIRCLE", b"POLYLINE", b"VERTEX")
+                       for r in records(text, kind)]
+            self.assertEqual(len(set(handles)), len(handles), handles)
 
         def with_layers(doc):
             doc.layers.add("WALLS", color=1)
@@ -236,6 +275,16 @@ class MendedDrawings(unittest.TestCase):
             ("entities-twice.dxf", second, both_lines,
              r"a second ENTITIES section: its entities joined to the first's"),
             ("ac210.dxf", R12_DIMSTYLE.replace(b"AC1009", b"AC2.10"), r12_form, None),
+            ("vertex-owner.dxf", owned_by(drawing(build=polyline), b"VERTEX", b"CIRCLE", 3),
+             owned, r"owner \w+ is not a block record, polyline or insert: given the block record, "
+             r"polyline or insert it is in"),
+            ("appid-owner.dxf", owned_by(plain, b"LINE", b"APPID"), owned,
+             r"owner \w+ is not a block record: given"),
+            ("handle-twice.dxf", given_twice(drawing(build=polyline), b"POLYLINE", b"CIRCLE"),
+             apart, r"duplicate handle \w+ \(also at line \d+\): the later object given "
+             r"handle \w+"),
+            ("block-owner.dxf", owned_by(owned_by(plain, b"LINE", b"BLOCK"), b"CIRCLE", b"BLOCK"),
+             owned, r"owner \w+ is not a block record: given"),
         ]
         for name, data, check, repaired in cases:
             with self.subTest(name):

@@ -269,12 +269,7 @@ def available(tool):
 # test: the writer's checks still run and count when they pass; while the host refuses the
 # drawing with the message given, the writer is reported as skipped, waiting for that mend.
 # (Each passes with the repair done by hand to its drawing.) Lift the entry once it lands.
-WAITING = {
-    "SolveSpace": ("a table entry defined twice (issue 23, fault 10: two linetypes DASHED)",
-                   "is defined twice"),
-    "npm dxf-writer": ("an owner of the wrong kind (issue 23, fault 10: entities owned by "
-                       "their BLOCK, not its block record)", "is not a block record"),
-}
+WAITING = {}
 
 
 def make_drawings(folder):
