@@ -5,6 +5,7 @@
 #include "host_commands.h"
 #include "drawing_io.h"
 #include "i18n.h"
+#include "shape.h"
 #include "text_util.h"
 #include "undo_commands.h"
 #include "unsaved_work.h"
@@ -17,9 +18,27 @@ namespace {
 
 using text::toUpper;
 
+bool dispatch(std::string_view typed);
+
 } // namespace
 
+// Runs a command, then says so when it met block references too large to expand whole.
 bool runCommand(std::string_view typed) {
+    std::size_t cutBefore = tev::db::cutShapes();
+    bool more = dispatch(typed);
+    if (tev::db::cutShapes() != cutBefore)
+        CommandLine::current().print(
+            "\n" +
+            i18n::format(i18n::tr("Block references nested too deeply to expand: only the first "
+                                  "%s entities of each were looked at."),
+                         {std::to_string(tev::db::kMaxExpandedEntities)}) +
+            "\n");
+    return more;
+}
+
+namespace {
+
+bool dispatch(std::string_view typed) {
     CommandLine &cl = CommandLine::current();
     if (equalsNoCase(typed, "QUIT") || equalsNoCase(typed, "_QUIT"))
         return false;
@@ -54,6 +73,8 @@ bool runCommand(std::string_view typed) {
              "\n");
     return true;
 }
+
+} // namespace
 
 void runCommandLoop() {
     CommandLine &cl = CommandLine::current();

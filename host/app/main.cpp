@@ -16,6 +16,7 @@
 #include "host_commands.h"
 #include "unsaved_work.h"
 #include "runtime.h"
+#include "shape.h"
 #include "user_commands.h"
 #include "text_codec.h"
 #include "view.h"
@@ -121,14 +122,23 @@ int audit(const std::string &drawing) {
     }
     for (const std::string &r : repairs)
         std::cerr << "arxhost: repaired: " << host::text::escapeControls(r) << "\n";
-    std::cout << drawing << ": "
-              << (repairs.empty() ? std::string("no problems found")
-                                  : std::to_string(repairs.size()) +
-                                        (repairs.size() == 1 ? " problem" : " problems") +
-                                        " repaired on reading (nothing saved)")
-              << "\n";
+    // Found, not repaired: the drawing is kept as it is, and only part of such a block is
+    // ever looked at.
+    std::vector<std::string> oversized = tev::db::oversizedBlocks(*db);
+    for (const std::string &name : oversized)
+        std::cerr << "arxhost: block \"" << host::text::escapeControls(name)
+                  << "\" nests references past " << tev::db::kMaxExpandedEntities
+                  << " entities: picks, windows and pictures expand only part of it\n";
+    std::string summary = repairs.empty() ? std::string("no problems found")
+                                          : std::to_string(repairs.size()) +
+                                                (repairs.size() == 1 ? " problem" : " problems") +
+                                                " repaired on reading (nothing saved)";
+    if (!oversized.empty())
+        summary = (repairs.empty() ? std::string() : summary + "; ") +
+                  std::to_string(oversized.size()) + " block structure(s) too large to expand";
+    std::cout << drawing << ": " << summary << "\n";
     releaseAtExit(std::move(db));
-    return repairs.empty() ? host::kExitDone : host::kExitRepaired;
+    return repairs.empty() && oversized.empty() ? host::kExitDone : host::kExitRepaired;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "access.h"
 #include "database_impl.h"
 #include "ocs.h"
+#include "shape.h"
 #include "tag_sink.h"
 #include "tag_source.h"
 #include "acedads.h"
@@ -559,17 +560,23 @@ AcGeMatrix3d AcDbBlockReference::blockTransform() const {
 }
 
 namespace tev::db {
-// The box of a block's entities, following nested references depth levels deep.
-void addBlockExtents(AcDbExtents &ext, AcDbObjectId block, const AcGeMatrix3d &xform, int depth) {
+// The box of a block's entities, following nested references depth levels deep and
+// measuring at most left entities (the rest left out, as shapes are).
+void addBlockExtents(AcDbExtents &ext, AcDbObjectId block, const AcGeMatrix3d &xform, int depth,
+                     std::size_t &left) {
     auto *rec = peekAs<AcDbBlockTableRecord>(block);
     if (rec == nullptr || depth <= 0)
         return;
     for (AcDbObject *o : ObjectAccess::entities(*rec)) {
         if (o == nullptr || o->isErased())
             continue;
+        if (left == 0)
+            return;
+        --left;
         AcDbExtents e;
         if (auto *ref = AcDbBlockReference::cast(o)) {
-            addBlockExtents(e, ref->blockTableRecord(), xform * ref->blockTransform(), depth - 1);
+            addBlockExtents(e, ref->blockTableRecord(), xform * ref->blockTransform(), depth - 1,
+                            left);
             ext.addExt(e);
             continue;
         }
@@ -583,7 +590,10 @@ void addBlockExtents(AcDbExtents &ext, AcDbObjectId block, const AcGeMatrix3d &x
 
 Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents &extents) const {
     extents = AcDbExtents();
-    addBlockExtents(extents, mBlock, blockTransform(), /*depth=*/16);
+    std::size_t left = tev::db::kMaxExpandedEntities;
+    addBlockExtents(extents, mBlock, blockTransform(), /*depth=*/16, left);
+    if (left == 0)
+        tev::db::noteCutShape();
     return extents.isEmpty() ? Acad::eNotApplicable : Acad::eOk;
 }
 

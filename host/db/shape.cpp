@@ -11,6 +11,9 @@
 #include "dbsymtb.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <unordered_map>
 #include <limits>
 
 namespace tev::db {
@@ -111,21 +114,32 @@ P2 project(const AcGeMatrix3d &m, Point3 p) {
 // enough that distances along them keep their precision.
 constexpr double kUnbounded = 1e10;
 
-void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out);
+// The entities one shape may still be collected from.
+struct Budget {
+    std::size_t left = kMaxExpandedEntities;
+};
+
+std::atomic<std::size_t> gCutShapes{0};
+
+void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, Budget &budget);
 
 // The entities of a block through m (a reference's or a dimension's).
-void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &out) {
+void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &out,
+                  Budget &budget) {
     auto *rec = peekAs<AcDbBlockTableRecord>(block);
     if (rec == nullptr || depth <= 0)
         return;
     for (AcDbObject *o : ObjectAccess::entities(*rec)) {
+        if (out.cut)
+            return;
         auto *child = static_cast<AcDbEntity *>(o);
         if (child != nullptr && !child->isErased() && nestedShown(*child))
-            collect(*child, m, depth - 1, out);
+            collect(*child, m, depth - 1, out, budget);
     }
 }
 
-void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, Shape &out) {
+void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, Shape &out,
+                 Budget &budget) {
     KeptShape k;
     if (!keptShape(Groups::records(ObjectAccess::source(e)), {}, k))
         return;
@@ -178,11 +192,16 @@ void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, S
         auto *table = peekAs<AcDbBlockTable>(e.database()->blockTableId());
         AcDbObjectId block;
         if (table != nullptr && table->getAt(keptText(k.block, {}).c_str(), block) == Acad::eOk)
-            collectBlock(block, m, depth, out); // placed in world coordinates as it is
+            collectBlock(block, m, depth, out, budget); // placed in world coordinates as it is
     }
 }
 
-void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out) {
+void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, Budget &budget) {
+    if (budget.left == 0) {
+        out.cut = true;
+        return;
+    }
+    --budget.left;
     if (auto *line = AcDbLine::cast(&e)) {
         out.segs.push_back({project(m, line->startPoint()), project(m, line->endPoint())});
     } else if (auto *arc = AcDbArc::cast(&e)) {
@@ -217,9 +236,9 @@ void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out) 
         out.boxes.push_back(
             {project(m, c[0]), project(m, c[1]), project(m, c[2]), project(m, c[3])});
     } else if (auto *ref = AcDbBlockReference::cast(&e)) {
-        collectBlock(ref->blockTableRecord(), m * ref->blockTransform(), depth, out);
+        collectBlock(ref->blockTableRecord(), m * ref->blockTransform(), depth, out, budget);
     } else if (auto *kept = AcDbUnknownEntity::cast(&e)) {
-        collectKept(*kept, m, depth, out);
+        collectKept(*kept, m, depth, out, budget);
     }
 }
 
@@ -329,7 +348,67 @@ bool filledHolds(const Shape &s, P2 p) {
 } // namespace
 
 void collectShape(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out) {
-    collect(e, m, depth, out);
+    Budget budget;
+    bool wasCut = out.cut;
+    collect(e, m, depth, out, budget);
+    if (out.cut && !wasCut)
+        noteCutShape();
+}
+
+std::size_t ExpansionCounter::ofBlock(AcDbObjectId block) {
+    auto *rec = peekAs<AcDbBlockTableRecord>(block);
+    if (rec == nullptr)
+        return 0;
+    auto [it, added] = mCounts.emplace(block.stub(), 0); // 0 while counted: a cycle adds 0
+    if (!added)
+        return it->second;
+    std::size_t total = 0;
+    for (AcDbObject *o : ObjectAccess::entities(*rec)) {
+        if (o == nullptr || o->isErased())
+            continue;
+        auto *ref = AcDbBlockReference::cast(o);
+        std::size_t n = ref != nullptr ? ofBlock(ref->blockTableRecord()) : 1;
+        total = n > SIZE_MAX - total ? SIZE_MAX : total + n;
+    }
+    mCounts[block.stub()] = total;
+    return total;
+}
+
+std::size_t ExpansionCounter::ofEntity(const AcDbEntity &e) {
+    auto *ref = AcDbBlockReference::cast(&e);
+    return ref != nullptr ? ofBlock(ref->blockTableRecord()) : 1;
+}
+
+std::vector<std::string> oversizedBlocks(const AcDbDatabase &db) {
+    std::vector<std::string> names;
+    auto *table = peekAs<AcDbBlockTable>(db.blockTableId());
+    if (table == nullptr)
+        return names;
+    ExpansionCounter counter;
+    std::unordered_map<AcDbStub *, bool> named;
+    for (AcDbObject *o : ObjectAccess::records(*table)) {
+        auto *layout = AcDbBlockTableRecord::cast(o);
+        if (layout == nullptr || layout->isErased() || !layout->isLayout())
+            continue;
+        for (AcDbObject *child : ObjectAccess::entities(*layout)) {
+            auto *ref = AcDbBlockReference::cast(child);
+            if (ref == nullptr || ref->isErased() ||
+                counter.ofBlock(ref->blockTableRecord()) <= kMaxExpandedEntities)
+                continue;
+            auto *rec = peekAs<AcDbBlockTableRecord>(ref->blockTableRecord());
+            if (rec != nullptr && named.emplace(ref->blockTableRecord().stub(), true).second)
+                names.push_back(rec->nameRef());
+        }
+    }
+    return names;
+}
+
+std::size_t cutShapes() {
+    return gCutShapes.load();
+}
+
+void noteCutShape() {
+    ++gCutShapes;
 }
 
 bool Shape::box(P2 &lo, P2 &hi) const {

@@ -7,8 +7,11 @@
 #include "gegeom.h"
 
 #include <array>
+#include <cstddef>
 #include <cmath>
 #include <numbers>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tev::db {
@@ -62,6 +65,7 @@ struct Shape {
     // only their base points (what a picture of the drawing's extents would hold).
     std::vector<Seg> unbounded;
     std::vector<P2> unboundedBases;
+    bool cut = false; // stopped at kMaxExpandedEntities: the rest of its blocks left out
     bool empty() const {
         return segs.empty() && arcs.empty() && boxes.empty() && areas.empty() && unbounded.empty();
     }
@@ -75,6 +79,35 @@ bool layerShown(AcDbObjectId layerId, bool frozenOnly = false);
 // Whether an entity inside a block shows: it is visible and its layer is on and thawed, or
 // is layer "0" (which takes the reference's, checked before).
 bool nestedShown(const AcDbEntity &e);
+
+// The most entities one shape is collected from through block references. A real block
+// tree stays far below it (a thousand-entity block placed a thousand times over); past it a
+// shape stops, marked cut, so that a block nested into itself ten times at every level costs
+// a fraction of a second and some megabytes, not hours and gigabytes.
+constexpr std::size_t kMaxExpandedEntities = 1'000'000;
+
+// How many entities a block stands for through the references in it, each block counted
+// once however often it is placed; saturates at SIZE_MAX. A block that inserts itself adds
+// nothing more. The counts are kept: one counter serves one look at an unchanged drawing.
+class ExpansionCounter {
+public:
+    std::size_t ofBlock(AcDbObjectId block);
+    // 1 when e is no reference.
+    std::size_t ofEntity(const AcDbEntity &e);
+
+private:
+    std::unordered_map<AcDbStub *, std::size_t> mCounts;
+};
+
+// The blocks placed in a layout (model or paper space) that stand for more than
+// kMaxExpandedEntities entities, by name: structures picks and pictures expand only in part.
+std::vector<std::string> oversizedBlocks(const AcDbDatabase &db);
+
+// How many shapes have been cut so far: a caller compares before and after a query to
+// tell the user that part of a reference was not looked at.
+std::size_t cutShapes();
+// Counts one more cut (for searches that expand references themselves).
+void noteCutShape();
 
 // The shape of e through m (block coordinates to world), following block references depth
 // levels deep. Entities inside blocks that do not show (invisible, their layer off or

@@ -192,8 +192,15 @@ struct NestedSearch {
     std::vector<AcDbObjectId> chain; // references, outermost first
     NestedPick result;
     bool found = false;
+    std::size_t left = kMaxExpandedEntities; // entities still to look at
+    bool cut = false;
 
     void visit(const AcDbEntity &e, const AcGeMatrix3d &m, int depth) {
+        if (left == 0) {
+            cut = true;
+            return;
+        }
+        --left;
         if (auto *ref = AcDbBlockReference::cast(&e)) {
             auto *rec = peekAs<AcDbBlockTableRecord>(ref->blockTableRecord());
             if (rec == nullptr || depth <= 0)
@@ -202,6 +209,8 @@ struct NestedSearch {
             AcGeMatrix3d inner = m * ref->blockTransform();
             for (AcDbObject *o : ObjectAccess::entities(*rec)) {
                 auto *child = static_cast<AcDbEntity *>(o);
+                if (cut)
+                    break;
                 if (child != nullptr && !child->isErased() && nestedShown(*child))
                     visit(*child, inner, depth - 1);
             }
@@ -232,6 +241,8 @@ bool pickNested(const AcDbDatabase &db, AcDbObjectId space, const AcGePoint2d &p
     search.pt = {pt.x, pt.y};
     for (AcDbStub *s : candidates(*index, bgi::intersects(around)))
         search.visit(*static_cast<AcDbEntity *>(s->object), AcGeMatrix3d(), kMaxBlockNesting);
+    if (search.cut)
+        noteCutShape();
     if (!search.found || search.best > aperture)
         return false;
     out = search.result;

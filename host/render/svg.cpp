@@ -11,6 +11,7 @@
 #include "access.h"
 #include "database_impl.h"
 #include "files.h"
+#include "shape.h"
 
 #include "dbmain.h"
 #include "dbents.h"
@@ -212,6 +213,9 @@ private:
     int mUnreadable = 0;
     int mCyclic = 0;
     int mTooDeep = 0;
+    int mTooLarge = 0;         // references past what one picture may expand
+    std::size_t mExpanded = 0; // entities the references drawn so far stand for
+    tev::db::ExpansionCounter mCounter;
     bool mOverflow = false;
 };
 
@@ -522,6 +526,14 @@ void Painter::drawInsert(AcDbBlockReference *ref, const Context &ctx, const Reso
         ++mNotDrawn["reference to a layout"];
         return;
     }
+    if (ctx.depth == 0) { // counted before drawing: no picture grows past its cap first
+        std::size_t n = mCounter.ofBlock(blockId);
+        if (n > kMaxPrimitives - std::min(mExpanded, kMaxPrimitives)) {
+            ++mTooLarge;
+            return;
+        }
+        mExpanded += n;
+    }
     Xform xf = ctx.xf * Xform::translation(pos.x, pos.y, pos.z) *
                Xform::fromNormal(normal.x, normal.y, normal.z) * Xform::rotationZ(rotation) *
                Xform::scaling(scale.sx, scale.sy, scale.sz) *
@@ -784,6 +796,9 @@ void Painter::writeNotes() {
         mScene.addNote(std::to_string(mCyclic) + " reference(s) of a block inside itself skipped");
     if (mTooDeep > 0)
         mScene.addNote(std::to_string(mTooDeep) + " reference(s) nested too deep skipped");
+    if (mTooLarge > 0)
+        mScene.addNote(std::to_string(mTooLarge) + " reference(s) standing for more than " +
+                       std::to_string(kMaxPrimitives) + " entities skipped");
     if (mScene.refusedCount() > 0)
         mScene.addNote(std::to_string(mScene.refusedCount()) +
                        " element(s) with unusable numbers skipped");
@@ -801,7 +816,8 @@ bool makeScene(AcDbDatabase &db, Scene &scene, std::string &error, const FileFac
         return false;
     }
     (void)rec->close(); // our own read open
-    if (!painter.drawBlock(model, Context())) {
+    if (tev::db::ExpansionCounter().ofBlock(model) > kMaxPrimitives ||
+        !painter.drawBlock(model, Context())) {
         error = "the picture would have more than " + std::to_string(kMaxPrimitives) +
                 " elements (block references nest too many times)";
         return false;
