@@ -114,7 +114,7 @@ private:
     double aperture_ = 0;
     std::unique_ptr<TerminalSource> terminal_;
     bool terminalGone_ = false; // hung up: the page alone answers
-    bool fromPage_ = false; // line_ came from the page
+    bool fromPage_ = false;     // line_ came from the page
 };
 
 // Reads standard input (not a terminal) line by line on a thread of its own and posts each
