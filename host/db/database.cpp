@@ -20,10 +20,13 @@ void updateSpaceIndex(SpaceIndex &index, AcDbStub *stub); // spatial.cpp
 
 } // namespace tev::db
 
-AcDbImpDatabase::AcDbImpDatabase(AcDbDatabase *owner) : self(owner) {}
+AcDbImpDatabase::AcDbImpDatabase(AcDbDatabase *owner) : self(owner) {
+    ++tev::db::drawingEpoch();
+}
 
 AcDbImpDatabase::~AcDbImpDatabase() {
     destroying = true;
+    ++tev::db::drawingEpoch();
     journal.reset(); // what it holds points at the stubs
     tev::db::forgetSessionNames(*this);
     spatial.clear();
@@ -57,6 +60,7 @@ AcDbStub *AcDbImpDatabase::findHandle(std::uint64_t handle) const {
 }
 
 void AcDbImpDatabase::entityChanged(AcDbStub *stub) {
+    ++tev::db::drawingEpoch();
     AcDbStub *owner = stub->owner;
     if (owner == nullptr || spatial.empty())
         return;
@@ -78,6 +82,7 @@ void AcDbImpDatabase::entityChanged(AcDbStub *stub) {
 }
 
 void AcDbImpDatabase::dropSpatialIndexes() {
+    ++tev::db::drawingEpoch();
     spatial.clear();
 }
 

@@ -96,6 +96,14 @@ template <class T> T *peekAs(AcDbObjectId id) {
     return T::cast(peek(id));
 }
 
+// A number that moves whenever any drawing may look different (a write open or its close, an
+// undo or redo, an entity's move in or out of an index, a highlight): what a view keeps of a
+// picture is made anew when it moves.
+inline std::uint64_t &drawingEpoch() {
+    static std::uint64_t s_epoch = 0;
+    return s_epoch;
+}
+
 // Opens/closes bookkeeping shared by acdbOpenAcDbObject and the append paths. The step under
 // way (if any) keeps the object's state from before its first write open.
 void markOpenForWrite(AcDbStub *stub);

@@ -400,12 +400,14 @@ const AcDbFullSubentPath &AcDbEntity::highlightedPath() const {
 Acad::ErrorStatus AcDbEntity::highlight(const AcDbFullSubentPath &subId, Adesk::Boolean) const {
     keepHighlightPath(subId);
     mHighlighted = true;
+    ++tev::db::drawingEpoch();
     return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbEntity::unhighlight(const AcDbFullSubentPath &subId, Adesk::Boolean) const {
     keepHighlightPath(subId);
     mHighlighted = false;
+    ++tev::db::drawingEpoch();
     return Acad::eOk;
 }
 

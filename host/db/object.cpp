@@ -144,6 +144,7 @@ void markOpenForWrite(AcDbStub *stub) {
         ++stub->db->openCount;
     stub->writer = true;
     stub->db->appendedInOpen = nullptr;
+    ++drawingEpoch();
 }
 
 } // namespace tev::db
@@ -251,6 +252,7 @@ Acad::ErrorStatus AcDbObject::close() {
     }
     AcDbStub *s = mStub;
     if (s->writer) {
+        ++tev::db::drawingEpoch();
         s->writer = false;
         if (s->changes == 0)
             s->changes = AcDbStub::kOther; // a write open that named no change: assume any
@@ -331,6 +333,7 @@ Acad::ErrorStatus AcDbObject::downgradeOpen() {
     if (!mStub->writer)
         return Acad::eWasNotOpenForWrite;
     // The changes so far are committed as a close would.
+    ++tev::db::drawingEpoch();
     mStub->writer = false;
     mStub->readers = 1;
     if (mStub->changes == 0)

@@ -334,13 +334,15 @@ std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId spa
     std::vector<std::pair<double, AcDbStub *>> hits;
     for (auto it = index->tree.qbegin(bgi::intersects(view)); it != index->tree.qend(); ++it) {
         const BBox &b = it->first;
-        if (index->unbounded.count(it->second))
-            continue;
         double size = std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
                                b.max_corner().get<1>() - b.min_corner().get<1>());
+        if (size < minSize && rest == nullptr)
+            continue; // the cheap test first: most of a crowded view is small
+        if (index->unbounded.count(it->second))
+            continue;
         if (size >= minSize)
             hits.emplace_back(size, it->second);
-        else if (rest != nullptr && shows(it->second))
+        else if (shows(it->second))
             rest->push_back(boxed(it->second, b));
     }
     for (AcDbStub *stub : index->unbounded) // they reach every view

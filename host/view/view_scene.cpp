@@ -21,6 +21,8 @@
 #include <limits>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -283,16 +285,24 @@ public:
     // u32 width, height (0 0: none), f64 left, top (drawing units), f64 cell size, u32
     // colourCount, per colour u8 r, g, b, 0, u32 cellCount, u32 cells (row by row from the
     // top left).
-    void write(Writer &w) const {
+    void write(Writer &w) const { write(w, 0, 0, w_, h_); }
+
+    // The same for the cells of columns i0 to i1 and rows j0 to j1 (exclusive) alone: the
+    // part of a larger picture a view shows.
+    void write(Writer &w, std::uint32_t i0, std::uint32_t j0, std::uint32_t i1,
+               std::uint32_t j1) const {
         std::map<std::uint32_t, std::vector<std::uint32_t>> byColour;
-        for (std::size_t i = 0; i < grid_.size(); ++i)
-            if (grid_[i] != 0)
-                byColour[grid_[i]].push_back(static_cast<std::uint32_t>(i));
+        const std::uint32_t cw = i1 > i0 ? i1 - i0 : 0, ch = j1 > j0 ? j1 - j0 : 0;
+        if (!grid_.empty())
+            for (std::uint32_t j = j0; j < j0 + ch; ++j)
+                for (std::uint32_t i = i0; i < i0 + cw; ++i)
+                    if (std::uint32_t c = grid_[static_cast<std::size_t>(j) * w_ + i])
+                        byColour[c].push_back((j - j0) * cw + (i - i0));
         bool any = !byColour.empty();
-        w.u32(any ? w_ : 0);
-        w.u32(any ? h_ : 0);
-        w.f64(x0_);
-        w.f64(y1_);
+        w.u32(any ? cw : 0);
+        w.u32(any ? ch : 0);
+        w.f64(x0_ + i0 * pixel_);
+        w.f64(y1_ - j0 * pixel_);
         w.f64(pixel_);
         w.u32(static_cast<std::uint32_t>(byColour.size()));
         for (const auto &[c, list] : byColour) {
@@ -305,6 +315,12 @@ public:
                                      list.size() * sizeof(std::uint32_t)));
         }
     }
+
+    double left() const { return x0_; }
+    double top() const { return y1_; }
+    double pixel() const { return pixel_; }
+    std::uint32_t width() const { return w_; }
+    std::uint32_t height() const { return h_; }
 
 private:
     std::uint32_t cells(double extent) const {
@@ -385,8 +401,163 @@ void setPictureFacts(PictureFacts facts) {
     pictureFacts() = std::move(facts);
 }
 
+namespace {
+
+// The vectors of a picture (plain and lit) and what it draws into pixels, written out.
+std::string writePicture(AcDbDatabase &db, const ViewBox &box,
+                         const std::vector<AcDbObjectId> &plain,
+                         const std::vector<AcDbObjectId> &lit, std::size_t rastered,
+                         const std::function<void(Writer &)> &writeRaster) {
+    // Coordinates go as f32 relative to the view's centre: exact to far below a pixel.
+    double ox = std::floor((box.x0 + box.x1) / 2), oy = std::floor((box.y0 + box.y1) / 2);
+    if (!std::isfinite(ox) || !std::isfinite(oy))
+        ox = oy = 0;
+    Packer packer(ox, oy);
+    auto scenePlain = std::make_unique<render::Scene>();
+    render::FileFacts facts;
+    const render::FileFacts *factsOrNone = nullptr;
+    if (pictureFacts()) {
+        facts = pictureFacts()(db);
+        factsOrNone = &facts;
+    }
+    render::drawEntities(db, plain, *scenePlain, factsOrNone);
+    packer.add(*scenePlain, 0);
+    render::Scene sceneLit;
+    render::drawEntities(db, lit, sceneLit, factsOrNone);
+    packer.add(sceneLit, kHighlighted);
+    Writer w;
+    w.bytes("TVW1");
+    w.f64(ox);
+    w.f64(oy);
+    w.u32(static_cast<std::uint32_t>(plain.size() + lit.size() + rastered));
+    packer.write(w);
+    writeRaster(w);
+    return std::move(w.str());
+}
+
+// What a view that shows most of a crowded drawing keeps of its picture at one scale: the
+// entities no larger than the smallest it sends as vectors, drawn into pixels over the whole
+// drawing. A pan at that scale takes its part of them instead of drawing them all again. Made
+// anew when the drawing, what is highlighted or the scale changes.
+struct KeptPicture {
+    const AcDbDatabase *db = nullptr;
+    std::uint64_t epoch = 0;
+    double pixel = 0;
+    double vectorSize = 0; // what is at least this large goes as vectors
+    std::unordered_set<AcDbObjectId> highlighted;
+    std::unique_ptr<Raster> raster;
+    std::vector<tev::db::BoxedEntity> drawn; // what the pixels hold
+    std::vector<tev::db::BoxedEntity> lit;   // as small, but highlighted: vectors
+};
+
+KeptPicture &keptPicture() {
+    static KeptPicture s_kept;
+    return s_kept;
+}
+
+bool meets(const tev::db::BoxedEntity &b, const ViewBox &box) {
+    return b.x0 <= box.x1 && b.x1 >= box.x0 && b.y0 <= box.y1 && b.y1 >= box.y0;
+}
+
+// The kept picture for box's scale, made when there is none that fits; null when the view
+// shows too little of the drawing for one to pay.
+KeptPicture *keptFor(AcDbDatabase &db, const ViewBox &box,
+                     const std::unordered_set<AcDbObjectId> &highlighted) {
+    AcGePoint2d lo, hi;
+    if (!tev::db::spaceExtents(db, db.modelSpaceId(), lo, hi))
+        return nullptr;
+    // What lies beyond the extents is drawn as vectors (lines without end) or not at all.
+    ViewBox whole{lo.x, lo.y, hi.x, hi.y, box.pixel};
+    double wc = std::ceil((std::max(hi.x, box.x1) - std::min(lo.x, box.x0)) / box.pixel),
+           hc = std::ceil((std::max(hi.y, box.y1) - std::min(lo.y, box.y0)) / box.pixel);
+    double vc = std::max(1.0, std::ceil((box.x1 - box.x0) / box.pixel)) *
+                std::max(1.0, std::ceil((box.y1 - box.y0) / box.pixel));
+    if (!(wc >= 1 && hc >= 1 && wc <= 8192 && hc <= 8192 && wc * hc <= 4 * vc))
+        return nullptr;
+    KeptPicture &k = keptPicture();
+    if (k.raster && k.db == &db && k.epoch == tev::db::drawingEpoch() &&
+        std::abs(k.pixel - box.pixel) <= 1e-9 * box.pixel && k.highlighted == highlighted)
+        return &k;
+    // Every entity that shows, with its box; the lines without end come back as ids.
+    std::vector<tev::db::BoxedEntity> all;
+    std::vector<AcDbObjectId> endless = tev::db::entitiesInBox(
+        db, db.modelSpaceId(), AcGePoint2d(whole.x0, whole.y0), AcGePoint2d(whole.x1, whole.y1),
+        std::numeric_limits<double>::infinity(), std::numeric_limits<std::size_t>::max(), &all);
+    auto size = [](const tev::db::BoxedEntity &b) { return std::max(b.x1 - b.x0, b.y1 - b.y0); };
+    // As many vectors as a picture may send, the largest: what is larger than the first one
+    // left out (and not below a pixel).
+    std::vector<double> sizes;
+    for (const auto &b : all)
+        if (size(b) >= box.pixel)
+            sizes.push_back(size(b));
+    std::size_t room = kMaxEntitiesInView - std::min(kMaxEntitiesInView, endless.size());
+    double vectorSize = box.pixel;
+    if (sizes.size() > room) {
+        std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(room),
+                         sizes.end(), std::greater<>());
+        vectorSize = std::nextafter(sizes[room], std::numeric_limits<double>::infinity());
+    }
+    std::erase_if(all, [&](const auto &b) { return size(b) >= vectorSize; });
+    std::sort(all.begin(), all.end(),
+              [](const auto &a, const auto &b) { return a.id.stub()->order < b.id.stub()->order; });
+    KeptPicture fresh;
+    fresh.db = &db;
+    fresh.epoch = tev::db::drawingEpoch();
+    fresh.pixel = box.pixel;
+    fresh.vectorSize = vectorSize;
+    fresh.highlighted = highlighted;
+    fresh.raster = std::make_unique<Raster>(whole);
+    if (!fresh.raster->usable())
+        return nullptr;
+    for (const tev::db::BoxedEntity &b : all) {
+        if (highlighted.count(b.id) || heldByCommand(b.id)) {
+            fresh.lit.push_back(b);
+            continue;
+        }
+        fresh.raster->draw(b, flatColour(b.id));
+        fresh.drawn.push_back(b);
+    }
+    k = std::move(fresh);
+    return &k;
+}
+
+// The picture of box from the kept one; nothing when the view holds more vectors than a
+// picture sends (it is then drawn the ordinary way).
+std::optional<std::string> encodeKept(AcDbDatabase &db, const ViewBox &box, KeptPicture &k) {
+    std::vector<AcDbObjectId> ids =
+        tev::db::entitiesInBox(db, db.modelSpaceId(), AcGePoint2d(box.x0, box.y0),
+                               AcGePoint2d(box.x1, box.y1), k.vectorSize, kMaxEntitiesInView + 1);
+    if (ids.size() > kMaxEntitiesInView)
+        return std::nullopt;
+    std::vector<AcDbObjectId> plain, lit;
+    plain.reserve(ids.size());
+    for (const AcDbObjectId &id : ids)
+        (k.highlighted.count(id) || heldByCommand(id) ? lit : plain).push_back(id);
+    for (const tev::db::BoxedEntity &b : k.lit)
+        if (meets(b, box))
+            lit.push_back(b.id);
+    std::size_t rastered = 0;
+    for (const tev::db::BoxedEntity &b : k.drawn)
+        rastered += meets(b, box) ? 1 : 0;
+    const Raster &r = *k.raster;
+    auto cell = [](double v, std::uint32_t n) {
+        return static_cast<std::uint32_t>(std::clamp(v, 0.0, static_cast<double>(n)));
+    };
+    std::uint32_t i0 = cell(std::floor((box.x0 - r.left()) / k.pixel), r.width()),
+                  i1 = cell(std::ceil((box.x1 - r.left()) / k.pixel), r.width()),
+                  j0 = cell(std::floor((r.top() - box.y1) / k.pixel), r.height()),
+                  j1 = cell(std::ceil((r.top() - box.y0) / k.pixel), r.height());
+    return writePicture(db, box, plain, lit, rastered,
+                        [&](Writer &w) { r.write(w, i0, j0, i1, j1); });
+}
+
+} // namespace
+
 std::string encodeView(AcDbDatabase &db, const ViewBox &box,
                        const std::unordered_set<AcDbObjectId> &highlighted) {
+    if (KeptPicture *k = keptFor(db, box, highlighted))
+        if (auto out = encodeKept(db, box, *k))
+            return std::move(*out);
     // A view crowded beyond what a screen can show leaves out its smallest entities first,
     // so that one picture never holds the command line up for long.
     std::vector<tev::db::BoxedEntity> rest;
@@ -411,31 +582,7 @@ std::string encodeView(AcDbDatabase &db, const ViewBox &box,
         raster.draw(b, flatColour(b.id));
         ++rastered;
     }
-    // Coordinates go as f32 relative to the view's centre: exact to far below a pixel.
-    double ox = std::floor((box.x0 + box.x1) / 2), oy = std::floor((box.y0 + box.y1) / 2);
-    if (!std::isfinite(ox) || !std::isfinite(oy))
-        ox = oy = 0;
-    Packer packer(ox, oy);
-    auto scenePlain = std::make_unique<render::Scene>();
-    render::FileFacts facts;
-    const render::FileFacts *factsOrNone = nullptr;
-    if (pictureFacts()) {
-        facts = pictureFacts()(db);
-        factsOrNone = &facts;
-    }
-    render::drawEntities(db, plain, *scenePlain, factsOrNone);
-    packer.add(*scenePlain, 0);
-    render::Scene sceneLit;
-    render::drawEntities(db, lit, sceneLit, factsOrNone);
-    packer.add(sceneLit, kHighlighted);
-    Writer w;
-    w.bytes("TVW1");
-    w.f64(ox);
-    w.f64(oy);
-    w.u32(static_cast<std::uint32_t>(plain.size() + lit.size() + rastered));
-    packer.write(w);
-    raster.write(w);
-    return std::move(w.str());
+    return writePicture(db, box, plain, lit, rastered, [&](Writer &w) { raster.write(w); });
 }
 
 std::string jsonString(std::string_view utf8) {
