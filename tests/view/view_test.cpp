@@ -196,10 +196,26 @@ TEST_F(ViewTest, PictureDrawsEverythingInViewAndGroupsByLook) {
     EXPECT_EQ(counts(host::view::encodeView(*db, {-10, -10, 110, 110, 0.01}, {red1})),
               std::make_pair(4u, 3u));
     // A view crowded beyond what goes as vectors counts and draws every entity.
+    std::vector<AcDbObjectId> crowd;
     for (int i = 0; i < 12'500; ++i)
-        addLine(200 + i * 0.01, 0, 200 + i * 0.01, 1 + (i % 7));
+        crowd.push_back(addLine(200 + i * 0.01, 0, 200 + i * 0.01, 1 + (i % 7)));
     std::string crowded = host::view::encodeView(*db, {-10, -10, 400, 110, 1}, {});
     EXPECT_EQ(counts(crowded).first, 12'504u);
+    // The whole drawing in view: its small entities' pixels are kept for pans at that scale,
+    // and an edit is seen at once, the same pan before and after an erase.
+    const host::view::ViewBox whole{-10, -10, 610, 510, 1};
+    const std::string before = host::view::encodeView(*db, whole, {});
+    EXPECT_EQ(counts(before).first, 12'505u);
+    EXPECT_EQ(host::view::encodeView(*db, whole, {}), before);
+    for (std::size_t i = 0; i < 100; ++i) {
+        AcDbEntity *e = nullptr;
+        ASSERT_EQ(acdbOpenObject(e, crowd[i], AcDb::kForWrite), Acad::eOk);
+        (void)e->erase();
+        (void)e->close();
+    }
+    const std::string after = host::view::encodeView(*db, whole, {});
+    EXPECT_EQ(counts(after).first, 12'405u);
+    EXPECT_NE(after, before);
 }
 
 // Test that the page's JSON carries no infinity or NaN (which it cannot parse), whatever the
