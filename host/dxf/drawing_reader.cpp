@@ -384,6 +384,7 @@ private:
     std::vector<std::uint64_t> lostOwners_; // owners missing or of the wrong kind, once repaired
     void rewriteOwnedBy(const std::vector<std::uint64_t> &owners);
     void rehandleDuplicates();
+    template <class F> void forEachEntityObject(F &&f);
 
     // Header values, applied once the tables are read.
     std::string clayer_, celtype_;
@@ -1570,6 +1571,27 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
 // A handle given twice: the later object keeps the fresh handle the database gave it and is
 // written from the database with it, its vertices (which name it as their owner) too. Only an
 // entity the database holds can move; one kept as bytes would keep the handle it has.
+// Calls f with every entity of every block record, and with a polyline's or reference's
+// vertices, attributes and sequence end.
+template <class F> void Builder::forEachEntityObject(F &&f) {
+    for (AcDbObject *recObj : ObjectAccess::records(*blockTable_)) {
+        auto *rec = AcDbBlockTableRecord::cast(recObj);
+        if (rec == nullptr)
+            continue;
+        for (AcDbObject *e : ObjectAccess::entityList(*rec)) {
+            if (e == nullptr)
+                continue;
+            f(e);
+            if (AcDbOwnedSequence *seq = ObjectAccess::sequence(*e)) {
+                for (AcDbObject *item : seq->items)
+                    f(item);
+                if (seq->seqEnd != nullptr)
+                    f(seq->seqEnd);
+            }
+        }
+    }
+}
+
 void Builder::rehandleDuplicates() {
     std::size_t first = 0;
     while (first + 1 < handles_.size() && handles_[first + 1].handle != handles_[first].handle)
@@ -1583,22 +1605,7 @@ void Builder::rehandleDuplicates() {
         if (preset != 0 && preset != obj->objectId().handle().value())
             moved[preset].push_back(obj);
     };
-    for (AcDbObject *recObj : ObjectAccess::records(*blockTable_)) {
-        auto *rec = AcDbBlockTableRecord::cast(recObj);
-        if (rec == nullptr)
-            continue;
-        for (AcDbObject *e : ObjectAccess::entityList(*rec)) {
-            if (e == nullptr)
-                continue;
-            note(e);
-            if (AcDbOwnedSequence *seq = ObjectAccess::sequence(*e)) {
-                for (AcDbObject *item : seq->items)
-                    note(item);
-                if (seq->seqEnd != nullptr)
-                    note(seq->seqEnd);
-            }
-        }
-    }
+    forEachEntityObject(note);
     for (std::size_t i = first; i < handles_.size();) {
         std::size_t end = i + 1;
         while (end < handles_.size() && handles_[end].handle == handles_[i].handle)
@@ -1640,24 +1647,10 @@ void Builder::rewriteOwnedBy(const std::vector<std::uint64_t> &owners) {
         const std::uint64_t h = ownerInSource(ObjectAccess::source(obj));
         return h != 0 && std::find(owners.begin(), owners.end(), h) != owners.end();
     };
-    for (AcDbObject *recObj : ObjectAccess::records(*blockTable_)) {
-        auto *rec = AcDbBlockTableRecord::cast(recObj);
-        if (rec == nullptr)
-            continue;
-        for (AcDbObject *e : ObjectAccess::entityList(*rec)) {
-            if (e == nullptr)
-                continue;
-            if (named(*e))
-                ObjectAccess::markModified(*e);
-            if (AcDbOwnedSequence *seq = ObjectAccess::sequence(*e)) {
-                for (AcDbObject *item : seq->items)
-                    if (named(*item))
-                        ObjectAccess::markModified(*item);
-                if (seq->seqEnd != nullptr && named(*seq->seqEnd))
-                    ObjectAccess::markModified(*seq->seqEnd);
-            }
-        }
-    }
+    forEachEntityObject([&](AcDbObject *obj) {
+        if (named(*obj))
+            ObjectAccess::markModified(*obj);
+    });
 }
 
 } // namespace
