@@ -577,6 +577,19 @@ void Builder::sectionEnd(std::string_view, const Record &endsec) {
 
 void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, std::size_t begin,
                              std::size_t end) {
+    // The header's variables are copied as read: one whose value does not fit its group is
+    // left out, as a record's group is.
+    for (std::size_t i = 1; i < tags.size(); ++i) {
+        const Tag &t = tags[i];
+        if (const char *fault = valueFault(t.code, t.value, false)) {
+            where_.repair(t.line + 1,
+                          "header variable " + std::string(name) + " group " +
+                              std::to_string(t.code) + " holds '" +
+                              std::string(trimBlanks(t.value)) + "', " + fault,
+                          "left out");
+            return;
+        }
+    }
     HeaderVar var;
     var.name = std::string(name);
     var.raw = view(begin, end);
