@@ -300,6 +300,7 @@ private:
     // source kept in leftOut_ until the bytes are copied without them.
     bool noteUnfit(const Record &r);
     std::string_view withoutLeftOut(std::size_t begin, std::size_t end);
+    std::size_t sectionBodyBegin_ = 0; // where the section under way has its first record
     struct LeftOut {
         std::size_t from, to; // a byte span of the source
         std::string with;     // what stands there instead (nothing, or a mended value)
@@ -559,15 +560,16 @@ void Builder::sectionBegin(std::string_view name, const Record &start) {
              : u == "ENTITIES" ? SectionKind::Entities
              : u == "OBJECTS"  ? SectionKind::Objects
                                : SectionKind::Other;
-    s.start = view(start);
+    // A section of a name not known is copied as read, with whatever its head holds.
+    s.start = noteUnfit(start) ? withoutLeftOut(start.begin, start.end) : view(start);
+    sectionBodyBegin_ = start.end;
     doc_->sections.push_back(std::move(s));
     section_ = &doc_->sections.back();
 }
 
 void Builder::sectionEnd(std::string_view, const Record &endsec) {
     section_->end = view(endsec);
-    const std::size_t bodyBegin =
-        static_cast<std::size_t>(section_->start.data() + section_->start.size() - text_.data());
+    const std::size_t bodyBegin = sectionBodyBegin_;
     section_->body =
         leftOut_.empty() ? view(bodyBegin, endsec.begin) : withoutLeftOut(bodyBegin, endsec.begin);
     if (section_->kind == SectionKind::Header)
