@@ -8,6 +8,7 @@
 #include "host_commands.h"
 #include "misuse.h"
 #include "picture_facts.h"
+#include "point_snaps.h"
 #include "svg.h"
 #include "undo_commands.h"
 
@@ -313,6 +314,8 @@ void registerDrawingCommands() {
     commands.push_back({"QSAVE", qsaveCommand,
                         i18n::N_("Saves the drawing to its own file (asks for a new one)")});
     commands.push_back({"SVG", svgCommand, i18n::N_("Draws the model space into an SVG picture")});
+    commands.push_back({"OSNAP", osnapCommand, i18n::N_("Sets the running object snap modes")});
+    commands.push_back({"-OSNAP", osnapCommand, i18n::N_("Sets the running object snap modes")});
     commands.push_back({"LINE", lineCommand, i18n::N_("Draws lines from point to point")});
     commands.push_back({"PLINE", plineCommand, i18n::N_("Draws a polyline, with widths")});
     commands.push_back({"CIRCLE", circleCommand, i18n::N_("Draws a circle by centre and radius")});

@@ -10,6 +10,7 @@
 #include "dbpl.h"
 #include "dbsymtb.h"
 #include "i18n.h"
+#include "point_snaps.h"
 #include "sysvars.h"
 
 #include <cmath>
@@ -83,18 +84,30 @@ enum class Step { Point, Word, Empty, Cancel };
 
 // Asks for a point or a word. A word is returned upper-case in word. A point out of range
 // is refused here, and asked for again.
-Step askPointOrWord(const std::string &prompt, const Point3 &base, Point3 &pt, std::string &word) {
+// rubber: the point the one asked for goes from (ortho, polar, PER, TAN); none for a first.
+Step askPointOrWord(const std::string &prompt, const Point3 &base, Point3 &pt, std::string &word,
+                    const Point3 *rubber = nullptr) {
     auto &cl = CommandLine::current();
+    PromptSnaps snaps(rubber);
     for (;;) {
         cl.expect(Want::Point);
-        Answer a = cl.ask(prompt);
+        Answer a = cl.ask(snaps.prompt(prompt));
         if (!a.isText())
             return Step::Cancel;
+        if (a.text.empty() && snaps.pending()) {
+            snaps.drop();
+            continue;
+        }
         if (a.text.empty())
             return Step::Empty;
+        if (snaps.modifier(a))
+            continue;
         bool far = false;
         if (auto p = parsePoint(a.text, base, &far)) {
-            pt = *p;
+            auto landed = snaps.land(*p, a);
+            if (!landed)
+                continue;
+            pt = *landed;
             rememberPoint(pt);
             return Step::Point;
         }
@@ -204,7 +217,7 @@ void lineCommand() {
     for (;;) {
         std::string prompt = drawn.size() >= 2 ? tr("\nSpecify next point or [Close/Undo]: ")
                                                : tr("\nSpecify next point or [Undo]: ");
-        Step s = askPointOrWord(prompt, prev, p, word);
+        Step s = askPointOrWord(prompt, prev, p, word, &prev);
         if (s == Step::Empty || s == Step::Cancel)
             return;
         if (s == Step::Word && (word == "U" || word == "UNDO")) {
@@ -302,7 +315,7 @@ void plineCommand() {
     for (;;) {
         std::string prompt = verts.size() >= 3 ? tr("\nSpecify next point or [Close/Undo/Width]: ")
                                                : tr("\nSpecify next point or [Undo/Width]: ");
-        Step s = askPointOrWord(prompt, verts.back().at, p, word);
+        Step s = askPointOrWord(prompt, verts.back().at, p, word, &verts.back().at);
         if (s == Step::Empty || s == Step::Cancel) {
             addPolyline(*db, verts, false); // what was drawn stays, as the host keeps it
             return;

@@ -6,6 +6,7 @@
 #include "answer_parse.h"
 #include "command_line.h"
 #include "i18n.h"
+#include "point_snaps.h"
 #include "sysvars.h"
 
 #include <cmath>
@@ -48,24 +49,37 @@ const char *orEmpty(const char *s) {
     return s ? s : "";
 }
 
-// Asks for one point until one is given. Relative input starts at base.
-int askPoint(const char *prompt, const Point3 &base, bool noNull, Point3 &out) {
+// Asks for one point until one is given. Relative input starts at base; rubber is the
+// prompt's base point (ortho, polar, PER and TAN go from it), when it has one. A typed
+// object snap modifier applies to the point given after it.
+int askPoint(const char *prompt, const Point3 &base, bool noNull, Point3 &out,
+             const Point3 *rubber = nullptr) {
     auto &cl = CommandLine::current();
+    host::PromptSnaps snaps(rubber);
     for (;;) {
         cl.expect(host::Want::Point);
-        Answer a = cl.ask(orEmpty(prompt));
+        Answer a = cl.ask(snaps.prompt(orEmpty(prompt)));
         if (!a.isText())
             return RTCAN;
+        if (a.text.empty() && snaps.pending()) {
+            snaps.drop(); // Enter at "of " drops the modifier
+            continue;
+        }
         if (a.text.empty()) {
             if (!noNull)
                 return RTNONE;
             cl.refuse(i18n::tr(kNeedPoint));
             continue;
         }
+        if (snaps.modifier(a))
+            continue;
         bool far = false;
         if (auto p = host::parsePoint(a.text, base, &far)) {
-            out = *p;
-            return RTNORM;
+            if (auto landed = snaps.land(*p, a)) {
+                out = *landed;
+                return RTNORM;
+            }
+            continue;
         }
         cl.refuse(i18n::tr(far ? host::kOutOfRangeMessage : kInvalidPoint));
     }
@@ -94,7 +108,7 @@ int acedGetPoint(const ads_point pt, const char *prompt, ads_point result) {
         return RTERROR;
     Point3 base = pt ? toPoint3(pt) : lastPoint();
     Point3 p;
-    int rc = askPoint(prompt, base, (bits & RSG_NONULL) != 0, p);
+    int rc = askPoint(prompt, base, (bits & RSG_NONULL) != 0, p, pt ? &base : nullptr);
     if (rc != RTNORM)
         return rc;
     fromPoint3(p, result);
@@ -134,7 +148,8 @@ int acedGetAngle(const ads_point pt, const char *prompt, ads_real *result) {
             Point3 from = pt ? toPoint3(pt) : *first;
             Point3 to = *first;
             if (!pt) {
-                int rc = askPoint(i18n::tr("\nSpecify second point: "), from, /*noNull=*/true, to);
+                int rc = askPoint(i18n::tr("\nSpecify second point: "), from, /*noNull=*/true, to,
+                                  &from);
                 if (rc != RTNORM)
                     return rc;
             }

@@ -105,6 +105,55 @@ const VarDef kVars[] = {
          session().pickAperture = d;
          return true;
      }},
+#define TEV_SHORT_VAR(NAME, FIELD, LO, HI)                                                         \
+    {                                                                                              \
+        NAME, VarType::Short, false, false,                                                        \
+            []() -> std::optional<Value> { return Value(session().FIELD); }, [](const Value &v) {  \
+                short s = std::get<short>(v);                                                      \
+                if (s < (LO) || s > (HI))                                                          \
+                    return false;                                                                  \
+                session().FIELD = s;                                                               \
+                return true;                                                                       \
+            }                                                                                      \
+    }
+#define TEV_XY_VAR(NAME, FIELD, POSITIVE)                                                          \
+    {                                                                                              \
+        NAME, VarType::Point, false, false,                                                        \
+            []() -> std::optional<Value> {                                                         \
+                return Value(Point3{session().FIELD[0], session().FIELD[1], 0});                   \
+            },                                                                                     \
+            [](const Value &v) {                                                                   \
+                Point3 p = std::get<Point3>(v);                                                    \
+                if (!std::isfinite(p.x) || !std::isfinite(p.y) ||                                  \
+                    std::fabs(p.x) > kMaxCoordinate || std::fabs(p.y) > kMaxCoordinate ||          \
+                    ((POSITIVE) && !(p.x > 0 && p.y > 0)))                                         \
+                    return false;                                                                  \
+                session().FIELD[0] = p.x, session().FIELD[1] = p.y;                                \
+                return true;                                                                       \
+            }                                                                                      \
+    }
+    // Drafting aids, for the session.
+    TEV_SHORT_VAR("OSMODE", osmode, 0, 32767),
+    TEV_SHORT_VAR("APERTURE", aperture, 1, 50),
+    TEV_SHORT_VAR("ORTHOMODE", orthomode, 0, 1),
+    TEV_SHORT_VAR("AUTOSNAP", autosnap, 0, 63),
+    TEV_SHORT_VAR("POLARMODE", polarmode, 0, 15),
+    TEV_SHORT_VAR("SNAPMODE", snapmode, 0, 1),
+    TEV_SHORT_VAR("GRIDMODE", gridmode, 0, 1),
+    {"POLARANG", VarType::Real, false, false,
+     []() -> std::optional<Value> { return Value(session().polarang); },
+     [](const Value &v) {
+         double d = std::get<double>(v);
+         if (!std::isfinite(d) || d <= 0 || d > 360)
+             return false;
+         session().polarang = d;
+         return true;
+     }},
+    TEV_XY_VAR("SNAPUNIT", snapunit, true),
+    TEV_XY_VAR("SNAPBASE", snapbase, false),
+    TEV_XY_VAR("GRIDUNIT", gridunit, false),
+#undef TEV_SHORT_VAR
+#undef TEV_XY_VAR
 };
 
 const VarDef *findVar(std::string_view name) {

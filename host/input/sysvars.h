@@ -27,6 +27,23 @@ struct SessionVars {
     ads_real lastPoint[3] = {0, 0, 0};
     short pickbox = 3;
     double pickAperture = kDefaultPickAperture;
+    // Drafting aids (point_snaps.h): running object snaps, ortho, polar tracking, grid snap.
+    short osmode = 4133;  // END, CEN, INT (and extension, which this host has not)
+    short aperture = 10;  // pixels: how far from the cursor a running snap is found
+    short orthomode = 0;  // 1: picked points keep to the axes through the base point
+    double polarang = 90; // degrees: the polar tracking increment
+    short autosnap = 63;  // bit 8: polar tracking
+    short polarmode = 0;  // kept for scripts that set it; increments count from SNAPANG
+    short snapmode = 0;   // 1: picked points go to the snap grid
+    double snapunit[2] = {10, 10};
+    double snapbase[2] = {0, 0};
+    short gridmode = 0; // 1: the page shows the grid
+    double gridunit[2] = {10, 10};
+    // The point prompt waiting now: its base point (for ortho, polar, PER and TAN) and the
+    // snap a typed modifier asked for the next point (0 none, -1 NON).
+    bool promptHasBase = false;
+    ads_real promptBase[3] = {0, 0, 0};
+    int pendingSnap = 0;
 };
 
 // Sets ERRNO (the host does this when an API call fails).

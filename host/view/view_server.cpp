@@ -5,6 +5,7 @@
 #include "http_server.h"
 #include "page_files.h"
 #include "view_scene.h"
+#include "view_aids.h"
 #include "view_texts.h"
 
 #include "command_line.h"
@@ -134,7 +135,7 @@ void ViewServer::Impl::routes(HttpServer &s) {
         res.set_header("X-Frame-Options", "DENY");
         return true;
     });
-    s.Get(R"(/|/index\.html|/view\.js|/view\.css)", [](const Request &req, Response &res) {
+    s.Get(R"(/|/index\.html|/[a-z0-9_]+\.(js|css))", [](const Request &req, Response &res) {
         std::string path = req.path == "/" ? "/index.html" : req.path;
         const PageFile *f = findPageFile(path.substr(1));
         if (f == nullptr)
@@ -191,6 +192,7 @@ void ViewServer::Impl::routes(HttpServer &s) {
             return refuse(res, 503, "busy: a command is running");
         res.set_content(std::move(*data), "application/octet-stream");
     });
+    addAidRoutes(s, hub);
     s.Post("/api/answer", [this](const Request &req, Response &res) {
         std::vector<Item> items;
         std::size_t n = req.get_param_value_count("a");

@@ -26,6 +26,18 @@ const char *const kPageTexts[] = {
     N_("No connection"),
     N_("The session has ended."),
     N_("%s entities in view"),
+    // The object snaps' names, on the snap marker's tooltip.
+    N_("Endpoint"),
+    N_("Midpoint"),
+    N_("Center"),
+    N_("Node"),
+    N_("Quadrant"),
+    N_("Intersection"),
+    N_("Insertion"),
+    N_("Perpendicular"),
+    N_("Tangent"),
+    N_("Nearest"),
+    N_("Apparent intersection"),
 };
 } // namespace
 

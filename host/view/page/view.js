@@ -296,13 +296,15 @@ function drawOverlay() {
   oc.beginPath();
   if (wantsPoint) {
     const arm = state.want === 'select' ? 14 : 40;
-    oc.moveTo(x - arm, y); oc.lineTo(x - (wantsPick ? box : 0), y);
-    oc.moveTo(x + (wantsPick ? box : 0), y); oc.lineTo(x + arm, y);
-    oc.moveTo(x, y - arm); oc.lineTo(x, y - (wantsPick ? box : 0));
-    oc.moveTo(x, y + (wantsPick ? box : 0)); oc.lineTo(x, y + arm);
+    // The crosshair runs along the snap angle (snap.js).
+    const a = window.tevSnap ? window.tevSnap.angle() : 0, c = Math.cos(a), s = -Math.sin(a);
+    const line = (f, t) => { oc.moveTo(x + f * c, y + f * s); oc.lineTo(x + t * c, y + t * s);
+                             oc.moveTo(x + f * s, y - f * c); oc.lineTo(x + t * s, y - t * c); };
+    line(-arm, -(wantsPick ? box : 0)); line(wantsPick ? box : 0, arm);
   }
   if (wantsPick) oc.rect(x - box, y - box, 2 * box, 2 * box);
   oc.stroke();
+  if (window.tevSnap) window.tevSnap.drawOverlay(oc);
 }
 
 function showCoords() {
@@ -329,8 +331,8 @@ function clickAt(sx, sy) {
   const pt = `${fmt(x)},${fmt(y)}`;
   if (state.want === 'entity' || state.want === 'select')
     answer([['P', String(state.pickbox * pixel()), pt]]);
-  else if (state.want === 'point')
-    answer([['L', pt]]);
+  else if (state.want === 'point') // picked: snaps, ortho and grid apply within the aperture
+    answer([['P', String((window.tevSnap ? window.tevSnap.aperture() : state.pickbox) * pixel()), pt]]);
 }
 
 function dragAt(d, sx, sy) {
