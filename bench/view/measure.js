@@ -1,5 +1,6 @@
 // measure.js - the live view's speed through headless Chromium on a big drawing: the first
-// picture after the page loads, a pan and a zoom redrawn, and a click answered.
+// picture after the page loads, a pan and a zoom redrawn, a click answered, and where a
+// click would land (object snaps) tracked.
 // Usage: node measure.js ARXHOST DRAWING [RUNS]   (from bench/view/run.sh)
 'use strict';
 const path = require('node:path');
@@ -75,6 +76,33 @@ const fmt = (a) => `median ${median(a).toFixed(1)} ms, min ${Math.min(...a).toFi
       clicks.push(Date.now() - start);
       inPage.push(await page.evaluate(() => window.__click.shown - window.__click.up));
     }
+    // Tracking: where a click at the cursor would land (running object snaps over what is
+    // near it, from the prompt's base point), the page's request to its answer, at positions
+    // across the working view; with the default snaps, then with every kind on.
+    const trackAt = () => page.evaluate(async (n) => {
+      const times = [];
+      let found = 0;
+      for (let i = 0; i < n; ++i) {
+        const [x, y] = toWorld(50 + (i * 97) % (view.w - 100), 50 + (i * 61) % (view.h - 100));
+        const t = performance.now();
+        const r = await (await api('api/track', { x, y, aperture: 10 * pixel() })).json();
+        times.push(performance.now() - t);
+        if (r.kind) ++found;
+      }
+      return { times, found };
+    }, Math.max(runs, 20));
+    const tracked = await trackAt();
+    await page.keyboard.press('Escape');
+    await h.waitWant(page, 'text');
+    await h.type(page, 'OSMODE');
+    await h.type(page, '3071');
+    await h.type(page, 'LINE');
+    await h.waitWant(page, 'point');
+    await h.type(page, '0,0');
+    await h.waitWant(page, 'point');
+    const trackedAll = await trackAt();
+    console.log(`snap tracked (OSMODE 4133, working zoom): ${fmt(tracked.times)}; ${tracked.found} found a snap`);
+    console.log(`snap tracked (every kind on, OSMODE 3071): ${fmt(trackedAll.times)}; ${trackedAll.found} found a snap`);
     await page.keyboard.press('Escape');
     console.log(`click answered, in the page (release to transcript): ${fmt(inPage)}`);
     console.log(`click answered, from puppeteer's click (adds the DevTools round trips): ${fmt(clicks)}`);
