@@ -20,6 +20,8 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kEps = 1e-9;
+// The most entities one snap looks at.
+constexpr std::size_t kMaxCandidates = 4096;
 
 // Whether p lies on the arc (its angle within the sweep).
 bool onArc(const Arc &a, P2 p) {
@@ -164,9 +166,10 @@ void offerShape(const SnapSubject &subject, const P2 *base, Chooser &c, Near &ne
         }
     for (P2 p : corners)
         c.offer(kSnapEnd, p);
-    for (const Seg &g : s.unbounded)
-        segs.push_back(g);
-    for (const Seg &g : segs) {
+    const std::size_t bounded = segs.size(); // rays and construction lines have no ends
+    segs.insert(segs.end(), s.unbounded.begin(), s.unbounded.end());
+    for (std::size_t i = 0; i < segs.size(); ++i) {
+        const Seg &g = segs[i];
         if (len(g.b - g.a) <= 0) {
             c.offer(kSnapNod, g.a);
             continue;
@@ -176,9 +179,11 @@ void offerShape(const SnapSubject &subject, const P2 *base, Chooser &c, Near &ne
         if (d > c.aperture)
             continue;
         near.segs.push_back(g);
-        c.offer(kSnapEnd, g.a);
-        c.offer(kSnapEnd, g.b);
-        c.offer(kSnapMid, (g.a + g.b) * 0.5);
+        if (i < bounded) {
+            c.offer(kSnapEnd, g.a);
+            c.offer(kSnapEnd, g.b);
+            c.offer(kSnapMid, (g.a + g.b) * 0.5);
+        }
         c.offer(kSnapNea, foot);
         if (base && c.wants(kSnapPer)) {
             P2 dir = g.b - g.a;
@@ -234,9 +239,30 @@ void offerShape(const SnapSubject &subject, const P2 *base, Chooser &c, Near &ne
     }
 }
 
-void offerIntersections(const Near &near, Chooser &c) {
+// The most pieces intersections are looked for among: the nearest to the cursor, so that a
+// crowded aperture (a whole drawing at a glance) costs milliseconds, not seconds.
+constexpr std::size_t kMaxNearPieces = 512;
+
+template <class Piece, class Dist>
+void keepNearest(std::vector<Piece> &pieces, P2 cursor, Dist dist) {
+    if (pieces.size() <= kMaxNearPieces)
+        return;
+    std::vector<std::pair<double, Piece>> ranked;
+    ranked.reserve(pieces.size());
+    for (const Piece &p : pieces)
+        ranked.emplace_back(dist(cursor, p), p);
+    std::nth_element(ranked.begin(), ranked.begin() + kMaxNearPieces, ranked.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    pieces.clear();
+    for (std::size_t i = 0; i < kMaxNearPieces; ++i)
+        pieces.push_back(ranked[i].second);
+}
+
+void offerIntersections(Near &near, Chooser &c) {
     if (!c.wants(kSnapInt) && !c.wants(kSnapApp))
         return;
+    keepNearest(near.segs, c.cursor, [](P2 p, const Seg &s) { return distToSeg(p, s); });
+    keepNearest(near.arcs, c.cursor, [](P2 p, const Arc &a) { return distToArc(p, a); });
     std::vector<P2> pts;
     for (std::size_t i = 0; i < near.segs.size(); ++i) {
         for (std::size_t j = i + 1; j < near.segs.size(); ++j)
@@ -300,9 +326,10 @@ std::optional<SnapHit> findSnap(const AcDbDatabase &db, AcDbObjectId space, P2 c
                                 double aperture, int bits, const P2 *base) {
     if ((bits & kSnapOff) || bits == 0 || !(aperture >= 0))
         return std::nullopt;
+    // In a crowded aperture the largest entities count (what shows at that scale).
     std::vector<AcDbObjectId> ids =
         entitiesInBox(db, space, AcGePoint2d(cursor.x - aperture, cursor.y - aperture),
-                      AcGePoint2d(cursor.x + aperture, cursor.y + aperture), 0, SIZE_MAX);
+                      AcGePoint2d(cursor.x + aperture, cursor.y + aperture), 0, kMaxCandidates);
     std::vector<SnapSubject> subjects;
     subjects.reserve(ids.size());
     for (AcDbObjectId id : ids) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <numbers>
 #include <variant>
 
@@ -116,7 +117,7 @@ const VarDef kVars[] = {
                 return true;                                                                       \
             }                                                                                      \
     }
-#define TEV_XY_VAR(NAME, FIELD, POSITIVE)                                                          \
+#define TEV_XY_VAR(NAME, FIELD, MIN)                                                               \
     {                                                                                              \
         NAME, VarType::Point, false, false,                                                        \
             []() -> std::optional<Value> {                                                         \
@@ -126,7 +127,7 @@ const VarDef kVars[] = {
                 Point3 p = std::get<Point3>(v);                                                    \
                 if (!std::isfinite(p.x) || !std::isfinite(p.y) ||                                  \
                     std::fabs(p.x) > kMaxCoordinate || std::fabs(p.y) > kMaxCoordinate ||          \
-                    ((POSITIVE) && !(p.x > 0 && p.y > 0)))                                         \
+                    !(p.x >= (MIN) && p.y >= (MIN)))                                               \
                     return false;                                                                  \
                 session().FIELD[0] = p.x, session().FIELD[1] = p.y;                                \
                 return true;                                                                       \
@@ -149,9 +150,11 @@ const VarDef kVars[] = {
          session().polarang = d;
          return true;
      }},
-    TEV_XY_VAR("SNAPUNIT", snapunit, true),
-    TEV_XY_VAR("SNAPBASE", snapbase, false),
-    TEV_XY_VAR("GRIDUNIT", gridunit, false),
+    // Each coordinate at least MIN: the snap spacing is positive, the grid's 0 (the snap's) or
+    // more; the base anywhere.
+    TEV_XY_VAR("SNAPUNIT", snapunit, std::numeric_limits<double>::min()),
+    TEV_XY_VAR("SNAPBASE", snapbase, -kMaxCoordinate),
+    TEV_XY_VAR("GRIDUNIT", gridunit, 0.0),
 #undef TEV_SHORT_VAR
 #undef TEV_XY_VAR
 };
