@@ -1,6 +1,6 @@
 """Object snaps, ortho and grid snap at the point prompts: modifiers typed in a script (the
 Russian edition's names too) land on the geometry, typed coordinates stay as typed, and
-clicks from the page follow running snaps, ortho and the grid under a 30 degree snap angle
+clicks from the page follow running snaps, ortho, the grid and polar tracking under a 30 degree snap angle
 set by Nor. The drawings are read back by ezdxf."""
 import json
 import math
@@ -62,7 +62,7 @@ class Snaps(unittest.TestCase):
         for g, w in zip(got, want):
             self.assertLine(g, w, "line")
 
-    def test_clicks_follow_snaps_ortho_and_grid_at_30_degrees(self):
+    def test_clicks_follow_snaps_ortho_grid_and_polar_at_30_degrees(self):
         view = View()
         try:
             c30, s30 = math.cos(math.radians(30)), math.sin(math.radians(30))
@@ -82,6 +82,13 @@ class Snaps(unittest.TestCase):
             # Grid snap (10 apart from the origin along 30 degrees), ortho off.
             send("LORTHOMODE", "L0", "LSNAPMODE", "L1", "LSNAPUNIT", "L10,10")
             send("LLINE", "P0.5 21,9", "P0.5 3,19", "L")
+            # Polar tracking (45 degree steps from the snap angle): a click within the aperture
+            # of the 75 degree ray lands on it; one between the rays stays where it is.
+            ray = (100 + 20 * math.cos(math.radians(75)) + math.cos(math.radians(165)),
+                   100 + 20 * math.sin(math.radians(75)) + math.sin(math.radians(165)))
+            send("LSNAPMODE", "L0", "LAUTOSNAP", "L63", "LPOLARANG", "L45")
+            send("LLINE", "L100,100", "P2 %.6f,%.6f" % ray, "L", "LLINE", "L100,100",
+                 "P2 97.4,119.8", "L")
             send("LSAVE", "L" + out)
             view.wait_for(r"Drawing saved to .*clicks\.dxf")
             view.quit()
@@ -95,6 +102,8 @@ class Snaps(unittest.TestCase):
             # from (0,-40) the click (0.5,-20) is 20 across the axis: on the turned Y axis
             [0, -40, -s30 * (0.5 * -s30 + 20 * c30), -40 + c30 * (0.5 * -s30 + 20 * c30)],
             [20 * c30, 20 * s30, -10 * s30 + 10 * c30 * 1, 10 * c30 + 10 * s30],
+            [100, 100, 100 + 20 * math.cos(math.radians(75)), 100 + 20 * math.sin(math.radians(75))],
+            [100, 100, 97.4, 119.8],
         ]
         got = lines(out)
         self.assertEqual(len(got), len(want), got)
