@@ -1,5 +1,6 @@
 // circle_command.cpp - CIRCLE: by centre and radius or diameter, through three points, across
-// a diameter's two ends, or tangent to two picked lines, circles or arcs with a radius.
+// a diameter's two ends, or with a radius tangent to two picked lines, circles or arcs (the
+// segment or arc of a polyline, or of anything else with a shape, nearest each pick).
 #include "arc_geometry.h"
 #include "command_line.h"
 #include "drawing_commands.h"
@@ -11,7 +12,10 @@
 
 #include "acedads.h"
 #include "dbents.h"
+#include "shape.h"
+#include "spatial.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -90,7 +94,8 @@ void addCircle(AcDbDatabase &db, const Point3 &centre, double radius) {
     (void)addEntity(db, new AcDbCircle(ge(centre), AcGeVector3d(0, 0, 1), radius));
 }
 
-// A curve a tangent circle touches: a line (through a, along the unit vector u) or a circle.
+// A curve a tangent circle touches: a line (through a, along the unit vector u) or a circle;
+// with the point it was picked at.
 struct Tangent {
     bool line;
     Point3 a;
@@ -108,18 +113,47 @@ struct Tangent {
     }
 };
 
-// The line, circle or arc picked at a prompt; nullopt on Escape.
+// The piece of an entity's shape (a segment, or an arc's circle) nearest p.
+std::optional<Tangent> nearestPiece(const tev::db::Shape &shape, const Point3 &p) {
+    std::optional<Tangent> best;
+    double bestDist = std::numeric_limits<double>::infinity();
+    tev::db::P2 q{p.x, p.y};
+    for (const tev::db::Seg &g : shape.segs) {
+        tev::db::P2 d = g.b - g.a;
+        double l = tev::db::len(d);
+        if (l == 0)
+            continue;
+        double t = std::clamp(tev::db::dot(q - g.a, d) / (l * l), 0.0, 1.0);
+        double dist = tev::db::len(q - (g.a + d * t));
+        if (dist < bestDist) {
+            bestDist = dist;
+            best = Tangent{true, {g.a.x, g.a.y, p.z}, d.x / l, d.y / l, 0, p};
+        }
+    }
+    for (const tev::db::Arc &arc : shape.arcs) {
+        double angle = std::atan2(q.y - arc.c.y, q.x - arc.c.x);
+        double dist = arc.covers(angle) ? std::fabs(tev::db::len(q - arc.c) - arc.r)
+                                        : std::min(tev::db::len(q - arc.at(arc.a0)),
+                                                   tev::db::len(q - arc.at(arc.a0 + arc.sweep)));
+        if (arc.r > 0 && dist < bestDist) {
+            bestDist = dist;
+            best = Tangent{false, {arc.c.x, arc.c.y, p.z}, 0, 0, arc.r, p};
+        }
+    }
+    return best;
+}
+
+// The segment or arc (of a line, circle, arc, polyline, ...) picked at a prompt; nullopt on
+// Escape or Enter.
 std::optional<Tangent> pickTangent(const char *prompt) {
     auto &cl = CommandLine::current();
     for (;;) {
         ads_name name;
         ads_point pt;
         int rc = acedEntSel(prompt, name, pt);
-        if (rc == RTCAN)
+        if (rc == RTCAN || (rc != RTNORM && currentErrno() == OL_ENTSELNULL))
             return std::nullopt;
         if (rc != RTNORM) {
-            if (currentErrno() == OL_ENTSELNULL)
-                return std::nullopt; // Enter: no circle
             cl.refuse(tr("No object found."));
             continue;
         }
@@ -128,23 +162,11 @@ std::optional<Tangent> pickTangent(const char *prompt) {
         if (acdbGetObjectId(id, name) != Acad::eOk ||
             acdbOpenAcDbEntity(ent, id, AcDb::kForRead) != Acad::eOk)
             continue;
-        Point3 pick{pt[X], pt[Y], pt[Z]};
-        std::optional<Tangent> out;
-        if (auto *l = AcDbLine::cast(ent)) {
-            AcGePoint3d s = l->startPoint(), e = l->endPoint();
-            double len = std::hypot(e.x - s.x, e.y - s.y);
-            if (len > 0)
-                out = Tangent{true, {s.x, s.y, s.z}, (e.x - s.x) / len, (e.y - s.y) / len, 0, pick};
-        } else if (auto *c = AcDbCircle::cast(ent)) {
-            AcGePoint3d m = c->center();
-            out = Tangent{false, {m.x, m.y, m.z}, 0, 0, c->radius(), pick};
-        } else if (auto *arc = AcDbArc::cast(ent)) {
-            AcGePoint3d m = arc->center();
-            out = Tangent{false, {m.x, m.y, m.z}, 0, 0, arc->radius(), pick};
-        }
+        tev::db::Shape shape;
+        tev::db::collectShape(*ent, AcGeMatrix3d(), tev::db::kMaxBlockNesting, shape);
         (void)ent->close();
-        if (out)
-            return out;
+        if (auto piece = nearestPiece(shape, {pt[X], pt[Y], pt[Z]}))
+            return piece;
         cl.refuse(tr("Select a line, a circle or an arc."));
     }
 }

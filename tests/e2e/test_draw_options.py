@@ -46,9 +46,10 @@ CASES = [
     ("circle diameter, then the last radius by Enter", "CIRCLE 5,5 D 4\nCIRCLE 1,1\n\n",
      [(5, 5, 2), (1, 1, 2)]),
     ("circle Ttr: two lines", TWO_LINES + "CIRCLE T 30,0 0,30 10\n", [(10, 10, 10)]),
-    ("circle Ttr: a line and a circle, nearest the picks",
-     "LINE 0,0 100,0\n\nCIRCLE 60,50 10\nCIRCLE T 30,0 60,40 25\n",
-     [(60, 50, 10), (60 - math.sqrt(600), 25, 25)]),
+    ("circle Ttr: a polyline's segment and a circle, nearest the picks",
+     "PLINE 0,0 100,0 100,-9\n\nCIRCLE 60,50 10\nCIRCLE T 30,0 60,40 25\n",
+     [(False, [(0, 0, 0, 0, 0), (100, 0, 0, 0, 0), (100, -9, 0, 0, 0)]), (60, 50, 10),
+      (60 - math.sqrt(600), 25, 25)]),
 ]
 
 # The same in a Russian session: localised names, their capitals, "_" and the global name.
