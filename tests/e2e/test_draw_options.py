@@ -13,18 +13,19 @@ except ImportError:  # pragma: no cover
 
 T15, T22, T45 = (math.tan(math.radians(a)) for a in (15, 22.5, 45))
 TWO_LINES = "LINE 0,0 100,0\n\nLINE 0,0 0,100\n\n"
+ARC_LINE_CLOSED = [(True, [(0, 0, 0, 0, 0), (10, 0, 0, 0, 1), (10, 10, 0, 0, 0), (5, 10, 0, 0, 0)])]
+CLOCKWISE = [(False, [(0, 0, 0, 0, -T22), (-10, 10, 0, 0, 0)])]
 
 # (what, script, the model space as facts(): polylines as (closed, [(x, y, start width,
 # end width, bulge), ...]), circles as (x, y, radius); layers are checked by name)
 CASES = [
     ("tangent arc, line, length, close",
-     "PLINE 0,0 10,0 A 10,10 L L 5 C\n",
-     [(True, [(0, 0, 0, 0, 0), (10, 0, 0, 0, 1), (10, 10, 0, 0, 0), (5, 10, 0, 0, 0)])]),
+     "PLINE 0,0 10,0 A 10,10 L L 5 C\n", ARC_LINE_CLOSED),
+    ("_ before each keyword", "PLINE 0,0 10,0 _A 10,10 _L _L 5 _C\n", ARC_LINE_CLOSED),
     ("arc closed with an arc", "PLINE 0,0 10,0 A 10,10 CL\n",
      [(True, [(0, 0, 0, 0, 0), (10, 0, 0, 0, 1), (10, 10, 0, 0, T22)])]),
     ("angle, endpoint", "PLINE 0,0 A A 90 10,0\n\n", [(False, [(0, 0, 0, 0, T22), (10, 0, 0, 0, 0)])]),
-    ("angle, centre (clockwise)", "PLINE 0,0 A A -90 CE 0,10\n\n",
-     [(False, [(0, 0, 0, 0, -T22), (-10, 10, 0, 0, 0)])]),
+    ("angle, centre (clockwise)", "PLINE 0,0 A A -90 CE 0,10\n\n", CLOCKWISE),
     ("angle, radius, the chord's default direction", "PLINE 0,0 A A 180 R 5\n\n\n",
      [(False, [(0, 0, 0, 0, 1), (0, 10, 0, 0, 0)])]),
     ("centre, endpoint on the ray", "PLINE 10,0 A CE 0,0 0,5\n\n",
@@ -55,14 +56,14 @@ CASES = [
 # The same in a Russian session: localised names, their capitals, "_" and the global name.
 RUSSIAN = [
     ("Дуга, Линейный, длИна by its capital, Замкнуть", "PLINE 0,0 10,0 Д 10,10 Л И 5 З\n",
-     CASES[0][2]),
-    ("lower case and whole names", "PLINE 0,0 10,0 дуга 10,10 линейный дли 5 замкнуть\n", CASES[0][2]),
-    ("_ keeps the global keywords", "PLINE 0,0 10,0 _A 10,10 _L _L 5 _C\n", CASES[0][2]),
-    ("the English keywords still answer", "PLINE 0,0 10,0 A 10,10 L L 5 C\n", CASES[0][2]),
-    ("Угол, Центр", "PLINE 0,0 Д У -90 Ц 0,10\n\n", CASES[3][2]),
+     ARC_LINE_CLOSED),
+    ("lower case and whole names", "PLINE 0,0 10,0 дуга 10,10 линейный дли 5 замкнуть\n", ARC_LINE_CLOSED),
+    ("_ keeps the global keywords", "PLINE 0,0 10,0 _A 10,10 _L _L 5 _C\n", ARC_LINE_CLOSED),
+    ("the English keywords still answer", "PLINE 0,0 10,0 A 10,10 L L 5 C\n", ARC_LINE_CLOSED),
+    ("Угол, Центр", "PLINE 0,0 Д У -90 Ц 0,10\n\n", CLOCKWISE),
     ("3Т, Диаметр", "CIRCLE 3т 0,0 10,0 0,10\nCIRCLE 5,5 Д 4\n",
      [(5, 5, math.sqrt(50)), (5, 5, 2)]),
-    ("ККР", TWO_LINES + "CIRCLE ККР 30,0 0,30 10\n", CASES[17][2]),
+    ("ККР", TWO_LINES + "CIRCLE ККР 30,0 0,30 10\n", [(10, 10, 10)]),
     ("-LAYER Новый, then UNDO Назад and Да to undo it all",
      "-LAYER Н Walls\n\nLINE 0,0 1,0\n\nUNDO Н Д\n", []),
 ]
