@@ -32,6 +32,20 @@ bool isGlobalChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
+// Whether rest is what follows a prompt's keyword list: an optional " <default>", then ":"
+// and spaces (so that a "[" in a file name shown as a default is no keyword list).
+bool endsPrompt(std::string_view rest) {
+    if (rest.starts_with(" <")) {
+        std::size_t gt = rest.rfind('>');
+        if (gt == std::string_view::npos)
+            return false;
+        rest.remove_prefix(gt + 1);
+    }
+    if (rest.starts_with(':'))
+        rest.remove_prefix(1);
+    return rest.find_first_not_of(' ') == std::string_view::npos;
+}
+
 } // namespace
 
 bool namesKeyword(std::string_view answer, std::string_view keyword) {
@@ -58,7 +72,7 @@ std::vector<PromptKeyword> promptKeywords(std::string_view prompt) {
     if (open == std::string_view::npos)
         return out;
     std::size_t close = prompt.find(']', open);
-    if (close == std::string_view::npos)
+    if (close == std::string_view::npos || !endsPrompt(prompt.substr(close + 1)))
         return out;
     std::string_view list = prompt.substr(open + 1, close - open - 1);
     for (;;) {

@@ -2,6 +2,7 @@
 Ttr and Diameter, drawn by script and read back with ezdxf; then the same options typed by
 their Russian names in a Russian session, and "_" before a global keyword in either language."""
 import math
+import os
 import unittest
 
 from e2e_support import run_arxhost
@@ -117,6 +118,14 @@ class DrawOptions(unittest.TestCase):
             self.assertEqual(r.out.count(message), 1, r.out)
         kinds = sorted(e.dxftype() for e in ezdxf.readfile(r.path("out.dxf")).modelspace())
         self.assertEqual(kinds, ["CIRCLE", "LWPOLYLINE", "LWPOLYLINE"])
+
+    def test_a_bracket_in_a_shown_name_is_no_keyword_list(self):
+        # "Save drawing as <a[1].dxf>:": "_1" is a file name here, not the keyword "1".
+        first = run_arxhost("LINE 0,0 1,0\n\nQUIT\n", args=["--output", "a[1].dxf"])
+        again = run_arxhost("SAVE\n_1\nQUIT\n", drawing=first.path("a[1].dxf"),
+                            workdir=first.workdir)
+        self.assertEqual(again.rc, 0, again.err + again.out)
+        self.assertTrue(os.path.exists(again.path("_1.dxf")), again.out)
 
 
 if __name__ == "__main__":
