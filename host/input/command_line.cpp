@@ -4,6 +4,7 @@
 #include "selection_sets.h"
 #include "sysvars.h"
 #include "i18n.h"
+#include "keywords.h"
 
 #include <ostream>
 
@@ -150,6 +151,10 @@ Answer CommandLine::ask(std::string_view prompt, AnswerEnd end) {
     } else {
         atLineStart_ = true;
     }
+    // A keyword in the session's language, or "_" and the global one, reaches the command
+    // as the global keyword; the transcript keeps what was typed.
+    if (a.isText() && !a.text.empty() && prompt.find('[') != std::string_view::npos)
+        a.text = globalAnswer(a.text, promptKeywords(prompt));
     return a;
 }
 

@@ -264,6 +264,9 @@ public:
     // as prompt, answer, line end; Escape and End are recorded as "*Cancel*". End of
     // input is returned as Escape (Kind::Escape) and also sets endOfInput(). A pending
     // break is taken and returned as Escape without reading.
+    // An answer naming one of the option keywords in the prompt's last "[...]" by its
+    // localised name, or "_" and its global name, is returned as that global keyword
+    // (keywords.h); the transcript shows it as typed.
     Answer ask(std::string_view prompt, AnswerEnd end = AnswerEnd::SpaceOrLine);
     // The command prompt: "\nCommand: ". Returns Escape at end of input too.
     Answer askCommand();

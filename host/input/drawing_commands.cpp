@@ -1,5 +1,6 @@
 // drawing_commands.cpp - LINE, PLINE, CIRCLE and -LAYER.
 #include "drawing_commands.h"
+#include "drawing_helpers.h"
 #include "text_util.h"
 
 #include "acedads.h"
@@ -22,9 +23,9 @@ namespace host {
 
 using i18n::tr;
 
-namespace {
-
 using host::text::toUpper;
+
+namespace draw {
 
 AcDbDatabase *working() {
     return acdbHostApplicationServices()->workingDatabase();
@@ -45,8 +46,6 @@ AcGePoint3d ge(const Point3 &p) {
     return {p.x, p.y, p.z};
 }
 
-// Appends entity to the current space and closes it; on failure deletes it. Returns its id
-// (null on failure, with a message).
 AcDbObjectId addEntity(AcDbDatabase &db, AcDbEntity *entity) {
     auto &cl = CommandLine::current();
     if (entity == nullptr) {
@@ -71,7 +70,6 @@ AcDbObjectId addEntity(AcDbDatabase &db, AcDbEntity *entity) {
     return id;
 }
 
-// Erases an entity this command drew (Undo).
 void eraseEntity(AcDbObjectId id) {
     AcDbEntity *ent = nullptr;
     if (acdbOpenAcDbEntity(ent, id, AcDb::kForWrite) != Acad::eOk)
@@ -80,13 +78,8 @@ void eraseEntity(AcDbObjectId id) {
     (void)ent->close();
 }
 
-enum class Step { Point, Word, Empty, Cancel };
-
-// Asks for a point or a word. A word is returned upper-case in word. A point out of range
-// is refused here, and asked for again.
-// rubber: the point the one asked for goes from (ortho, polar, PER, TAN); none for a first.
 Step askPointOrWord(const std::string &prompt, const Point3 &base, Point3 &pt, std::string &word,
-                    const Point3 *rubber = nullptr) {
+                    const Point3 *rubber) {
     auto &cl = CommandLine::current();
     PromptSnaps snaps(rubber);
     for (;;) {
@@ -126,6 +119,12 @@ AcDbDatabase *needDrawing() {
         CommandLine::current().refuse(tr("No drawing is open."));
     return db;
 }
+
+} // namespace draw
+
+using namespace draw;
+
+namespace {
 
 // Opens the layer table of db for read or write; nullptr with a message when it cannot.
 AcDbLayerTable *openLayers(AcDbDatabase &db, AcDb::OpenMode mode) {
@@ -244,162 +243,6 @@ void lineCommand() {
             return;
         drawn.emplace_back(id, prev);
         prev = p;
-    }
-}
-
-namespace {
-
-struct PlineVertex {
-    Point3 at;
-    double startWidth, endWidth; // of the segment that starts here
-};
-
-// Asks a width with a default. False on Escape.
-bool askWidth(const std::string &prompt, double &width) {
-    auto &cl = CommandLine::current();
-    for (;;) {
-        Answer a = cl.ask(prompt);
-        if (!a.isText())
-            return false;
-        if (a.text.empty())
-            return true;
-        bool far = false;
-        auto v = parseDistance(a.text, &far);
-        if (v && *v >= 0) {
-            width = *v;
-            return true;
-        }
-        cl.refuse(far ? tr(kOutOfRangeMessage)
-                  : v ? tr("Value must be positive.")
-                      : tr("Requires numeric value."));
-    }
-}
-
-std::string formatWidth(double w) {
-    return text::decimalText(w, 4);
-}
-
-void addPolyline(AcDbDatabase &db, const std::vector<PlineVertex> &verts, bool closed) {
-    if (verts.size() < 2)
-        return;
-    auto *pl = new AcDbPolyline(static_cast<unsigned int>(verts.size()));
-    if (pl != nullptr) {
-        for (unsigned int i = 0; i < verts.size(); ++i)
-            (void)pl->addVertexAt(i, AcGePoint2d(verts[i].at.x, verts[i].at.y), 0,
-                                  verts[i].startWidth, verts[i].endWidth);
-        pl->setClosed(closed);
-    }
-    (void)addEntity(db, pl);
-}
-
-} // namespace
-
-void plineCommand() {
-    AcDbDatabase *db = needDrawing();
-    if (!db)
-        return;
-    auto &cl = CommandLine::current();
-    Point3 p;
-    std::string word;
-    for (;;) {
-        Step s = askPointOrWord(tr("\nSpecify start point: "), lastPoint(), p, word);
-        if (s == Step::Point)
-            break;
-        if (s != Step::Word)
-            return;
-        cl.refuse(tr("Invalid point."));
-    }
-    double startWidth = 0, endWidth = 0;
-    cl.refuse(std::string(tr("Current line-width is")) + " " + formatWidth(startWidth));
-    std::vector<PlineVertex> verts{{p, startWidth, endWidth}};
-    for (;;) {
-        std::string prompt = verts.size() >= 3 ? tr("\nSpecify next point or [Close/Undo/Width]: ")
-                                               : tr("\nSpecify next point or [Undo/Width]: ");
-        Step s = askPointOrWord(prompt, verts.back().at, p, word, &verts.back().at);
-        if (s == Step::Empty || s == Step::Cancel) {
-            addPolyline(*db, verts, false); // what was drawn stays, as the host keeps it
-            return;
-        }
-        if (s == Step::Point) {
-            verts.back().startWidth = startWidth;
-            verts.back().endWidth = endWidth;
-            startWidth = endWidth; // the next segment starts where this one ended
-            verts.push_back({p, startWidth, endWidth});
-        } else if (word == "W" || word == "WIDTH") {
-            double w = startWidth;
-            if (!askWidth(i18n::format(tr("\nSpecify starting width <%s>: "), {formatWidth(w)}),
-                          w)) {
-                addPolyline(*db, verts, false);
-                return;
-            }
-            double e = w;
-            if (!askWidth(i18n::format(tr("\nSpecify ending width <%s>: "), {formatWidth(e)}), e)) {
-                addPolyline(*db, verts, false);
-                return;
-            }
-            startWidth = w;
-            endWidth = e;
-        } else if (word == "U" || word == "UNDO") {
-            if (verts.size() > 1)
-                verts.pop_back();
-            else
-                cl.refuse(tr("All segments already undone."));
-        } else if ((word == "C" || word == "CLOSE") && verts.size() >= 3) {
-            verts.back().startWidth = startWidth;
-            verts.back().endWidth = endWidth;
-            addPolyline(*db, verts, true);
-            return;
-        } else {
-            cl.refuse(tr("Invalid point."));
-        }
-    }
-}
-
-void circleCommand() {
-    AcDbDatabase *db = needDrawing();
-    if (!db)
-        return;
-    auto &cl = CommandLine::current();
-    Point3 centre;
-    std::string word;
-    for (;;) {
-        Step s =
-            askPointOrWord(tr("\nSpecify center point for circle: "), lastPoint(), centre, word);
-        if (s == Step::Point)
-            break;
-        if (s != Step::Word)
-            return;
-        cl.refuse(tr("Invalid point."));
-    }
-    for (;;) {
-        cl.expect(Want::Point); // a point shows the radius
-        Answer a = cl.ask(tr("\nSpecify radius of circle: "));
-        if (!a.isText() || a.text.empty())
-            return;
-        double radius;
-        bool far = false;
-        if (auto v = parseDistance(a.text, &far)) {
-            radius = *v;
-        } else if (far) {
-            cl.refuse(tr(kOutOfRangeMessage));
-            continue;
-        } else if (auto p = parsePoint(a.text, centre, &far)) {
-            radius = std::hypot(p->x - centre.x, p->y - centre.y);
-        } else {
-            cl.refuse(far ? tr(kOutOfRangeMessage)
-                          : tr("Requires numeric distance or second point."));
-            continue;
-        }
-        if (!(radius > 0) || !std::isfinite(radius)) {
-            cl.refuse(tr("Value must be positive and nonzero."));
-            continue;
-        }
-        if (radius > kMaxCoordinate) { // a point in range, but that far from the centre
-            cl.refuse(tr(kOutOfRangeMessage));
-            continue;
-        }
-        (void)addEntity(*db, new AcDbCircle(ge(centre), AcGeVector3d(0, 0, 1), radius));
-        return;
     }
 }
 

@@ -82,7 +82,8 @@ public:
     int columns() const;
 
     // The character set the terminal shows and types, as iconv names it: the LC_CTYPE
-    // locale's (which this sets from the environment); on Windows "UTF-8".
+    // locale's (which this sets from the environment), or the set a locale's name gives when
+    // the system lacks that locale ("xx_YY.UTF-8": "UTF-8"); on Windows "UTF-8".
     static std::string codeset();
     // The key this system's users type for the end of input besides Ctrl-D (4): Ctrl-Z (26)
     // on Windows; 4 elsewhere.

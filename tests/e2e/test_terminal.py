@@ -97,7 +97,8 @@ class EveryLocale(unittest.TestCase):
     def test_each_command_prompts_and_escape_lets_the_next_name_through(self):
         # The Escape and the next command's name go in one write: a lone Escape must
         # cancel at once and leave the name whole.
-        for locale, ascii_only in (("C", True), ("C.UTF-8", False)):
+        # A locale this system lacks still says UTF-8 by its name.
+        for locale, ascii_only in (("C", True), ("C.UTF-8", False), ("xx_YY.utf8", False)):
             with self.subTest(locale=locale):
                 t = Terminal(locale)
                 t.expect(b"Command: ")
@@ -193,6 +194,20 @@ class SaveQuestion(unittest.TestCase):
         t.send(b"QUIT\r")
         t.expect(b"Save changes to")
         t.send(b"N\r")
+        self.assertEqual(t.wait(), 0, t.seen[-600:])
+        self.assertEqual(self.plan_now(), self.original)
+
+    def test_russian_initials_answer_in_a_locale_not_installed(self):
+        # "О" is Отмена (Cancel), "Н" Нет (No), as the prompt shows them, in UTF-8.
+        t = Terminal("ru_XX.UTF-8", [self.plan], cwd=self.dir)
+        draw_a_line(t)
+        t.send(b"QUIT\r")
+        t.expect("Сохранить изменения в ".encode())
+        t.send("О\r".encode())
+        t.expect("Команда: ".encode())
+        t.send(b"QUIT\r")
+        t.expect("Сохранить изменения в ".encode())
+        t.send("Н\r".encode())
         self.assertEqual(t.wait(), 0, t.seen[-600:])
         self.assertEqual(self.plan_now(), self.original)
 

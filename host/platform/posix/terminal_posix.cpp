@@ -11,12 +11,14 @@
 
 #include <fcntl.h>
 
+#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <string_view>
 
 namespace host::platform {
 namespace {
@@ -244,9 +246,55 @@ int Terminal::columns() const {
     return 80;
 }
 
+namespace {
+
+// The character set a locale's name gives after its '.' ("uk_UA.UTF-8@euro": "UTF-8"); empty
+// when it names none.
+std::string codesetInName(std::string_view locale) {
+    std::size_t dot = locale.find('.');
+    if (dot == std::string_view::npos)
+        return {};
+    std::string_view set = locale.substr(dot + 1);
+    return std::string(set.substr(0, set.find('@')));
+}
+
+// The locale the environment asks for the character type, as the C library reads it.
+std::string_view ctypeLocaleName() {
+    for (const char *var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char *v = std::getenv(var);
+        if (v != nullptr && *v != '\0')
+            return v;
+    }
+    return {};
+}
+
+bool isUtf8Name(std::string_view set) {
+    auto same = [&](std::string_view name) {
+        if (set.size() != name.size())
+            return false;
+        for (std::size_t i = 0; i < set.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(set[i])) != name[i])
+                return false;
+        return true;
+    };
+    return same("utf-8") || same("utf8");
+}
+
+} // namespace
+
 std::string Terminal::codeset() {
     // Only LC_CTYPE: numbers are read without regard to the locale anyway.
-    std::setlocale(LC_CTYPE, "");
+    if (std::setlocale(LC_CTYPE, "") == nullptr) {
+        // A locale this system lacks still names the set the terminal shows: "xx_YY.UTF-8"
+        // is a UTF-8 terminal (widths then come from the always-present C.UTF-8).
+        std::string named = codesetInName(ctypeLocaleName());
+        if (isUtf8Name(named)) {
+            std::setlocale(LC_CTYPE, "C.UTF-8");
+            return "UTF-8";
+        }
+        if (!named.empty())
+            return named; // a set iconv does not know is shown as ASCII
+    }
     const char *name = nl_langinfo(CODESET);
     return name && *name ? name : "ANSI_X3.4-1968";
 }
