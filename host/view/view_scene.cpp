@@ -415,11 +415,10 @@ std::string writePicture(AcDbDatabase &db, const ViewBox &box,
     Packer packer(ox, oy);
     auto scenePlain = std::make_unique<render::Scene>();
     render::FileFacts facts;
-    const render::FileFacts *factsOrNone = nullptr;
-    if (pictureFacts()) {
+    if (pictureFacts())
         facts = pictureFacts()(db);
-        factsOrNone = &facts;
-    }
+    facts.kinds.viewHeight = box.y1 - box.y0; // points are sized by the view, as on a screen
+    const render::FileFacts *factsOrNone = &facts;
     render::drawEntities(db, plain, *scenePlain, factsOrNone);
     packer.add(*scenePlain, 0);
     render::Scene sceneLit;
