@@ -280,8 +280,7 @@ struct Budget {
 
 std::atomic<std::size_t> gCutShapes{0};
 
-void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, Budget &budget,
-             bool inBlock = false);
+void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, Budget &budget);
 
 // The box of one line of text, its characters 0.6 of its height wide.
 void addTextBox(Shape &out, const AcGeMatrix3d &m, const KeptText &t) {
@@ -358,15 +357,17 @@ void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &o
             return;
         auto *child = static_cast<AcDbEntity *>(o);
         if (child != nullptr && !child->isErased() && nestedShown(*child))
-            collect(*child, m, depth - 1, out, budget, /*inBlock=*/true);
+            collect(*child, m, depth - 1, out, budget);
     }
 }
 
 void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, Shape &out,
-                 Budget &budget, bool inBlock) {
+                 Budget &budget) {
     KeptShape k;
     std::vector<Groups> records = Groups::records(ObjectAccess::source(e));
-    if (inBlock && !records.empty() && records[0].type() == "ATTDEF") {
+    auto *owner = peekAs<AcDbBlockTableRecord>(e.ownerId());
+    if (owner != nullptr && !owner->isLayout() && !records.empty() &&
+        records[0].type() == "ATTDEF") {
         KeptText t; // in a block, what its references show
         if (attributeText(records[0], /*inBlock=*/true, {}, t))
             addTextBox(out, m, t);
@@ -416,8 +417,7 @@ void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, S
     }
 }
 
-void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, Budget &budget,
-             bool inBlock) {
+void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, Budget &budget) {
     if (budget.left == 0) {
         out.cut = true;
         return;
@@ -478,7 +478,7 @@ void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, 
         collectBlock(ref->blockTableRecord(), m * ref->blockTransform(), depth, out, budget);
         collectAttributes(*ref, m, out);
     } else if (auto *kept = AcDbUnknownEntity::cast(&e)) {
-        collectKept(*kept, m, depth, out, budget, inBlock);
+        collectKept(*kept, m, depth, out, budget);
     }
 }
 

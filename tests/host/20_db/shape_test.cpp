@@ -202,6 +202,8 @@ TEST_F(Shapes, AttributesAreTheirReferences) {
     EXPECT_EQ(pick(21, -3.5), insert);
     EXPECT_TRUE(pick(31, -3.5).isNull()) << "invisible";
     EXPECT_TRUE(pick(20.5, -7.5).isNull()) << "a definition's prompt";
+    tev::db::NestedPick nested;
+    EXPECT_FALSE(tev::db::pickNested(*db, ms, {20.5, -7.5}, 0.2, nested)) << "nor inside";
     using Ids = std::vector<AcDbObjectId>;
     EXPECT_EQ(tev::db::selectWindow(*db, ms, {18, -5}, {24, 2}, false), (Ids{insert}));
     EXPECT_TRUE(tev::db::selectWindow(*db, ms, {18, -2}, {24, 2}, false).empty());
