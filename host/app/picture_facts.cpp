@@ -5,6 +5,7 @@
 #include "document.h"
 #include "groups.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace host::app {
@@ -32,6 +33,9 @@ render::FileFacts pictureFacts(AcDbDatabase &db) {
     double size = headerNumber(*doc, "$DIMASZ", 2.5);
     double scale = headerNumber(*doc, "$DIMSCALE", 1);
     facts.kinds.arrowSize = (size > 0 ? size : 2.5) * (scale > 0 ? scale : 1);
+    facts.kinds.pointMode =
+        static_cast<int>(std::clamp(headerNumber(*doc, "$PDMODE", 0), 0.0, 127.0));
+    facts.kinds.pointSize = headerNumber(*doc, "$PDSIZE", 0);
     for (const dxf::SectionKept &section : doc->sections)
         for (const dxf::TableKept &table : section.tables)
             if (table.name == "DIMSTYLE")

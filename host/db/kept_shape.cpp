@@ -273,8 +273,8 @@ void arcPoints(std::vector<Point3> &ring, Point3 c, Point3 major, double ratio, 
     }
 }
 
-// The points of the arc from a to b with this bulge (tan of a quarter of its angle, +
-// counter-clockwise), a and b included.
+} // namespace
+
 void bulgePoints(std::vector<Point3> &ring, Point3 a, Point3 b, double bulge) {
     double chord = std::hypot(b.x - a.x, b.y - a.y);
     ring.push_back(a);
@@ -291,6 +291,8 @@ void bulgePoints(std::vector<Point3> &ring, Point3 a, Point3 b, double bulge) {
         ring.push_back({cx + r * std::cos(t), cy + r * std::sin(t), 0});
     }
 }
+
+namespace {
 
 void appendPoints(std::vector<Point3> &ring, const std::vector<Point3> &pts) {
     for (Point3 p : pts)
@@ -500,6 +502,32 @@ std::string keptText(std::string_view fileText, const TextConverter &toDatabaseT
     return host::text::utf8ToCp1251(fileText);
 }
 
+bool attributeText(const Groups &g, bool inBlock, const TextConverter &toDatabaseText,
+                   KeptText &out) {
+    long flags = g.integer(70, 0);
+    bool definition = g.type() == "ATTDEF";
+    if ((flags & 1) != 0 || (definition && inBlock && (flags & 2) == 0))
+        return false;
+    std::string_view raw = definition && !inBlock ? g.text(2) : g.text(1);
+    if (raw.empty())
+        return false;
+    long horz = g.integer(72, 0), vert = g.integer(74, 0);
+    bool aligned = horz != 0 || vert != 0;
+    bool spread = horz == 3 || horz == 5; // aligned and fit run from the first point
+    Ocs ocs(g);
+    double angle = g.number(50, 0) * kDegree;
+    out.pos = ocs(aligned && !spread && g.has(11) ? g.point(11) : g.point(10));
+    out.along = ocs.vector({std::cos(angle), std::sin(angle), 0});
+    out.up = ocs.vector({-std::sin(angle), std::cos(angle), 0});
+    double height = g.number(40, 2.5), widthFactor = g.number(41, 1);
+    out.height = height > 0 ? height : 2.5;
+    out.widthFactor = widthFactor > 0 ? widthFactor : 1;
+    out.text = keptText(raw, toDatabaseText);
+    out.anchor = horz == 1 || horz == 4 ? 1 : horz == 2 ? 2 : 0;
+    out.baseline = horz == 4 || vert == 2 ? 1 : vert == 3 ? 2 : vert == 1 ? 3 : 0;
+    return true;
+}
+
 double textWidth(std::string_view databaseText, double height, double widthFactor) {
     return 0.6 * height * widthFactor * static_cast<double>(characterCount(databaseText));
 }
@@ -526,6 +554,10 @@ bool keptShape(const std::vector<Groups> &records, const TextConverter &toDataba
         mtextShape(g, toDatabaseText, out);
     } else if (type == "POLYLINE" && (g.integer(70, 0) & (16 | 64)) != 0) {
         meshShape(records, out);
+    } else if (type == "ATTDEF" || type == "ATTRIB") {
+        KeptText t;
+        if (attributeText(g, /*inBlock=*/false, toDatabaseText, t))
+            out.texts.push_back(std::move(t));
     } else if (type == "POINT") {
         out.points.push_back(g.point(10));
     } else if (type == "RAY" || type == "XLINE") {

@@ -78,6 +78,17 @@ using TextConverter = std::function<std::string(std::string_view)>;
 bool keptShape(const std::vector<Groups> &records, const TextConverter &toDatabaseText,
                KeptShape &out);
 
+// The text an attribute (ATTRIB) or attribute definition (ATTDEF) shows, placed in world
+// coordinates (of the block it is in). A definition on its own shows its tag; inside a
+// block only a constant one shows, with its value (the others are the references'
+// prompts). False when it shows nothing: invisible, empty, or a definition's prompt.
+bool attributeText(const Groups &g, bool inBlock, const TextConverter &toDatabaseText,
+                   KeptText &out);
+
+// The points of the arc from a to b with this bulge (tan of a quarter of its angle, +
+// counter-clockwise), 72 chords to a whole turn, appended to ring: a and those between, not b.
+void bulgePoints(std::vector<Point3> &ring, Point3 a, Point3 b, double bulge);
+
 // The database text of a file's string, as keptShape reads it.
 std::string keptText(std::string_view fileText, const TextConverter &toDatabaseText);
 

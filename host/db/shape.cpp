@@ -51,8 +51,9 @@ P2 project(const AcGeMatrix3d &m, const AcGePoint3d &p) {
 }
 
 // An arc of radius r around center in the plane of normal, through m, in XY: an arc again
-// when m keeps circles round in XY (mirrored or not), else a close chain of segments.
-void addArc(Shape &out, const AcGeMatrix3d &m, const AcGePoint3d &center,
+// when m keeps circles round in XY (mirrored or not; true), else a close chain of segments
+// from a0 on (false).
+bool addArc(Shape &out, const AcGeMatrix3d &m, const AcGePoint3d &center,
             const AcGeVector3d &normal, double r, double a0, double a1) {
     double sweep = std::fmod(a1 - a0, kTwoPi);
     if (sweep <= 0)
@@ -68,7 +69,7 @@ void addArc(Shape &out, const AcGeMatrix3d &m, const AcGePoint3d &center,
         if (cross(u, v) < 0)
             start -= sweep; // mirrored: the same points, run the other way
         out.arcs.push_back({c, lu, start, sweep});
-        return;
+        return true;
     }
     int n = std::max(8, static_cast<int>(std::ceil(sweep / (std::numbers::pi / 64))));
     P2 prev = c + u * std::cos(a0) + v * std::sin(a0);
@@ -78,12 +79,135 @@ void addArc(Shape &out, const AcGeMatrix3d &m, const AcGePoint3d &center,
         out.segs.push_back({prev, next});
         prev = next;
     }
+    return false;
 }
 
-// A planar vertex chain (polyline) in the system of normal at elevation.
+// Whether m's plan view keeps circles round (a rotation, a uniform scale, perhaps a
+// mirror); then scale and mirrored say which.
+bool planSimilarity(const AcGeMatrix3d &m, double &scale, bool &mirrored) {
+    double a = m.entry[0][0], b = m.entry[1][0], c = m.entry[0][1], d = m.entry[1][1];
+    double lx = a * a + b * b, ly = c * c + d * d, tol = 1e-9 * std::max(lx, ly);
+    if (!(lx > 0) || std::fabs(lx - ly) > tol || std::fabs(a * c + b * d) > tol)
+        return false;
+    scale = std::sqrt(lx);
+    mirrored = a * d - b * c < 0;
+    return true;
+}
+
+// A vertex of a path in a plane's own coordinates (its z given apart).
+struct Local {
+    double x = 0, y = 0, bulge = 0;
+};
+
+// The drawn form of a path in a plane's own coordinates at height z through toWorld: arcs
+// kept as bulges where toWorld keeps circles round, else followed by chords.
+Chain drawnPath(const AcGeMatrix3d &toWorld, const std::vector<Local> &verts, double z,
+                bool closed) {
+    Chain chain;
+    chain.closed = closed;
+    auto at = [&](double x, double y) { return project(toWorld, AcGePoint3d(x, y, z)); };
+    double scale = 1;
+    bool mirrored = false;
+    if (planSimilarity(toWorld, scale, mirrored)) {
+        for (const Local &v : verts)
+            chain.verts.push_back({at(v.x, v.y), mirrored ? -v.bulge : v.bulge});
+        return chain;
+    }
+    std::size_t pieces = closed ? verts.size() : verts.size() - 1;
+    std::vector<Point3> pts;
+    for (std::size_t i = 0; i < pieces; ++i) {
+        const Local &p = verts[i], &q = verts[(i + 1) % verts.size()];
+        bulgePoints(pts, {p.x, p.y, 0}, {q.x, q.y, 0}, p.bulge);
+    }
+    if (!closed && !verts.empty())
+        pts.push_back({verts.back().x, verts.back().y, 0});
+    for (Point3 p : pts)
+        chain.verts.push_back({at(p.x, p.y)});
+    return chain;
+}
+
+// The unit tangent at the start (atEnd false) or end of the piece a→b with this bulge.
+P2 pieceTangent(P2 a, P2 b, double bulge, bool atEnd) {
+    P2 d = b - a;
+    double l = len(d);
+    if (l == 0)
+        return {1, 0};
+    double turn = (atEnd ? 1 : -1) * 2 * std::atan(bulge); // half the arc's sweep
+    double c = std::cos(turn), s = std::sin(turn);
+    return {(d.x * c - d.y * s) / l, (d.x * s + d.y * c) / l};
+}
+
+// The outline of one piece of a polyline drawn with widths tapering from w0 to w1, in its
+// own coordinates: the left edge forward, then the right edge back.
+std::vector<P2> bandOutline(P2 a, P2 b, double bulge, double w0, double w1) {
+    std::vector<Point3> along;
+    bulgePoints(along, {a.x, a.y, 0}, {b.x, b.y, 0}, bulge);
+    along.push_back({b.x, b.y, 0});
+    std::size_t n = along.size();
+    std::vector<P2> left, right;
+    for (std::size_t i = 0; i < n; ++i) {
+        P2 t;
+        if (i == 0 || i == n - 1) {
+            t = pieceTangent(a, b, bulge, /*atEnd=*/i != 0);
+        } else {
+            P2 d{along[i + 1].x - along[i - 1].x, along[i + 1].y - along[i - 1].y};
+            t = len(d) > 0 ? d * (1 / len(d)) : P2{1, 0};
+        }
+        double w = w0 + (w1 - w0) * static_cast<double>(i) / static_cast<double>(n - 1);
+        P2 normal{-t.y * w / 2, t.x * w / 2}, mid{along[i].x, along[i].y};
+        left.push_back(mid + normal);
+        right.push_back(mid - normal);
+    }
+    left.insert(left.end(), right.rbegin(), right.rend());
+    return left;
+}
+
+// The widths of a polyline's piece from a vertex to the next.
+struct Widths {
+    double start = 0, end = 0;
+};
+
+// The drawn form of a polyline (its widths one per vertex, or none): no widths, a thin
+// chain; one width everywhere where toWorld keeps its shape, a chain stroked that wide;
+// otherwise each wide piece a band (made in the polyline's own plane, then placed), the
+// thin ones thin chains.
+Chain drawnPolyline(const AcGeMatrix3d &toWorld, const std::vector<Local> &verts,
+                    const std::vector<Widths> &widths, bool closed, double z) {
+    std::size_t pieces = closed ? verts.size() : verts.size() - 1;
+    bool anyWidth = false, constant = true;
+    for (std::size_t i = 0; i < pieces && i < widths.size(); ++i) {
+        anyWidth = anyWidth || widths[i].start > 0 || widths[i].end > 0;
+        constant =
+            constant && widths[i].start == widths[0].start && widths[i].end == widths[0].start;
+    }
+    double scale = 1;
+    bool mirrored = false;
+    if (!anyWidth || (constant && planSimilarity(toWorld, scale, mirrored))) {
+        Chain chain = drawnPath(toWorld, verts, z, closed);
+        chain.width = anyWidth ? widths[0].start * scale : 0;
+        return chain;
+    }
+    Chain group;
+    for (std::size_t i = 0; i < pieces; ++i) {
+        const Local &a = verts[i], &b = verts[(i + 1) % verts.size()];
+        if (widths[i].start > 0 || widths[i].end > 0) {
+            Chain band;
+            for (P2 p :
+                 bandOutline({a.x, a.y}, {b.x, b.y}, a.bulge, widths[i].start, widths[i].end))
+                band.band.push_back(project(toWorld, AcGePoint3d(p.x, p.y, z)));
+            group.pieces.push_back(std::move(band));
+        } else {
+            group.pieces.push_back(drawnPath(toWorld, {a, {b.x, b.y, 0}}, z, /*closed=*/false));
+        }
+    }
+    return group;
+}
+
+// A planar vertex chain (polyline) in the system of normal at elevation; its drawn form
+// too when the shape keeps one.
 void addChain(Shape &out, const AcGeMatrix3d &m, const std::vector<AcGePoint2d> &pts,
-              const std::vector<double> &bulges, bool closed, double elevation,
-              const AcGeVector3d &normal) {
+              const std::vector<double> &bulges, const std::vector<Widths> &widths, bool closed,
+              double elevation, const AcGeVector3d &normal) {
     AcGeMatrix3d toWorld = m * ocsToWcs(normal);
     std::size_t n = pts.size();
     if (n == 1) {
@@ -104,6 +228,41 @@ void addChain(Shape &out, const AcGeMatrix3d &m, const std::vector<AcGePoint2d> 
         out.segs.push_back({project(toWorld, AcGePoint3d(a.x, a.y, elevation)),
                             project(toWorld, AcGePoint3d(b.x, b.y, elevation))});
     }
+    if (!out.drawn || n == 0)
+        return;
+    std::vector<Local> verts;
+    for (std::size_t i = 0; i < n; ++i)
+        verts.push_back({pts[i].x, pts[i].y, bulges[i]});
+    out.chains.push_back(drawnPolyline(toWorld, verts, widths, closed, elevation));
+}
+
+// The drawn form of an arc of radius r (a whole circle when whole) around center in the
+// plane of normal through m: a circle where m keeps it round, else two halves (so that no
+// piece has a bulge near infinity).
+void drawArc(Shape &out, const AcGeMatrix3d &m, const AcGePoint3d &center,
+             const AcGeVector3d &normal, double r, double a0, double a1, bool whole) {
+    if (!out.drawn)
+        return;
+    AcGeMatrix3d toWorld =
+        m * AcGeMatrix3d::translation(center - AcGePoint3d::kOrigin) * ocsToWcs(normal);
+    double scale = 1;
+    bool mirrored = false;
+    if (whole) {
+        if (planSimilarity(toWorld, scale, mirrored))
+            out.circles.push_back({project(toWorld, AcGePoint3d::kOrigin), r * scale, 0, kTwoPi});
+        else
+            out.chains.push_back(drawnPath(toWorld, {{r, 0, 1}, {-r, 0, 1}}, 0, /*closed=*/true));
+        return;
+    }
+    double sweep = std::fmod(a1 - a0, kTwoPi);
+    if (sweep <= 0)
+        sweep += kTwoPi; // counter-clockwise from start to end; equal angles: a whole turn
+    double mid = a0 + sweep / 2, end = a0 + sweep, bulge = std::tan(sweep / 8);
+    out.chains.push_back(drawnPath(toWorld,
+                                   {{r * std::cos(a0), r * std::sin(a0), bulge},
+                                    {r * std::cos(mid), r * std::sin(mid), bulge},
+                                    {r * std::cos(end), r * std::sin(end), 0}},
+                                   0, /*closed=*/false));
 }
 
 P2 project(const AcGeMatrix3d &m, Point3 p) {
@@ -123,6 +282,70 @@ std::atomic<std::size_t> gCutShapes{0};
 
 void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, Budget &budget);
 
+// The box of one line of text, its characters 0.6 of its height wide.
+void addTextBox(Shape &out, const AcGeMatrix3d &m, const KeptText &t) {
+    double width = textWidth(t.text, t.height, t.widthFactor);
+    double left = t.anchor == 0 ? 0 : t.anchor == 1 ? -width / 2 : -width;
+    double bottom = t.baseline == 1 ? -t.height / 2 : t.baseline == 2 ? -t.height : 0;
+    auto corner = [&](double u, double v) {
+        return project(m, Point3{t.pos.x + t.along.x * u + t.up.x * v,
+                                 t.pos.y + t.along.y * u + t.up.y * v,
+                                 t.pos.z + t.along.z * u + t.up.z * v});
+    };
+    out.boxes.push_back({corner(left, bottom), corner(left + width, bottom),
+                         corner(left + width, bottom + t.height), corner(left, bottom + t.height)});
+}
+
+// A line of text as drawn, through m: from its position, or its alignment point when it
+// is justified otherwise than aligned or fit (those run from the position).
+KeptText textLine(const AcDbText &text, const AcGeMatrix3d &m) {
+    AcDb::TextHorzMode horz = text.horizontalMode();
+    AcDb::TextVertMode vert = text.verticalMode();
+    bool aligned = horz != AcDb::kTextLeft || vert != AcDb::kTextBase;
+    bool spread = horz == AcDb::kTextAlign || horz == AcDb::kTextFit;
+    AcGePoint3d at = m * (aligned && !spread ? text.alignmentPoint() : text.position());
+    AcGeMatrix3d toWorld =
+        m * ocsToWcs(text.normal()) * AcGeMatrix3d::rotation(text.rotation(), AcGeVector3d::kZAxis);
+    AcGeVector3d along = toWorld * AcGeVector3d(1, 0, 0), up = toWorld * AcGeVector3d(0, 1, 0);
+    KeptText t;
+    t.pos = {at.x, at.y, at.z};
+    t.along = {along.x, along.y, along.z};
+    t.up = {up.x, up.y, up.z};
+    t.height = text.height() > 0 ? text.height() : 1.0; // 0: the style's, not modelled
+    t.widthFactor = text.widthFactor() > 0 ? text.widthFactor() : 1;
+    t.text = text.textStringConst();
+    t.anchor = horz == AcDb::kTextCenter || horz == AcDb::kTextMid ? 1
+               : horz == AcDb::kTextRight                          ? 2
+                                                                   : 0;
+    t.baseline = horz == AcDb::kTextMid || vert == AcDb::kTextVertMid ? 1
+                 : vert == AcDb::kTextTop                             ? 2
+                 : vert == AcDb::kTextBottom                          ? 3
+                                                                      : 0;
+    return t;
+}
+
+// The attributes of a reference that show (their own layer on and thawed): their text is
+// part of the reference, which a pick on them finds. They follow the reference's record.
+void collectAttributes(const AcDbBlockReference &ref, const AcGeMatrix3d &m, Shape &out) {
+    std::string_view src = ObjectAccess::source(ref);
+    if (src.find("\nATTRIB") == std::string_view::npos || ref.database() == nullptr)
+        return;
+    auto *layers = peekAs<AcDbLayerTable>(ref.database()->layerTableId());
+    std::vector<Groups> records = Groups::records(src);
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        KeptText t;
+        if (records[i].type() != "ATTRIB" || !attributeText(records[i], false, {}, t))
+            continue;
+        AcDbObjectId layer;
+        std::string name = keptText(records[i].text(8), {});
+        if (layers != nullptr &&
+            layers->getAt(name.empty() ? "0" : name.c_str(), layer) == Acad::eOk &&
+            !layerShown(layer))
+            continue;
+        addTextBox(out, m, t);
+    }
+}
+
 // The entities of a block through m (a reference's or a dimension's).
 void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &out,
                   Budget &budget) {
@@ -141,7 +364,16 @@ void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &o
 void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, Shape &out,
                  Budget &budget) {
     KeptShape k;
-    if (!keptShape(Groups::records(ObjectAccess::source(e)), {}, k))
+    std::vector<Groups> records = Groups::records(ObjectAccess::source(e));
+    auto *owner = peekAs<AcDbBlockTableRecord>(e.ownerId());
+    if (owner != nullptr && !owner->isLayout() && !records.empty() &&
+        records[0].type() == "ATTDEF") {
+        KeptText t; // in a block, what its references show
+        if (attributeText(records[0], /*inBlock=*/true, {}, t))
+            addTextBox(out, m, t);
+        return;
+    }
+    if (!keptShape(records, {}, k))
         return;
     for (const KeptPath &path : k.paths) {
         std::size_t n = path.pts.size();
@@ -161,19 +393,8 @@ void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, S
         }
         out.areas.push_back(std::move(area));
     }
-    for (const KeptText &t : k.texts) {
-        double width = textWidth(t.text, t.height, t.widthFactor);
-        double left = t.anchor == 0 ? 0 : t.anchor == 1 ? -width / 2 : -width;
-        double bottom = t.baseline == 1 ? -t.height / 2 : t.baseline == 2 ? -t.height : 0;
-        auto corner = [&](double u, double v) {
-            return project(m, Point3{t.pos.x + t.along.x * u + t.up.x * v,
-                                     t.pos.y + t.along.y * u + t.up.y * v,
-                                     t.pos.z + t.along.z * u + t.up.z * v});
-        };
-        out.boxes.push_back({corner(left, bottom), corner(left + width, bottom),
-                             corner(left + width, bottom + t.height),
-                             corner(left, bottom + t.height)});
-    }
+    for (const KeptText &t : k.texts)
+        addTextBox(out, m, t);
     for (Point3 p : k.points)
         out.segs.push_back({project(m, p), project(m, p)});
     for (const KeptLine &l : k.lines) {
@@ -203,40 +424,59 @@ void collect(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out, 
     }
     --budget.left;
     if (auto *line = AcDbLine::cast(&e)) {
-        out.segs.push_back({project(m, line->startPoint()), project(m, line->endPoint())});
+        P2 a = project(m, line->startPoint()), b = project(m, line->endPoint());
+        out.segs.push_back({a, b});
+        if (out.drawn)
+            out.chains.emplace_back().verts = {{a}, {b}};
     } else if (auto *arc = AcDbArc::cast(&e)) {
         addArc(out, m, arc->center(), arc->normal(), arc->radius(), arc->startAngle(),
                arc->endAngle());
+        drawArc(out, m, arc->center(), arc->normal(), arc->radius(), arc->startAngle(),
+                arc->endAngle(), /*whole=*/false);
     } else if (auto *circle = AcDbCircle::cast(&e)) {
         addArc(out, m, circle->center(), circle->normal(), circle->radius(), 0, kTwoPi);
+        drawArc(out, m, circle->center(), circle->normal(), circle->radius(), 0, kTwoPi,
+                /*whole=*/true);
     } else if (auto *lw = AcDbPolyline::cast(&e)) {
         std::vector<AcGePoint2d> pts(lw->numVerts());
         std::vector<double> bulges(lw->numVerts());
+        std::vector<Widths> widths(lw->numVerts());
         for (unsigned i = 0; i < lw->numVerts(); ++i) {
             (void)lw->getPointAt(i, pts[i]); // i is in range
             (void)lw->getBulgeAt(i, bulges[i]);
+            (void)lw->getWidthsAt(i, widths[i].start, widths[i].end);
         }
-        addChain(out, m, pts, bulges, lw->isClosed(), lw->elevation(), lw->normal());
+        addChain(out, m, pts, bulges, widths, lw->isClosed(), lw->elevation(), lw->normal());
     } else if (auto *p2 = AcDb2dPolyline::cast(&e)) {
         std::vector<AcGePoint2d> pts;
         std::vector<double> bulges;
+        std::vector<Widths> widths;
         for (const AcDb2dVertex *v : drawnVertices(*p2)) {
             pts.emplace_back(v->position().x, v->position().y);
             bulges.push_back(v->bulge());
+            widths.push_back({v->startWidth(), v->endWidth()});
         }
-        addChain(out, m, pts, bulges, p2->isClosed(), p2->elevation(), p2->normal());
+        addChain(out, m, pts, bulges, widths, p2->isClosed(), p2->elevation(), p2->normal());
     } else if (auto *p3 = AcDb3dPolyline::cast(&e)) {
         auto vs = drawnVertices(*p3);
+        Chain chain;
+        chain.closed = p3->isClosed();
+        for (const AcDb3dPolylineVertex *v : vs)
+            chain.verts.push_back({project(m, v->position())});
         for (std::size_t i = 0; i + 1 < vs.size() + (p3->isClosed() ? 1 : 0); ++i)
-            out.segs.push_back(
-                {project(m, vs[i]->position()), project(m, vs[(i + 1) % vs.size()]->position())});
+            out.segs.push_back({chain.verts[i].p, chain.verts[(i + 1) % vs.size()].p});
+        if (out.drawn)
+            out.chains.push_back(std::move(chain));
     } else if (auto *text = AcDbText::cast(&e)) {
         AcGePoint3d c[4];
         textBox(*text, c);
         out.boxes.push_back(
             {project(m, c[0]), project(m, c[1]), project(m, c[2]), project(m, c[3])});
+        if (out.drawn)
+            out.texts.push_back(textLine(*text, m));
     } else if (auto *ref = AcDbBlockReference::cast(&e)) {
         collectBlock(ref->blockTableRecord(), m * ref->blockTransform(), depth, out, budget);
+        collectAttributes(*ref, m, out);
     } else if (auto *kept = AcDbUnknownEntity::cast(&e)) {
         collectKept(*kept, m, depth, out, budget);
     }

@@ -1,10 +1,12 @@
 // shape.h - the shape of an entity in the XY plane (the plan view): segments, circular arcs,
 // filled areas and text boxes, for every kind, the ones kept as the file's groups included,
-// and block references through their blocks. The spatial index, picks, windows, crossings,
-// fences and the extents all take an entity's geometry from here.
+// and block references through their blocks (with the text of their attributes). The
+// spatial index, picks, windows, crossings, fences, the extents and the pictures all take an
+// entity's geometry from here.
 #pragma once
 #include "dbmain.h"
 #include "gegeom.h"
+#include "kept_shape.h"
 
 #include <array>
 #include <cstddef>
@@ -56,7 +58,28 @@ struct Arc { // counter-clockwise from a0 through sweep (0, 2π]
 using Box4 = std::array<P2, 4>;            // a filled quadrilateral (a line of text)
 using Area = std::vector<std::vector<P2>>; // rings filled by the even-odd rule
 
+// How a chain of lines and arcs is drawn: one stroke joined at its corners (a line, an arc,
+// a polyline), thin or as wide as width; or, for a polyline whose widths vary, its pieces
+// in order, each a thin chain or a filled band.
+struct ChainVertex {
+    P2 p;
+    double bulge = 0; // of the piece to the next vertex: tan(sweep / 4), + counter-clockwise
+};
+struct Chain {
+    std::vector<ChainVertex> verts;
+    bool closed = false;
+    double width = 0; // in drawing units
+    std::vector<Chain> pieces;
+    std::vector<P2> band; // a piece's filled outline
+};
+
 struct Shape {
+    // Set before collecting, for pictures: the shape also keeps how its parts are drawn
+    // (chains, whole circles and lines of text, below), which its pieces above do not say.
+    bool drawn = false;
+    std::vector<Chain> chains;
+    std::vector<Arc> circles;
+    std::vector<KeptText> texts; // world coordinates
     std::vector<Seg> segs;
     std::vector<Arc> arcs;
     std::vector<Box4> boxes;

@@ -10,7 +10,6 @@ namespace host::render {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kDegree = kPi / 180;
 // A hatch's pattern may ask for more lines than any screen shows: beyond this many pieces
 // (or this much work cutting them) it is shown as a light fill instead.
 constexpr std::size_t kMaxPatternPieces = 200'000;
@@ -18,11 +17,6 @@ constexpr double kMaxPatternWork = 5e7;
 
 Point2 plan(const Xform &xf, Point3 p) {
     return xf.apply2(p.x, p.y, p.z);
-}
-
-Xform ocs(const Xform &xf, const Groups &g) {
-    Point3 n = g.point(210, {0, 0, 1});
-    return xf * Xform::fromNormal(n.x, n.y, n.z);
 }
 
 void addPath(Scene &scene, std::string_view kind, const std::vector<Point3> &pts, const Xform &xf,
@@ -193,13 +187,16 @@ void drawLeaderArrow(const tev::db::KeptShape &k, const Xform &xf, const Stroke 
     scene.add(std::move(arrow));
 }
 
-void drawTexts(const std::vector<tev::db::KeptText> &texts, const Xform &xf, Rgb color,
-               Scene &scene) {
+} // namespace
+
+void drawTextLines(const std::vector<tev::db::KeptText> &texts, const Xform &xf, Rgb color,
+                   std::string_view kind, Scene &scene) {
     for (const tev::db::KeptText &t : texts) {
         Point2 along = xf.applyVector2(t.along.x, t.along.y, t.along.z),
                up = xf.applyVector2(t.up.x, t.up.y, t.up.z);
         double upLength = std::hypot(up.x, up.y);
         TextItem item;
+        item.kind = kind;
         item.pos = plan(xf, t.pos);
         item.height = t.height * upLength;
         item.rotation = std::atan2(along.y, along.x);
@@ -212,8 +209,6 @@ void drawTexts(const std::vector<tev::db::KeptText> &texts, const Xform &xf, Rgb
         scene.add(std::move(item));
     }
 }
-
-} // namespace
 
 std::string fileTextToDatabase(std::string_view text, const KindSettings &settings) {
     if (!settings.toDatabaseText)
@@ -247,13 +242,16 @@ bool drawKind(const std::vector<Groups> &records, const Xform &xf, const Stroke 
         addPath(scene, group ? "" : kind, path.pts, xf, path.closed, stroke);
     for (const auto &rings : k.areas)
         addArea(scene, group ? "" : kind, rings, xf, stroke.color);
-    drawTexts(k.texts, xf, stroke.color, scene);
+    drawTextLines(k.texts, xf, stroke.color, "", scene);
     if (k.arrow)
         drawLeaderArrow(k, xf, stroke, settings, scene);
     if (group)
         scene.close();
     for (Point3 p : k.points)
         deferred.marks.push_back({plan(xf, p), stroke});
+    deferred.pointMode = settings.pointMode;
+    deferred.pointSize = settings.pointSize;
+    deferred.viewHeight = settings.viewHeight;
     for (const tev::db::KeptLine &l : k.lines) {
         Point2 d = xf.applyVector2(l.dir.x, l.dir.y, l.dir.z);
         double len = std::hypot(d.x, d.y);
@@ -266,44 +264,64 @@ bool drawKind(const std::vector<Groups> &records, const Xform &xf, const Stroke 
 
 void drawAttribute(const Groups &g, const Xform &xf, Rgb color, bool inBlock,
                    const KindSettings &settings, Scene &scene) {
-    long flags = g.integer(70, 0);
-    bool definition = g.type() == "ATTDEF";
-    if ((flags & 1) != 0 || (definition && inBlock && (flags & 2) == 0))
-        return; // invisible; a definition's prompt is no part of its block's picture
-    std::string_view raw = definition && !inBlock ? g.text(2) : g.text(1);
-    if (raw.empty())
-        return;
-    long horz = g.integer(72, 0), vert = g.integer(74, 0);
-    bool aligned = horz != 0 || vert != 0;
-    bool spread = horz == 3 || horz == 5;
-    Point3 at = aligned && !spread && g.has(11) ? g.point(11) : g.point(10);
-    Xform t = ocs(xf, g) * Xform::translation(at.x, at.y, at.z) *
-              Xform::rotationZ(g.number(50, 0) * kDegree);
-    Point2 along = t.applyVector2(1, 0, 0), up = t.applyVector2(0, 1, 0);
-    double upLength = std::hypot(up.x, up.y);
-    double height = g.number(40, 2.5);
-    TextItem item;
-    item.kind = "attrib";
-    item.pos = t.apply2(0, 0, 0);
-    item.height = (height > 0 ? height : 2.5) * upLength;
-    item.rotation = std::atan2(along.y, along.x);
-    double wf = g.number(41, 1);
-    item.widthFactor =
-        (wf > 0 ? wf : 1) * (upLength > 0 ? std::hypot(along.x, along.y) / upLength : 1);
-    item.xmlText = drawingTextToXml(fileTextToDatabase(raw, settings));
-    item.color = color;
-    if (horz == 1 || horz == 4)
-        item.anchor = Anchor::Middle;
-    else if (horz == 2)
-        item.anchor = Anchor::End;
-    if (horz == 4 || vert == 2)
-        item.baseline = Baseline::Middle;
-    else if (vert == 3)
-        item.baseline = Baseline::Top;
-    else if (vert == 1)
-        item.baseline = Baseline::Bottom;
-    scene.add(std::move(item));
+    tev::db::KeptText t;
+    if (tev::db::attributeText(g, inBlock, settings.toDatabaseText, t))
+        drawTextLines({t}, xf, color, "attrib", scene);
 }
+
+namespace {
+
+// A point's mark as the header says (PDMODE): the figure in its lowest bits (0 a dot, 1
+// nothing, 2 a cross, 3 an oblique cross, 4 a tick upwards), and around it a circle (32)
+// and a square (64), all size across.
+void drawPointMark(const Deferred::Mark &m, int mode, double size, Scene &scene) {
+    double h = size / 2;
+    Point2 p = m.at;
+    auto add = [&](std::vector<Point2> pts, bool closed) {
+        PathItem item;
+        item.stroke = m.stroke;
+        item.closed = closed;
+        for (Point2 q : pts)
+            item.verts.push_back({{p.x + q.x, p.y + q.y}, 0});
+        scene.add(std::move(item));
+    };
+    scene.open("point");
+    switch (mode & 7) {
+    case 0:
+        add({{0, 0}, {0, 0}}, false); // a dot: the round ends of a line of no length
+        break;
+    case 2:
+        add({{-h, 0}, {h, 0}}, false);
+        add({{0, -h}, {0, h}}, false);
+        break;
+    case 3:
+        add({{-h, -h}, {h, h}}, false);
+        add({{-h, h}, {h, -h}}, false);
+        break;
+    case 4:
+        add({{0, 0}, {0, h}}, false);
+        break;
+    default: // 1: nothing
+        break;
+    }
+    if ((mode & 32) != 0 && h > 0)
+        scene.add(CircleItem{"", p, h, m.stroke});
+    if ((mode & 64) != 0)
+        add({{-h, -h}, {h, -h}, {h, h}, {-h, h}}, true);
+    scene.close();
+}
+
+// The size of point marks (PDSIZE): positive in drawing units; 0 a twentieth of the
+// height drawn; negative that percentage of it.
+double pointSize(double setting, double height) {
+    if (setting > 0 && std::isfinite(setting))
+        return setting;
+    if (setting < 0 && std::isfinite(setting))
+        return height * -setting / 100;
+    return height * 0.05;
+}
+
+} // namespace
 
 void finishDeferred(const Deferred &deferred, Scene &scene) {
     if (deferred.lines.empty() && deferred.marks.empty())
@@ -325,6 +343,9 @@ void finishDeferred(const Deferred &deferred, Scene &scene) {
     double size = std::max({maxX - minX, maxY - minY, 1e-9});
     if (size <= 1e-9)
         size = 10; // nothing but one place: some room around it
+    // The height point sizes are a share of: the view's, or the picture's with the margins
+    // the picture is drawn with.
+    double height = deferred.viewHeight > 0 ? deferred.viewHeight : maxY - minY + size * 0.1;
     double margin = size * 0.1;
     minX -= margin, minY -= margin, maxX += margin, maxY += margin;
     for (const Deferred::Line &l : deferred.lines) {
@@ -347,17 +368,8 @@ void finishDeferred(const Deferred &deferred, Scene &scene) {
                       {{l.base.x + l.dir.x * tMax, l.base.y + l.dir.y * tMax}, 0}};
         scene.add(std::move(item));
     }
-    double half = size * 0.005;
-    for (const Deferred::Mark &m : deferred.marks) {
-        scene.open("point");
-        for (Point2 d : {Point2{half, 0}, Point2{0, half}}) {
-            PathItem item;
-            item.stroke = m.stroke;
-            item.verts = {{{m.at.x - d.x, m.at.y - d.y}, 0}, {{m.at.x + d.x, m.at.y + d.y}, 0}};
-            scene.add(std::move(item));
-        }
-        scene.close();
-    }
+    for (const Deferred::Mark &m : deferred.marks)
+        drawPointMark(m, deferred.pointMode, pointSize(deferred.pointSize, height), scene);
 }
 
 } // namespace host::render

@@ -26,10 +26,15 @@ struct KindSettings {
     double arrowSize = 2.5; // of leaders, in drawing units, by default
     // The arrow size of each dimension style (its name as the file spells it).
     std::map<std::string, double, std::less<>> styleArrowSizes;
+    // How points are drawn (the header's PDMODE and PDSIZE), and the height of the view a
+    // picture is for (0: the picture's own), which a size of 0 or below is a share of.
+    int pointMode = 0;
+    double pointSize = 0;
+    double viewHeight = 0;
 };
 
 // Things sized by the whole picture, drawn once its box is known: rays and construction
-// lines reach a little beyond it, points get a mark a small part of it.
+// lines reach a little beyond it, points get a mark sized by it (or by the view).
 struct Deferred {
     struct Line {
         Point2 base, dir;
@@ -42,6 +47,9 @@ struct Deferred {
     };
     std::vector<Line> lines;
     std::vector<Mark> marks;
+    int pointMode = 0; // as KindSettings
+    double pointSize = 0;
+    double viewHeight = 0;
 };
 
 // Draws the entity of records[0] (its children, such as a mesh's vertices, following)
@@ -55,6 +63,10 @@ bool drawKind(const std::vector<Groups> &records, const Xform &xf, const Stroke 
 // block reference's block.
 void drawAttribute(const Groups &g, const Xform &xf, Rgb color, bool inBlock,
                    const KindSettings &settings, Scene &scene);
+
+// Lines of text (their places through xf) in this colour, as elements of class kind.
+void drawTextLines(const std::vector<tev::db::KeptText> &texts, const Xform &xf, Rgb color,
+                   std::string_view kind, Scene &scene);
 
 // Adds what was deferred, sized by the scene's box (all rays' bases in it).
 void finishDeferred(const Deferred &deferred, Scene &scene);

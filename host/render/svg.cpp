@@ -34,7 +34,6 @@
 namespace host::render {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // Nesting deeper than this is not a real drawing (the host refuses to make such blocks).
 constexpr int kMaxDepth = 32;
 // Block references can multiply: a picture beyond this many elements is refused.
@@ -75,52 +74,6 @@ struct Context {
     AcDbObjectId insertLayer;     // the reference's layer; null at the top
     int depth = 0;
 };
-
-struct WideVertex {
-    Point2 p;
-    double bulge = 0;
-    double startWidth = 0;
-    double endWidth = 0;
-};
-
-// The unit tangent at the start (atEnd false) or end of the segment a→b with this bulge.
-Point2 segmentTangent(Point2 a, Point2 b, double bulge, bool atEnd) {
-    double dx = b.x - a.x, dy = b.y - a.y;
-    double len = std::hypot(dx, dy);
-    if (len == 0)
-        return {1, 0};
-    double half = 2 * std::atan(bulge); // half the arc's sweep
-    double turn = atEnd ? half : -half;
-    double c = std::cos(turn), s = std::sin(turn);
-    return {(dx * c - dy * s) / len, (dx * s + dy * c) / len};
-}
-
-// The outline of one segment drawn with widths tapering from start to end (in the
-// polyline's own coordinates): the left edge forward, then the right edge back.
-std::vector<Point2> bandOutline(const WideVertex &a, Point2 b) {
-    std::vector<Point2> mid = tessellateBulge(a.p, b, a.bulge);
-    std::size_t n = mid.size();
-    std::vector<Point2> left, right;
-    for (std::size_t i = 0; i < n; ++i) {
-        Point2 t;
-        if (i == 0)
-            t = segmentTangent(a.p, b, a.bulge, /*atEnd=*/false);
-        else if (i == n - 1)
-            t = segmentTangent(a.p, b, a.bulge, /*atEnd=*/true);
-        else {
-            double dx = mid[i + 1].x - mid[i - 1].x, dy = mid[i + 1].y - mid[i - 1].y;
-            double len = std::hypot(dx, dy);
-            t = len > 0 ? Point2{dx / len, dy / len} : Point2{1, 0};
-        }
-        double w = a.startWidth + (a.endWidth - a.startWidth) * static_cast<double>(i) /
-                                      static_cast<double>(n - 1);
-        Point2 normal{-t.y * w / 2, t.x * w / 2};
-        left.push_back({mid[i].x + normal.x, mid[i].y + normal.y});
-        right.push_back({mid[i].x - normal.x, mid[i].y - normal.y});
-    }
-    left.insert(left.end(), right.rbegin(), right.rend());
-    return left;
-}
 
 // What an entity draws with once ByLayer and ByBlock are resolved; a block reference (or a
 // dimension) hands it down to its block.
@@ -168,20 +121,9 @@ private:
                   const Stroke &stroke);
     void drawAttributes(std::string_view src, const Context &ctx, const Resolved &r);
 
-    void drawLine(const AcDbLine &line, const Context &ctx, const Stroke &stroke);
-    void drawCircle(const AcDbCircle &circle, const Context &ctx, const Stroke &stroke);
-    void drawArc(const AcDbArc &arc, const Context &ctx, const Stroke &stroke);
-    void drawLwPolyline(const AcDbPolyline &pl, const Context &ctx, const Stroke &stroke);
-    void draw2dPolyline(const AcDb2dPolyline &pl, const Context &ctx, const Stroke &stroke);
-    void draw3dPolyline(const AcDb3dPolyline &pl, const Context &ctx, const Stroke &stroke);
-    void drawText(const AcDbText &text, const Context &ctx, const Rgb &color);
-
-    // A path given in an entity's own coordinates (at height z) through xf: arcs kept as
-    // arcs where the plan view is a similarity, else followed by short chords.
-    void addLocalPath(std::string_view kind, const std::vector<PathVertex> &verts, double z,
-                      bool closed, const Xform &xf, const Stroke &stroke, double width = 0);
-    void drawWidePath(std::string_view kind, const std::vector<WideVertex> &verts, double z,
-                      bool closed, const Xform &xf, const Stroke &stroke);
+    // An entity of a kind the database models, from its shape.
+    void drawShape(std::string_view kind, const tev::db::Shape &shape, const Stroke &stroke);
+    void drawChain(std::string_view kind, const tev::db::Chain &chain, const Stroke &stroke);
 
     const LayerInfo &layer(AcDbObjectId id);
     AcDbObjectId layerNamed(std::string_view fileName);
@@ -457,23 +399,84 @@ void Painter::drawEntity(AcDbObjectId id, const Context &ctx) {
         drawOpenEntity(ent, ctx, stroke);
 }
 
+// The class of a modelled kind's element in the picture; null for a kind not drawn.
+const char *kindOf(const AcDbEntity &e) {
+    if (AcDbLine::cast(&e))
+        return "line";
+    if (AcDbCircle::cast(&e))
+        return "circle";
+    if (AcDbArc::cast(&e))
+        return "arc";
+    if (AcDbPolyline::cast(&e))
+        return "lwpolyline";
+    if (AcDb2dPolyline::cast(&e))
+        return "polyline2d";
+    if (AcDb3dPolyline::cast(&e))
+        return "polyline3d";
+    if (AcDbText::cast(&e))
+        return "text";
+    return nullptr;
+}
+
+AcGeMatrix3d matrixOf(const Xform &xf) {
+    AcGeMatrix3d m;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            m.entry[r][c] = xf.m[r][c];
+    m.entry[3][0] = m.entry[3][1] = m.entry[3][2] = 0;
+    m.entry[3][3] = 1;
+    return m;
+}
+
 void Painter::drawOpenEntity(AcDbEntity *ent, const Context &ctx, const Stroke &stroke) {
-    if (auto *line = AcDbLine::cast(ent))
-        return drawLine(*line, ctx, stroke);
-    if (auto *circle = AcDbCircle::cast(ent))
-        return drawCircle(*circle, ctx, stroke);
-    if (auto *arc = AcDbArc::cast(ent))
-        return drawArc(*arc, ctx, stroke);
-    if (auto *pl = AcDbPolyline::cast(ent))
-        return drawLwPolyline(*pl, ctx, stroke);
-    if (auto *pl = AcDb2dPolyline::cast(ent))
-        return draw2dPolyline(*pl, ctx, stroke);
-    if (auto *pl = AcDb3dPolyline::cast(ent))
-        return draw3dPolyline(*pl, ctx, stroke);
-    if (auto *text = AcDbText::cast(ent))
-        return drawText(*text, ctx, stroke.color);
-    AcRxClass *cls = ent->isA();
-    ++mNotDrawn[cls != nullptr ? cls->name() : "?"];
+    const char *kind = kindOf(*ent);
+    if (kind == nullptr) {
+        AcRxClass *cls = ent->isA();
+        ++mNotDrawn[cls != nullptr ? cls->name() : "?"];
+        return;
+    }
+    tev::db::Shape shape;
+    shape.drawn = true;
+    tev::db::collectShape(*ent, matrixOf(ctx.xf), /*depth=*/0, shape);
+    drawShape(kind, shape, stroke);
+}
+
+void Painter::drawShape(std::string_view kind, const tev::db::Shape &shape, const Stroke &stroke) {
+    for (const tev::db::Chain &chain : shape.chains)
+        drawChain(kind, chain, stroke);
+    for (const tev::db::Arc &a : shape.circles)
+        mScene.add(CircleItem{std::string(kind), {a.c.x, a.c.y}, a.r, stroke});
+    drawTextLines(shape.texts, Xform(), stroke.color, kind, mScene);
+}
+
+// A chain: one path (as wide as it says), or its pieces, bands and thin paths, in a group.
+void Painter::drawChain(std::string_view kind, const tev::db::Chain &chain, const Stroke &stroke) {
+    if (!chain.pieces.empty()) {
+        mScene.open(kind);
+        for (const tev::db::Chain &piece : chain.pieces)
+            drawChain("", piece, stroke);
+        mScene.close();
+        return;
+    }
+    if (!chain.band.empty()) {
+        PolygonItem band;
+        band.kind = kind;
+        band.fill = stroke.color;
+        for (tev::db::P2 p : chain.band)
+            band.pts.push_back({p.x, p.y});
+        mScene.add(std::move(band));
+        return;
+    }
+    if (chain.verts.size() < 2)
+        return;
+    PathItem item;
+    item.kind = kind;
+    item.closed = chain.closed;
+    item.stroke = stroke;
+    item.width = chain.width;
+    for (const tev::db::ChainVertex &v : chain.verts)
+        item.verts.push_back({{v.p.x, v.p.y}, v.bulge});
+    mScene.add(std::move(item));
 }
 
 // A kind the database keeps as the file's groups: drawn from them.
@@ -591,200 +594,6 @@ void Painter::drawAttributes(std::string_view src, const Context &ctx, const Res
         drawAttribute(g, ctx.xf, resolveRgb(index, tc, lay, own), /*inBlock=*/false, mSettings,
                       mScene);
     }
-}
-
-void Painter::addLocalPath(std::string_view kind, const std::vector<PathVertex> &verts, double z,
-                           bool closed, const Xform &xf, const Stroke &stroke, double width) {
-    PathItem item;
-    item.kind = kind;
-    item.closed = closed;
-    item.stroke = stroke;
-    double scale = 1;
-    bool mirrored = false;
-    if (xf.isPlanSimilarity(scale, mirrored)) {
-        for (const PathVertex &v : verts)
-            item.verts.push_back({xf.apply2(v.p.x, v.p.y, z), mirrored ? -v.bulge : v.bulge});
-        item.width = width * scale;
-    } else {
-        std::size_t segments = closed ? verts.size() : verts.size() - 1;
-        for (std::size_t i = 0; i < segments; ++i) {
-            std::vector<Point2> pts =
-                tessellateBulge(verts[i].p, verts[(i + 1) % verts.size()].p, verts[i].bulge);
-            pts.pop_back(); // the next segment starts there
-            for (Point2 p : pts)
-                item.verts.push_back({xf.apply2(p.x, p.y, z), 0});
-        }
-        if (!closed && !verts.empty())
-            item.verts.push_back({xf.apply2(verts.back().p.x, verts.back().p.y, z), 0});
-        item.width = width * xf.planScale();
-    }
-    mScene.add(std::move(item));
-}
-
-// Widths: none → a thin path; one width everywhere → a path stroked that wide (when the
-// plan view keeps its shape); otherwise each wide segment is a filled band.
-void Painter::drawWidePath(std::string_view kind, const std::vector<WideVertex> &verts, double z,
-                           bool closed, const Xform &xf, const Stroke &stroke) {
-    if (verts.size() < 2)
-        return;
-    std::size_t segments = closed ? verts.size() : verts.size() - 1;
-    bool anyWidth = false, constant = true;
-    for (std::size_t i = 0; i < segments; ++i) {
-        anyWidth = anyWidth || verts[i].startWidth > 0 || verts[i].endWidth > 0;
-        constant = constant && verts[i].startWidth == verts[0].startWidth &&
-                   verts[i].endWidth == verts[0].startWidth;
-    }
-    std::vector<PathVertex> plain;
-    for (const WideVertex &v : verts)
-        plain.push_back({v.p, v.bulge});
-    double scale = 1;
-    bool mirrored = false;
-    if (!anyWidth || (constant && xf.isPlanSimilarity(scale, mirrored))) {
-        addLocalPath(kind, plain, z, closed, xf, stroke, anyWidth ? verts[0].startWidth : 0);
-        return;
-    }
-    mScene.open(kind);
-    for (std::size_t i = 0; i < segments; ++i) {
-        const WideVertex &a = verts[i];
-        Point2 b = verts[(i + 1) % verts.size()].p;
-        if (a.startWidth > 0 || a.endWidth > 0) {
-            PolygonItem band;
-            band.fill = stroke.color;
-            for (Point2 p : bandOutline(a, b))
-                band.pts.push_back(xf.apply2(p.x, p.y, z));
-            mScene.add(std::move(band));
-        } else {
-            addLocalPath("", {plain[i], {b, 0}}, z, /*closed=*/false, xf, stroke);
-        }
-    }
-    mScene.close();
-}
-
-void Painter::drawLine(const AcDbLine &line, const Context &ctx, const Stroke &stroke) {
-    AcGePoint3d a = line.startPoint(), b = line.endPoint();
-    PathItem item;
-    item.kind = "line";
-    item.stroke = stroke;
-    item.verts = {{ctx.xf.apply2(a.x, a.y, a.z), 0}, {ctx.xf.apply2(b.x, b.y, b.z), 0}};
-    mScene.add(std::move(item));
-}
-
-void Painter::drawCircle(const AcDbCircle &circle, const Context &ctx, const Stroke &stroke) {
-    AcGePoint3d c = circle.center();
-    AcGeVector3d n = circle.normal();
-    double r = circle.radius();
-    Xform xf = ctx.xf * Xform::translation(c.x, c.y, c.z) * Xform::fromNormal(n.x, n.y, n.z);
-    double scale = 1;
-    bool mirrored = false;
-    if (xf.isPlanSimilarity(scale, mirrored)) {
-        mScene.add(CircleItem{"circle", xf.apply2(0, 0, 0), r * scale, stroke});
-        return;
-    }
-    // Seen at a slant or scaled unevenly: an ellipse, followed by two half circles.
-    addLocalPath("circle", {{{r, 0}, 1}, {{-r, 0}, 1}}, 0, /*closed=*/true, xf, stroke);
-}
-
-void Painter::drawArc(const AcDbArc &arc, const Context &ctx, const Stroke &stroke) {
-    AcGePoint3d c = arc.center();
-    AcGeVector3d n = arc.normal();
-    double r = arc.radius();
-    double start = arc.startAngle();
-    double sweep = std::fmod(arc.endAngle() - start, 2 * kPi);
-    if (sweep <= 0)
-        sweep += 2 * kPi; // counter-clockwise from start to end; equal angles: a whole turn
-    Xform xf = ctx.xf * Xform::translation(c.x, c.y, c.z) * Xform::fromNormal(n.x, n.y, n.z);
-    // Two halves, so that no piece has a bulge near infinity.
-    double mid = start + sweep / 2, end = start + sweep;
-    double bulge = std::tan(sweep / 8);
-    std::vector<PathVertex> verts = {{{r * std::cos(start), r * std::sin(start)}, bulge},
-                                     {{r * std::cos(mid), r * std::sin(mid)}, bulge},
-                                     {{r * std::cos(end), r * std::sin(end)}, 0}};
-    addLocalPath("arc", verts, 0, /*closed=*/false, xf, stroke);
-}
-
-void Painter::drawLwPolyline(const AcDbPolyline &pl, const Context &ctx, const Stroke &stroke) {
-    std::vector<WideVertex> verts;
-    for (unsigned int i = 0; i < pl.numVerts(); ++i) {
-        WideVertex v;
-        AcGePoint2d p;
-        if (pl.getPointAt(i, p) != Acad::eOk)
-            continue;
-        v.p = {p.x, p.y};
-        (void)pl.getBulgeAt(i, v.bulge); // the index is in range
-        (void)pl.getWidthsAt(i, v.startWidth, v.endWidth);
-        verts.push_back(v);
-    }
-    AcGeVector3d n = pl.normal();
-    drawWidePath("lwpolyline", verts, pl.elevation(), pl.isClosed(),
-                 ctx.xf * Xform::fromNormal(n.x, n.y, n.z), stroke);
-}
-
-void Painter::draw2dPolyline(const AcDb2dPolyline &pl, const Context &ctx, const Stroke &stroke) {
-    std::vector<WideVertex> verts;
-    std::unique_ptr<AcDbObjectIterator> it(pl.vertexIterator());
-    for (; it && !it->done(); it->step()) {
-        auto *v = AcDb2dVertex::cast(it->entity());
-        // Spline frames are not part of the curve; their fit points are.
-        if (v == nullptr || v->isErased() || v->vertexType() == AcDb::k2dSplineCtlVertex)
-            continue;
-        AcGePoint3d p = v->position();
-        verts.push_back({{p.x, p.y}, v->bulge(), v->startWidth(), v->endWidth()});
-    }
-    AcGeVector3d n = pl.normal();
-    drawWidePath("polyline2d", verts, pl.elevation(), pl.isClosed(),
-                 ctx.xf * Xform::fromNormal(n.x, n.y, n.z), stroke);
-}
-
-void Painter::draw3dPolyline(const AcDb3dPolyline &pl, const Context &ctx, const Stroke &stroke) {
-    PathItem item;
-    item.kind = "polyline3d";
-    item.closed = pl.isClosed();
-    item.stroke = stroke;
-    std::unique_ptr<AcDbObjectIterator> it(pl.vertexIterator());
-    for (; it && !it->done(); it->step()) {
-        auto *v = AcDb3dPolylineVertex::cast(it->entity());
-        if (v == nullptr || v->isErased() || v->vertexType() == AcDb::k3dControlVertex)
-            continue;
-        AcGePoint3d p = v->position();
-        item.verts.push_back({ctx.xf.apply2(p.x, p.y, p.z), 0});
-    }
-    mScene.add(std::move(item));
-}
-
-void Painter::drawText(const AcDbText &text, const Context &ctx, const Rgb &color) {
-    AcDb::TextHorzMode horz = text.horizontalMode();
-    AcDb::TextVertMode vert = text.verticalMode();
-    bool aligned = horz != AcDb::kTextLeft || vert != AcDb::kTextBase;
-    bool spread = horz == AcDb::kTextAlign || horz == AcDb::kTextFit;
-    // Left-aligned text hangs from its position; the others from the alignment point,
-    // except "aligned" and "fit", which run from the position.
-    AcGePoint3d at = aligned && !spread ? text.alignmentPoint() : text.position();
-    AcGeVector3d n = text.normal();
-    Xform xf = ctx.xf * Xform::translation(at.x, at.y, at.z) * Xform::fromNormal(n.x, n.y, n.z) *
-               Xform::rotationZ(text.rotation());
-    Point2 along = xf.applyVector2(1, 0, 0), up = xf.applyVector2(0, 1, 0);
-    double height = text.height() > 0 ? text.height() : 1.0; // 0: the style's; not modelled
-    TextItem item;
-    item.kind = "text";
-    item.pos = xf.apply2(0, 0, 0);
-    item.height = height * std::hypot(up.x, up.y);
-    item.rotation = std::atan2(along.y, along.x);
-    double stretch =
-        std::hypot(up.x, up.y) > 0 ? std::hypot(along.x, along.y) / std::hypot(up.x, up.y) : 1;
-    item.widthFactor = (text.widthFactor() > 0 ? text.widthFactor() : 1) * stretch;
-    item.xmlText = drawingTextToXml(text.textStringConst());
-    item.color = color;
-    if (horz == AcDb::kTextCenter || horz == AcDb::kTextMid)
-        item.anchor = Anchor::Middle;
-    else if (horz == AcDb::kTextRight)
-        item.anchor = Anchor::End;
-    if (horz == AcDb::kTextMid || vert == AcDb::kTextVertMid)
-        item.baseline = Baseline::Middle;
-    else if (vert == AcDb::kTextTop)
-        item.baseline = Baseline::Top;
-    else if (vert == AcDb::kTextBottom)
-        item.baseline = Baseline::Bottom;
-    mScene.add(std::move(item));
 }
 
 void Painter::writeNotes() {

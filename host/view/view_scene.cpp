@@ -373,6 +373,15 @@ bool heldByCommand(AcDbObjectId id) {
     return e != nullptr && (e->isHighlighted() || e->isWriteEnabled());
 }
 
+// Whether a point is drawn with a mark (the header's PDMODE other than a dot or nothing):
+// such a point goes as a vector, its mark sized by the view, not as one pixel.
+bool markedPoint(AcDbObjectId id, int pointMode) {
+    if ((pointMode & 96) == 0 && (pointMode & 7) <= 1)
+        return false;
+    auto *e = tev::db::peekAs<AcDbUnknownEntity>(id);
+    return e != nullptr && std::string_view(e->dxfTypeName()) == "POINT";
+}
+
 } // namespace
 
 std::unordered_set<AcDbObjectId> highlightedIds() {
@@ -403,6 +412,10 @@ void setPictureFacts(PictureFacts facts) {
 
 namespace {
 
+int pointModeOf(AcDbDatabase &db) {
+    return pictureFacts() ? pictureFacts()(db).kinds.pointMode : 0;
+}
+
 // The vectors of a picture (plain and lit) and what it draws into pixels, written out.
 std::string writePicture(AcDbDatabase &db, const ViewBox &box,
                          const std::vector<AcDbObjectId> &plain,
@@ -415,11 +428,10 @@ std::string writePicture(AcDbDatabase &db, const ViewBox &box,
     Packer packer(ox, oy);
     auto scenePlain = std::make_unique<render::Scene>();
     render::FileFacts facts;
-    const render::FileFacts *factsOrNone = nullptr;
-    if (pictureFacts()) {
+    if (pictureFacts())
         facts = pictureFacts()(db);
-        factsOrNone = &facts;
-    }
+    facts.kinds.viewHeight = box.y1 - box.y0; // points are sized by the view, as on a screen
+    const render::FileFacts *factsOrNone = &facts;
     render::drawEntities(db, plain, *scenePlain, factsOrNone);
     packer.add(*scenePlain, 0);
     render::Scene sceneLit;
@@ -448,6 +460,7 @@ struct KeptPicture {
     std::unique_ptr<Raster> raster;
     std::vector<tev::db::BoxedEntity> drawn; // what the pixels hold
     std::vector<tev::db::BoxedEntity> lit;   // as small, but highlighted: vectors
+    std::vector<tev::db::BoxedEntity> marks; // points with marks: vectors
 };
 
 KeptPicture &keptPicture() {
@@ -509,11 +522,14 @@ KeptPicture *keptFor(AcDbDatabase &db, const ViewBox &box,
     fresh.raster = std::make_unique<Raster>(whole);
     if (!fresh.raster->usable())
         return nullptr;
+    const int pointMode = pointModeOf(db);
     for (const tev::db::BoxedEntity &b : all) {
         if (highlighted.count(b.id) || heldByCommand(b.id)) {
             fresh.lit.push_back(b);
             continue;
         }
+        if (markedPoint(b.id, pointMode)) // a dot too, for views with more than they send
+            fresh.marks.push_back(b);
         fresh.raster->draw(b, flatColour(b.id));
         fresh.drawn.push_back(b);
     }
@@ -539,6 +555,11 @@ std::optional<std::string> encodeKept(AcDbDatabase &db, const ViewBox &box, Kept
     std::size_t rastered = 0;
     for (const tev::db::BoxedEntity &b : k.drawn)
         rastered += meets(b, box) ? 1 : 0;
+    for (const tev::db::BoxedEntity &b : k.marks)
+        if (meets(b, box) && plain.size() < kMaxEntitiesInView) {
+            plain.push_back(b.id); // counted once, as a vector
+            --rastered;
+        }
     const Raster &r = *k.raster;
     auto cell = [](double v, std::uint32_t n) {
         return static_cast<std::uint32_t>(std::clamp(v, 0.0, static_cast<double>(n)));
@@ -574,9 +595,14 @@ std::string encodeView(AcDbDatabase &db, const ViewBox &box,
               [](const auto &a, const auto &b) { return a.id.stub()->order < b.id.stub()->order; });
     Raster raster(box);
     std::size_t rastered = 0;
+    const int pointMode = pointModeOf(db);
     for (const tev::db::BoxedEntity &b : rest) {
         if (highlighted.count(b.id) || heldByCommand(b.id)) {
             lit.push_back(b.id);
+            continue;
+        }
+        if (plain.size() < kMaxEntitiesInView && markedPoint(b.id, pointMode)) {
+            plain.push_back(b.id);
             continue;
         }
         raster.draw(b, flatColour(b.id));

@@ -92,7 +92,8 @@ test('the picture at extents is the SVG of the drawing at that size', async (t) 
 test('a click on each kind picks it', async () => {
   const kinds = [['HATCH', 1, 1], ['MTEXT', 1, 29.3], ['ELLIPSE', 25, 25], ['SPLINE', 45, 20],
     ['DIMENSION', 6, 52], ['LEADER', 26, 50], ['SOLID', 35, 47.5], ['TRACE', 43, 46.5],
-    ['3DFACE', 53, 45], ['POINT', 60, 47], ['RAY', 20, 69], ['XLINE', 10, 85], ['POLYLINE', 23, 60]];
+    ['3DFACE', 53, 45], ['POINT', 60, 47], ['RAY', 20, 69], ['XLINE', 10, 85], ['POLYLINE', 23, 60],
+    ['INSERT', 6, 76.5], ['ATTDEF', 36, 76.5]]; // the text of an attribute picks its reference
   const missed = [];
   for (const [kind, x, y] of kinds) {
     await h.type(page, 'En');

@@ -173,6 +173,12 @@ function draw() {
           const x = tx + g.xy[2 * i] * s, y = ty - g.xy[2 * i + 1] * s;
           if (i === start) dc.moveTo(x, y); else dc.lineTo(x, y);
         }
+        // A line of no length (a point's dot) draws nothing on a canvas: a hair longer
+        // draws its round ends, as the SVG does.
+        if (end - start === 2 && g.xy[2 * start] === g.xy[2 * start + 2] &&
+            g.xy[2 * start + 1] === g.xy[2 * start + 3]) {
+          dc.lineTo(tx + g.xy[2 * start] * s + 0.01, ty - g.xy[2 * start + 1] * s);
+        }
         if (e & 0x80000000) dc.closePath();
         start = end;
       }

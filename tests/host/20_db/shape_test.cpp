@@ -162,6 +162,10 @@ TEST_F(Shapes, EveryKeptKindIsPickedOnItsGeometry) {
           {{0, "SEQEND"}}},
          {3, 3},
          {1, 1}},
+        {"attribute definition on its own, by its tag's box",
+         {{{0, "ATTDEF"}, {10, "0"}, {20, "0"}, {30, "0"}, {40, "1"}, {1, ""}, {2, "TAG"}}},
+         {1, 0.5},
+         {1, 2}},
         {"dimension, through its block",
          {{{0, "DIMENSION"}, {2, "DIMBLOCK"}, {10, "0"}, {20, "0"}, {30, "0"}}},
          {5, 0},
@@ -176,6 +180,33 @@ TEST_F(Shapes, EveryKeptKindIsPickedOnItsGeometry) {
         ASSERT_EQ(o->erase(), Acad::eOk);
         ASSERT_EQ(o->close(), Acad::eOk);
     }
+}
+
+// Test the text of a reference's attributes is the reference's: a pick on it finds the
+// reference, a window must hold it too; an invisible attribute and a definition inside the
+// block (the references' prompt) are no part of it.
+TEST_F(Shapes, AttributesAreTheirReferences) {
+    AcDbObjectId block = addBlock("TAG");
+    add(new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1), block);
+    auto *def = new AcDbUnknownEntity("ATTDEF");
+    ASSERT_TRUE(ObjectAccess::setSource(
+        *def, sources.emplace_back("0\nATTDEF\n10\n0\n20\n-8\n30\n0\n40\n1\n2\nP\n")));
+    add(def, block);
+    std::string &bytes = sources.emplace_back(
+        "0\nINSERT\n2\nTAG\n10\n20\n20\n0\n30\n0\n66\n1\n"
+        "0\nATTRIB\n10\n20\n20\n-4\n30\n0\n40\n1\n1\nRoom\n2\nNAME\n70\n0\n"
+        "0\nATTRIB\n10\n30\n20\n-4\n30\n0\n40\n1\n1\nHidden\n2\nH\n70\n1\n0\nSEQEND\n");
+    auto *ref = new AcDbBlockReference(AcGePoint3d(20, 0, 0), block);
+    ASSERT_TRUE(ObjectAccess::setSource(*ref, bytes));
+    AcDbObjectId insert = add(ref);
+    EXPECT_EQ(pick(21, -3.5), insert);
+    EXPECT_TRUE(pick(31, -3.5).isNull()) << "invisible";
+    EXPECT_TRUE(pick(20.5, -7.5).isNull()) << "a definition's prompt";
+    tev::db::NestedPick nested;
+    EXPECT_FALSE(tev::db::pickNested(*db, ms, {20.5, -7.5}, 0.2, nested)) << "nor inside";
+    using Ids = std::vector<AcDbObjectId>;
+    EXPECT_EQ(tev::db::selectWindow(*db, ms, {18, -5}, {24, 2}, false), (Ids{insert}));
+    EXPECT_TRUE(tev::db::selectWindow(*db, ms, {18, -2}, {24, 2}, false).empty());
 }
 
 // Test a window around bounded kept kinds selects them all, a window that cuts them selects

@@ -30,9 +30,11 @@ std::string groups(const std::string &s) {
 
 std::unique_ptr<AcDbDatabase> readEntities(const std::string &entities,
                                            const std::string &blocks = "",
-                                           const dxf::ReadOptions &options = {}) {
+                                           const dxf::ReadOptions &options = {},
+                                           const std::string &header = "") {
     std::string text = groups("0|SECTION|2|HEADER|9|$ACADVER|1|AC1018|9|$DWGCODEPAGE|3|ANSI_1251|"
-                              "9|$DIMASZ|40|1|0|ENDSEC");
+                              "9|$DIMASZ|40|1|" +
+                              header + (header.empty() ? "" : "|") + "0|ENDSEC");
     if (!blocks.empty())
         text += groups("0|SECTION|2|BLOCKS|" + blocks + "|0|ENDSEC");
     text += groups("0|SECTION|2|ENTITIES|" + entities + "|0|ENDSEC|0|EOF");
@@ -113,13 +115,11 @@ TEST(Kinds, EachKindDrawsItsPrimitive) {
              EXPECT_NEAR(d.polygons[0]->pts[1].x, 1, 1e-9); // $DIMASZ long
              EXPECT_EQ(d.polygons[0]->fill, kGreen);
          }},
-        {"point mark centred on the point", "0|POINT|8|0|10|5|20|6|30|0", "",
+        {"point a dot on the point (the header's mode 0)", "0|POINT|8|0|10|5|20|6|30|0", "",
          [](const Drawn &d) {
-             ASSERT_EQ(d.paths.size(), 2u);
-             for (const PathItem *p : d.paths)
-                 expectAt({(p->verts[0].p.x + p->verts[1].p.x) / 2,
-                           (p->verts[0].p.y + p->verts[1].p.y) / 2},
-                          5, 6, "mark centre");
+             ASSERT_EQ(d.paths.size(), 1u);
+             expectAt(d.paths[0]->verts[0].p, 5, 6, "dot");
+             expectAt(d.paths[0]->verts[1].p, 5, 6, "dot");
          }},
         {"ray reaches just beyond the drawing, one way",
          "0|LINE|8|0|10|0|20|0|30|0|11|10|21|10|31|0|0|RAY|8|0|10|0|20|5|30|0|11|1|21|0|31|0", "",
@@ -239,6 +239,52 @@ TEST(Kinds, EachKindDrawsItsPrimitive) {
         EXPECT_TRUE(d.scene.notes().empty()) << d.scene.notes()[0];
         d.collect();
         c.check(d);
+    }
+}
+
+// Test a point's mark follows the header's PDMODE and PDSIZE: the figure (a dot, nothing, a
+// cross, an oblique cross, a tick up), a circle and a square around it, the size in drawing
+// units or a share of the picture's height.
+TEST(Kinds, PointMarksFollowTheHeader) {
+    struct Row {
+        const char *mode, *size;
+        std::size_t paths, circles;
+        double reachX, reachY; // how far the mark goes from the point
+    } rows[] = {
+        {"0", "4", 1, 0, 0, 0},  {"1", "4", 0, 0, 0, 0},         {"2", "4", 2, 0, 2, 2},
+        {"3", "4", 2, 0, 2, 2},  {"4", "4", 1, 0, 0, 2},         {"33", "4", 0, 1, 2, 2},
+        {"98", "4", 3, 1, 2, 2}, {"2", "-10", 2, 0, 2.75, 2.75}, {"2", "0", 2, 0, 1.375, 1.375},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string("PDMODE ") + row.mode + " PDSIZE " + row.size);
+        // A line 50 high beside the point: the picture is 55 high with its margins (a
+        // twentieth of its larger side each).
+        auto db = readEntities(
+            "0|LINE|8|0|10|0|20|0|30|0|11|0|21|50|31|0|0|POINT|8|0|10|10|20|10|30|0", "", {},
+            std::string("9|$PDMODE|70|") + row.mode + "|9|$PDSIZE|40|" + row.size);
+        ASSERT_NE(db, nullptr);
+        Drawn d;
+        std::string error;
+        FileFacts facts = host::app::pictureFacts(*db);
+        ASSERT_TRUE(makeScene(*db, d.scene, error, &facts)) << error;
+        d.collect();
+        std::size_t circles = 0;
+        double reachX = 0, reachY = 0;
+        for (const SceneItem &item : d.scene.items())
+            if (auto *c = std::get_if<CircleItem>(&item)) {
+                ++circles;
+                expectAt(c->center, 10, 10, "circle centre");
+                reachX = std::max(reachX, c->radius), reachY = std::max(reachY, c->radius);
+            }
+        ASSERT_EQ(d.paths.size(), row.paths + 1); // the line first
+        for (std::size_t i = 1; i < d.paths.size(); ++i)
+            for (const PathVertex &v : d.paths[i]->verts) {
+                reachX = std::max(reachX, std::fabs(v.p.x - 10));
+                reachY = std::max(reachY, std::fabs(v.p.y - 10));
+            }
+        EXPECT_EQ(circles, row.circles);
+        EXPECT_NEAR(reachX, row.reachX, 0.1);
+        EXPECT_NEAR(reachY, row.reachY, 0.1);
     }
 }
 

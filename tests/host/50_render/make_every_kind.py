@@ -2,9 +2,9 @@
 """Writes a drawing (R2018, made by ezdxf) that holds one of every kind with a picture, laid
 out on a grid, to the path given: hatches (solid with a hole, a pattern, edge paths with
 arcs, elliptic arcs and a spline), paragraph text, ellipses, splines, a dimension, a leader,
-solid, trace, 3D face, point, ray, construction line, polyface and polygon meshes, a block
-reference with an attribute, lines with a true colour and a lineweight of their own and
-from their layers. Prints facts computed by ezdxf that the test checks:
+solid, trace, 3D face, point (drawn as an oblique cross in a circle), ray, construction line,
+polyface and polygon meshes, a block reference with an attribute, an attribute definition on
+its own, lines with a true colour and a lineweight of their own and from their layers. Prints facts computed by ezdxf that the test checks:
   spline_mid <x> <y>     the spline's point at the middle of its parameter range
 """
 import sys
@@ -49,6 +49,8 @@ msp.add_trace([(40, 45), (46, 45), (40, 48), (46, 48)])
 msp.add_3dface([(50, 45, 0), (56, 45, 0), (56, 50, 2), (50, 50, 2)],
                dxfattribs={'invisible': 2})
 msp.add_point((60, 47))
+doc.header['$PDMODE'] = 35  # an oblique cross in a circle
+doc.header['$PDSIZE'] = 2
 
 # Row 4: unbounded lines, meshes
 msp.add_ray((0, 65), (1, 0.2), dxfattribs={'color': 1})
@@ -67,6 +69,7 @@ block.add_circle((0, 0), 2)
 block.add_attdef('NAME', (0, -4), dxfattribs={'height': 1})
 ref = msp.add_blockref('TAG', (5, 80), dxfattribs={'color': 1})
 ref.add_attrib('NAME', 'Room 1', (5, 76), dxfattribs={'height': 1})
+msp.add_attdef('FREE', (35, 76), dxfattribs={'height': 1})
 msp.add_line((15, 80), (30, 80), dxfattribs={'true_color': ezdxf.rgb2int((255, 128, 0)),
                                              'lineweight': 50})
 msp.add_line((15, 84), (30, 84), dxfattribs={'layer': 'Heavy'})
