@@ -2,7 +2,7 @@
 # wine.sh - the Windows build, checked under Wine: builds tevcom.arx and arxhost.exe with
 # Debian's MinGW-w64, checks the module's exports, runs arxhost.exe headless in a fresh
 # Wine prefix with the ANSI code page 1251, and reads the module's registry entries back
-# through the registry API (tests/host/60_win_check/regcheck.cpp). A scenario script must
+# through the registry API (tests/host/60_module_registry/wine/regcheck.cpp). A scenario script must
 # give the same transcript and drawing as the Linux build.
 #
 # Environment: TEV_MINGW_BUILD the build folder (default: build/mingw, the preset's).
@@ -11,7 +11,7 @@
 # Ends with "N passed, M failed"; the exit code is 0 only when nothing failed.
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-CHECKS=$ROOT/tests/host/60_win_check
+CHECKS=$ROOT/tests/host/60_module_registry/wine
 BUILD=${TEV_MINGW_BUILD:-$ROOT/build/mingw}
 passed=0
 failed=0

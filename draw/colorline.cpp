@@ -8,21 +8,6 @@
 #include "acedads.h"
 #include "dbents.h"
 
-namespace {
-
-// The colour every segment gets: a picked index, or after an empty answer whatever the
-// colour dialog leaves. False when the user cancelled the pick.
-bool chainColor(int &color) {
-    color = pickColorIndex("\nУкажите цвет / <ENTER>-все цвета:");
-    if (color == kPickCancel)
-        return false;
-    if (color == kPickEnter)
-        chooseColorByDialog(color);
-    return true;
-}
-
-} // namespace
-
 // Every segment is its own line from the previous point to the new one, coloured before it
 // is appended. A dismissed dialog (300) or a missed pick (400) is still handed to the host
 // as the colour; the host refuses such an index and the segment keeps the colour it was
@@ -30,7 +15,7 @@ bool chainColor(int &color) {
 // Segments already made stay when the chain ends.
 void colorLineCommand() {
     int color = 0;
-    if (!chainColor(color))
+    if (!pickColorOrDialog("\nУкажите цвет / <ENTER>-все цвета:", color))
         return;
     AcGePoint3d previous;
     if (!askChainPoint(nullptr, "\nУкажите первую точку:", previous))

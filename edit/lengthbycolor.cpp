@@ -137,28 +137,17 @@ double polyline2dLength(AcDbObjectId id) {
 // dialog means every colour), asks for one selection and prints the total, 0.000000 when
 // nothing matched.
 void lengthByColorCommand() {
-    int pickedColor = pickColorIndex("\nУкажите цвет / <ENTER>-все цвета");
-    if (pickedColor == kPickCancel)
+    int pickedColor = 0;
+    if (!pickColorOrDialog("\nУкажите цвет / <ENTER>-все цвета", pickedColor))
         return;
-    if (pickedColor == kPickEnter)
-        chooseColorByDialog(pickedColor);
 
     ads_name ss;
     if (acedSSGet(nullptr, nullptr, nullptr, nullptr, ss) != RTNORM) {
         acutPrintf(" \nНичего не выбрано");
         return;
     }
-    long count = 0;
-    if (acedSSLength(ss, &count) != RTNORM)
-        count = 0;
     double total = 0.0;
-    for (long i = 0; i < count; ++i) {
-        ads_name ent;
-        AcDbObjectId id = AcDbObjectId::kNull;
-        if (acedSSName(ss, i, ent) != RTNORM || acdbGetObjectId(id, ent) != Acad::eOk)
-            continue;
-        total += matchingLength(id, pickedColor);
-    }
+    forEachSelected(ss, [&](AcDbObjectId id) { total += matchingLength(id, pickedColor); });
     (void)acedSSFree(ss);
     acutPrintf(" \nДлина  = %f\n", total);
 }

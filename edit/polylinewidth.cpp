@@ -138,29 +138,22 @@ void polylineWidthCommand() {
         (void)acedSSFree(ss);
         return;
     }
-    long count = 0;
-    if (acedSSLength(ss, &count) != RTNORM)
-        count = 0;
-    for (long i = 0; i < count; ++i) {
-        ads_name ent;
-        AcDbObjectId id = AcDbObjectId::kNull;
-        if (acedSSName(ss, i, ent) != RTNORM || acdbGetObjectId(id, ent) != Acad::eOk)
-            continue;
+    forEachSelected(ss, [width](AcDbObjectId id) {
         AcDbObject *obj = nullptr;
         if (acdbOpenAcDbObject(obj, id, AcDb::kForRead) != Acad::eOk)
-            continue; // cannot be read: left as it is
+            return; // cannot be read: left as it is
         const AcRxClass *cls = obj->isA();
         if (isOfClass(cls, AcDb2dPolyline::desc())) {
             setPolyline2dWidth(AcDb2dPolyline::cast(obj), width); // closes it
-            continue;
+            return;
         }
         (void)obj->close(); // read close
         if (isOfClass(cls, AcDb3dPolyline::desc()))
-            continue;
+            return;
         if (isOfClass(cls, AcDbPolyline::desc()))
             setLightweightPolylineWidth(id, width);
         else if (isOfClass(cls, AcDbLine::desc()))
             replaceLine(id, width);
-    }
+    });
     (void)acedSSFree(ss);
 }

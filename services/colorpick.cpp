@@ -106,3 +106,12 @@ void chooseColorByDialog(int &color) {
     std::free(current);
     (void)acedSetColorDialog(color, /*bAllowMetaColor=*/true, currentColor);
 }
+
+bool pickColorOrDialog(const char *prompt, int &color) {
+    color = pickColorIndex(prompt);
+    if (color == kPickCancel)
+        return false;
+    if (color == kPickEnter)
+        chooseColorByDialog(color);
+    return true;
+}

@@ -56,3 +56,22 @@ int pickColorIndex(const char *prompt);
 int layerColorIndex(const char *layerName);
 // Runs the colour dialog on color (which holds kPickEnter on entry).
 void chooseColorByDialog(int &color);
+// The opening of the commands that work in one colour: pickColorIndex with prompt, and
+// after an empty answer the colour dialog. False when the user cancelled the pick; else
+// color is a picked index, what the dialog left (kPickEnter when dismissed) or kPickMissed.
+bool pickColorOrDialog(const char *prompt, int &color);
+
+// Calls visit(id) for each entity of the selection set, in order; a name that gives no
+// object id is skipped. The set stays the caller's to free.
+template <typename Visit> void forEachSelected(const ads_name ss, Visit visit) {
+    long count = 0;
+    if (acedSSLength(ss, &count) != RTNORM)
+        return;
+    for (long i = 0; i < count; ++i) {
+        ads_name ent;
+        AcDbObjectId id = AcDbObjectId::kNull;
+        if (acedSSName(ss, i, ent) != RTNORM || acdbGetObjectId(id, ent) != Acad::eOk)
+            continue;
+        visit(id);
+    }
+}

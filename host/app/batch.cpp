@@ -2,6 +2,7 @@
 // several at once, moves each result into the output folder only when its run succeeded, and
 // reports what happened.
 #include "batch.h"
+#include "files.h"
 #include "process.h"
 #include "terminal.h"
 #include "text_codec.h"
@@ -248,10 +249,10 @@ void settle(Job &job, const platform::ChildExit &exit, const RunFiles &files) {
         job.outcome = Outcome::Failed;
         job.reason = "the run wrote no drawing";
     } else {
-        fs::rename(files.part, job.output, ec);
-        if (ec) {
+        std::string error;
+        if (!platform::replaceFileWith(job.output, files.part, error)) {
             job.outcome = Outcome::Failed;
-            job.reason = "cannot write " + job.output + ": " + ec.message();
+            job.reason = "cannot write the result: " + error;
         } else {
             job.outcome = Outcome::Done;
         }

@@ -40,8 +40,9 @@ namespace {
 
 bool dispatch(std::string_view typed) {
     CommandLine &cl = CommandLine::current();
-    if (equalsNoCase(typed, "QUIT") || equalsNoCase(typed, "_QUIT"))
-        return false;
+    const HostCommand *command = findHostCommand(typed);
+    if (command != nullptr && command->run == nullptr)
+        return false; // QUIT
     if (const CommandEntry *entry = commandStack().lookup(typed)) {
         cl.setBreakPending(false); // invoking a command clears a break typed before it
         cl.setRunningModule(entry->module);
@@ -52,14 +53,14 @@ bool dispatch(std::string_view typed) {
         reportLeftOpen(entry->localName);
         return true;
     }
-    if (const HostCommand *command = findHostCommand(typed)) {
-        if (isUndoCommand(command->name)) {
+    if (command != nullptr) {
+        if (command->ownUndo) {
             command->run();
         } else {
-            CommandStep step(command->name);
+            CommandStep step(command->globalName);
             command->run();
         }
-        reportLeftOpen(command->name);
+        reportLeftOpen(command->globalName);
         return true;
     }
     if (isSystemVariable(typed)) {

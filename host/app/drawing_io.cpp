@@ -2,15 +2,12 @@
 // host commands that use them.
 #include "drawing_io.h"
 #include "command_line.h"
-#include "drawing_commands.h"
 #include "dxf_io.h"
 #include "progress.h"
-#include "host_commands.h"
 #include "misuse.h"
 #include "picture_facts.h"
 #include "point_snaps.h"
 #include "svg.h"
-#include "undo_commands.h"
 
 #include "dbapserv.h"
 #include "dbmain.h"
@@ -103,6 +100,8 @@ void sayWithPath(const char *message, const std::string &path) {
                                  "\n");
 }
 
+} // namespace
+
 void saveCommand() {
     if (workingDatabase() == nullptr) {
         CommandLine::current().print("\n" + std::string(i18n::tr("No drawing is open.")) + "\n");
@@ -146,6 +145,8 @@ void svgCommand() {
         cl.printUtf8("\n" + error + "\n");
     }
 }
+
+namespace {
 
 // Whether path is the drawing's own file (through links, and whatever its spelling).
 bool isOwnFile(const std::string &path) {
@@ -306,24 +307,6 @@ void reportLeftOpen(std::string_view command) {
         return;
     for (const std::string &line : tev::db::objectsLeftOpen(*db))
         CommandLine::current().printUtf8("\n** " + std::string(command) + " left " + line + "\n");
-}
-
-void registerDrawingCommands() {
-    std::vector<HostCommand> &commands = hostCommands();
-    commands.push_back({"SAVE", saveCommand, i18n::N_("Saves the drawing as a DXF file")});
-    commands.push_back({"QSAVE", qsaveCommand,
-                        i18n::N_("Saves the drawing to its own file (asks for a new one)")});
-    commands.push_back({"SVG", svgCommand, i18n::N_("Draws the model space into an SVG picture")});
-    commands.push_back({"OSNAP", osnapCommand, i18n::N_("Sets the running object snap modes")});
-    commands.push_back({"-OSNAP", osnapCommand, i18n::N_("Sets the running object snap modes")});
-    commands.push_back({"LINE", lineCommand, i18n::N_("Draws lines from point to point")});
-    commands.push_back({"PLINE", plineCommand, i18n::N_("Draws a polyline, with widths")});
-    commands.push_back({"CIRCLE", circleCommand, i18n::N_("Draws a circle by centre and radius")});
-    commands.push_back({"-LAYER", layerCommand,
-                        i18n::N_("Makes, colours, locks, unlocks, sets and lists (?) layers")});
-    commands.push_back({"U", uCommand, i18n::N_("Undoes the last command")});
-    commands.push_back({"UNDO", undoCommand, i18n::N_("Undoes commands (a number, Mark, Back)")});
-    commands.push_back({"REDO", redoCommand, i18n::N_("Redoes what the last undo took back")});
 }
 
 } // namespace host

@@ -52,7 +52,9 @@ bool writePicture(AcDbDatabase &db, const std::string &path, std::string &error)
 // After a command: names any object the command left open, and closes nothing itself.
 void reportLeftOpen(std::string_view command);
 
-// Adds SAVE, QSAVE, SVG and the drawing commands to the host's commands.
-void registerDrawingCommands();
+// SAVE (asks for a name), QSAVE (the drawing's own file at once) and SVG (a picture).
+void saveCommand();
+void qsaveCommand();
+void svgCommand();
 
 } // namespace host

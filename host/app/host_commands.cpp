@@ -1,107 +1,63 @@
-// host_commands.cpp - ARX and the table of built-in commands.
+// host_commands.cpp - the one table of the host's own commands. Adding a command is one
+// row here (its handler declared in the header of the file that holds its body); HELP,
+// "arxhost --help" and the command prompt all read this table.
 #include "host_commands.h"
-#include "command_line.h"
 #include "command_stack.h"
-#include "runtime.h"
+#include "drawing_commands.h"
+#include "drawing_io.h"
 #include "i18n.h"
-#include "text_util.h"
-
-#include <filesystem>
+#include "point_snaps.h"
+#include "undo_commands.h"
+#include "user_commands.h"
+#include "view.h"
 
 namespace host {
 
 namespace {
 
-using text::toUpper;
+using i18n::N_;
 
-bool s_arxFromView = false; // --view-allow-load
-
-// True, with a message, when the answer came from the view's page and ARX may not be run
-// from there.
-bool refusedFromView(bool fromView) {
-    if (!fromView || s_arxFromView)
-        return false;
-    CommandLine::current().refuse(
-        i18n::tr("ARX is refused from the view: a module's code would run in arxhost. Start "
-                 "arxhost with --view-allow-load to allow it."));
-    return true;
-}
-
-void listModules() {
-    CommandLine &cl = CommandLine::current();
-    for (const auto &m : dynamicLinker().modules())
-        cl.print("\n" + m->fileName);
-    cl.print("\n");
-}
-
-void loadModule() {
-    CommandLine &cl = CommandLine::current();
-    Answer file = cl.ask(i18n::tr("\nRuntime extension file: "), AnswerEnd::LineOnly);
-    if (!file.isText() || file.text.empty() || refusedFromView(file.fromView))
-        return;
-    std::string error;
-    cl.setRunningModule(std::filesystem::path(file.text).filename().string()); // its messages
-    if (dynamicLinker().load(file.text, error))
-        cl.print("\n" + i18n::format(i18n::tr("%s successfully loaded."), {file.text}) + "\n");
-    else
-        cl.print("\n" + i18n::format(i18n::tr("Unable to load %s: %s"), {file.text, error}) + "\n");
-}
-
-void unloadModule() {
-    CommandLine &cl = CommandLine::current();
-    Answer file = cl.ask(i18n::tr("\nUnload module file: "), AnswerEnd::LineOnly);
-    if (!file.isText() || file.text.empty())
-        return;
-    std::string error;
-    if (dynamicLinker().unload(file.text, error))
-        cl.print("\n" + i18n::format(i18n::tr("%s successfully unloaded."), {file.text}) + "\n");
-    else
-        cl.print("\n" + i18n::format(i18n::tr("Unable to unload %s: %s"), {file.text, error}) +
-                 "\n");
-}
+// Any order: HELP sorts by name. The local names are the names typed in any language.
+// clang-format off
+constexpr HostCommand kHostCommands[] = {
+    // global    local      what it does                                                     handler
+    {"ARX",     "ARX",     N_("Loads, unloads and lists modules"),                            arxCommand},
+    {"LINE",    "LINE",    N_("Draws lines from point to point"),                             lineCommand},
+    {"PLINE",   "PLINE",   N_("Draws a polyline of lines and arcs, with widths"),             plineCommand},
+    {"CIRCLE",  "CIRCLE",  N_("Draws a circle (centre, 3P, 2P, Ttr)"),                        circleCommand},
+    {"OSNAP",   "OSNAP",   N_("Sets the running object snap modes"),                          osnapCommand},
+    {"-OSNAP",  "-OSNAP",  N_("Sets the running object snap modes"),                          osnapCommand},
+    {"-LAYER",  "-LAYER",  N_("Makes, colours, locks, unlocks, sets and lists (?) layers"),   layerCommand},
+    {"ERASE",   "ERASE",   N_("Erases the objects selected"),                                 eraseCommand},
+    {"OOPS",    "OOPS",    N_("Restores the objects the last ERASE erased"),                  oopsCommand},
+    {"LIST",    "LIST",    N_("Lists the properties of the objects selected"),                listCommand},
+    {"ID",      "ID",      N_("Shows the coordinates of a point"),                            idCommand},
+    {"DIST",    "DIST",    N_("Measures the distance and angles between two points"),         distCommand},
+    {"U",       "U",       N_("Undoes the last command"),                                     uCommand,    true},
+    {"UNDO",    "UNDO",    N_("Undoes commands (a number, Mark, Back)"),                      undoCommand, true},
+    {"REDO",    "REDO",    N_("Redoes what the last undo took back"),                         redoCommand, true},
+    {"SAVE",    "SAVE",    N_("Saves the drawing as a DXF file"),                             saveCommand},
+    {"QSAVE",   "QSAVE",   N_("Saves the drawing to its own file (asks for a new one)"),      qsaveCommand},
+    {"SVG",     "SVG",     N_("Draws the model space into an SVG picture"),                   svgCommand},
+    {"VIEW",    "VIEW",    N_("Shows the drawing in the browser; clicks answer the prompts"), view::viewCommand},
+    {"HELP",    "HELP",    N_("Lists the commands, each with what it does"),                  helpCommand},
+    {"?",       "?",       N_("Same as HELP"),                                                helpCommand},
+    {"QUIT",    "QUIT",    N_("Ends the session"),                                            nullptr},
+};
+// clang-format on
 
 } // namespace
 
-void allowArxFromView(bool allowed) {
-    s_arxFromView = allowed;
-}
-
-void arxCommand() {
-    CommandLine &cl = CommandLine::current();
-    if (refusedFromView(cl.lastAnswerFromView())) // the command's name
-        return;
-    for (;;) {
-        Answer option = cl.ask(i18n::tr("\nEnter an option [?/Load/Unload]: "));
-        if (!option.isText() || option.text.empty() || refusedFromView(option.fromView))
-            return;
-        std::string o = toUpper(option.text);
-        if (o == "?") {
-            listModules();
-            return;
-        }
-        if (o == "L" || o == "LOAD") {
-            loadModule();
-            return;
-        }
-        if (o == "U" || o == "UNLOAD") {
-            unloadModule();
-            return;
-        }
-        cl.refuse(i18n::tr("Invalid option keyword."));
-    }
-}
-
-std::vector<HostCommand> &hostCommands() {
-    static std::vector<HostCommand> s_commands{
-        {"ARX", arxCommand, i18n::N_("Loads, unloads and lists modules")}};
-    return s_commands;
+std::span<const HostCommand> hostCommands() {
+    return kHostCommands;
 }
 
 const HostCommand *findHostCommand(std::string_view typed) {
-    if (!typed.empty() && typed.front() == '_')
-        typed.remove_prefix(1); // the host's own commands answer to their English names
-    for (const HostCommand &c : hostCommands()) {
-        if (equalsNoCase(c.name, typed))
+    const bool global = !typed.empty() && typed.front() == '_';
+    if (global)
+        typed.remove_prefix(1);
+    for (const HostCommand &c : kHostCommands) {
+        if (equalsNoCase(global ? c.globalName : c.localName, typed))
             return &c;
     }
     return nullptr;

@@ -12,12 +12,11 @@
 #include "i18n.h"
 #include "options.h"
 #include "picture_facts.h"
-#include "process.h"
 #include "host_commands.h"
+#include "process.h"
 #include "unsaved_work.h"
 #include "runtime.h"
 #include "shape.h"
-#include "user_commands.h"
 #include "text_codec.h"
 #include "view.h"
 
@@ -146,14 +145,9 @@ int audit(const std::string &drawing) {
 int main(int argc, char **argv) {
     if (int rc = host::runBatchIfAsked(argc, argv); rc >= 0)
         return rc;
-    host::registerDrawingCommands();
-    host::registerUserCommands();
     host::view::setPictureFacts(host::app::pictureFacts);
-    host::hostCommands().push_back(
-        {"VIEW", host::view::viewCommand,
-         host::i18n::N_("Shows the drawing in the browser; clicks answer the prompts")});
     host::Options options;
-    if (int rc = host::parseOptions(argc, argv, options); rc >= 0)
+    if (int rc = host::parseOptions(argc, argv, options, defaultModule(argv[0])); rc >= 0)
         return rc;
     chooseLanguage(options.language, argv[0]);
     if (options.modules.empty())

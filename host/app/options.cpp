@@ -17,26 +17,33 @@ const char *const kVersion = TEV_VERSION;
 
 namespace {
 
-// The commands at the prompt, for the end of --help: the host's, then the module's.
-std::string commandsFooter() {
-    auto rows = [](const std::vector<CommandSummary> &summaries) {
-        std::string out;
-        for (const CommandSummary &s : summaries) {
-            std::string name = s.name;
-            name.resize(std::max<std::size_t>(name.size() + 1, 10), ' ');
-            out += "  " + name + s.help + "\n";
-        }
-        return out;
-    };
-    return "\nCommands at the prompt (HELP or ? lists them in a session):\n" +
-           rows(hostCommandSummaries()) + "Commands of tevcom.arx:\n" +
-           rows(knownModuleCommandSummaries()) +
-           "A system variable's name shows its value and asks for a new one.\n";
+std::string rows(const std::vector<CommandSummary> &summaries) {
+    std::string out;
+    for (const CommandSummary &s : summaries) {
+        std::string name = s.name;
+        name.resize(std::max<std::size_t>(name.size() + 1, 10), ' ');
+        out += "  " + name + s.help + "\n";
+    }
+    return out;
+}
+
+// The commands at the prompt, for the end of --help: the host's, then those of the modules
+// a session would load.
+std::string commandsFooter(const std::vector<std::string> &modules) {
+    std::string out = "\nCommands at the prompt (HELP or ? lists them in a session):\n" +
+                      rows(hostCommandSummaries());
+    std::vector<std::string> errors;
+    for (const ModuleCommands &m : moduleCommandsOf(modules, errors))
+        out += "Commands of " + m.module + " (group " + m.group + "), by local and global name:\n" +
+               rows(m.commands);
+    for (const std::string &e : errors)
+        out += "Module " + e + "\n";
+    return out + "A system variable's name shows its value and asks for a new one.\n";
 }
 
 } // namespace
 
-int parseOptions(int argc, char **argv, Options &options) {
+int parseOptions(int argc, char **argv, Options &options, const std::string &defaultModule) {
     CLI::App app{"arxhost: a host for tevcom.arx that opens DXF drawings, runs commands from "
                  "a terminal or a script, and saves the result.",
                  "arxhost"};
@@ -69,9 +76,13 @@ int parseOptions(int argc, char **argv, Options &options) {
     app.add_flag("--view-allow-load", options.viewAllowLoad,
                  "Let the page run ARX (a module's code then runs at the page's word)");
     app.set_version_flag("--version", std::string("arxhost ") + kVersion);
-    app.footer(commandsFooter() +
-               "\nBatch mode: arxhost --batch SCRIPT --output-dir DIR [--jobs N] [--report FILE] "
-               "DRAWING|FOLDER... (see arxhost --batch --help)\n");
+    // Built when asked for: the modules are loaded to name their commands.
+    app.footer([&options, &defaultModule] {
+        return commandsFooter(options.modules.empty() ? std::vector<std::string>{defaultModule}
+                                                      : options.modules) +
+               "\nBatch mode: arxhost --batch SCRIPT --output-dir DIR [--jobs N] [--report "
+               "FILE] DRAWING|FOLDER... (see arxhost --batch --help)\n";
+    });
     try {
         app.parse(argc, argv);
         options.view = view->count() > 0;

@@ -33,9 +33,9 @@ enum ExitCode : int {
 // The version --version prints.
 extern const char *const kVersion;
 
-// Parses argv. --help names the commands too, so the host's commands are registered first. Returns
-// -1 to go on, else the exit code (kExitDone after --help, kExitBadArguments after an error,
-// which has been printed to standard error).
-int parseOptions(int argc, char **argv, Options &options);
+// Parses argv. --help names the commands too: the host's, and those the modules (--load, or
+// defaultModule) register when loaded. Returns -1 to go on, else the exit code (kExitDone
+// after --help, kExitBadArguments after an error, which has been printed to standard error).
+int parseOptions(int argc, char **argv, Options &options, const std::string &defaultModule);
 
 } // namespace host

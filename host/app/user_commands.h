@@ -1,6 +1,7 @@
 // user_commands.h - the host commands a drafter expects besides drawing: ERASE and OOPS,
 // LIST, ID and DIST, and HELP (also "?"). Each works on the working drawing and leaves
-// nothing open; without a working drawing each says so and does nothing.
+// nothing open; without a working drawing each says so and does nothing. The command
+// table (host_commands.cpp) names them.
 #pragma once
 
 #include "dbid.h"
@@ -13,9 +14,6 @@ class AcDbDatabase;
 
 namespace host {
 
-// Adds ERASE, OOPS, LIST, ID, DIST, HELP and "?" to the host's commands.
-void registerUserCommands();
-
 // The working drawing, or nullptr after saying "No drawing is open."
 AcDbDatabase *drawingOrSay();
 // Runs "Select objects:" and gives the ids chosen; false (nothing chosen, Escape, or no
@@ -26,16 +24,25 @@ bool selectEntityIds(std::vector<AcDbObjectId> &ids);
 std::string lengthText(long double value);
 std::string angleText(long double radians);
 
-// What each command does, one line per command: the host's own, and the commands of the
-// modules we know by their global names. In English (HELP shows them translated).
+// The commands HELP lists: the host's (help in English; HELP shows it translated), sorted
+// by name, and each module's as it registered them (local name, then "_" and the global
+// name).
 struct CommandSummary {
     std::string name;
     std::string help;
 };
-// The line for a module command's global name; empty when the host does not know it.
-std::string moduleCommandHelp(std::string_view globalName);
+struct ModuleCommands {
+    std::string module; // its file name
+    std::string group;
+    std::vector<CommandSummary> commands;
+};
 std::vector<CommandSummary> hostCommandSummaries();
-std::vector<CommandSummary> knownModuleCommandSummaries();
+std::vector<ModuleCommands> registeredModuleCommands();
+// For "arxhost --help", before any session: loads the module files as a session would (no
+// drawing, and no registry file opened, so nothing they register is kept), gives their
+// commands and unloads them. A file that cannot be loaded adds a line to errors.
+std::vector<ModuleCommands> moduleCommandsOf(const std::vector<std::string> &files,
+                                             std::vector<std::string> &errors);
 
 void eraseCommand();
 void oopsCommand();

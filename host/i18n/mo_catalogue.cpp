@@ -3,7 +3,7 @@
 // and their translations. Every length and offset is checked against the file's size.
 #include "mo_catalogue.h"
 
-#include "command_line.h"
+#include "text_codec.h"
 
 #include <cstdint>
 #include <cstring>
@@ -60,7 +60,7 @@ bool MoCatalogue::load(const std::string &path, std::string &error) {
             continue; // the catalogue's header
         // Plural forms are NUL-separated; the host uses none, so the first form is the text.
         translation.resize(std::strlen(translation.c_str()));
-        mTexts.emplace(std::move(original), utf8ToCp1251(translation));
+        mTexts.emplace(std::move(original), text::utf8ToCp1251(translation));
     }
     return true;
 }

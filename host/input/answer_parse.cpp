@@ -2,33 +2,10 @@
 #include "answer_parse.h"
 #include "i18n.h"
 
-#include <charconv>
 #include <cmath>
 #include <numbers>
 
 namespace host {
-
-std::optional<double> parseNumber(std::string_view text) {
-    bool plus = !text.empty() && text.front() == '+';
-    if (plus)
-        text.remove_prefix(1);
-    if (text.empty() || (plus && text.front() == '-'))
-        return std::nullopt;
-    // from_chars would also take "inf", "nan" and hex forms; only decimal digits may start
-    // a number here (after an optional '-').
-    std::size_t first = text.front() == '-' ? 1 : 0;
-    if (first >= text.size())
-        return std::nullopt;
-    char c = text[first];
-    if (!(c >= '0' && c <= '9') && c != '.')
-        return std::nullopt;
-    double value = 0;
-    auto [end, ec] =
-        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 const char *const kOutOfRangeMessage =
     i18n::N_("Coordinates and distances must lie between -1E15 and 1E15.");

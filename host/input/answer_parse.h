@@ -1,7 +1,9 @@
 // answer_parse.h - reading typed answers: numbers, points (absolute, relative, polar)
-// and angles. Locale-free (std::from_chars); infinities and NaNs are refused. Pure
+// and angles. Locale-free (host/text's parseNumber); infinities and NaNs are refused. Pure
 // functions, so that every form can be tested without a command line.
 #pragma once
+
+#include "text_util.h"
 
 #include <optional>
 #include <string_view>
@@ -13,9 +15,8 @@ struct Point3 {
     bool operator==(const Point3 &) const = default;
 };
 
-// A whole answer as a finite number: an optional sign, digits with an optional '.'
-// part and exponent. Nothing else may follow.
-std::optional<double> parseNumber(std::string_view text);
+// A whole answer as a finite number (host/text's one reading of numbers).
+using text::parseNumber;
 
 // The largest coordinate, distance or radius an answer may give: about the largest that a
 // double still holds to a unit (2^53 is 9.0e15), so that lengths, areas and extents stay

@@ -128,13 +128,6 @@ void redoCommand() {
         sayNames(out.names);
 }
 
-bool isUndoCommand(std::string_view name) {
-    if (!name.empty() && name.front() == '_')
-        name.remove_prefix(1);
-    const std::string u = text::toUpper(name);
-    return u == "U" || u == "UNDO" || u == "REDO";
-}
-
 CommandStep::CommandStep(std::string_view command) : db_(working()), name_(text::toUpper(command)) {
     if (db_ != nullptr)
         tev::db::beginStep(*db_, name_);

@@ -17,9 +17,6 @@ void undoCommand();
 // since.
 void redoCommand();
 
-// True for U, UNDO and REDO (any case, with or without '_'): they make no step.
-bool isUndoCommand(std::string_view name);
-
 // What a command does to the working drawing while this lives is one undo step, named
 // command. At its end it says when the undo memory ran short.
 class CommandStep {

@@ -501,4 +501,38 @@ bool replaceFile(const std::string &path, std::string_view data, std::string &er
     return false;
 }
 
+bool replaceFileWith(const std::string &path, const std::string &from, std::string &error) {
+    ReplacementFile file(path);
+    const int in = file.ok() ? sysOpen(from.c_str(), O_RDONLY) : -1;
+    if (file.ok() && in < 0) {
+        error = "cannot read " + from + ": " + std::strerror(errno);
+        return false;
+    }
+    bool read = true;
+    char buf[1 << 16];
+    while (file.ok()) {
+        const long n = sysRead(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            read = n == 0;
+            break;
+        }
+        (void)file.write(std::string_view(buf, static_cast<std::size_t>(n))); // ok() tells
+    }
+    const int reason = errno;
+    if (in >= 0)
+        (void)::close(in);
+    if (!read) {
+        error = "cannot read " + from + ": " + std::strerror(reason);
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.error();
+        return false;
+    }
+    (void)std::remove(from.c_str()); // in place: what is left of it is only a copy
+    return true;
+}
+
 } // namespace host::platform

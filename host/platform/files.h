@@ -91,6 +91,10 @@ bool identify(const std::string &path, FileIdentity &identity);
 // Replaces path's contents with data in one step; false with error on failure (the old
 // file is then as it was).
 bool replaceFile(const std::string &path, std::string_view data, std::string &error);
+// Replaces path's contents with those of the complete file from, in the same way (links
+// followed, owner and permissions kept, flushed), then removes from. False with error on
+// failure: path is then as it was, and from is left.
+bool replaceFileWith(const std::string &path, const std::string &from, std::string &error);
 
 // The test seam: the Nth call of one kind, counted from when the plan is set, fails with
 // the given errno, as a full disk, a failing disk or a file system without hard links would.

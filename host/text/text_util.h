@@ -1,6 +1,7 @@
 // text_util.h - small string helpers shared by every layer of the host.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,5 +33,11 @@ std::string_view trim(std::string_view s);
 // 15 significant digits and at least decimals decimals ("1.0000E+300"). Never "-0.0000";
 // "inf", "-inf" and "nan" as they are.
 std::string decimalText(long double value, int decimals);
+
+// The one way the host reads a number from text (an answer, the page's requests, an
+// option): a whole text as a finite number, an optional sign, digits with an optional '.'
+// part and exponent, nothing else; locale-free. nullopt for anything else ("inf", "nan",
+// hex forms, spaces, trailing characters).
+std::optional<double> parseNumber(std::string_view text);
 
 } // namespace host::text

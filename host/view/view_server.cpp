@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "dbapserv.h"
 #include "sysvars.h"
+#include "text_util.h"
 
 #include <cmath>
 #include <random>
@@ -48,12 +49,7 @@ const char *wantName(Want w) {
 std::optional<double> number(const Request &req, const char *name) {
     if (!req.has_param(name))
         return std::nullopt;
-    const std::string s = req.get_param_value(name);
-    char *end = nullptr;
-    double v = std::strtod(s.c_str(), &end);
-    if (end == s.c_str() || *end != '\0' || !std::isfinite(v))
-        return std::nullopt;
-    return v;
+    return text::parseNumber(req.get_param_value(name));
 }
 
 // One posted answer: "L<text>" a line, "E" Escape, "P<aperture> <x,y>" a pick.
@@ -68,12 +64,11 @@ std::optional<Item> parseItem(const std::string &s) {
         std::size_t space = s.find(' ');
         if (space == std::string::npos)
             return std::nullopt;
-        char *end = nullptr;
-        std::string ap = s.substr(1, space - 1);
-        double aperture = std::strtod(ap.c_str(), &end);
-        if (end == ap.c_str() || *end || !(aperture > 0) || !std::isfinite(aperture))
+        const std::optional<double> aperture =
+            text::parseNumber(std::string_view(s).substr(1, space - 1));
+        if (!aperture || !(*aperture > 0))
             return std::nullopt;
-        return Item{Item::Kind::Line, s.substr(space + 1), aperture, false, true};
+        return Item{Item::Kind::Line, s.substr(space + 1), *aperture, false, true};
     }
     return std::nullopt;
 }

@@ -76,6 +76,28 @@ class Batch(unittest.TestCase):
                 lines = ezdxf.readfile(os.path.join(out, name)).modelspace().query("LINE")
                 self.assertEqual(len(lines), before + 1, name)
 
+    # Test that a result replaces an older one as a save does: through a symbolic link (the
+    # link stays, the file it names gets the result) and keeping the old file's permissions.
+    def test_result_replaces_an_older_one_as_a_save_does(self):
+        out = os.path.join(self.d, "out")
+        kept = os.path.join(self.d, "kept")
+        os.makedirs(out)
+        os.makedirs(kept)
+        for name in ("a.dxf", "b.dxf"):
+            with open(os.path.join(kept, name), "w") as f:
+                f.write("older result\n")
+        os.symlink(os.path.join(kept, "a.dxf"), os.path.join(out, "a.dxf"))
+        shutil.copy(os.path.join(kept, "b.dxf"), os.path.join(out, "b.dxf"))
+        os.chmod(os.path.join(out, "b.dxf"), 0o640)
+        src = [os.path.join(self.src, n) for n in ("a.dxf", "b.dxf")]
+        r = batch(self.d, "--output-dir", out, "--jobs", "2", *src)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(os.path.islink(os.path.join(out, "a.dxf")))
+        with open(os.path.join(kept, "a.dxf")) as f:
+            self.assertIn("SECTION", f.read())
+        self.assertEqual(os.stat(os.path.join(out, "b.dxf")).st_mode & 0o777, 0o640)
+        self.assertEqual(sorted(os.listdir(out)), ["a.dxf", "b.dxf"])
+
     def test_refused_before_anything_runs(self):
         file_in_the_way = os.path.join(self.d, "file")
         with open(file_in_the_way, "w") as f:
