@@ -286,9 +286,7 @@ Acad::ErrorStatus AcDbObject::erase(Adesk::Boolean erasing) {
     // place (in groups and the like, when the drawing is saved).
     AcDbStub *&appended = mStub->db->appendedInOpen;
     if (erasing && appended != nullptr && appended != mStub && AcDbEntity::cast(this) != nullptr) {
-        tev::db::HandleIndex &replaced = mStub->db->replacedBy;
-        replaced.erase(mStub->handle); // the latest replacement counts
-        replaced.insert(mStub->handle, appended);
+        mStub->db->replacedBy.assign(mStub->handle, appended); // the latest one counts
     }
     appended = nullptr;
     if (AcDbOwnedSequence *seq = ownedSequence()) {
