@@ -32,7 +32,7 @@ while [[ $# -gt 0 ]]; do
         --batch-drawings) batch_drawings=$2; shift 2 ;;
         --ref-size|--ref-runs) ref+=("$1" "$2"); shift 2 ;;
         --ref-only) ref+=(--ref-only); shift ;;
-        -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
