@@ -5,12 +5,15 @@
 # plus python3-ezdxf on the 100k drawing where it is installed.
 #
 #   bench/run.sh [--sizes 10000,100000,1000000] [--runs N] [--no-host-build]
-#                [--kinds tev,ezdxf] [--batch-drawings 1000]
+#                [--kinds tev,ezdxf] [--batch-drawings 1000] [--ref-size N] [--ref-runs N]
+#                [--ref-only]
 #
 # Environment: ARXHOST (the host to measure; default build/default/bin/arxhost, else one built
 # in build/bench-host), TEV_BENCH_SCRATCH (drawings and copies; default $TMPDIR/tev-bench),
 # TEV_BENCH_BUILD (build directory of the benchmark tools; default build/bench-release),
-# TEV_BENCH_CACHE (the drawings ezdxf writes, slow to make; default build/bench-drawings).
+# TEV_BENCH_CACHE (the drawings ezdxf writes, slow to make; default build/bench-drawings),
+# TEV_REF_PERF (the reference floor and drawing generator; default ../shared/perf): the
+# targets are measured first against that floor, on its drawing and on our own.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -19,6 +22,7 @@ runs=0
 build_host=1
 kinds=tev,ezdxf
 batch_drawings=1000
+ref=()
 while [[ $# -gt 0 ]]; do
     case $1 in
         --sizes) sizes=$2; shift 2 ;;
@@ -26,7 +30,9 @@ while [[ $# -gt 0 ]]; do
         --no-host-build) build_host=0; shift ;;
         --kinds) kinds=$2; shift 2 ;;
         --batch-drawings) batch_drawings=$2; shift 2 ;;
-        -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+        --ref-size|--ref-runs) ref+=("$1" "$2"); shift 2 ;;
+        --ref-only) ref+=(--ref-only); shift ;;
+        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -67,13 +73,28 @@ fi
 cache=${TEV_BENCH_CACHE:-$root/build/bench-drawings}
 mkdir -p "$scratch" "$cache"
 
+# The reference floor, built as its notes say, where the shared folder is.
+perf=${TEV_REF_PERF:-$root/../shared/perf}
+if [[ -f $perf/scan_floor.cpp && -f $perf/gen_drawing.py ]]; then
+    if [[ ! -x $build/scan_floor || $build/scan_floor -ot $perf/scan_floor.cpp ]]; then
+        g++ -O2 -std=c++17 -o "$build/scan_floor" "$perf/scan_floor.cpp"
+    fi
+    ref+=(--ref-floor "$build/scan_floor" --ref-gen "$perf/gen_drawing.py")
+else
+    echo "run.sh: no reference floor in $perf; its rows are left out" >&2
+fi
+
 # Pick and window-selection latency in the host's database: they must not grow with the
 # drawing (the 1M figure within 3x of the 10k one). measure.py runs it on its grids and on
 # the drawings it measured. The one built beside the host measured (TEV_BENCH is on in the
 # default preset), else a Release build of its own.
 pickbuild=$root/build/bench-pick
 pick=""
-if [[ -n $arxhost && -x $(dirname "$arxhost")/../bench/tev_bench_pick ]]; then
+ref_only=0
+for a in "${ref[@]}"; do [[ $a == --ref-only ]] && ref_only=1; done
+if [[ $ref_only == 1 ]]; then
+    : # the reference rows alone: no picks
+elif [[ -n $arxhost && -x $(dirname "$arxhost")/../bench/tev_bench_pick ]]; then
     pick=$(dirname "$arxhost")/../bench/tev_bench_pick
 elif cmake -S "$root" -B "$pickbuild" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
         -DTEV_TESTS=OFF -DTEV_BENCH=ON >/dev/null 2>&1 &&
@@ -84,10 +105,10 @@ fi
 /usr/bin/python3 "$root/bench/scripts/measure.py" --gen "$build/tev_gen" \
     --tagscan "$build/tev_tagscan" --arxhost "$arxhost" --scratch "$scratch" \
     --cache "$cache" --sizes "$sizes" --runs "$runs" --kinds "$kinds" \
-    --batch-drawings "$batch_drawings" ${pick:+--pick "$pick"}
+    --batch-drawings "$batch_drawings" ${pick:+--pick "$pick"} "${ref[@]}"
 
 # In-process figures of the floor, where Google Benchmark is installed.
-if cmake --build "$build" -j2 --target tev_bench_tags >/dev/null 2>&1; then
+if [[ $ref_only == 0 ]] && cmake --build "$build" -j2 --target tev_bench_tags >/dev/null 2>&1; then
     echo
     echo "### In-process tag-scan figures (Google Benchmark)"
     echo

@@ -15,6 +15,10 @@ run.sh calls this after building; it can be called by hand too:
   measure.py --gen TEV_GEN --tagscan TEV_TAGSCAN [--arxhost ARXHOST] [--scratch DIR]
              [--cache DIR] [--sizes 10000,100000] [--kinds tev,ezdxf] [--seed 1] [--runs N]
              [--batch-drawings 1000] [--pick TEV_BENCH_PICK]
+             [--ref-floor SCAN_FLOOR --ref-gen GEN_DRAWING.PY] [--ref-size N] [--ref-runs N]
+             [--ref-only]
+With the reference floor and generator, the targets are first measured against them, on the
+reference drawing and on our own drawing of the same size (runs paired with the floor's).
 """
 import argparse
 import json
@@ -245,6 +249,113 @@ def measure_size(args, kind, size, per_entity, targets):
         print("- " + n)
 
 
+# The reference: the shared floor (one pass over the file that totals one colour's lengths,
+# no allocation per line) and the shared 1M-entity drawing. Every target is stated against
+# these, so their rows come first; our own drawing is measured against the same floor.
+REF_JOBS = [  # label, script, saves, time target
+    ("read + Lpl ALL + exit", "lpl_all.scr", False, 2.0),
+    ("read + Sel ALL + save", "sel_all.scr", True, 3.0),
+    ("read + Wpe ALL + save", "wpe_all.scr", True, 5.0),
+]
+REF_MEMORY_TARGET = 1.5
+
+
+def median(values):
+    v = sorted(values)
+    n = len(v)
+    return None if n == 0 else v[n // 2] if n % 2 else (v[n // 2 - 1] + v[n // 2]) / 2
+
+
+def timed_once(argv):
+    """One run: (wall seconds, peak KB or None, user + system seconds), or None when it
+    failed."""
+    import time
+    timer = shutil.which("time", path="/usr/bin")
+    with tempfile.NamedTemporaryFile("r", suffix=".time") as tf:
+        cmd = ([timer, "-v", "-o", tf.name] if timer else []) + argv
+        t0 = time.perf_counter()
+        p = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wall = time.perf_counter() - t0
+        peak = None
+        cpu = 0.0
+        for line in tf.read().splitlines():
+            if "Maximum resident set size" in line:
+                peak = int(line.split(":")[1])
+            elif "User time (seconds)" in line or "System time (seconds)" in line:
+                cpu += float(line.split(":")[1])
+    return (wall, peak, cpu) if p.returncode == 0 else None
+
+
+def measure_reference(args, drawings, targets):
+    """Each job on each drawing in runs paired with the floor (floor, job, floor, job, ...);
+    the time ratio is the median of the job's times over the median of the floor's, the
+    memory ratio the median peak over the file's size. The processor times (user + system)
+    are shown beside, as their ratio is less swayed by a loaded machine."""
+    if not args.arxhost:
+        print("\n(no arxhost: the reference rows are left out)")
+        return
+    runs = args.ref_runs
+    out = os.path.join(args.scratch, "out_ref.dxf")
+    print("\n### The targets against the reference floor (medians of %d paired runs)\n" % runs)
+    print("| drawing | MB | job | job s | floor s | time / floor | target | cpu / floor cpu | "
+          "peak MB | peak / file | target |")
+    print("|---|---:|---|---:|---:|---:|---|---:|---:|---:|---|")
+    for name, dxf in drawings:
+        mb = os.path.getsize(dxf) / 1e6
+        floor_argv = [args.ref_floor, "query", dxf, "1"]
+        for label, script, saves, target in REF_JOBS:
+            argv = [args.arxhost, "--script", os.path.join(HERE, script)]
+            argv += (["--output", out] if saves else []) + [dxf]
+            floor_t, job_t, peaks, floor_cpu, job_cpu = [], [], [], [], []
+            timed_once(floor_argv)  # warm-up: the file in the page cache
+            for _ in range(runs):
+                f = timed_once(floor_argv)
+                j = timed_once(argv)
+                if f is None or j is None:
+                    break
+                floor_t.append(f[0])
+                job_t.append(j[0])
+                floor_cpu.append(f[2])
+                job_cpu.append(j[2])
+                if j[1]:
+                    peaks.append(j[1] / 1024)
+            if len(job_t) < runs:
+                print("| %s | %.1f | %s | failed | | | | | | | |" % (name, mb, label))
+                continue
+            ratio = median(job_t) / median(floor_t)
+            peak = median(peaks) if peaks else None
+            mem = peak / mb if peak else None
+            cpu = median(job_cpu) / median(floor_cpu) if median(floor_cpu) else None
+            print("| %s | %.1f | %s | %.3f | %.3f | %.2fx | ≤ %gx: %s | %s | %s | %s | ≤ %gx: %s |"
+                  % (name, mb, label, median(job_t), median(floor_t), ratio, target,
+                "holds" if ratio <= target else "MISSED", fmt(cpu, ".2f"), fmt(peak, ".0f"),
+                fmt(mem, ".2f"), REF_MEMORY_TARGET,
+                "n/a" if mem is None else "holds" if mem <= REF_MEMORY_TARGET else "MISSED"))
+            targets.append((name, None, "arxhost: %s: time / reference floor" % label, ratio,
+                            target))
+            if mem is not None:
+                targets.append((name, None, "arxhost: %s: peak memory / file" % label, mem,
+                                REF_MEMORY_TARGET))
+    if os.path.exists(out):
+        os.remove(out)
+
+
+def reference_drawings(args):
+    """The reference drawing (made by the shared generator when missing, some minutes) and
+    our own drawing of the same size."""
+    found = []
+    n = args.ref_size
+    ref = os.path.join(args.cache, "reference_%d.dxf" % n)
+    if not os.path.exists(ref) or os.path.getmtime(ref) < os.path.getmtime(args.ref_gen):
+        print("(writing %s with the reference generator: some minutes for 1M entities)" % ref,
+              file=sys.stderr)
+        subprocess.run(["/usr/bin/python3", args.ref_gen, str(n), ref], check=True,
+                       stdout=subprocess.DEVNULL)
+    found.append(("reference %d" % n, ref))
+    found.append(("tev %d" % n, ensure_drawing(args, "tev", n, args.seed)))
+    return found
+
+
 def measure_batch(args, targets):
     """1,000 drawings of 1,000 entities through Sel: one arxhost after another (a shell
     loop), then one batch run on all cores; the batch must take at most 1.5x the loop's time
@@ -336,10 +447,10 @@ def print_targets(args, targets):
     print("| drawing | job | figure | target | |")
     print("|---|---|---:|---:|---|")
     for kind, size, what, figure, target in targets:
-        print("| %s %d | %s | %.2fx | %gx | %s |" % (
-            kind, size, what, figure, target, "holds" if figure <= target else
+        print("| %s | %s | %.2fx | %gx | %s |" % (
+            kind if size is None else "%s %d" % (kind, size), what, figure, target, "holds" if figure <= target else
             "MISSED by %.1f%%" % ((figure / target - 1) * 100)))
-    for drawing, job, ratio in pick_ratios(args.pick_runs):
+    for drawing, job, ratio in pick_ratios(getattr(args, "pick_runs", [])):
         print("| %s | %s | %.2fx | 3x | %s |" % (
             drawing, job, ratio, "holds" if ratio <= 3 else
             "MISSED by %.1f%%" % ((ratio / 3 - 1) * 100)))
@@ -359,6 +470,14 @@ def main():
     ap.add_argument("--kinds", default="tev,ezdxf", help="tev (tev_gen), ezdxf, or both")
     ap.add_argument("--batch-drawings", type=int, default=1000,
                     help="drawings of 1,000 entities in the batch figure (0: none)")
+    ap.add_argument("--ref-floor", default=None,
+                    help="the reference floor (scan_floor built from the shared perf folder)")
+    ap.add_argument("--ref-gen", default=None, help="the reference drawing's generator")
+    ap.add_argument("--ref-size", type=int, default=1000000,
+                    help="entities in the reference drawing and our own beside it")
+    ap.add_argument("--ref-runs", type=int, default=3, help="paired runs per reference row")
+    ap.add_argument("--ref-only", action="store_true",
+                    help="the reference rows and the targets table alone")
     ap.add_argument("--pick", default=None,
                     help="tev_bench_pick: picks in a grid of lines and in the drawings measured")
     args = ap.parse_args()
@@ -380,7 +499,15 @@ def main():
         "hyperfine" if shutil.which("hyperfine") else "/usr/bin/time",
         args.arxhost or "not built (rows n/a)", "yes" if args.ezdxf else "not installed"))
     per_entity = {}
-    targets = []  # (kind, size, what, figure, target)
+    targets = []  # (kind, size or None, what, figure, target)
+    if args.ref_floor and args.ref_gen and args.ezdxf:
+        measure_reference(args, reference_drawings(args), targets)
+    elif args.ref_floor or args.ref_only:
+        print("\n(no reference floor, generator or python3-ezdxf: the reference rows are "
+              "left out)")
+    if args.ref_only:
+        print_targets(args, targets)
+        return 0
     kinds = [k for k in args.kinds.split(",") if k]
     if "ezdxf" in kinds and not args.ezdxf:
         print("\n(no python3-ezdxf: the drawings written by ezdxf are left out)")

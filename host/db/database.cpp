@@ -448,10 +448,9 @@ AcDbObjectId replacementOf(const AcDbObject &erased) {
     const AcDbStub *s = erased.objectId().stub();
     // A chain of replacements is short; the bound only guards against a cycle.
     for (int step = 0; s != nullptr && step < 64; ++step) {
-        const auto it = s->db->replacedBy.find(s);
-        if (it == s->db->replacedBy.end())
+        s = s->db->replacedBy.find(s->handle);
+        if (s == nullptr)
             return AcDbObjectId::kNull;
-        s = it->second;
         if (!s->erased)
             return AcDbObjectId(const_cast<AcDbStub *>(s));
     }

@@ -66,9 +66,10 @@ public:
 
     std::size_t openCount = 0;
     // The entity appended since the last open for write, and the entities erased in the open
-    // during which another was appended: what replaced them (replacementOf).
+    // during which another was appended: what replaced them (replacementOf), by the erased
+    // one's handle (never given again). A flat table: Wpe replaces every line of a drawing.
     AcDbStub *appendedInOpen = nullptr;
-    std::unordered_map<const AcDbStub *, AcDbStub *> replacedBy;
+    HandleIndex replacedBy;
     std::uint64_t changes = 0; // commits since opened or saved (DBMOD)
     std::unordered_map<const AcDbStub *, std::string> layoutNames;
     std::unordered_map<const AcDbStub *, std::unique_ptr<SpaceIndex, SpaceIndexDeleter>> spatial;

@@ -42,15 +42,24 @@ AcDbStub *HandleIndex::find(std::uint64_t handle) const {
 }
 
 bool HandleIndex::insert(std::uint64_t handle, AcDbStub *stub) {
-    if (handle == 0)
-        return false;
+    return handle != 0 && place(handle, stub, /*replace=*/false);
+}
+
+bool HandleIndex::assign(std::uint64_t handle, AcDbStub *stub) {
+    return handle != 0 && place(handle, stub, /*replace=*/true);
+}
+
+bool HandleIndex::place(std::uint64_t handle, AcDbStub *stub, bool replace) {
     if ((size_ + 1) * kLoadDen > slots_.size() * kLoadNum)
         grow(slots_.size() < 8 ? 16 : slots_.size() + slots_.size() / 2);
     const std::size_t n = slots_.size();
     for (std::size_t i = home(handle);; i = i + 1 == n ? 0 : i + 1) {
         Slot &s = slots_[i];
-        if (s.handle == handle)
-            return false;
+        if (s.handle == handle) {
+            if (replace)
+                s.stub = stub;
+            return replace;
+        }
         if (s.handle == 0) {
             s.handle = handle;
             s.stub = stub;

@@ -19,6 +19,8 @@ public:
     AcDbStub *find(std::uint64_t handle) const;
     // Adds handle → stub; false (nothing changes) when handle is 0 or already there.
     bool insert(std::uint64_t handle, AcDbStub *stub);
+    // Adds handle → stub, or points handle at stub when it is there; false when handle is 0.
+    bool assign(std::uint64_t handle, AcDbStub *stub);
     // Removes handle; false when it is not there.
     bool erase(std::uint64_t handle);
     // Makes room for count entries in all, so that adding them moves nothing.
@@ -33,6 +35,8 @@ private:
     // needed (so the table is no larger than the load asks for).
     std::size_t home(std::uint64_t handle) const;
     void grow(std::size_t slots);
+    // insert and assign: handle is not 0.
+    bool place(std::uint64_t handle, AcDbStub *stub, bool replace);
 
     std::vector<Slot> slots_;
     std::size_t size_ = 0;

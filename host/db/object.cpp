@@ -285,8 +285,9 @@ Acad::ErrorStatus AcDbObject::erase(Adesk::Boolean erasing) {
     // An entity appended while this one was open, now erased in the same open, takes its
     // place (in groups and the like, when the drawing is saved).
     AcDbStub *&appended = mStub->db->appendedInOpen;
-    if (erasing && appended != nullptr && appended != mStub && AcDbEntity::cast(this) != nullptr)
-        mStub->db->replacedBy[mStub] = appended;
+    if (erasing && appended != nullptr && appended != mStub && AcDbEntity::cast(this) != nullptr) {
+        mStub->db->replacedBy.assign(mStub->handle, appended); // the latest one counts
+    }
     appended = nullptr;
     if (AcDbOwnedSequence *seq = ownedSequence()) {
         for (AcDbObject *item : seq->items)

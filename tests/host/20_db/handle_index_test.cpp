@@ -49,6 +49,13 @@ TEST(HandleIndex, ConsecutiveHandlesRemovedAndAddedAgain) {
         model.emplace(h, stubFor(h + 1));
     }
     expectSame(index, model, 5100);
+    // assign repoints a handle that is there and adds one that is not.
+    EXPECT_TRUE(index.assign(7, stubFor(9)));
+    model[7] = stubFor(9);
+    EXPECT_TRUE(index.assign(6, stubFor(8)));
+    model[6] = stubFor(8);
+    EXPECT_FALSE(index.assign(0, stubFor(1)));
+    expectSame(index, model, 5100);
 }
 
 // Test a long random mix in a small table (many runs wrap round its end), with and
