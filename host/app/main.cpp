@@ -18,6 +18,7 @@
 #include "runtime.h"
 #include "shape.h"
 #include "user_commands.h"
+#include "zoom_commands.h"
 #include "text_codec.h"
 #include "view.h"
 
@@ -148,6 +149,7 @@ int main(int argc, char **argv) {
         return rc;
     host::registerDrawingCommands();
     host::registerUserCommands();
+    host::registerViewCommands();
     host::view::setPictureFacts(host::app::pictureFacts);
     host::hostCommands().push_back(
         {"VIEW", host::view::viewCommand,

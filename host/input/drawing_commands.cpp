@@ -10,6 +10,8 @@
 #include "dbpl.h"
 #include "dbsymtb.h"
 #include "i18n.h"
+#include "layer_states.h"
+#include "prompt_band.h"
 #include "sysvars.h"
 
 #include <cmath>
@@ -204,6 +206,7 @@ void lineCommand() {
     for (;;) {
         std::string prompt = drawn.size() >= 2 ? tr("\nSpecify next point or [Close/Undo]: ")
                                                : tr("\nSpecify next point or [Undo]: ");
+        BandScope band(bandFrom(Band::Kind::Line, prev));
         Step s = askPointOrWord(prompt, prev, p, word);
         if (s == Step::Empty || s == Step::Cancel)
             return;
@@ -302,6 +305,10 @@ void plineCommand() {
     for (;;) {
         std::string prompt = verts.size() >= 3 ? tr("\nSpecify next point or [Close/Undo/Width]: ")
                                                : tr("\nSpecify next point or [Undo/Width]: ");
+        Band segment = bandFrom(Band::Kind::Segment, verts.back().at);
+        segment.startWidth = startWidth;
+        segment.endWidth = endWidth;
+        BandScope band(segment);
         Step s = askPointOrWord(prompt, verts.back().at, p, word);
         if (s == Step::Empty || s == Step::Cancel) {
             addPolyline(*db, verts, false); // what was drawn stays, as the host keeps it
@@ -359,6 +366,7 @@ void circleCommand() {
         cl.refuse(tr("Invalid point."));
     }
     for (;;) {
+        BandScope band(bandFrom(Band::Kind::Circle, centre));
         cl.expect(Want::Point); // a point shows the radius
         Answer a = cl.ask(tr("\nSpecify radius of circle: "));
         if (!a.isText() || a.text.empty())
@@ -396,7 +404,8 @@ void layerCommand() {
         return;
     auto &cl = CommandLine::current();
     for (;;) {
-        Answer a = cl.ask(tr("\nEnter an option [?/New/Color/LOck/Unlock/Set]: "));
+        Answer a = cl.ask(
+            tr("\nEnter an option [?/Make/Set/New/ON/OFF/Color/Ltype/Freeze/Thaw/LOck/Unlock]: "));
         if (!a.isText() || a.text.empty())
             return;
         std::string option = toUpper(a.text);
@@ -441,6 +450,18 @@ void layerCommand() {
                 return;
             forLayers(*db, names.text,
                       [&](AcDbLayerTableRecord &layer) { (void)layer.setIsLocked(lock); });
+        } else if (option == "ON" || option == "OFF") {
+            if (!layerOnOff(*db, option == "ON"))
+                return;
+        } else if (option == "F" || option == "FREEZE" || option == "T" || option == "THAW") {
+            if (!layerFreezeThaw(*db, option[0] == 'F'))
+                return;
+        } else if (option == "M" || option == "MAKE") {
+            if (!layerMake(*db))
+                return;
+        } else if (option == "L" || option == "LT" || option == "LTYPE") {
+            if (!layerLinetype(*db))
+                return;
         } else if (option == "S" || option == "SET") {
             Answer name = cl.ask(tr("\nEnter layer name to make current: "));
             if (!name.isText())

@@ -2,6 +2,7 @@
 #include "view_input.h"
 
 #include "text_codec.h"
+#include "view_follow.h"
 
 #include <iostream>
 #include <thread>
@@ -99,8 +100,9 @@ void Hub::appendTranscript(std::string_view utf8) {
 }
 
 Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want,
-               const std::function<std::optional<Item>()> &wait) {
+               const std::function<std::optional<Item>()> &wait, std::string extras) {
     std::unique_lock lock(mutex_);
+    prompt_.extras = std::move(extras);
     prompt_.waiting = true;
     ++prompt_.prompts;
     prompt_.want = want;
@@ -208,7 +210,8 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
                                       return std::nullopt;
                                   }
                                   return std::nullopt;
-                              });
+                              },
+                              promptExtras(promptLine));
             if (!item.echoed) { // the page answered: its answer takes the prompt's line
                 terminal_->abandonLine();
                 std::string shown(promptLine);
@@ -217,7 +220,8 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
                 std::cout << terminal_->screenText(shown) << std::flush;
             }
         } else {
-            item = hub_->take(end, promptLine, CommandLine::current().wanted());
+            item = hub_->take(end, promptLine, CommandLine::current().wanted(), {},
+                              promptExtras(promptLine));
         }
         if (item.kind != Item::Kind::Line) {
             Answer special = item.kind == Item::Kind::Escape ? Answer::escape() : Answer::end();

@@ -37,6 +37,7 @@ struct PromptState {
     bool spaces = false; // a space is part of the answer (only Enter ends it)
     std::string prompt;  // its last line, UTF-8
     bool ended = false;  // the session is over
+    std::string extras;  // JSON members the prompt adds, each after a comma (view_follow.h)
 };
 
 class Hub {
@@ -63,7 +64,7 @@ public:
     // Waits for the next item, running queued calls meanwhile. With wait, the waiting is
     // wait's: it returns an item of its own, or nothing when the waker woke it.
     Item take(AnswerEnd end, std::string_view promptLine, Want want,
-              const std::function<std::optional<Item>()> &wait = {});
+              const std::function<std::optional<Item>()> &wait = {}, std::string extras = {});
     // No more prompts: calls waiting now and later are refused.
     void end();
 

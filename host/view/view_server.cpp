@@ -4,6 +4,7 @@
 
 #include "http_server.h"
 #include "page_files.h"
+#include "view_follow.h"
 #include "view_scene.h"
 #include "view_texts.h"
 
@@ -134,7 +135,7 @@ void ViewServer::Impl::routes(HttpServer &s) {
         res.set_header("X-Frame-Options", "DENY");
         return true;
     });
-    s.Get(R"(/|/index\.html|/view\.js|/view\.css)", [](const Request &req, Response &res) {
+    s.Get(R"(/|/index\.html|/view\.js|/bands\.js|/layers\.js|/view\.css)", [](const Request &req, Response &res) {
         std::string path = req.path == "/" ? "/index.html" : req.path;
         const PageFile *f = findPageFile(path.substr(1));
         if (f == nullptr)
@@ -153,7 +154,7 @@ void ViewServer::Impl::routes(HttpServer &s) {
                            ",\"spaces\":" + (st.spaces ? "true" : "false") + ",\"want\":\"" +
                            wantName(st.want) + "\",\"prompt\":" + jsonString(st.prompt) +
                            ",\"from\":" + std::to_string(from) + ",\"text\":" + jsonString(text) +
-                           "}";
+                           st.extras + "}";
         res.set_content(json, "application/json");
     });
     s.Get("/api/texts",
@@ -190,6 +191,36 @@ void ViewServer::Impl::routes(HttpServer &s) {
         if (!data)
             return refuse(res, 503, "busy: a command is running");
         res.set_content(std::move(*data), "application/octet-stream");
+    });
+    s.Get("/api/hover", [this](const Request &req, Response &res) {
+        auto x = number(req, "x"), y = number(req, "y"), ap = number(req, "aperture");
+        if (!x || !y || !ap || !(*ap > 0))
+            return refuse(res, 400, "hover needs x, y and aperture > 0");
+        auto json = hub->call(
+            [x = *x, y = *y, ap = *ap] {
+                AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
+                return db == nullptr ? std::string("null") : hoverJson(*db, x, y, ap);
+            },
+            kCallWait);
+        if (!json)
+            return refuse(res, 503, "busy: a command is running");
+        res.set_content(*json, "application/json");
+    });
+    s.Post("/api/view", [this](const Request &req, Response &res) {
+        auto cx = number(req, "cx"), cy = number(req, "cy"), h = number(req, "h"),
+             aspect = number(req, "aspect");
+        auto done = hub->call(
+            [=] {
+                AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
+                return std::string(db != nullptr && takePageView(*db, cx, cy, h, aspect) ? "1"
+                                                                                       : "");
+            },
+            kCallWait);
+        if (!done)
+            return refuse(res, 503, "busy: a command is running");
+        if (done->empty())
+            return refuse(res, 400, "a view needs cx, cy, h > 0 and aspect > 0");
+        res.status = 204;
     });
     s.Post("/api/answer", [this](const Request &req, Response &res) {
         std::vector<Item> items;

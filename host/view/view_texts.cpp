@@ -26,6 +26,12 @@ const char *const kPageTexts[] = {
     N_("No connection"),
     N_("The session has ended."),
     N_("%s entities in view"),
+    N_("locked"),
+    N_("Make current"),
+    N_("Turn on or off"),
+    N_("Freeze or thaw"),
+    N_("Lock or unlock"),
+    N_("Layers change at the command prompt: finish the command first."),
 };
 } // namespace
 

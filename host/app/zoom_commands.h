@@ -1,0 +1,14 @@
+// zoom_commands.h - ZOOM, PAN and REGEN: they move the model space's view, which the drawing
+// keeps in its *ACTIVE viewport and the live page follows.
+#pragma once
+
+namespace host {
+
+// Adds ZOOM, PAN (also -PAN) and REGEN to the host's commands.
+void registerViewCommands();
+
+void zoomCommand();
+void panCommand();
+void regenCommand();
+
+} // namespace host
