@@ -316,8 +316,10 @@ void registerDrawingCommands() {
     commands.push_back({"LINE", lineCommand, i18n::N_("Draws lines from point to point")});
     commands.push_back({"PLINE", plineCommand, i18n::N_("Draws a polyline, with widths")});
     commands.push_back({"CIRCLE", circleCommand, i18n::N_("Draws a circle by centre and radius")});
-    commands.push_back({"-LAYER", layerCommand,
-                        i18n::N_("Makes, colours, locks, unlocks, sets and lists (?) layers")});
+    commands.push_back(
+        {"-LAYER", layerCommand,
+         i18n::N_("Makes, colours, turns on and off, freezes, thaws, locks, unlocks, "
+                  "sets and lists (?) layers")});
     commands.push_back({"U", uCommand, i18n::N_("Undoes the last command")});
     commands.push_back({"UNDO", undoCommand, i18n::N_("Undoes commands (a number, Mark, Back)")});
     commands.push_back({"REDO", redoCommand, i18n::N_("Redoes what the last undo took back")});

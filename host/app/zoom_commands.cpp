@@ -302,8 +302,9 @@ void regenCommand() {
 
 void registerViewCommands() {
     auto &commands = hostCommands();
-    commands.push_back({"ZOOM", zoomCommand,
-                        i18n::N_("Moves the view: Extents, All, Window, Previous, Center, a scale")});
+    commands.push_back(
+        {"ZOOM", zoomCommand,
+         i18n::N_("Moves the view: Extents, All, Window, Previous, Center, a scale")});
     commands.push_back({"PAN", panCommand, i18n::N_("Moves the view by two points")});
     commands.push_back({"-PAN", panCommand, i18n::N_("Moves the view by two points")});
     commands.push_back({"REGEN", regenCommand, i18n::N_("Draws the whole view anew")});

@@ -942,14 +942,13 @@ void Writer::writeVport(const TableKept &t) {
     const double degrees = db_.snapAngle() / kDegree;
     // The view lives in groups 12, 22, 40 and 41 of the same record.
     const tev::db::View &view = tev::db::viewState(db_).current;
-    const bool viewMoved = view.height > 0 && (view.cx != t.activeView.cx ||
-                                               view.cy != t.activeView.cy ||
-                                               view.height != t.activeView.height ||
-                                               (view.aspect > 0 && view.aspect != t.activeView.aspect));
+    const bool viewMoved =
+        view.height > 0 && (view.cx != t.activeView.cx || view.cy != t.activeView.cy ||
+                            view.height != t.activeView.height ||
+                            (view.aspect > 0 && view.aspect != t.activeView.aspect));
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
-        if (i != t.activeVport ||
-            (!viewMoved &&
-             std::abs(degrees - t.activeSnapDegrees) <= 1e-12 * std::max(1.0, std::abs(degrees)))) {
+        if (i != t.activeVport || (!viewMoved && std::abs(degrees - t.activeSnapDegrees) <=
+                                                     1e-12 * std::max(1.0, std::abs(degrees)))) {
             out_.raw(t.entries[i]);
             continue;
         }
@@ -959,8 +958,11 @@ void Writer::writeVport(const TableKept &t) {
         for (std::size_t k = 0; k < tags.tags.size(); ++k) {
             const int code = tags.tags[k].code;
             if (viewMoved && (code == 12 || code == 22 || code == 40 || code == 41)) {
-                const double v = code == 12 ? view.cx : code == 22 ? view.cy : code == 40 ? view.height
-                                 : view.aspect > 0 ? view.aspect : t.activeView.aspect;
+                const double v = code == 12        ? view.cx
+                                 : code == 22      ? view.cy
+                                 : code == 40      ? view.height
+                                 : view.aspect > 0 ? view.aspect
+                                                   : t.activeView.aspect;
                 out_.tags().real(code, v);
                 continue;
             }

@@ -74,8 +74,9 @@ bool setCurrent(const std::string &name) {
 bool layerOnOff(AcDbDatabase &db, bool on) {
     auto &cl = CommandLine::current();
     std::vector<std::string> names;
-    if (!askLayers(db, on ? tr("\nEnter name list of layer(s) to turn On: ")
-                          : tr("\nEnter name list of layer(s) to turn Off: "),
+    if (!askLayers(db,
+                   on ? tr("\nEnter name list of layer(s) to turn On: ")
+                      : tr("\nEnter name list of layer(s) to turn Off: "),
                    {}, names))
         return false;
     const std::string current = currentLayerName(db);
@@ -97,15 +98,16 @@ bool layerOnOff(AcDbDatabase &db, bool on) {
 bool layerFreezeThaw(AcDbDatabase &db, bool freeze) {
     auto &cl = CommandLine::current();
     std::vector<std::string> names;
-    if (!askLayers(db, freeze ? tr("\nEnter name list of layer(s) to freeze: ")
-                              : tr("\nEnter name list of layer(s) to thaw: "),
+    if (!askLayers(db,
+                   freeze ? tr("\nEnter name list of layer(s) to freeze: ")
+                          : tr("\nEnter name list of layer(s) to thaw: "),
                    {}, names))
         return false;
     const std::string current = currentLayerName(db);
     for (const std::string &name : names) {
         if (freeze && text::equalsIgnoreCase(name, current)) {
-            cl.refuse(i18n::format(tr("Cannot freeze layer \"%s\".  It is the CURRENT layer."),
-                                   {name}));
+            cl.refuse(
+                i18n::format(tr("Cannot freeze layer \"%s\".  It is the CURRENT layer."), {name}));
             continue;
         }
         (void)changeLayer(db, name, [&](AcDbLayerTableRecord &l) { (void)l.setIsFrozen(freeze); });

@@ -1,7 +1,7 @@
 // prompt_band.h - the rubber band a point or pick prompt shows from its base point, for a
-// source that can point (the view draws it to the cursor). The module's prompts get theirs from what the host saw of the
-// command so far: a point asked from a base point draws a line from it, Lp's side prompt
-// the two legs of its corner, Jl's second pick the line that would join the two. A
+// source that can point (the view draws it to the cursor). The module's prompts get theirs from
+// what the host saw of the command so far: a point asked from a base point draws a line from it,
+// Lp's side prompt the two legs of its corner, Jl's second pick the line that would join the two. A
 // prompt holds its band while it asks (BandScope), re-asks after a refused answer included.
 #pragma once
 

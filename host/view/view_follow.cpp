@@ -44,7 +44,8 @@ std::string promptExtras(std::string_view promptLine) {
     number(out, s.current.cy);
     out += ",\"h\":";
     number(out, s.current.height);
-    out += ",\"moved\":" + std::to_string(s.moved) + ",\"regens\":" + std::to_string(s.regens) + "}";
+    out +=
+        ",\"moved\":" + std::to_string(s.moved) + ",\"regens\":" + std::to_string(s.regens) + "}";
     return out;
 }
 
@@ -58,8 +59,7 @@ bool takePageView(AcDbDatabase &db, std::optional<double> cx, std::optional<doub
             s.current.aspect = *aspect;
         return aspect.has_value();
     }
-    if (!cx || !cy || !(*h > 0) || !std::isfinite(*h) || !std::isfinite(*cx) ||
-        !std::isfinite(*cy))
+    if (!cx || !cy || !(*h > 0) || !std::isfinite(*h) || !std::isfinite(*cx) || !std::isfinite(*cy))
         return false;
     tev::db::setView(db, {*cx, *cy, *h, aspect.value_or(0)}, /*byCommand=*/false);
     return true;

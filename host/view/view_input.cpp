@@ -100,9 +100,9 @@ void Hub::appendTranscript(std::string_view utf8) {
 }
 
 Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want,
-               const std::function<std::optional<Item>()> &wait, std::string extras) {
+               const std::function<std::optional<Item>()> &wait) {
     std::unique_lock lock(mutex_);
-    prompt_.extras = std::move(extras);
+    prompt_.extras = std::move(nextExtras_);
     prompt_.waiting = true;
     ++prompt_.prompts;
     prompt_.want = want;
@@ -152,6 +152,11 @@ Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want,
     }
 }
 
+void Hub::setPromptExtras(std::string extras) {
+    std::lock_guard lock(mutex_);
+    nextExtras_ = std::move(extras);
+}
+
 void Hub::end() {
     std::lock_guard lock(mutex_);
     prompt_.ended = true;
@@ -183,6 +188,7 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
         script_.reset(); // the script is done: the page and the terminal go on
     }
     while (!haveLine_) {
+        hub_->setPromptExtras(promptExtras(promptLine));
         Item item;
         const bool onScreen = terminal_ && !terminalGone_; // what waits is shown there
         if (onScreen) {
@@ -210,8 +216,7 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
                                       return std::nullopt;
                                   }
                                   return std::nullopt;
-                              },
-                              promptExtras(promptLine));
+                              });
             if (!item.echoed) { // the page answered: its answer takes the prompt's line
                 terminal_->abandonLine();
                 std::string shown(promptLine);
@@ -220,8 +225,7 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
                 std::cout << terminal_->screenText(shown) << std::flush;
             }
         } else {
-            item = hub_->take(end, promptLine, CommandLine::current().wanted(), {},
-                              promptExtras(promptLine));
+            item = hub_->take(end, promptLine, CommandLine::current().wanted());
         }
         if (item.kind != Item::Kind::Line) {
             Answer special = item.kind == Item::Kind::Escape ? Answer::escape() : Answer::end();

@@ -61,10 +61,12 @@ public:
     void setWaker(std::function<void()> waker);
     // --- the command thread -------------------------------------------------------------
     void appendTranscript(std::string_view utf8);
+    // What the next take() shows the page beside its prompt (PromptState::extras).
+    void setPromptExtras(std::string extras);
     // Waits for the next item, running queued calls meanwhile. With wait, the waiting is
     // wait's: it returns an item of its own, or nothing when the waker woke it.
     Item take(AnswerEnd end, std::string_view promptLine, Want want,
-              const std::function<std::optional<Item>()> &wait = {}, std::string extras = {});
+              const std::function<std::optional<Item>()> &wait = {});
     // No more prompts: calls waiting now and later are refused.
     void end();
 
@@ -87,6 +89,7 @@ private:
     std::deque<std::shared_ptr<Call>> calls_;
     std::function<void()> waker_;
     PromptState prompt_;
+    std::string nextExtras_;            // for the next take()
     std::string transcript_;            // the last part of the transcript
     std::uint64_t transcriptStart_ = 0; // the offset of transcript_[0] in the whole
 };

@@ -135,7 +135,7 @@ void ViewServer::Impl::routes(HttpServer &s) {
         res.set_header("X-Frame-Options", "DENY");
         return true;
     });
-    s.Get(R"(/|/index\.html|/view\.js|/bands\.js|/layers\.js|/view\.css)", [](const Request &req, Response &res) {
+    s.Get(R"(/|/index\.html|/\w+\.js|/view\.css)", [](const Request &req, Response &res) {
         std::string path = req.path == "/" ? "/index.html" : req.path;
         const PageFile *f = findPageFile(path.substr(1));
         if (f == nullptr)
@@ -213,7 +213,7 @@ void ViewServer::Impl::routes(HttpServer &s) {
             [=] {
                 AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
                 return std::string(db != nullptr && takePageView(*db, cx, cy, h, aspect) ? "1"
-                                                                                       : "");
+                                                                                         : "");
             },
             kCallWait);
         if (!done)
