@@ -61,6 +61,13 @@ test('LINE draws its rubber band from the last point to the cursor', async () =>
   assert.equal(await page.evaluate(() => window.tevView.state.band), null);
 });
 
+test("Lp's band takes the corner the command will take for each side", async () => {
+  const cases = [[[10, 5], [8, 1], [10, 0]], [[10, 5], [2, 4], [0, 5]], [[10, 5], [-4, -1], [0, 5]],
+    [[10, 5], [20, 10], [0, 5]], [[10, 5], [5, 0], [0, 5]], [[-10, 5], [5, 0], [-10, 0]]];
+  for (const [n, side, want] of cases)
+    assert.deepEqual(await page.evaluate((n, s) => window.arxBands.corner([0, 0], n, s), n, side), want, `N ${n}, side ${side}`);
+});
+
 test('at Select objects hover shows the wall a click would pick, and a click on empty space begins a window', async () => {
   await h.type(page, 'ERASE');
   await h.waitWant(page, 'select');
