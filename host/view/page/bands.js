@@ -19,6 +19,8 @@
 
   // Where the cursor is in the drawing: the point a click would land on.
   function cursor() {
+    const snapped = window.tevSnap && window.tevSnap.tracked; // the snap's point, when it has one
+    if (snapped && snapped.valid) return [snapped.x, snapped.y];
     const t = window.arxTrackedPoint;
     if (Array.isArray(t)) return t;
     if (t && Number.isFinite(t.x) && Number.isFinite(t.y)) return [t.x, t.y];
