@@ -5,6 +5,7 @@
 #include "host_commands.h"
 #include "drawing_io.h"
 #include "i18n.h"
+#include "prompt_band.h"
 #include "shape.h"
 #include "text_util.h"
 #include "undo_commands.h"
@@ -46,6 +47,7 @@ bool dispatch(std::string_view typed) {
     if (const CommandEntry *entry = commandStack().lookup(typed)) {
         cl.setBreakPending(false); // invoking a command clears a break typed before it
         cl.setRunningModule(entry->module);
+        cl.bands().start(entry->globalName);
         {
             CommandStep step(entry->localName); // all it changes is undone by one U
             entry->function();
@@ -54,6 +56,7 @@ bool dispatch(std::string_view typed) {
         return true;
     }
     if (command != nullptr) {
+        cl.bands().start({});
         if (command->ownUndo) {
             command->run();
         } else {

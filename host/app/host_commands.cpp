@@ -10,6 +10,7 @@
 #include "undo_commands.h"
 #include "user_commands.h"
 #include "view.h"
+#include "zoom_commands.h"
 
 namespace host {
 
@@ -27,7 +28,11 @@ constexpr HostCommand kHostCommands[] = {
     {"CIRCLE",  "CIRCLE",  N_("Draws a circle (centre, 3P, 2P, Ttr)"),                        circleCommand},
     {"OSNAP",   "OSNAP",   N_("Sets the running object snap modes"),                          osnapCommand},
     {"-OSNAP",  "-OSNAP",  N_("Sets the running object snap modes"),                          osnapCommand},
-    {"-LAYER",  "-LAYER",  N_("Makes, colours, locks, unlocks, sets and lists (?) layers"),   layerCommand},
+    {"-LAYER",  "-LAYER",  N_("Makes, colours, turns on and off, freezes, thaws, locks, unlocks, sets and lists (?) layers"), layerCommand},
+    {"ZOOM",    "ZOOM",    N_("Moves the view: Extents, All, Window, Previous, Center, a scale"), zoomCommand},
+    {"PAN",     "PAN",     N_("Moves the view by two points"),                                panCommand},
+    {"-PAN",    "-PAN",    N_("Moves the view by two points"),                                panCommand},
+    {"REGEN",   "REGEN",   N_("Draws the whole view anew"),                                   regenCommand},
     {"ERASE",   "ERASE",   N_("Erases the objects selected"),                                 eraseCommand},
     {"OOPS",    "OOPS",    N_("Restores the objects the last ERASE erased"),                  oopsCommand},
     {"LIST",    "LIST",    N_("Lists the properties of the objects selected"),                listCommand},

@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "command_stack.h"
 #include "i18n.h"
+#include "prompt_band.h"
 #include "text_util.h"
 #include "user_commands.h"
 
@@ -354,8 +355,10 @@ void distCommand() {
     if (drawingOrSay() == nullptr)
         return;
     ads_point a, b;
-    if (acedGetPoint(nullptr, tr("\nSpecify first point: "), a) != RTNORM ||
-        acedGetPoint(a, tr("\nSpecify second point: "), b) != RTNORM)
+    if (acedGetPoint(nullptr, tr("\nSpecify first point: "), a) != RTNORM)
+        return;
+    BandScope band(bandFrom(Band::Kind::Distance, {a[X], a[Y], a[Z]}));
+    if (acedGetPoint(a, tr("\nSpecify second point: "), b) != RTNORM)
         return;
     long double dx = static_cast<long double>(b[X]) - a[X];
     long double dy = static_cast<long double>(b[Y]) - a[Y];

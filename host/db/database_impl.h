@@ -7,6 +7,7 @@
 #include "dbsymtb.h"
 #include "handle_index.h"
 #include "stub.h"
+#include "view_state.h"
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -75,6 +76,7 @@ public:
     std::unordered_map<const AcDbStub *, std::unique_ptr<SpaceIndex, SpaceIndexDeleter>> spatial;
     // Undo and redo (made by the first step); destroyed before the objects.
     std::unique_ptr<Journal, JournalDeleter> journal;
+    tev::db::ViewState view; // the model space's view (ZOOM, PAN, the page)
 };
 
 namespace tev::db {

@@ -6,6 +6,7 @@
 
 #include "kept.h"
 #include "tags.h"
+#include "view_state.h"
 
 #include <cstdint>
 #include <deque>
@@ -42,6 +43,7 @@ struct TableKept {
     std::vector<std::string_view> entries; // records of tables the host does not model
     std::size_t activeVport = SIZE_MAX;    // VPORT: the index of the *ACTIVE entry
     double activeSnapDegrees = 0;          // its group 50 as read
+    tev::db::View activeView;              // its groups 12, 22, 40 and 41 as read
 };
 
 enum class SectionKind { Header, Classes, Tables, Blocks, Entities, Objects, Other };

@@ -270,6 +270,23 @@ private:
     double real(const Tag &t) const {
         return std::isnan(t.number) ? parseDouble(t, where_) : t.number;
     }
+    // The view of the *ACTIVE viewport: its centre (12, 22), height (40) and ratio (41). A
+    // value that is no finite number is left to the record's own checks.
+    static void readActiveView(const Tag &t, tev::db::View &v) {
+        if (t.code != 12 && t.code != 22 && t.code != 40 && t.code != 41)
+            return;
+        double x = t.number;
+        if (std::isnan(x)) {
+            const std::string text(trimBlanks(t.value));
+            char *end = nullptr;
+            x = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0')
+                return;
+        }
+        if (!std::isfinite(x))
+            return;
+        (t.code == 12 ? v.cx : t.code == 22 ? v.cy : t.code == 40 ? v.height : v.aspect) = x;
+    }
     // An integer, counted as mended when it was repaired (a real with a whole value).
     std::int64_t integer(const Tag &t) {
         const std::size_t repairs = where_.repairCount();
@@ -394,6 +411,7 @@ private:
     bool haveCecolor_ = false;
     int tilemode_ = -1;
     double snapDegrees_ = 0;
+    tev::db::View view_; // of the *ACTIVE viewport
     bool haveSnap_ = false;
     // An entity came with a subclass marker: a file without a header that has one is of the
     // R13 form or later, whatever the header's absence says.
@@ -660,12 +678,15 @@ void Builder::tableEntry(std::string_view name, const Record &r) {
     if (u == "VPORT" && table_->activeVport == SIZE_MAX &&
         equalsNoCase(trimBlanks(r.find(2)), "*ACTIVE")) {
         table_->activeVport = table_->entries.size();
-        for (const Tag &t : r.tags)
+        for (const Tag &t : r.tags) {
             if (t.code == 50) {
                 table_->activeSnapDegrees = real(t);
                 snapDegrees_ = table_->activeSnapDegrees;
                 haveSnap_ = true;
             }
+            readActiveView(t, table_->activeView);
+        }
+        view_ = table_->activeView;
     }
     table_->entries.push_back(noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
 }
@@ -1509,6 +1530,8 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
         (void)db_->setTilemode(tilemode_ == 1); // either is a mode
     // A finite angle (the reader refuses any other number).
     (void)db_->setSnapAngle(snapDegrees_ * kDegree);
+    if (view_.height > 0)
+        tev::db::viewState(*db_).current = tev::db::viewState(*db_).asRead = view_;
 
     // Handles: unique, and owners that exist and are of the right kind.
     sortByHandle(handles_);

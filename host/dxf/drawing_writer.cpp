@@ -940,9 +940,15 @@ void Writer::writeBlockRecordEntry(const AcDbBlockTableRecord &rec, std::uint64_
 void Writer::writeVport(const TableKept &t) {
     out_.raw(t.head);
     const double degrees = db_.snapAngle() / kDegree;
+    // The view lives in groups 12, 22, 40 and 41 of the same record.
+    const tev::db::View &view = tev::db::viewState(db_).current;
+    const bool viewMoved =
+        view.height > 0 && (view.cx != t.activeView.cx || view.cy != t.activeView.cy ||
+                            view.height != t.activeView.height ||
+                            (view.aspect > 0 && view.aspect != t.activeView.aspect));
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
-        if (i != t.activeVport ||
-            std::abs(degrees - t.activeSnapDegrees) <= 1e-12 * std::max(1.0, std::abs(degrees))) {
+        if (i != t.activeVport || (!viewMoved && std::abs(degrees - t.activeSnapDegrees) <=
+                                                     1e-12 * std::max(1.0, std::abs(degrees)))) {
             out_.raw(t.entries[i]);
             continue;
         }
@@ -951,6 +957,15 @@ void Writer::writeVport(const TableKept &t) {
         bool wrote = false;
         for (std::size_t k = 0; k < tags.tags.size(); ++k) {
             const int code = tags.tags[k].code;
+            if (viewMoved && (code == 12 || code == 22 || code == 40 || code == 41)) {
+                const double v = code == 12        ? view.cx
+                                 : code == 22      ? view.cy
+                                 : code == 40      ? view.height
+                                 : view.aspect > 0 ? view.aspect
+                                                   : t.activeView.aspect;
+                out_.tags().real(code, v);
+                continue;
+            }
             if (code == 50) {
                 out_.tags().real(50, degrees);
                 wrote = true;
@@ -984,14 +999,16 @@ void Writer::writeNewAuxTables(bool before) {
         sink_.int16(70, 0);
         out_.tags().point2(10, 0, 0);
         out_.tags().point2(11, 1, 1);
-        out_.tags().point2(12, 0, 0);
+        const tev::db::View &view = tev::db::viewState(db_).current;
+        const bool haveView = view.height > 0;
+        out_.tags().point2(12, haveView ? view.cx : 0, haveView ? view.cy : 0);
         out_.tags().point2(13, 0, 0);
         out_.tags().point2(14, 10, 10);
         out_.tags().point2(15, 10, 10);
         out_.tags().point(16, 0, 0, 1);
         out_.tags().point(17, 0, 0, 0);
-        sink_.real(40, 1000);
-        sink_.real(41, 1.5);
+        sink_.real(40, haveView ? view.height : 1000);
+        sink_.real(41, haveView && view.aspect > 0 ? view.aspect : 1.5);
         sink_.real(42, 50);
         sink_.real(43, 0);
         sink_.real(44, 0);

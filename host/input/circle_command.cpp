@@ -7,6 +7,7 @@
 #include "drawing_helpers.h"
 #include "i18n.h"
 #include "keywords.h"
+#include "prompt_band.h"
 #include "sysvars.h"
 #include "text_util.h"
 
@@ -312,6 +313,7 @@ void circleCommand() {
         cl.refuse(tr("Point or option keyword required."));
     }
     for (;;) {
+        BandScope band(bandFrom(Band::Kind::Circle, centre));
         cl.expect(Want::Point); // a point shows the radius
         Answer a = cl.ask(gLastRadius > 0
                               ? i18n::format(tr("\nSpecify radius of circle or [Diameter] <%s>: "),

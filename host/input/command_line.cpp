@@ -2,6 +2,7 @@
 #include "command_line.h"
 #include "terminal.h"
 #include "selection_sets.h"
+#include "prompt_band.h"
 #include "sysvars.h"
 #include "i18n.h"
 #include "keywords.h"
@@ -37,7 +38,7 @@ std::string visible(std::string_view utf8) {
 
 CommandLine::CommandLine()
     : source_(std::make_unique<QueueSource>()), vars_(std::make_unique<SessionVars>()),
-      sets_(std::make_unique<SelectionSets>()) {}
+      sets_(std::make_unique<SelectionSets>()), bands_(std::make_unique<PromptBands>()) {}
 
 CommandLine::~CommandLine() = default;
 

@@ -208,6 +208,7 @@ private:
 // ---------------------------------------------------------------------------------
 
 class SelectionSets; // selection_sets.h
+struct PromptBands;  // prompt_band.h
 
 // What the waiting prompt takes besides text, for a source that can point (the view).
 enum class Want { Text, Point, Entity, Select };
@@ -300,6 +301,9 @@ public:
     // --- state owned per process ----------------------------------------------------
     SessionVars &vars() { return *vars_; }
     SelectionSets &selectionSets() { return *sets_; }
+    // The rubber band of the prompts asked now, and what the bands of the command's
+    // prompts need to know.
+    PromptBands &bands() { return *bands_; }
     // How many selection sets are allocated and not freed (tests check it is 0).
     std::size_t allocatedSelectionSets() const;
 
@@ -322,6 +326,7 @@ private:
     std::string runningModule_; // the file name of the module whose code runs; "" for none
     std::unique_ptr<SessionVars> vars_;
     std::unique_ptr<SelectionSets> sets_;
+    std::unique_ptr<PromptBands> bands_;
 };
 
 // Text conversions between the host's code page and UTF-8 (text_codec.h). A character

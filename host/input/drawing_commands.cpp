@@ -11,7 +11,9 @@
 #include "dbpl.h"
 #include "dbsymtb.h"
 #include "i18n.h"
+#include "layer_states.h"
 #include "point_snaps.h"
+#include "prompt_band.h"
 #include "sysvars.h"
 
 #include <cmath>
@@ -216,6 +218,7 @@ void lineCommand() {
     for (;;) {
         std::string prompt = drawn.size() >= 2 ? tr("\nSpecify next point or [Close/Undo]: ")
                                                : tr("\nSpecify next point or [Undo]: ");
+        BandScope band(bandFrom(Band::Kind::Line, prev));
         Step s = askPointOrWord(prompt, prev, p, word, &prev);
         if (s == Step::Empty || s == Step::Cancel)
             return;
@@ -252,7 +255,8 @@ void layerCommand() {
         return;
     auto &cl = CommandLine::current();
     for (;;) {
-        Answer a = cl.ask(tr("\nEnter an option [?/New/Color/LOck/Unlock/Set]: "));
+        Answer a = cl.ask(
+            tr("\nEnter an option [?/Make/Set/New/ON/OFF/Color/Ltype/Freeze/Thaw/LOck/Unlock]: "));
         if (!a.isText() || a.text.empty())
             return;
         std::string option = toUpper(a.text);
@@ -297,6 +301,18 @@ void layerCommand() {
                 return;
             forLayers(*db, names.text,
                       [&](AcDbLayerTableRecord &layer) { (void)layer.setIsLocked(lock); });
+        } else if (option == "ON" || option == "OFF") {
+            if (!layerOnOff(*db, option == "ON"))
+                return;
+        } else if (option == "F" || option == "FREEZE" || option == "T" || option == "THAW") {
+            if (!layerFreezeThaw(*db, option[0] == 'F'))
+                return;
+        } else if (option == "M" || option == "MAKE") {
+            if (!layerMake(*db))
+                return;
+        } else if (option == "L" || option == "LT" || option == "LTYPE") {
+            if (!layerLinetype(*db))
+                return;
         } else if (option == "S" || option == "SET") {
             Answer name = cl.ask(tr("\nEnter layer name to make current: "));
             if (!name.isText())

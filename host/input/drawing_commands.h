@@ -27,7 +27,8 @@ void plineCommand();
 void circleCommand();
 // -LAYER: options until Enter: New (names, comma-separated), Color (a colour, then names),
 // LOck / Unlock (names), Set (a name: the current layer), ? (list the layers matching a
-// name pattern). Unknown layers are reported.
+// name pattern), and ON, OFF, Freeze, Thaw, Make, Ltype (layer_states.h). Unknown layers
+// are reported.
 void layerCommand();
 // "-LAYER ?": asks for name patterns (wildcards, comma-separated; Enter: all) and lists the
 // matching layers with their state, colour and linetype, then the current layer.

@@ -125,6 +125,10 @@ std::string layerRow(const AcDbLayerTableRecord &layer) {
 
 } // namespace
 
+bool layerNameMatches(std::string_view name, const std::string &patterns) {
+    return matchesAny(name, patterns);
+}
+
 void listLayers(AcDbDatabase &db) {
     CommandLine &cl = CommandLine::current();
     Answer a = cl.ask(tr("\nEnter layer name(s) to list <*>: "), AnswerEnd::LineOnly);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <string_view>
 
 class AcDbDatabase;
 class AcDbLayerTableRecord;
@@ -11,5 +13,9 @@ namespace host {
 // Calls visit with each layer record of db, open for read, in the table's order; false when
 // the layer table cannot be opened. A record that cannot be opened is passed over.
 bool forEachLayer(AcDbDatabase &db, const std::function<void(const AcDbLayerTableRecord &)> &visit);
+
+// Whether a layer name matches any of the comma-separated wildcard patterns ("*", "?", "#",
+// "@", ".", "`"), in any case.
+bool layerNameMatches(std::string_view name, const std::string &patterns);
 
 } // namespace host

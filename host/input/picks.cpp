@@ -6,7 +6,9 @@
 #include "answer_parse.h"
 #include "command_line.h"
 #include "dbapserv.h"
+#include "dbents.h"
 #include "i18n.h"
+#include "prompt_band.h"
 #include "spatial.h"
 #include "sysvars.h"
 
@@ -58,6 +60,33 @@ bool nameOf(AcDbObjectId id, long *out) {
     return true;
 }
 
+// Remembers the line picked (its ends and the pick point) for the band of a later pick.
+void rememberPick(AcDbObjectId id, const ads_point pt) {
+    auto &memory = CommandLine::current().bands();
+    memory.haveLine = false;
+    AcDbLine *line = nullptr;
+    if (id.isNull() || acdbOpenObject(line, id, AcDb::kForRead) != Acad::eOk)
+        return;
+    const AcGePoint3d s = line->startPoint(), e = line->endPoint();
+    (void)line->close(); // opened for read a moment ago
+    memory.haveLine = true;
+    memory.lineStart = {s.x, s.y, s.z};
+    memory.lineEnd = {e.x, e.y, e.z};
+    memory.linePick = {pt[X], pt[Y], pt[Z]};
+}
+
+// Jl's second pick shows the line that would join the first line to the one under the
+// cursor; other picks show none.
+host::Band pickBand() {
+    const auto &memory = CommandLine::current().bands();
+    if (memory.command != "tevJl" || !memory.haveLine)
+        return {};
+    host::Band b = host::bandFrom(host::Band::Kind::Join, memory.lineStart);
+    b.to = memory.lineEnd;
+    b.pick = memory.linePick;
+    return b;
+}
+
 } // namespace
 
 int acedEntSel(const char *str, ads_name entres, ads_point ptres) {
@@ -65,13 +94,18 @@ int acedEntSel(const char *str, ads_name entres, ads_point ptres) {
         return RTERROR;
     ads_point pt;
     double aperture = 0;
-    int rc = askPickPoint(str, pt, aperture);
+    int rc = 0;
+    {
+        host::BandScope band(pickBand());
+        rc = askPickPoint(str, pt, aperture);
+    }
     if (rc != RTNORM)
         return rc;
     AcDbDatabase *db = working();
     AcDbObjectId id;
     if (db)
         id = tev::db::pickEntity(*db, db->currentSpaceId(), AcGePoint2d(pt[X], pt[Y]), aperture);
+    rememberPick(id, pt);
     if (!nameOf(id, entres)) {
         host::setErrno(OL_ENTSELPICK);
         return RTERROR;

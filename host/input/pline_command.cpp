@@ -6,6 +6,7 @@
 #include "drawing_helpers.h"
 #include "i18n.h"
 #include "keywords.h"
+#include "prompt_band.h"
 #include "text_util.h"
 
 #include "dbpl.h"
@@ -436,6 +437,10 @@ void plineCommand() {
                               "Line/Radius/Second pt/Undo/Width]: ");
         std::string word;
         const Point3 from = pl.last();
+        Band segment = bandFrom(arcs ? Band::Kind::Line : Band::Kind::Segment, from);
+        segment.startWidth = pl.startWidth;
+        segment.endWidth = pl.endWidth;
+        BandScope band(segment);
         Step s = askPointOrWord(prompt, from, p, word, &from);
         if (s == Step::Empty || s == Step::Cancel) {
             pl.finish(*db, false); // what was drawn stays, as the host keeps it

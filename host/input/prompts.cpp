@@ -7,6 +7,7 @@
 #include "command_line.h"
 #include "i18n.h"
 #include "point_snaps.h"
+#include "prompt_band.h"
 #include "sysvars.h"
 
 #include <cmath>
@@ -85,6 +86,25 @@ int askPoint(const char *prompt, const Point3 &base, bool noNull, Point3 &out,
     }
 }
 
+// The band of a module's point prompt: a line from its base point; without one, after a
+// point that Lp's corner chain took from its base and that lies off both axes through it,
+// the corner on the cursor's side (Lp's side prompt); else none.
+host::Band pointBand(bool based, const Point3 &base) {
+    using Kind = host::Band::Kind;
+    const auto &memory = CommandLine::current().bands();
+    if (memory.current.kind != Kind::None)
+        return memory.current; // the caller's own
+    if (based)
+        return host::bandFrom(Kind::Line, base);
+    if (memory.command == "tevLp" && memory.haveBased &&
+        memory.basedAnswer.x != memory.basedFrom.x && memory.basedAnswer.y != memory.basedFrom.y) {
+        host::Band b = host::bandFrom(Kind::Corner, memory.basedFrom);
+        b.to = memory.basedAnswer;
+        return b;
+    }
+    return {};
+}
+
 // The refusal of a number the initget bits forbid, or nullptr when it is allowed.
 const char *numberRefusal(double v, int bits, bool honourNoNeg) {
     bool noZero = (bits & RSG_NOZERO) != 0;
@@ -108,7 +128,12 @@ int acedGetPoint(const ads_point pt, const char *prompt, ads_point result) {
         return RTERROR;
     Point3 base = pt ? toPoint3(pt) : lastPoint();
     Point3 p;
+    host::BandScope band(pointBand(pt != nullptr, base));
     int rc = askPoint(prompt, base, (bits & RSG_NONULL) != 0, p, pt ? &base : nullptr);
+    auto &memory = cl.bands();
+    memory.haveBased = pt != nullptr && rc == RTNORM;
+    memory.basedFrom = base;
+    memory.basedAnswer = p;
     if (rc != RTNORM)
         return rc;
     fromPoint3(p, result);
@@ -123,6 +148,7 @@ int acedGetAngle(const ads_point pt, const char *prompt, ads_real *result) {
     int bits = cl.takeInitGet();
     if (result == nullptr)
         return RTERROR;
+    host::BandScope band(pt ? host::bandFrom(host::Band::Kind::Line, toPoint3(pt)) : host::Band{});
     for (;;) {
         cl.expect(host::Want::Point); // two points show an angle
         Answer a = cl.ask(orEmpty(prompt));

@@ -21,6 +21,7 @@
 #include "answer_parse.h"
 #include "command_line.h"
 #include "dbapserv.h"
+#include "prompt_band.h"
 #include "selection_sets.h"
 #include "spatial.h"
 #include "sysvars.h"
@@ -264,8 +265,10 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
         } else if (word == "W" || word == "WINDOW" || word == "C" || word == "CROSSING") {
             host::Point3 c1, c2;
             Got g = askPoint(tr("\nSpecify first corner: "), lastPoint(), c1);
-            if (g == Got::Point)
+            if (g == Got::Point) {
+                host::BandScope band(host::bandFrom(host::Band::Kind::Window, c1));
                 g = askPoint(tr("\nSpecify opposite corner: "), c1, c2);
+            }
             if (g == Got::Cancel)
                 return RTCAN;
             if (g == Got::Point)

@@ -2,6 +2,7 @@
 #include "view_input.h"
 
 #include "text_codec.h"
+#include "view_follow.h"
 
 #include <iostream>
 #include <thread>
@@ -101,6 +102,7 @@ void Hub::appendTranscript(std::string_view utf8) {
 Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want,
                const std::function<std::optional<Item>()> &wait) {
     std::unique_lock lock(mutex_);
+    prompt_.extras = std::move(nextExtras_);
     prompt_.waiting = true;
     ++prompt_.prompts;
     prompt_.want = want;
@@ -150,6 +152,11 @@ Item Hub::take(AnswerEnd end, std::string_view promptLine, Want want,
     }
 }
 
+void Hub::setPromptExtras(std::string extras) {
+    std::lock_guard lock(mutex_);
+    nextExtras_ = std::move(extras);
+}
+
 void Hub::end() {
     std::lock_guard lock(mutex_);
     prompt_.ended = true;
@@ -181,6 +188,7 @@ Answer ViewSource::next(AnswerEnd end, std::string_view promptLine) {
         script_.reset(); // the script is done: the page and the terminal go on
     }
     while (!haveLine_) {
+        hub_->setPromptExtras(promptExtras(promptLine));
         Item item;
         const bool onScreen = terminal_ && !terminalGone_; // what waits is shown there
         if (onScreen) {

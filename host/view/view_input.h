@@ -37,6 +37,7 @@ struct PromptState {
     bool spaces = false; // a space is part of the answer (only Enter ends it)
     std::string prompt;  // its last line, UTF-8
     bool ended = false;  // the session is over
+    std::string extras;  // JSON members the prompt adds, each after a comma (view_follow.h)
 };
 
 class Hub {
@@ -60,6 +61,8 @@ public:
     void setWaker(std::function<void()> waker);
     // --- the command thread -------------------------------------------------------------
     void appendTranscript(std::string_view utf8);
+    // What the next take() shows the page beside its prompt (PromptState::extras).
+    void setPromptExtras(std::string extras);
     // Waits for the next item, running queued calls meanwhile. With wait, the waiting is
     // wait's: it returns an item of its own, or nothing when the waker woke it.
     Item take(AnswerEnd end, std::string_view promptLine, Want want,
@@ -86,6 +89,7 @@ private:
     std::deque<std::shared_ptr<Call>> calls_;
     std::function<void()> waker_;
     PromptState prompt_;
+    std::string nextExtras_;            // for the next take()
     std::string transcript_;            // the last part of the transcript
     std::uint64_t transcriptStart_ = 0; // the offset of transcript_[0] in the whole
 };

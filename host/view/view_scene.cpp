@@ -640,7 +640,9 @@ std::string layersJson(AcDbDatabase &db) {
             appendHex(out, c.g);
             appendHex(out, c.b);
             out += std::string("\",\"on\":") + (layer.isOff() ? "false" : "true") +
-                   ",\"frozen\":" + (layer.isFrozen() ? "true" : "false") + "}";
+                   ",\"frozen\":" + (layer.isFrozen() ? "true" : "false") +
+                   ",\"locked\":" + (layer.isLocked() ? "true" : "false") +
+                   ",\"current\":" + (layer.objectId() == db.clayer() ? "true" : "false") + "}";
         }))
         return "[]";
     return out + "]";

@@ -40,7 +40,7 @@ std::unordered_set<AcDbObjectId> highlightedIds();
 std::string encodeView(AcDbDatabase &db, const ViewBox &box,
                        const std::unordered_set<AcDbObjectId> &highlighted);
 
-// The layers as JSON: [{"name", "color": "#rrggbb", "on", "frozen"}...].
+// The layers as JSON: [{"name", "color": "#rrggbb", "on", "frozen", "locked", "current"}...].
 std::string layersJson(AcDbDatabase &db);
 
 // The extents of the model space as JSON {"x0","y0","x1","y1"}, or null when empty.

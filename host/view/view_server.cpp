@@ -4,6 +4,7 @@
 
 #include "http_server.h"
 #include "page_files.h"
+#include "view_follow.h"
 #include "view_scene.h"
 #include "view_aids.h"
 #include "view_texts.h"
@@ -149,7 +150,7 @@ void ViewServer::Impl::routes(HttpServer &s) {
                            ",\"spaces\":" + (st.spaces ? "true" : "false") + ",\"want\":\"" +
                            wantName(st.want) + "\",\"prompt\":" + jsonString(st.prompt) +
                            ",\"from\":" + std::to_string(from) + ",\"text\":" + jsonString(text) +
-                           "}";
+                           st.extras + "}";
         res.set_content(json, "application/json");
     });
     s.Get("/api/texts",
@@ -188,6 +189,36 @@ void ViewServer::Impl::routes(HttpServer &s) {
         res.set_content(std::move(*data), "application/octet-stream");
     });
     addAidRoutes(s, hub);
+    s.Get("/api/hover", [this](const Request &req, Response &res) {
+        auto x = number(req, "x"), y = number(req, "y"), ap = number(req, "aperture");
+        if (!x || !y || !ap || !(*ap > 0))
+            return refuse(res, 400, "hover needs x, y and aperture > 0");
+        auto json = hub->call(
+            [x = *x, y = *y, ap = *ap] {
+                AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
+                return db == nullptr ? std::string("null") : hoverJson(*db, x, y, ap);
+            },
+            kCallWait);
+        if (!json)
+            return refuse(res, 503, "busy: a command is running");
+        res.set_content(*json, "application/json");
+    });
+    s.Post("/api/view", [this](const Request &req, Response &res) {
+        auto cx = number(req, "cx"), cy = number(req, "cy"), h = number(req, "h"),
+             aspect = number(req, "aspect");
+        auto done = hub->call(
+            [=] {
+                AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
+                return std::string(db != nullptr && takePageView(*db, cx, cy, h, aspect) ? "1"
+                                                                                         : "");
+            },
+            kCallWait);
+        if (!done)
+            return refuse(res, 503, "busy: a command is running");
+        if (done->empty())
+            return refuse(res, 400, "a view needs cx, cy, h > 0 and aspect > 0");
+        res.status = 204;
+    });
     s.Post("/api/answer", [this](const Request &req, Response &res) {
         std::vector<Item> items;
         std::size_t n = req.get_param_value_count("a");

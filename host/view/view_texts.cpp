@@ -38,6 +38,12 @@ const char *const kPageTexts[] = {
     N_("Tangent"),
     N_("Nearest"),
     N_("Apparent intersection"),
+    N_("locked"),
+    N_("Make current"),
+    N_("Turn on or off"),
+    N_("Freeze or thaw"),
+    N_("Lock or unlock"),
+    N_("Layers change at the command prompt: finish the command first."),
 };
 } // namespace
 

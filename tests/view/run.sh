@@ -17,5 +17,5 @@ if ! cmp -s package-lock.json node_modules/.tev-installed-lock 2>/dev/null; then
     cp package-lock.json node_modules/.tev-installed-lock
 fi
 # The report is kept beside the screenshot, for a run that failed.
-node --test --test-concurrency=1 view.test.js kinds.test.js snap.test.js 2>&1 | tee "$SHOT_DIR/view-test.log"
+node --test --test-concurrency=1 view.test.js kinds.test.js snap.test.js drafting.test.js 2>&1 | tee "$SHOT_DIR/view-test.log"
 exit "${PIPESTATUS[0]}"

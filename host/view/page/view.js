@@ -252,6 +252,7 @@ async function loadDrawing() {
     }
     table.appendChild(tr);
   }
+  if (window.arxLayers) window.arxLayers.build(table, d.layers);
 }
 
 function zoomExtents() {
@@ -294,6 +295,7 @@ function drawOverlay() {
     oc.strokeRect(x + 0.5, y + 0.5, Math.abs(mouse.x - d.x), Math.abs(mouse.y - d.y));
     oc.setLineDash([]);
   }
+  if (window.arxBands) window.arxBands.overlay(oc);
   if (!mouse.inside) return;
   const x = Math.round(mouse.x) + 0.5, y = Math.round(mouse.y) + 0.5;
   const box = state.pickbox;
@@ -333,6 +335,7 @@ async function answer(items) {
 }
 
 function clickAt(sx, sy) {
+  if (window.arxBands && window.arxBands.click(sx, sy)) return;
   const [x, y] = toWorld(sx, sy);
   const pt = `${fmt(x)},${fmt(y)}`;
   if (state.want === 'entity' || state.want === 'select')
@@ -477,7 +480,9 @@ async function follow() {
       t.scrollTop = t.scrollHeight;
     }
     Object.assign(state, { version: s.version, from: s.from, waiting: s.waiting, want: s.want,
-                           prompt: s.prompt, spaces: s.spaces, ended: s.ended });
+                           prompt: s.prompt, spaces: s.spaces, ended: s.ended, band: s.band,
+                           atCommand: s.atCommand });
+    if (window.arxBands && window.arxBands.follow(s)) drawnFor = -1; // REGEN: all anew
     showPrompt();
     // Every new prompt follows whatever the answers before it changed.
     if (s.waiting && s.prompts !== drawnFor) {
@@ -489,7 +494,8 @@ async function follow() {
   }
 }
 
-window.tevView = { view, state, toScreen, toWorld, refresh, zoomExtents };
+window.tevView = { view, state, toScreen, toWorld, refresh, zoomExtents, token, mouse, answer, fmt,
+                   draw, drawOverlay, loadDrawing, T };
 // The stage's size follows the layout (the window, the layer list, the style sheet), not
 // only the window's resize events.
 new ResizeObserver(() => resize()).observe($('stage'));
