@@ -2,6 +2,7 @@
 // tests on each candidate's shape (shape.h).
 #include "spatial.h"
 #include "access.h"
+#include "block_shape.h"
 #include "database_impl.h"
 #include "shape.h"
 #include "dbents.h"
@@ -61,12 +62,9 @@ bool boxOf(const AcDbObject *o, BBox &box, bool &unbounded) {
                    BPoint(ext.maxPoint().x, ext.maxPoint().y));
         return true;
     }
-    Shape shape;
-    collectShape(*e, AcGeMatrix3d(), kMaxBlockNesting, shape);
     P2 lo, hi;
-    if (!shape.box(lo, hi))
+    if (!shapeBox(*e, lo, hi, unbounded))
         return false;
-    unbounded = !shape.unbounded.empty();
     box = BBox(BPoint(lo.x, lo.y), BPoint(hi.x, hi.y));
     return true;
 }
