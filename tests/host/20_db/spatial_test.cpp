@@ -288,8 +288,11 @@ TEST_F(Spatial, KeptBlockShapesFollowChangesBelow) {
     };
     const Step steps[] = {
         {"as made", [] {}, 100.5, 0, true, true},
-        {"the inner line moved", [&] { moveLine(line, {0, 5, 0}, {1, 5, 0}); }, 100.5, 5, true,
-         true},
+        {"the inner line moved",
+         [&] {
+             moveLine(line, {0, 5, 0}, {1, 5, 0});
+         },
+         100.5, 5, true, true},
         {"its layer off", [&] { setOff(true); }, 100.5, 5, false, true},
         {"its layer on", [&] { setOff(false); }, 100.5, 5, true, true},
         {"the line erased", [&] { erase(line); }, 100.5, 5, false, false},
