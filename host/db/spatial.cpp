@@ -320,9 +320,17 @@ std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId spa
     if (index == nullptr)
         return {};
     BBox view(BPoint(lo.x, lo.y), BPoint(hi.x, hi.y));
-    auto shows = [](AcDbStub *stub) {
-        auto *e = AcDbEntity::cast(stub->object);
-        return e != nullptr && !stub->erased && e->isVisible() && layerShown(e->layerId());
+    std::unordered_map<const AcDbStub *, bool> layers; // each layer looked at once
+    auto shows = [&layers](AcDbStub *stub) {
+        // What the index holds is an entity (an object deleted under it drops the index).
+        auto *e = static_cast<const AcDbEntity *>(stub->object);
+        if (e == nullptr || stub->erased || !e->isVisible())
+            return false;
+        AcDbObjectId layer = e->layerId();
+        auto [it, added] = layers.try_emplace(layer.stub(), false);
+        if (added)
+            it->second = layerShown(layer);
+        return it->second;
     };
     auto boxed = [](AcDbStub *stub, const BBox &b) {
         return BoxedEntity{AcDbObjectId(stub), b.min_corner().get<0>(), b.min_corner().get<1>(),
