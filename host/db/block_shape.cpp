@@ -4,6 +4,7 @@
 #include "database_impl.h"
 #include "spatial.h"
 #include "dbents.h"
+#include "dbsymtb.h"
 
 #include <algorithm>
 #include <cmath>
@@ -82,6 +83,27 @@ struct BlockShapes {
     std::uint64_t epoch = 0;
     std::size_t parts = 0;
     std::unordered_map<const AcDbStub *, Kept> blocks;
+    // How many entities a walk of each block looks at (its references and what they place),
+    // counted before it is collected; saturates, and a block met through itself adds 0.
+    std::unordered_map<const AcDbStub *, std::size_t> walks;
+    std::size_t walkOf(AcDbObjectId block) {
+        auto *rec = peekAs<AcDbBlockTableRecord>(block);
+        if (rec == nullptr)
+            return 0;
+        auto [it, added] = walks.try_emplace(block.stub(), 0);
+        if (!added)
+            return it->second;
+        std::size_t total = 0;
+        for (AcDbObject *o : ObjectAccess::entities(*rec)) {
+            if (o == nullptr || o->isErased())
+                continue;
+            auto *ref = AcDbBlockReference::cast(o);
+            std::size_t n = 1 + (ref != nullptr ? walkOf(ref->blockTableRecord()) : 0);
+            total = n > SIZE_MAX - total ? SIZE_MAX : total + n;
+        }
+        walks[block.stub()] = total;
+        return total;
+    }
 };
 
 void BlockShapesDeleter::operator()(BlockShapes *shapes) const {
@@ -100,6 +122,12 @@ const BlockShape *keptBlockShape(AcDbObjectId block) {
     auto [it, added] = kept.blocks.try_emplace(block.stub());
     if (!added)
         return it->second.state == Kept::Done ? it->second.shape.get() : nullptr;
+    // A block that stands for more than a shape takes is walked as far as the budget goes,
+    // never collected whole first.
+    if (kept.walkOf(block) > kMaxExpandedEntities) {
+        kept.blocks[block.stub()].state = Kept::Walked;
+        return nullptr;
+    }
     // Building: a reference to the block met while it is collected (through itself) walks.
     auto shape = std::make_unique<BlockShape>();
     bool whole = collectWholeBlock(block, shape->shape, shape->walked, shape->needs);
