@@ -10,6 +10,15 @@ const [arxhost, drawing, runsArg] = process.argv.slice(2);
 const runs = Number(runsArg || 10);
 process.env.ARXHOST = arxhost;
 
+// The CPU time arxhost has used (user + system, ms): on a shared machine the server's own
+// cost, whatever the load makes of the wall time. Linux only (null elsewhere).
+const fs = require('node:fs');
+const cpuMs = (pid) => {
+  try {
+    const f = fs.readFileSync(`/proc/${pid}/stat`, 'utf8').split(') ')[1].split(' ');
+    return (Number(f[11]) + Number(f[12])) * 10; // clock ticks of 10 ms
+  } catch { return null; }
+};
 const median = (a) => { const s = [...a].sort((x, y) => x - y); return s[Math.floor(s.length / 2)]; };
 const fmt = (a) => `median ${median(a).toFixed(1)} ms, min ${Math.min(...a).toFixed(1)}, max ${Math.max(...a).toFixed(1)} (${a.length} runs)`;
 
@@ -19,19 +28,21 @@ const fmt = (a) => `median ${median(a).toFixed(1)} ms, min ${Math.min(...a).toFi
   console.log(`arxhost read the drawing and listens after ${((Date.now() - t0) / 1000).toFixed(2)} s`);
   const { browser, close } = await h.openBrowser();
   try {
-    const first = [];
+    const first = [], firstCpu = [];
     let page;
     for (let i = 0; i < Math.min(runs, 5); ++i) {
       if (page) await page.close();
       page = await browser.newPage();
       await page.setViewport({ width: 1280, height: 800 });
-      const start = Date.now();
+      const start = Date.now(), cpu0 = cpuMs(host.child.pid);
       await page.goto(host.url);
       await page.waitForFunction(() => window.tevView && window.tevView.state.pictures > 0, { polling: 'raf', timeout: 60000 });
       first.push(Date.now() - start);
+      firstCpu.push(cpuMs(host.child.pid) - cpu0);
     }
     const inView = await page.evaluate(() => window.tevView.state.picture.entities);
     console.log(`first picture after loading the page: ${fmt(first)}; ${inView} entities at extents`);
+    console.log(`  arxhost's CPU for it: first page ${firstCpu[0]} ms, later pages ${fmt(firstCpu.slice(1).length ? firstCpu.slice(1) : [0])}`);
 
     // Zoomed in to a working scale (about 1/50 of the extents across), then panned and zoomed.
     await page.evaluate(() => { const v = window.tevView.view; v.scale *= 50; return window.tevView.refresh(); });
@@ -48,10 +59,12 @@ const fmt = (a) => `median ${median(a).toFixed(1)} ms, min ${Math.min(...a).toFi
     for (let i = 0; i < runs; ++i) pans.push(await timed('v.cx += 200 / v.scale;'));
     for (let i = 0; i < runs; ++i) zooms.push(await timed(i % 2 ? 'v.scale *= 1.2;' : 'v.scale /= 1.2;'));
     await page.evaluate(() => { window.tevView.view.scale /= 50; return window.tevView.refresh(); });
+    const panCpu0 = cpuMs(host.child.pid);
     for (let i = 0; i < runs; ++i) panOut.push(await timed('v.cx += 200 / v.scale;'));
+    const panCpu = (cpuMs(host.child.pid) - panCpu0) / runs;
     console.log(`pan redrawn (working zoom, ~${inWork} entities in view): ${fmt(pans)}`);
     console.log(`zoom redrawn (working zoom): ${fmt(zooms)}`);
-    console.log(`pan redrawn (whole drawing in view): ${fmt(panOut)}`);
+    console.log(`pan redrawn (whole drawing in view): ${fmt(panOut)}; arxhost's CPU ${panCpu.toFixed(0)} ms a pan`);
 
     // A click answered: at a point prompt (the host's own LINE), from the click to the
     // transcript showing the point.

@@ -61,6 +61,7 @@ AcDbStub *AcDbImpDatabase::findHandle(std::uint64_t handle) const {
 
 void AcDbImpDatabase::entityChanged(AcDbStub *stub) {
     ++tev::db::drawingEpoch();
+    blocksMayChange(stub);
     AcDbStub *owner = stub->owner;
     if (owner == nullptr || spatial.empty())
         return;
@@ -83,7 +84,21 @@ void AcDbImpDatabase::entityChanged(AcDbStub *stub) {
 
 void AcDbImpDatabase::dropSpatialIndexes() {
     ++tev::db::drawingEpoch();
+    ++blockEpoch;
     spatial.clear();
+}
+
+void AcDbImpDatabase::blocksMayChange(AcDbStub *stub) {
+    // An entity (or a vertex of one) straight in a layout changes no block.
+    AcDbStub *owner = stub != nullptr ? stub->owner : nullptr;
+    while (owner != nullptr && AcDbEntity::cast(owner->object) != nullptr)
+        owner = owner->owner;
+    if (stub != nullptr && AcDbEntity::cast(stub->object) != nullptr && owner != nullptr) {
+        auto *rec = AcDbBlockTableRecord::cast(owner->object);
+        if (rec != nullptr && rec->isLayout())
+            return;
+    }
+    ++blockEpoch;
 }
 
 using tev::db::DatabaseImpl;

@@ -21,6 +21,11 @@ struct SpaceIndexDeleter {
     void operator()(SpaceIndex *index) const;
 };
 
+struct BlockShapes; // block_shape.cpp
+struct BlockShapesDeleter {
+    void operator()(BlockShapes *shapes) const;
+};
+
 struct Journal; // journal.cpp
 struct JournalDeleter {
     void operator()(Journal *journal) const;
@@ -34,6 +39,8 @@ public:
     using HandleIndex = tev::db::HandleIndex;
     using SpaceIndex = tev::db::SpaceIndex;
     using SpaceIndexDeleter = tev::db::SpaceIndexDeleter;
+    using BlockShapes = tev::db::BlockShapes;
+    using BlockShapesDeleter = tev::db::BlockShapesDeleter;
     using Journal = tev::db::Journal;
     using JournalDeleter = tev::db::JournalDeleter;
 
@@ -49,6 +56,9 @@ public:
     void entityChanged(AcDbStub *stub);
     // Drops every spatial index (a block's contents changed: references move with it).
     void dropSpatialIndexes();
+    // Called before and after stub may change (opened for write, closed, erased, appended,
+    // undone): unless it is an entity straight in a layout, the blocks' kept shapes go.
+    void blocksMayChange(AcDbStub *stub);
 
     AcDbDatabase *self;
     std::deque<AcDbStub> stubs; // stable addresses
@@ -74,6 +84,9 @@ public:
     std::uint64_t changes = 0; // commits since opened or saved (DBMOD)
     std::unordered_map<const AcDbStub *, std::string> layoutNames;
     std::unordered_map<const AcDbStub *, std::unique_ptr<SpaceIndex, SpaceIndexDeleter>> spatial;
+    // The blocks' shapes (block_shape.h), kept while blockEpoch stays.
+    std::uint64_t blockEpoch = 0;
+    std::unique_ptr<BlockShapes, BlockShapesDeleter> blockShapes;
     // Undo and redo (made by the first step); destroyed before the objects.
     std::unique_ptr<Journal, JournalDeleter> journal;
     tev::db::ViewState view; // the model space's view (ZOOM, PAN, the page)

@@ -403,6 +403,7 @@ void exchange(DatabaseImpl &d, Step &step, Changed &c) {
 
 void undoOne(DatabaseImpl &d, Step &step) {
     ++drawingEpoch();
+    ++d.blockEpoch;
     ++d.changes; // the drawing differs from the one saved (DBMOD)
     for (auto it = step.added.rbegin(); it != step.added.rend(); ++it)
         takeOut(d, step, *it);
@@ -415,6 +416,7 @@ void undoOne(DatabaseImpl &d, Step &step) {
 
 void redoOne(DatabaseImpl &d, Step &step) {
     ++drawingEpoch();
+    ++d.blockEpoch;
     ++d.changes;
     for (Changed &c : step.changed)
         exchange(d, step, c);

@@ -145,6 +145,7 @@ void markOpenForWrite(AcDbStub *stub) {
     stub->writer = true;
     stub->db->appendedInOpen = nullptr;
     ++drawingEpoch();
+    stub->db->blocksMayChange(stub);
 }
 
 } // namespace tev::db
@@ -261,6 +262,8 @@ Acad::ErrorStatus AcDbObject::close() {
         ++s->db->changes;
         if (AcDbEntity::cast(this) != nullptr)
             s->db->entityChanged(s);
+        else
+            s->db->blocksMayChange(s);
     } else if (s->readers > 0) {
         --s->readers;
     } else {
@@ -298,6 +301,8 @@ Acad::ErrorStatus AcDbObject::erase(Adesk::Boolean erasing) {
     }
     if (AcDbEntity::cast(this) != nullptr)
         mStub->db->entityChanged(mStub);
+    else
+        mStub->db->blocksMayChange(mStub);
     return Acad::eOk;
 }
 
@@ -325,6 +330,7 @@ Acad::ErrorStatus AcDbObject::upgradeOpen() {
         tev::db::journalWrite(mStub);
     mStub->readers = 0;
     mStub->writer = true;
+    mStub->db->blocksMayChange(mStub);
     return Acad::eOk;
 }
 
@@ -344,6 +350,8 @@ Acad::ErrorStatus AcDbObject::downgradeOpen() {
     ++mStub->db->changes;
     if (AcDbEntity::cast(this) != nullptr)
         mStub->db->entityChanged(mStub);
+    else
+        mStub->db->blocksMayChange(mStub);
     return Acad::eOk;
 }
 

@@ -2,6 +2,7 @@
 // meeting a segment, inside a polygon).
 #include "shape.h"
 #include "access.h"
+#include "block_shape.h"
 #include "database_impl.h"
 #include "kept_shape.h"
 #include "ocs.h"
@@ -9,6 +10,7 @@
 #include "dbpl.h"
 #include "dbpoly.h"
 #include "dbsymtb.h"
+#include "spatial.h"
 
 #include <algorithm>
 #include <atomic>
@@ -273,9 +275,11 @@ P2 project(const AcGeMatrix3d &m, Point3 p) {
 // enough that distances along them keep their precision.
 constexpr double kUnbounded = 1e10;
 
-// The entities one shape may still be collected from.
+// The entities one shape may still be collected from, and how deep its walk went.
 struct Budget {
     std::size_t left = kMaxExpandedEntities;
+    int lowest = kMaxBlockNesting + 1; // the least depth a block was walked at
+    bool tooDeep = false;              // a block was left out for the depth
 };
 
 std::atomic<std::size_t> gCutShapes{0};
@@ -346,12 +350,16 @@ void collectAttributes(const AcDbBlockReference &ref, const AcGeMatrix3d &m, Sha
     }
 }
 
-// The entities of a block through m (a reference's or a dimension's).
-void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &out,
-                  Budget &budget) {
-    auto *rec = peekAs<AcDbBlockTableRecord>(block);
-    if (rec == nullptr || depth <= 0)
+// The entities of a block through m (a reference's or a dimension's), one by one.
+void walkBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &out, Budget &budget) {
+    if (depth <= 0) {
+        budget.tooDeep = true;
         return;
+    }
+    auto *rec = peekAs<AcDbBlockTableRecord>(block);
+    if (rec == nullptr)
+        return;
+    budget.lowest = std::min(budget.lowest, depth);
     for (AcDbObject *o : ObjectAccess::entities(*rec)) {
         if (out.cut)
             return;
@@ -359,6 +367,22 @@ void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &o
         if (child != nullptr && !child->isErased() && nestedShown(*child))
             collect(*child, m, depth - 1, out, budget);
     }
+}
+
+// The same from the block's kept shape where that gives the same: what the walk would reach
+// at this depth within the budget, placed flat.
+void collectBlock(AcDbObjectId block, const AcGeMatrix3d &m, int depth, Shape &out,
+                  Budget &budget) {
+    if (depth > 0 && !out.drawn && placesFlat(m)) { // the kept shape has no drawn parts
+        const BlockShape *kept = keptBlockShape(block);
+        if (kept != nullptr && depth >= kept->needs && kept->walked <= budget.left) {
+            placeShape(kept->shape, m, out);
+            budget.left -= kept->walked;
+            budget.lowest = std::min(budget.lowest, depth - kept->needs + 1);
+            return;
+        }
+    }
+    walkBlock(block, m, depth, out, budget);
 }
 
 void collectKept(const AcDbUnknownEntity &e, const AcGeMatrix3d &m, int depth, Shape &out,
@@ -586,6 +610,17 @@ bool filledHolds(const Shape &s, P2 p) {
 }
 
 } // namespace
+
+// A block's shape in its own coordinates, for block_shape.cpp: false when part of it was
+// left out (for the depth or the budget). walked: the entities looked at; needs: the depth
+// a walk needs to reach all of it.
+bool collectWholeBlock(AcDbObjectId block, Shape &out, std::size_t &walked, int &needs) {
+    Budget budget;
+    walkBlock(block, AcGeMatrix3d(), kMaxBlockNesting, out, budget);
+    walked = kMaxExpandedEntities - budget.left;
+    needs = kMaxBlockNesting - std::min(budget.lowest, kMaxBlockNesting) + 1;
+    return !out.cut && !budget.tooDeep;
+}
 
 void collectShape(const AcDbEntity &e, const AcGeMatrix3d &m, int depth, Shape &out) {
     Budget budget;

@@ -2,6 +2,7 @@
 // tests on each candidate's shape (shape.h).
 #include "spatial.h"
 #include "access.h"
+#include "block_shape.h"
 #include "database_impl.h"
 #include "shape.h"
 #include "dbents.h"
@@ -61,12 +62,9 @@ bool boxOf(const AcDbObject *o, BBox &box, bool &unbounded) {
                    BPoint(ext.maxPoint().x, ext.maxPoint().y));
         return true;
     }
-    Shape shape;
-    collectShape(*e, AcGeMatrix3d(), kMaxBlockNesting, shape);
     P2 lo, hi;
-    if (!shape.box(lo, hi))
+    if (!shapeBox(*e, lo, hi, unbounded))
         return false;
-    unbounded = !shape.unbounded.empty();
     box = BBox(BPoint(lo.x, lo.y), BPoint(hi.x, hi.y));
     return true;
 }
@@ -322,9 +320,17 @@ std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId spa
     if (index == nullptr)
         return {};
     BBox view(BPoint(lo.x, lo.y), BPoint(hi.x, hi.y));
-    auto shows = [](AcDbStub *stub) {
-        auto *e = AcDbEntity::cast(stub->object);
-        return e != nullptr && !stub->erased && e->isVisible() && layerShown(e->layerId());
+    std::unordered_map<const AcDbStub *, bool> layers; // each layer looked at once
+    auto shows = [&layers](AcDbStub *stub) {
+        // What the index holds is an entity (an object deleted under it drops the index).
+        auto *e = static_cast<const AcDbEntity *>(stub->object);
+        if (e == nullptr || stub->erased || !e->isVisible())
+            return false;
+        AcDbObjectId layer = e->layerId();
+        auto [it, added] = layers.try_emplace(layer.stub(), false);
+        if (added)
+            it->second = layerShown(layer);
+        return it->second;
     };
     auto boxed = [](AcDbStub *stub, const BBox &b) {
         return BoxedEntity{AcDbObjectId(stub), b.min_corner().get<0>(), b.min_corner().get<1>(),

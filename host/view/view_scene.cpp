@@ -239,7 +239,8 @@ private:
 };
 
 // What is too small or too many to send as vectors, drawn into the view's own pixels: each
-// cell holds the colour of the last entity (in drawing order) that covers it.
+// cell holds the colour of the last entity (in drawing order) that covers it, whatever the
+// order they are drawn in (each cell keeps the place in drawing order of what it shows).
 class Raster {
 public:
     explicit Raster(const ViewBox &box) : x0_(box.x0), y1_(box.y1), pixel_(box.pixel) {
@@ -251,8 +252,11 @@ public:
     void draw(const tev::db::BoxedEntity &b, render::Rgb colour) {
         if (!usable())
             return;
-        if (grid_.empty())
+        if (grid_.empty()) {
             grid_.assign(static_cast<std::size_t>(w_) * h_, 0);
+            orders_.assign(grid_.size(), 0);
+        }
+        order_ = b.id.stub()->order + 1; // 0: an empty cell
         std::uint32_t c = 0x1000000u | (std::uint32_t(colour.r) << 16) |
                           (std::uint32_t(colour.g) << 8) | colour.b;
         if (std::max(b.x1 - b.x0, b.y1 - b.y0) <= 2 * pixel_) {
@@ -293,11 +297,16 @@ public:
                std::uint32_t j1) const {
         std::map<std::uint32_t, std::vector<std::uint32_t>> byColour;
         const std::uint32_t cw = i1 > i0 ? i1 - i0 : 0, ch = j1 > j0 ? j1 - j0 : 0;
+        std::uint32_t lastColour = 0;
+        std::vector<std::uint32_t> *last = nullptr; // neighbouring cells mostly share a colour
         if (!grid_.empty())
             for (std::uint32_t j = j0; j < j0 + ch; ++j)
                 for (std::uint32_t i = i0; i < i0 + cw; ++i)
-                    if (std::uint32_t c = grid_[static_cast<std::size_t>(j) * w_ + i])
-                        byColour[c].push_back((j - j0) * cw + (i - i0));
+                    if (std::uint32_t c = grid_[static_cast<std::size_t>(j) * w_ + i]) {
+                        if (c != lastColour || last == nullptr)
+                            last = &byColour[c], lastColour = c;
+                        last->push_back((j - j0) * cw + (i - i0));
+                    }
         bool any = !byColour.empty();
         w.u32(any ? cw : 0);
         w.u32(any ? ch : 0);
@@ -316,6 +325,9 @@ public:
         }
     }
 
+    // Done drawing: the orders are no longer needed.
+    void finish() { std::vector<std::uint64_t>().swap(orders_); }
+
     double left() const { return x0_; }
     double top() const { return y1_; }
     double pixel() const { return pixel_; }
@@ -329,11 +341,15 @@ private:
     }
     void mark(double x, double y, std::uint32_t c) {
         double i = std::floor((x - x0_) / pixel_), j = std::floor((y1_ - y) / pixel_);
-        if (i >= 0 && j >= 0 && i < w_ && j < h_)
-            grid_[static_cast<std::size_t>(j) * w_ + static_cast<std::size_t>(i)] = c;
+        if (i >= 0 && j >= 0 && i < w_ && j < h_) {
+            std::size_t at = static_cast<std::size_t>(j) * w_ + static_cast<std::size_t>(i);
+            if (orders_[at] <= order_)
+                grid_[at] = c, orders_[at] = order_;
+        }
     }
     void line(tev::db::P2 a, tev::db::P2 b, std::uint32_t c) {
-        double length = std::hypot(b.x - a.x, b.y - a.y);
+        // Two steps a cell along the longer side: every cell the line crosses is met.
+        double length = std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y));
         int n = std::clamp(static_cast<int>(2 * length / pixel_), 1, 1 << 16);
         for (int i = 0; i <= n; ++i)
             mark(a.x + (b.x - a.x) * i / n, a.y + (b.y - a.y) * i / n, c);
@@ -342,22 +358,40 @@ private:
     double x0_, y1_, pixel_;
     std::uint32_t w_ = 0, h_ = 0;
     std::vector<std::uint32_t> grid_;
+    std::vector<std::uint64_t> orders_; // the drawing order (+ 1) of what each cell shows
+    std::uint64_t order_ = 0;           // of the entity being drawn
 };
 
 // An entity's colour for the raster: its true colour or index, ByLayer through its layer
 // (ByBlock at the top level is the default colour).
-render::Rgb flatColour(AcDbObjectId id) {
-    auto *e = tev::db::peekAs<AcDbEntity>(id);
-    if (e == nullptr)
-        return render::aciToRgb(7);
-    AcCmColor c = e->color();
+render::Rgb flatColour(const AcDbEntity &e) {
+    AcCmColor c = e.color();
     if (c.isByColor())
         return {c.red(), c.green(), c.blue()};
-    int index = e->colorIndex();
+    int index = e.colorIndex();
     if (index == 256)
-        if (auto *layer = tev::db::peekAs<AcDbLayerTableRecord>(e->layerId()))
+        if (auto *layer = tev::db::peekAs<AcDbLayerTableRecord>(e.layerId()))
             index = layer->color().colorIndex();
     return render::aciToRgb(index >= 1 && index <= 255 ? index : 7);
+}
+
+render::Rgb flatColour(AcDbObjectId id) {
+    auto *e = tev::db::peekAs<AcDbEntity>(id);
+    return e != nullptr ? flatColour(*e) : render::aciToRgb(7);
+}
+
+// Boxed entities in drawing order: sorted by their places in the list, read once each.
+void sortByDrawingOrder(std::vector<tev::db::BoxedEntity> &list) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> keys;
+    keys.reserve(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        keys.emplace_back(list[i].id.stub()->order, static_cast<std::uint32_t>(i));
+    std::sort(keys.begin(), keys.end());
+    std::vector<tev::db::BoxedEntity> sorted;
+    sorted.reserve(list.size());
+    for (const auto &[order, i] : keys)
+        sorted.push_back(list[i]);
+    list = std::move(sorted);
 }
 
 void appendHex(std::string &out, unsigned v) {
@@ -458,9 +492,11 @@ struct KeptPicture {
     double vectorSize = 0; // what is at least this large goes as vectors
     std::unordered_set<AcDbObjectId> highlighted;
     std::unique_ptr<Raster> raster;
-    std::vector<tev::db::BoxedEntity> drawn; // what the pixels hold
-    std::vector<tev::db::BoxedEntity> lit;   // as small, but highlighted: vectors
-    std::vector<tev::db::BoxedEntity> marks; // points with marks: vectors
+    std::vector<tev::db::BoxedEntity> drawn;   // what the pixels hold
+    std::vector<tev::db::BoxedEntity> lit;     // as small, but highlighted: vectors
+    std::vector<tev::db::BoxedEntity> vectors; // the larger, in drawing order
+    std::vector<AcDbObjectId> endless;         // lines without end: in every view
+    std::vector<tev::db::BoxedEntity> marks;   // points with marks: vectors
 };
 
 KeptPicture &keptPicture() {
@@ -510,10 +546,15 @@ KeptPicture *keptFor(AcDbDatabase &db, const ViewBox &box,
                          sizes.end(), std::greater<>());
         vectorSize = std::nextafter(sizes[room], std::numeric_limits<double>::infinity());
     }
-    std::erase_if(all, [&](const auto &b) { return size(b) >= vectorSize; });
-    std::sort(all.begin(), all.end(),
-              [](const auto &a, const auto &b) { return a.id.stub()->order < b.id.stub()->order; });
     KeptPicture fresh;
+    for (const auto &b : all)
+        if (size(b) >= vectorSize)
+            fresh.vectors.push_back(b);
+    sortByDrawingOrder(fresh.vectors);
+    fresh.endless = std::move(endless);
+    // Drawn in the index's order, which keeps neighbours together; the cells keep which is
+    // last in drawing order.
+    std::erase_if(all, [&](const auto &b) { return size(b) >= vectorSize; });
     fresh.db = &db;
     fresh.epoch = tev::db::drawingEpoch();
     fresh.pixel = box.pixel;
@@ -523,16 +564,23 @@ KeptPicture *keptFor(AcDbDatabase &db, const ViewBox &box,
     if (!fresh.raster->usable())
         return nullptr;
     const int pointMode = pointModeOf(db);
+    fresh.drawn.reserve(all.size());
     for (const tev::db::BoxedEntity &b : all) {
-        if (highlighted.count(b.id) || heldByCommand(b.id)) {
+        auto *e = tev::db::peekAs<AcDbEntity>(b.id);
+        if (e == nullptr)
+            continue;
+        if ((!highlighted.empty() && highlighted.count(b.id)) || e->isHighlighted() ||
+            e->isWriteEnabled()) {
             fresh.lit.push_back(b);
             continue;
         }
         if (markedPoint(b.id, pointMode)) // a dot too, for views with more than they send
             fresh.marks.push_back(b);
-        fresh.raster->draw(b, flatColour(b.id));
+        fresh.raster->draw(b, flatColour(*e));
         fresh.drawn.push_back(b);
     }
+    fresh.raster->finish();
+    sortByDrawingOrder(fresh.lit);
     k = std::move(fresh);
     return &k;
 }
@@ -540,11 +588,19 @@ KeptPicture *keptFor(AcDbDatabase &db, const ViewBox &box,
 // The picture of box from the kept one; nothing when the view holds more vectors than a
 // picture sends (it is then drawn the ordinary way).
 std::optional<std::string> encodeKept(AcDbDatabase &db, const ViewBox &box, KeptPicture &k) {
-    std::vector<AcDbObjectId> ids =
-        tev::db::entitiesInBox(db, db.modelSpaceId(), AcGePoint2d(box.x0, box.y0),
-                               AcGePoint2d(box.x1, box.y1), k.vectorSize, kMaxEntitiesInView + 1);
-    if (ids.size() > kMaxEntitiesInView)
+    // The vectors in view: the kept larger ones that meet it, and the lines without end.
+    std::vector<AcDbObjectId> ids;
+    for (const tev::db::BoxedEntity &b : k.vectors)
+        if (meets(b, box) && ids.size() <= kMaxEntitiesInView)
+            ids.push_back(b.id);
+    if (ids.size() + k.endless.size() > kMaxEntitiesInView)
         return std::nullopt;
+    if (!k.endless.empty()) {
+        ids.insert(ids.end(), k.endless.begin(), k.endless.end());
+        std::sort(ids.begin(), ids.end(), [](const AcDbObjectId &a, const AcDbObjectId &b) {
+            return a.stub()->order < b.stub()->order;
+        });
+    }
     std::vector<AcDbObjectId> plain, lit;
     plain.reserve(ids.size());
     for (const AcDbObjectId &id : ids)
@@ -591,8 +647,7 @@ std::string encodeView(AcDbDatabase &db, const ViewBox &box,
         (highlighted.count(id) || heldByCommand(id) ? lit : plain).push_back(id);
     // The rest is drawn into the picture's pixels, in drawing order; what is highlighted
     // stays a vector, to be drawn as such.
-    std::sort(rest.begin(), rest.end(),
-              [](const auto &a, const auto &b) { return a.id.stub()->order < b.id.stub()->order; });
+    sortByDrawingOrder(rest);
     Raster raster(box);
     std::size_t rastered = 0;
     const int pointMode = pointModeOf(db);

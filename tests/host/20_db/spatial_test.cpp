@@ -5,6 +5,7 @@
 #include "db_fixture.h"
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <vector>
 
@@ -253,6 +254,71 @@ TEST_F(Spatial, BlockChangesReachReferences) {
     moveLine(inside, AcGePoint3d(0, 5, 0), AcGePoint3d(1, 5, 0));
     EXPECT_TRUE(pick(0.5, 0).isNull());
     EXPECT_EQ(pick(0.5, 5), ref);
+}
+
+} // namespace
+
+namespace {
+
+// Test that what a reference shows follows every change below it: an entity of a block it
+// reaches through another block moved, its layer turned off and on, the entity erased and
+// brought back; and that a mirrored, turned, scaled reference places arcs and boxes as the
+// walk of its block does.
+TEST_F(Spatial, KeptBlockShapesFollowChangesBelow) {
+    AcDbObjectId layer = addLayer("Inner");
+    AcDbObjectId inner = addBlock("Inner");
+    auto *innerLine = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0));
+    ASSERT_EQ(innerLine->setLayer(layer), Acad::eOk);
+    AcDbObjectId line = add(innerLine, inner);
+    AcDbObjectId outer = addBlock("Outer");
+    add(new AcDbBlockReference(AcGePoint3d(0, 0, 0), inner), outer);
+    AcDbObjectId ref = add(new AcDbBlockReference(AcGePoint3d(100, 0, 0), outer));
+    auto setOff = [&](bool off) {
+        AcDbLayerTableRecord *rec = nullptr;
+        ASSERT_EQ(acdbOpenObject(rec, layer, AcDb::kForWrite), Acad::eOk);
+        ASSERT_EQ(rec->setIsOff(off), Acad::eOk);
+        ASSERT_EQ(rec->close(), Acad::eOk);
+    };
+    struct Step {
+        const char *what;
+        std::function<void()> change;
+        double x, y; // where the reference is now
+        bool shown;
+        bool windowed; // a window around it finds it (the index keeps boxes across layers)
+    };
+    const Step steps[] = {
+        {"as made", [] {}, 100.5, 0, true, true},
+        {"the inner line moved",
+         [&] {
+             moveLine(line, {0, 5, 0}, {1, 5, 0});
+         },
+         100.5, 5, true, true},
+        {"its layer off", [&] { setOff(true); }, 100.5, 5, false, true},
+        {"its layer on", [&] { setOff(false); }, 100.5, 5, true, true},
+        {"the line erased", [&] { erase(line); }, 100.5, 5, false, false},
+        {"the line back", [&] { erase(line, false); }, 100.5, 5, true, true},
+    };
+    for (const Step &s : steps) {
+        s.change();
+        EXPECT_EQ(pick(s.x, s.y, 0.1), s.shown ? ref : AcDbObjectId()) << s.what;
+        EXPECT_EQ(tev::db::selectWindow(*db, ms, {s.x - 1, s.y - 1}, {s.x + 1, s.y + 1}, false),
+                  s.windowed ? Ids{ref} : Ids{})
+            << s.what;
+    }
+
+    // An arc over the upper half of a circle of radius 2 at the origin; the reference
+    // mirrors it in X, turns it a quarter and scales it 3: the half left of x = 50 - 0, the
+    // arc's top going to (50 - 6, 50).
+    AcDbObjectId arcs = addBlock("Arcs");
+    add(new AcDbArc(AcGePoint3d(0, 0, 0), 2, 0, std::numbers::pi), arcs);
+    auto *mirrored = new AcDbBlockReference(AcGePoint3d(50, 50, 0), arcs);
+    ASSERT_EQ(mirrored->setScaleFactors(AcGeScale3d(-3, 3, 1)), Acad::eOk);
+    ASSERT_EQ(mirrored->setRotation(std::numbers::pi / 2), Acad::eOk);
+    AcDbObjectId m = add(mirrored);
+    EXPECT_EQ(pick(44, 50, 0.1), m);
+    EXPECT_TRUE(pick(56, 50, 0.1).isNull()) << "the other half is not drawn";
+    EXPECT_EQ(tev::db::selectWindow(*db, ms, {43.9, 43.9}, {50.1, 56.1}, false), Ids{m});
+    EXPECT_TRUE(tev::db::selectWindow(*db, ms, {44.1, 43.9}, {50.1, 56.1}, false).empty());
 }
 
 } // namespace
