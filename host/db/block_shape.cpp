@@ -248,7 +248,10 @@ bool placedBox(const BlockShape &b, const AcGeMatrix3d &m, P2 &lo, P2 &hi) {
 bool shapeBox(const AcDbEntity &e, P2 &lo, P2 &hi, bool &unbounded) {
     if (auto *ref = AcDbBlockReference::cast(&e)) {
         AcGeMatrix3d m = ref->blockTransform();
-        const BlockShape *kept = placesFlat(m) ? keptBlockShape(ref->blockTableRecord()) : nullptr;
+        // A reference's attributes are part of its shape: those it holds are collected below.
+        bool attributes = ObjectAccess::source(*ref).find("\nATTRIB") != std::string_view::npos;
+        const BlockShape *kept =
+            placesFlat(m) && !attributes ? keptBlockShape(ref->blockTableRecord()) : nullptr;
         // The walk's depth and budget, as collectShape has them for a reference.
         if (kept != nullptr && kMaxBlockNesting >= kept->needs &&
             kept->walked < kMaxExpandedEntities) {
