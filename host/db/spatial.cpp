@@ -312,6 +312,15 @@ std::vector<AcDbObjectId> selectFence(const AcDbDatabase &db, AcDbObjectId space
     return ids(hits);
 }
 
+void prefetchAhead(const std::vector<BoxedEntity> &list, std::size_t i) {
+    constexpr std::size_t kAhead = 8; // the object here, its stub twice as far
+    if (i + 2 * kAhead < list.size())
+        __builtin_prefetch(list[i + 2 * kAhead].id.stub());
+    if (i + kAhead < list.size())
+        if (const AcDbStub *stub = list[i + kAhead].id.stub())
+            __builtin_prefetch(stub->object);
+}
+
 std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId space,
                                         const AcGePoint2d &lo, const AcGePoint2d &hi,
                                         double minSize, std::size_t maxCount,
@@ -336,7 +345,9 @@ std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId spa
         return BoxedEntity{AcDbObjectId(stub), b.min_corner().get<0>(), b.min_corner().get<1>(),
                            b.max_corner().get<0>(), b.max_corner().get<1>()};
     };
-    // One pass over the boxes: each hit with its size (the larger side).
+    // One pass over the boxes: each hit with its size (the larger side). Whether the small
+    // ones show is asked after it, their objects fetched ahead.
+    const std::size_t firstRest = rest != nullptr ? rest->size() : 0;
     std::vector<std::pair<double, AcDbStub *>> hits;
     for (auto it = index->tree.qbegin(bgi::intersects(view)); it != index->tree.qend(); ++it) {
         const BBox &b = it->first;
@@ -348,8 +359,17 @@ std::vector<AcDbObjectId> entitiesInBox(const AcDbDatabase &db, AcDbObjectId spa
             continue;
         if (size >= minSize)
             hits.emplace_back(size, it->second);
-        else if (shows(it->second))
+        else
             rest->push_back(boxed(it->second, b));
+    }
+    if (rest != nullptr) {
+        std::size_t kept = firstRest;
+        for (std::size_t i = firstRest; i < rest->size(); ++i) {
+            prefetchAhead(*rest, i);
+            if (shows((*rest)[i].id.stub()))
+                (*rest)[kept++] = (*rest)[i];
+        }
+        rest->resize(kept);
     }
     for (AcDbStub *stub : index->unbounded) // they reach every view
         hits.emplace_back(std::numeric_limits<double>::infinity(), stub);

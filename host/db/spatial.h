@@ -52,6 +52,10 @@ struct BoxedEntity {
     AcDbObjectId id;
     double x0, y0, x1, y1;
 };
+// For a pass that looks at each entity of list in turn: asks the cache for the stub and the
+// object a few places ahead of i. Entities in a crowded view lie all over memory, and
+// waiting for each in turn is most of such a pass.
+void prefetchAhead(const std::vector<BoxedEntity> &list, std::size_t i);
 // The entities of space that show (as for picks) whose boxes meet the box from lo to hi and
 // are at least minSize wide or high, in drawing order: what a view of that box draws as
 // vectors when minSize is its pixel. When more than maxCount are found, the maxCount

@@ -7,6 +7,7 @@
 #include "command_line.h"
 #include "database_impl.h"
 #include "dbapserv.h"
+#include "dbents.h"
 #include "dbmain.h"
 #include "dbsymtb.h"
 #include "layer_table.h"
@@ -243,7 +244,8 @@ private:
 // order they are drawn in (each cell keeps the place in drawing order of what it shows).
 class Raster {
 public:
-    explicit Raster(const ViewBox &box) : x0_(box.x0), y1_(box.y1), pixel_(box.pixel) {
+    explicit Raster(const ViewBox &box)
+        : x0_(box.x0), y1_(box.y1), pixel_(box.pixel), perPixel_(1 / box.pixel) {
         w_ = cells(box.x1 - box.x0), h_ = cells(box.y1 - box.y0);
     }
     bool usable() const { return w_ > 0 && h_ > 0; }
@@ -252,13 +254,14 @@ public:
     void draw(const tev::db::BoxedEntity &b, render::Rgb colour) {
         if (!usable())
             return;
-        if (grid_.empty()) {
-            grid_.assign(static_cast<std::size_t>(w_) * h_, 0);
-            orders_.assign(grid_.size(), 0);
+        if (drawing_.empty()) {
+            if (!grid_.empty())
+                return; // finished
+            drawing_.assign(static_cast<std::size_t>(w_) * h_, 0);
         }
-        order_ = b.id.stub()->order + 1; // 0: an empty cell
-        std::uint32_t c = 0x1000000u | (std::uint32_t(colour.r) << 16) |
-                          (std::uint32_t(colour.g) << 8) | colour.b;
+        const std::uint64_t order = b.id.stub()->order + 1; // 0: an empty cell
+        const std::uint64_t c = (order << 32) | 0x1000000u | (std::uint32_t(colour.r) << 16) |
+                                (std::uint32_t(colour.g) << 8) | colour.b;
         if (std::max(b.x1 - b.x0, b.y1 - b.y0) <= 2 * pixel_) {
             for (double y = b.y0; y <= b.y1 + pixel_ / 2; y += pixel_)
                 for (double x = b.x0; x <= b.x1 + pixel_ / 2; x += pixel_)
@@ -268,6 +271,10 @@ public:
         auto *e = tev::db::peekAs<AcDbEntity>(b.id);
         if (e == nullptr)
             return;
+        if (auto *l = AcDbLine::cast(e)) { // most of a drawing: no shape to build for them
+            line({l->startPoint().x, l->startPoint().y}, {l->endPoint().x, l->endPoint().y}, c);
+            return;
+        }
         tev::db::Shape shape;
         tev::db::collectShape(*e, AcGeMatrix3d(), tev::db::kMaxBlockNesting, shape);
         for (const tev::db::Seg &s : shape.segs)
@@ -325,8 +332,13 @@ public:
         }
     }
 
-    // Done drawing: the orders are no longer needed.
-    void finish() { std::vector<std::uint64_t>().swap(orders_); }
+    // Done drawing: the orders are no longer needed, only the colours are kept.
+    void finish() {
+        grid_.resize(drawing_.size());
+        for (std::size_t i = 0; i < drawing_.size(); ++i)
+            grid_[i] = static_cast<std::uint32_t>(drawing_[i]);
+        std::vector<std::uint64_t>().swap(drawing_);
+    }
 
     double left() const { return x0_; }
     double top() const { return y1_; }
@@ -339,15 +351,16 @@ private:
         double n = std::ceil(extent / pixel_);
         return n >= 1 && n <= 8192 ? static_cast<std::uint32_t>(n) : 0;
     }
-    void mark(double x, double y, std::uint32_t c) {
-        double i = std::floor((x - x0_) / pixel_), j = std::floor((y1_ - y) / pixel_);
+    // c: the drawing order (+ 1) in the upper half, the colour in the lower.
+    void mark(double x, double y, std::uint64_t c) {
+        double i = std::floor((x - x0_) * perPixel_), j = std::floor((y1_ - y) * perPixel_);
         if (i >= 0 && j >= 0 && i < w_ && j < h_) {
             std::size_t at = static_cast<std::size_t>(j) * w_ + static_cast<std::size_t>(i);
-            if (orders_[at] <= order_)
-                grid_[at] = c, orders_[at] = order_;
+            if ((drawing_[at] >> 32) <= (c >> 32))
+                drawing_[at] = c;
         }
     }
-    void line(tev::db::P2 a, tev::db::P2 b, std::uint32_t c) {
+    void line(tev::db::P2 a, tev::db::P2 b, std::uint64_t c) {
         // Two steps a cell along the longer side: every cell the line crosses is met.
         double length = std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y));
         int n = std::clamp(static_cast<int>(2 * length / pixel_), 1, 1 << 16);
@@ -355,11 +368,10 @@ private:
             mark(a.x + (b.x - a.x) * i / n, a.y + (b.y - a.y) * i / n, c);
     }
 
-    double x0_, y1_, pixel_;
+    double x0_, y1_, pixel_, perPixel_;
     std::uint32_t w_ = 0, h_ = 0;
-    std::vector<std::uint32_t> grid_;
-    std::vector<std::uint64_t> orders_; // the drawing order (+ 1) of what each cell shows
-    std::uint64_t order_ = 0;           // of the entity being drawn
+    std::vector<std::uint64_t> drawing_; // while drawing: each cell's order and colour
+    std::vector<std::uint32_t> grid_;    // after: its colour (0: empty)
 };
 
 // An entity's colour for the raster: its true colour or index, ByLayer through its layer
@@ -565,7 +577,9 @@ KeptPicture *keptFor(AcDbDatabase &db, const ViewBox &box,
         return nullptr;
     const int pointMode = pointModeOf(db);
     fresh.drawn.reserve(all.size());
-    for (const tev::db::BoxedEntity &b : all) {
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        tev::db::prefetchAhead(all, i);
+        const tev::db::BoxedEntity &b = all[i];
         auto *e = tev::db::peekAs<AcDbEntity>(b.id);
         if (e == nullptr)
             continue;
@@ -651,7 +665,9 @@ std::string encodeView(AcDbDatabase &db, const ViewBox &box,
     Raster raster(box);
     std::size_t rastered = 0;
     const int pointMode = pointModeOf(db);
-    for (const tev::db::BoxedEntity &b : rest) {
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        tev::db::prefetchAhead(rest, i);
+        const tev::db::BoxedEntity &b = rest[i];
         if (highlighted.count(b.id) || heldByCommand(b.id)) {
             lit.push_back(b.id);
             continue;
@@ -663,6 +679,7 @@ std::string encodeView(AcDbDatabase &db, const ViewBox &box,
         raster.draw(b, flatColour(b.id));
         ++rastered;
     }
+    raster.finish();
     return writePicture(db, box, plain, lit, rastered, [&](Writer &w) { raster.write(w); });
 }
 
