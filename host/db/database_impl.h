@@ -5,6 +5,7 @@
 #include "access.h"
 #include "dbmain.h"
 #include "dbsymtb.h"
+#include "drafting_settings.h"
 #include "handle_index.h"
 #include "stub.h"
 #include "view_state.h"
@@ -89,7 +90,8 @@ public:
     std::unique_ptr<BlockShapes, BlockShapesDeleter> blockShapes;
     // Undo and redo (made by the first step); destroyed before the objects.
     std::unique_ptr<Journal, JournalDeleter> journal;
-    tev::db::ViewState view; // the model space's view (ZOOM, PAN, the page)
+    tev::db::ViewState view;         // the model space's view (ZOOM, PAN, the page)
+    tev::db::DraftingState drafting; // ortho, running snaps, grid snap and grid
 };
 
 namespace tev::db {

@@ -6,6 +6,7 @@
 
 #include "kept.h"
 #include "tags.h"
+#include "drafting_settings.h"
 #include "view_state.h"
 
 #include <cstdint>

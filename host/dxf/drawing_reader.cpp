@@ -20,6 +20,7 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -275,17 +276,53 @@ private:
     static void readActiveView(const Tag &t, tev::db::View &v) {
         if (t.code != 12 && t.code != 22 && t.code != 40 && t.code != 41)
             return;
+        if (auto x = finiteNumber(t))
+            (t.code == 12 ? v.cx : t.code == 22 ? v.cy : t.code == 40 ? v.height : v.aspect) = *x;
+    }
+    // A tag's value as a finite number, or nullopt.
+    static std::optional<double> finiteNumber(const Tag &t) {
         double x = t.number;
         if (std::isnan(x)) {
             const std::string text(trimBlanks(t.value));
             char *end = nullptr;
             x = std::strtod(text.c_str(), &end);
             if (end == text.c_str() || *end != '\0')
-                return;
+                return std::nullopt;
         }
-        if (!std::isfinite(x))
+        return std::isfinite(x) ? std::optional<double>(x) : std::nullopt;
+    }
+    // The drafting aids of the *ACTIVE viewport (or, before it, of the header's variables of
+    // the same groups): snap base (13, 23), snap spacing (14, 24), grid spacing (15, 25), snap
+    // on (75) and grid on (76). A spacing the aids cannot use (a snap spacing of 0 or less, a
+    // negative grid spacing) leaves the one they have.
+    static void readActiveAids(const Tag &t, tev::db::DraftingSettings &d) {
+        auto x = finiteNumber(t);
+        if (!x)
             return;
-        (t.code == 12 ? v.cx : t.code == 22 ? v.cy : t.code == 40 ? v.height : v.aspect) = x;
+        switch (t.code) {
+        case 13:
+        case 23:
+            d.snapbase[t.code / 10 - 1] = *x;
+            break;
+        case 14:
+        case 24:
+            if (*x > 0)
+                d.snapunit[t.code / 10 - 1] = *x;
+            break;
+        case 15:
+        case 25:
+            if (*x >= 0)
+                d.gridunit[t.code / 10 - 1] = *x;
+            break;
+        case 75:
+            d.snapmode = *x != 0;
+            break;
+        case 76:
+            d.gridmode = *x != 0;
+            break;
+        default:
+            break;
+        }
     }
     // An integer, counted as mended when it was repaired (a real with a whole value).
     std::int64_t integer(const Tag &t) {
@@ -411,7 +448,8 @@ private:
     bool haveCecolor_ = false;
     int tilemode_ = -1;
     double snapDegrees_ = 0;
-    tev::db::View view_; // of the *ACTIVE viewport
+    tev::db::View view_;                 // of the *ACTIVE viewport
+    tev::db::DraftingSettings drafting_; // of the header and the *ACTIVE viewport
     bool haveSnap_ = false;
     // An entity came with a subclass marker: a file without a header that has one is of the
     // R13 form or later, whatever the header's absence says.
@@ -640,6 +678,28 @@ void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, s
         tilemode_ = integer(v) != 0 ? 1 : 0;
     else if (u == "$SNAPANG" && !haveSnap_)
         snapDegrees_ = real(v);
+    else if (u == "$ORTHOMODE")
+        drafting_.orthomode = integer(v) != 0;
+    else if (u == "$OSMODE") {
+        const std::int64_t m = integer(v);
+        if (m >= 0 && m <= 32767)
+            drafting_.osmode = static_cast<short>(m);
+    } else if (u == "$SNAPMODE" || u == "$GRIDMODE" || u == "$SNAPBASE" || u == "$SNAPUNIT" ||
+               u == "$GRIDUNIT") {
+        // Kept in the viewport since it has them; a file without one has them here.
+        const int base = u == "$SNAPMODE"   ? 75
+                         : u == "$GRIDMODE" ? 76
+                         : u == "$SNAPBASE" ? 13
+                         : u == "$SNAPUNIT" ? 14
+                                            : 15;
+        for (std::size_t i = 1; i < tags.size(); ++i) {
+            Tag t = tags[i];
+            if (base > 70 ? t.code != 70 : t.code != 10 && t.code != 20)
+                continue;
+            t.code = base > 70 ? base : base + t.code - 10;
+            readActiveAids(t, drafting_);
+        }
+    }
 }
 
 // --- tables -------------------------------------------------------------------------------
@@ -685,6 +745,7 @@ void Builder::tableEntry(std::string_view name, const Record &r) {
                 haveSnap_ = true;
             }
             readActiveView(t, table_->activeView);
+            readActiveAids(t, drafting_);
         }
         view_ = table_->activeView;
     }
@@ -1532,6 +1593,7 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     (void)db_->setSnapAngle(snapDegrees_ * kDegree);
     if (view_.height > 0)
         tev::db::viewState(*db_).current = tev::db::viewState(*db_).asRead = view_;
+    tev::db::draftingState(*db_).current = tev::db::draftingState(*db_).asRead = drafting_;
 
     // Handles: unique, and owners that exist and are of the right kind.
     sortByHandle(handles_);

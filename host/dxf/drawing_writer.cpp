@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <climits>
 #include <optional>
 #include <cmath>
 #include <numbers>
@@ -299,6 +300,8 @@ private:
     void writeBlockRecordEntry(const AcDbBlockTableRecord &rec, std::uint64_t table,
                                const RawTags *src);
     void writeVport(const TableKept &t);
+    // Writes a header variable of the drafting aids anew when it changed; false: copy it.
+    bool writeDraftingVariable(const std::string &upperName, const HeaderVar &var);
     void writeNewAuxTables(bool before);
     void writeBlocks(bool withSection);
     void writeBlock(const AcDbBlockTableRecord &rec);
@@ -645,6 +648,11 @@ void Writer::writeNewHeader() {
     out_.tags().integer(62, db_.cecolor().colorIndex());
     simpleTag(9, "$TILEMODE");
     out_.tags().integer(70, db_.tilemode() ? 1 : 0);
+    const tev::db::DraftingSettings &aids = tev::db::draftingState(db_).current;
+    simpleTag(9, "$ORTHOMODE");
+    out_.tags().integer(70, aids.orthomode != 0 ? 1 : 0);
+    simpleTag(9, "$OSMODE");
+    out_.tags().integer(70, aids.osmode);
     simpleTag(9, "$HANDSEED");
     out_.tags().handle(5, handseed_);
     endSection();
@@ -661,9 +669,10 @@ void Writer::writeVersionHeader() {
 
 void Writer::writeHeader(const SectionKept *kept) {
     out_.raw(kept->start);
-    bool sawHandseed = false;
+    bool sawHandseed = false, sawOrtho = false;
     for (const HeaderVar &var : doc_->header) {
         const std::string u = toUpper(var.name);
+        sawOrtho = sawOrtho || u == "$ORTHOMODE";
         std::int64_t old = 0;
         const bool oldInt = toInteger(var.value, INT64_MIN, INT64_MAX, old);
         if (u == "$HANDSEED") {
@@ -699,15 +708,61 @@ void Writer::writeHeader(const SectionKept *kept) {
                 simpleTag(9, var.name);
                 out_.tags().integer(70, t);
             }
-        } else {
+        } else if (!writeDraftingVariable(u, var)) {
             out_.raw(var.raw);
         }
+    }
+    // Ortho turned on in a drawing whose header did not say: the header says so now.
+    const tev::db::DraftingState &aids = tev::db::draftingState(db_);
+    if (aids.current.orthomode != aids.asRead.orthomode && !sawOrtho) {
+        simpleTag(9, "$ORTHOMODE");
+        out_.tags().integer(70, aids.current.orthomode != 0 ? 1 : 0);
     }
     if (!sawHandseed && !r12_) {
         simpleTag(9, "$HANDSEED");
         out_.tags().handle(5, handseed_);
     }
     out_.raw(kept->end);
+}
+
+bool Writer::writeDraftingVariable(const std::string &u, const HeaderVar &var) {
+    const tev::db::DraftingState &aids = tev::db::draftingState(db_);
+    const tev::db::DraftingSettings &now = aids.current, &was = aids.asRead;
+    auto flag = [&](short a, short b) {
+        if ((a != 0) == (b != 0))
+            return false;
+        simpleTag(9, var.name);
+        out_.tags().integer(70, a != 0 ? 1 : 0);
+        return true;
+    };
+    auto point = [&](const double(&p)[2], const double(&old)[2]) {
+        if (p[0] == old[0] && p[1] == old[1])
+            return false;
+        simpleTag(9, var.name);
+        out_.tags().point2(10, p[0], p[1]);
+        return true;
+    };
+    if (u == "$ORTHOMODE")
+        return flag(now.orthomode, was.orthomode);
+    if (u == "$OSMODE") {
+        if (now.osmode == was.osmode)
+            return false;
+        simpleTag(9, var.name);
+        out_.tags().integer(70, now.osmode);
+        return true;
+    }
+    // The viewport keeps these since R11; a header that still has them says the same.
+    if (u == "$SNAPMODE")
+        return flag(now.snapmode, was.snapmode);
+    if (u == "$GRIDMODE")
+        return flag(now.gridmode, was.gridmode);
+    if (u == "$SNAPBASE")
+        return point(now.snapbase, was.snapbase);
+    if (u == "$SNAPUNIT")
+        return point(now.snapunit, was.snapunit);
+    if (u == "$GRIDUNIT")
+        return point(now.gridunit, was.gridunit);
+    return false;
 }
 
 // --- tables --------------------------------------------------------------------------------
@@ -937,49 +992,91 @@ void Writer::writeBlockRecordEntry(const AcDbBlockTableRecord &rec, std::uint64_
     writeKeptExtras(out_, src, sink_.written, false);
 }
 
+// Where a group of the *ACTIVE viewport stands among its data groups: the coordinates of a
+// point (10, 20, 30) together, then the reals and integers by code. Groups that are no
+// viewport data (R2007's additions, extended data) come after all of them.
+int vportOrder(int code) {
+    if (code >= 10 && code <= 18)
+        return code * 10;
+    if (code >= 20 && code <= 28)
+        return (code - 10) * 10 + 1;
+    if (code >= 30 && code <= 38)
+        return (code - 20) * 10 + 2;
+    if (code >= 40 && code <= 78)
+        return code * 10;
+    return INT_MAX;
+}
+
+struct VportGroup {
+    int code;
+    double value;
+    bool integer = false;
+    bool written = false;
+};
+
 void Writer::writeVport(const TableKept &t) {
     out_.raw(t.head);
-    const double degrees = db_.snapAngle() / kDegree;
-    // The view lives in groups 12, 22, 40 and 41 of the same record.
+    // The groups of the *ACTIVE viewport that changed since the file was read: the view (12,
+    // 22, 40, 41), the snap angle (50, in degrees) and the drafting aids.
+    std::vector<VportGroup> changed;
     const tev::db::View &view = tev::db::viewState(db_).current;
-    const bool viewMoved =
-        view.height > 0 && (view.cx != t.activeView.cx || view.cy != t.activeView.cy ||
+    if (view.height > 0 && (view.cx != t.activeView.cx || view.cy != t.activeView.cy ||
                             view.height != t.activeView.height ||
-                            (view.aspect > 0 && view.aspect != t.activeView.aspect));
+                            (view.aspect > 0 && view.aspect != t.activeView.aspect)))
+        changed.insert(changed.end(), {{12, view.cx},
+                                       {22, view.cy},
+                                       {40, view.height},
+                                       {41, view.aspect > 0 ? view.aspect : t.activeView.aspect}});
+    const double degrees = db_.snapAngle() / kDegree;
+    if (std::abs(degrees - t.activeSnapDegrees) > 1e-12 * std::max(1.0, std::abs(degrees)))
+        changed.push_back({50, degrees});
+    const tev::db::DraftingState &aids = tev::db::draftingState(db_);
+    const tev::db::DraftingSettings &now = aids.current, &was = aids.asRead;
+    auto point = [&](int code, const double(&p)[2], const double(&old)[2]) {
+        if (p[0] != old[0] || p[1] != old[1])
+            changed.insert(changed.end(), {{code, p[0]}, {code + 10, p[1]}});
+    };
+    point(13, now.snapbase, was.snapbase);
+    point(14, now.snapunit, was.snapunit);
+    point(15, now.gridunit, was.gridunit);
+    if ((now.snapmode != 0) != (was.snapmode != 0))
+        changed.push_back({75, double(now.snapmode != 0), true});
+    if ((now.gridmode != 0) != (was.gridmode != 0))
+        changed.push_back({76, double(now.gridmode != 0), true});
+
+    auto put = [&](VportGroup &g) {
+        if (g.integer)
+            out_.tags().integer(g.code, static_cast<std::int64_t>(g.value));
+        else
+            out_.tags().real(g.code, g.value);
+        g.written = true;
+    };
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
-        if (i != t.activeVport || (!viewMoved && std::abs(degrees - t.activeSnapDegrees) <=
-                                                     1e-12 * std::max(1.0, std::abs(degrees)))) {
+        if (i != t.activeVport || changed.empty()) {
             out_.raw(t.entries[i]);
             continue;
         }
-        // The snap angle lives in group 50 of the *ACTIVE viewport, in degrees.
         const RawTags tags = tokenize(t.entries[i]);
-        bool wrote = false;
+        bool data = false; // past the record's name and flags
         for (std::size_t k = 0; k < tags.tags.size(); ++k) {
             const int code = tags.tags[k].code;
-            if (viewMoved && (code == 12 || code == 22 || code == 40 || code == 41)) {
-                const double v = code == 12        ? view.cx
-                                 : code == 22      ? view.cy
-                                 : code == 40      ? view.height
-                                 : view.aspect > 0 ? view.aspect
-                                                   : t.activeView.aspect;
-                out_.tags().real(code, v);
+            data = data || (code >= 10 && code <= 78 && code != 70);
+            auto same = std::find_if(changed.begin(), changed.end(),
+                                     [&](const VportGroup &g) { return g.code == code; });
+            if (same != changed.end() && !same->written) {
+                put(*same);
                 continue;
             }
-            if (code == 50) {
-                out_.tags().real(50, degrees);
-                wrote = true;
-                continue;
-            }
-            if (!wrote && (code == 51 || code >= 60) && code != 100 && code != 330 && code != 102 &&
-                code != 5) {
-                out_.tags().real(50, degrees);
-                wrote = true;
-            }
+            // A changed group the record lacks goes where it belongs among the data groups.
+            if (data && code != 100 && code != 102 && code != 330 && code != 5)
+                for (VportGroup &g : changed)
+                    if (!g.written && vportOrder(g.code) < vportOrder(code))
+                        put(g);
             out_.raw(tags.raw(k));
         }
-        if (!wrote)
-            out_.tags().real(50, degrees);
+        for (VportGroup &g : changed)
+            if (!g.written)
+                put(g);
     }
     out_.raw(t.end);
 }
@@ -1002,9 +1099,10 @@ void Writer::writeNewAuxTables(bool before) {
         const tev::db::View &view = tev::db::viewState(db_).current;
         const bool haveView = view.height > 0;
         out_.tags().point2(12, haveView ? view.cx : 0, haveView ? view.cy : 0);
-        out_.tags().point2(13, 0, 0);
-        out_.tags().point2(14, 10, 10);
-        out_.tags().point2(15, 10, 10);
+        const tev::db::DraftingSettings &aids = tev::db::draftingState(db_).current;
+        out_.tags().point2(13, aids.snapbase[0], aids.snapbase[1]);
+        out_.tags().point2(14, aids.snapunit[0], aids.snapunit[1]);
+        out_.tags().point2(15, aids.gridunit[0], aids.gridunit[1]);
         out_.tags().point(16, 0, 0, 1);
         out_.tags().point(17, 0, 0, 0);
         sink_.real(40, haveView ? view.height : 1000);
@@ -1014,8 +1112,14 @@ void Writer::writeNewAuxTables(bool before) {
         sink_.real(44, 0);
         sink_.angle(50, db_.snapAngle());
         sink_.real(51, 0);
-        for (auto [code, value] :
-             {std::pair{71, 0}, {72, 100}, {73, 1}, {74, 3}, {75, 0}, {76, 0}, {77, 0}, {78, 0}})
+        for (auto [code, value] : {std::pair{71, 0},
+                                   {72, 100},
+                                   {73, 1},
+                                   {74, 3},
+                                   {75, aids.snapmode != 0 ? 1 : 0},
+                                   {76, aids.gridmode != 0 ? 1 : 0},
+                                   {77, 0},
+                                   {78, 0}})
             sink_.int16(code, value);
         simpleTag(0, "ENDTAB");
         return;

@@ -12,6 +12,7 @@
 #include "dbsymtb.h"
 #include "i18n.h"
 #include "layer_states.h"
+#include "layer_table.h"
 #include "point_snaps.h"
 #include "prompt_band.h"
 #include "sysvars.h"
@@ -182,7 +183,7 @@ void newLayers(AcDbDatabase &db, const std::string &names) {
             cl.refuse(i18n::format(tr("Layer \"%s\" already exists."), {name}));
             continue;
         }
-        auto *layer = new AcDbLayerTableRecord;
+        auto *layer = newLayerRecord(db);
         if (layer == nullptr) {
             cl.refuse(i18n::format(tr("Out of memory: layer \"%s\" was not made."), {name}));
             continue;

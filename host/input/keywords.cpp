@@ -74,7 +74,11 @@ std::vector<PromptKeyword> promptKeywords(std::string_view prompt) {
     std::size_t close = prompt.find(']', open);
     if (close == std::string_view::npos || !endsPrompt(prompt.substr(close + 1)))
         return out;
-    std::string_view list = prompt.substr(open + 1, close - open - 1);
+    return keywordList(prompt.substr(open + 1, close - open - 1));
+}
+
+std::vector<PromptKeyword> keywordList(std::string_view list) {
+    std::vector<PromptKeyword> out;
     for (;;) {
         std::size_t slash = list.find('/');
         std::string_view item = list.substr(0, slash);

@@ -26,6 +26,9 @@ bool namesKeyword(std::string_view answer, std::string_view keyword);
 
 // The keywords of the last "[...]" of prompt (Windows-1251); none when it has none.
 std::vector<PromptKeyword> promptKeywords(std::string_view prompt);
+// The keywords of a list in a prompt's form ("Name(GLOBAL)/Other", Windows-1251): the
+// inside of a prompt's "[...]", or an option list a prompt without one names elsewhere.
+std::vector<PromptKeyword> keywordList(std::string_view list);
 
 // The answer as the command reads it. A localised keyword, typed as its capitals or as the
 // whole name or a start of it reaching its last capital (any case: "З", "зам", "Замкнуть";

@@ -129,8 +129,9 @@ bool layerMake(AcDbDatabase &db) {
         return true;
     }
     if (!table->has(name.c_str())) {
-        auto *layer = new AcDbLayerTableRecord;
-        if (layer->setName(name.c_str()) != Acad::eOk || table->add(layer) != Acad::eOk) {
+        auto *layer = newLayerRecord(db);
+        if (layer == nullptr || layer->setName(name.c_str()) != Acad::eOk ||
+            table->add(layer) != Acad::eOk) {
             delete layer;
             (void)table->close();
             cl.refuse(std::string(tr("Invalid layer name:")) + " " + name);

@@ -29,4 +29,18 @@ bool forEachLayer(AcDbDatabase &db,
     return true;
 }
 
+AcDbLayerTableRecord *newLayerRecord(AcDbDatabase &db) {
+    auto *layer = new AcDbLayerTableRecord; // the objects' allocator: nullptr when out of memory
+    if (layer == nullptr)
+        return nullptr;
+    AcDbLinetypeTable *linetypes = nullptr;
+    if (db.getLinetypeTable(linetypes, AcDb::kForRead) == Acad::eOk) {
+        AcDbObjectId continuous;
+        if (linetypes->getAt("Continuous", continuous) == Acad::eOk)
+            (void)layer->setLinetypeObjectId(continuous); // a record not yet added takes any
+        (void)linetypes->close();                         // our own read open
+    }
+    return layer;
+}
+
 } // namespace host

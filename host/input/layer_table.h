@@ -14,6 +14,10 @@ namespace host {
 // the layer table cannot be opened. A record that cannot be opened is passed over.
 bool forEachLayer(AcDbDatabase &db, const std::function<void(const AcDbLayerTableRecord &)> &visit);
 
+// A new layer record for db, not yet added, with the linetype the host gives a new layer:
+// the drawing's Continuous (none when it has no such linetype). nullptr when out of memory.
+AcDbLayerTableRecord *newLayerRecord(AcDbDatabase &db);
+
 // Whether a layer name matches any of the comma-separated wildcard patterns ("*", "?", "#",
 // "@", ".", "`"), in any case.
 bool layerNameMatches(std::string_view name, const std::string &patterns);

@@ -9,7 +9,7 @@ namespace host {
 
 void osnapCommand() {
     auto &cl = CommandLine::current();
-    SessionVars &v = cl.vars();
+    tev::db::DraftingSettings &v = draftingAids();
     std::string modes;
     for (int bit = 1; bit < tev::db::kSnapOff; bit <<= 1)
         if ((v.osmode & bit) && *tev::db::snapKindName(bit))

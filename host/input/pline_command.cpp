@@ -426,7 +426,7 @@ void plineCommand() {
     for (;;) {
         std::string prompt;
         if (!arcs)
-            prompt = pl.segments() >= 2
+            prompt = pl.segments() >= 1
                          ? tr("\nSpecify next point or [Arc/Close/Halfwidth/Length/Undo/Width]: ")
                          : tr("\nSpecify next point or [Arc/Halfwidth/Length/Undo/Width]: ");
         else
@@ -473,7 +473,8 @@ void plineCommand() {
             got = askLength(tr("\nSpecify length of line: "), pl.last(), true, length);
             if (got == Got::Value)
                 arc = {polar(pl.last(), pl.direction(), length), 0};
-        } else if (!arcs && namesKeyword(word, "Close") && pl.segments() >= 2) {
+        } else if (!arcs && namesKeyword(word, "Close") && pl.segments() >= 1) {
+            // After one segment too: the closing one runs back along it, as in arc mode.
             pl.finish(*db, true);
             return;
         } else if (arcs && namesKeyword(word, "CLose") && pl.segments() >= 1) {

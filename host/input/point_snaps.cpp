@@ -72,7 +72,7 @@ P2 rotate(P2 p, double a) {
 
 // The nearest node of the snap grid: SNAPUNIT apart from SNAPBASE, turned by SNAPANG.
 P2 onGrid(P2 p, double angle) {
-    const SessionVars &v = vars();
+    const DraftingSettings &v = draftingAids();
     P2 origin{v.snapbase[0], v.snapbase[1]};
     P2 local = rotate(p - origin, -angle);
     local.x = std::round(local.x / v.snapunit[0]) * v.snapunit[0];
@@ -111,7 +111,7 @@ std::optional<int> snapModifier(std::string_view text) {
 std::optional<int> snapModeList(std::string_view text) {
     std::string t = text::foldCase(text::trim(text));
     if (t == "off" || t == "_off")
-        return kSnapOff | (vars().osmode & ~kSnapOff);
+        return kSnapOff | (draftingAids().osmode & ~kSnapOff);
     int bits = 0;
     std::size_t start = 0;
     for (;;) {
@@ -135,6 +135,7 @@ LandedPoint landPoint(const Point3 &given, bool picked, double aperture, int mod
         b = {base->x, base->y};
     const P2 *bp = base ? &b : nullptr;
     const SessionVars &v = vars();
+    const DraftingSettings &aids = draftingAids();
     if (modifier > 0) {
         std::optional<SnapHit> hit;
         if (db)
@@ -150,7 +151,7 @@ LandedPoint landPoint(const Point3 &given, bool picked, double aperture, int mod
     }
     if (!picked)
         return out;
-    int running = v.osmode & kSnapOff ? 0 : v.osmode;
+    int running = aids.osmode & kSnapOff ? 0 : aids.osmode;
     if (modifier == 0 && running && db) {
         if (auto hit = findSnap(*db, db->currentSpaceId(), g, aperture, running, bp)) {
             out.at = {hit->at.x, hit->at.y, given.z};
@@ -160,9 +161,9 @@ LandedPoint landPoint(const Point3 &given, bool picked, double aperture, int mod
     }
     double angle = detail::getSnapAngle().value_or(0);
     P2 p = g;
-    if (v.snapmode)
+    if (aids.snapmode)
         p = onGrid(p, angle);
-    if (base && v.orthomode)
+    if (base && aids.orthomode)
         p = ortho(p, b, angle);
     else if (base && (v.autosnap & 8))
         p = polar(p, b, angle, aperture);

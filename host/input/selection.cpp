@@ -11,6 +11,8 @@
 //   R / A        from now on remove / add what is found
 //   U            undo the last step
 //   Enter        finish
+// A Russian session takes the options' local names too (the list of the options' text);
+// "_" before a global one takes it in any language.
 // Each step reports "N found" (with duplicates, removals and the running total). The
 // call answers RTNORM and a new set, RTERROR (no set) when nothing is selected or 128
 // sets are alive (ERRNO 3), RTCAN on Escape. Sets hold entity names; membership is kept
@@ -21,6 +23,7 @@
 #include "answer_parse.h"
 #include "command_line.h"
 #include "dbapserv.h"
+#include "keywords.h"
 #include "prompt_band.h"
 #include "selection_sets.h"
 #include "spatial.h"
@@ -235,6 +238,14 @@ constexpr const char *kOptions =
     host::i18n::N_("Expects a point or Window/Crossing/WPolygon/CPolygon/ALL/Last/Previous/"
                    "Fence/Add/Remove/Undo");
 
+// The options' keywords in the session's language: the list that ends the options' text
+// ("Рамка(W)/Секрамка(C)/..."), so that a local name answers as its global keyword does.
+std::vector<host::PromptKeyword> optionKeywords() {
+    std::string_view options = tr(kOptions);
+    std::size_t space = options.rfind(' ');
+    return host::keywordList(space == std::string_view::npos ? options : options.substr(space + 1));
+}
+
 // The "Select objects:" prompt. RTNORM with the chosen ids, RTNONE when the user finished
 // with nothing chosen, RTCAN on Escape.
 int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
@@ -245,6 +256,7 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
     AcDbObjectId space = db.currentSpaceId();
     Selection sel;
     bool removing = false;
+    const std::vector<host::PromptKeyword> keywords = optionKeywords();
     for (;;) {
         if (cl.selectionSets().pendingShown())
             cl.selectionSets().setPending(sel.members());
@@ -254,7 +266,7 @@ int selectObjects(AcDbDatabase &db, std::vector<AcDbObjectId> &chosen) {
             return RTCAN;
         if (a.text.empty())
             break;
-        std::string word = toUpper(a.text);
+        std::string word = toUpper(host::globalAnswer(a.text, keywords));
         if (auto p = host::parsePoint(a.text, lastPoint())) {
             double aperture = a.aperture > 0 ? a.aperture : host::pickAperture();
             AcDbObjectId id = tev::db::pickEntity(db, space, flat(*p), aperture);

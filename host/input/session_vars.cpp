@@ -1,6 +1,7 @@
 // session_vars.cpp - the variables the host keeps for the session only (ERRNO,
 // LASTPOINT, PICKBOX, PICKAPERTURE) and the text forms of a current colour.
 #include "command_line.h"
+#include "dbapserv.h"
 #include "sysvars.h"
 #include "text_util.h"
 
@@ -43,6 +44,11 @@ void getLastPoint(ads_point p) {
 
 double pickAperture() {
     return session().pickAperture;
+}
+
+tev::db::DraftingSettings &draftingAids() {
+    AcDbDatabase *db = acdbHostApplicationServices()->workingDatabase();
+    return db ? tev::db::draftingState(*db).current : session().noDrawingAids;
 }
 
 std::optional<int> parseColorText(std::string_view text) {

@@ -23,7 +23,7 @@ namespace {
 // A variable's value in the host's own terms.
 using Value = std::variant<short, double, std::string, Point3>;
 
-enum class VarType { Short, Real, Text, Point };
+enum class VarType { Short, Real, Text, Point, Point2 }; // Point2: x and y, RTPOINT
 
 struct VarDef {
     const char *name;
@@ -106,22 +106,22 @@ const VarDef kVars[] = {
          session().pickAperture = d;
          return true;
      }},
-#define TEV_SHORT_VAR(NAME, FIELD, LO, HI)                                                         \
+#define TEV_SHORT_VAR(NAME, PLACE, FIELD, LO, HI)                                                  \
     {                                                                                              \
         NAME, VarType::Short, false, false,                                                        \
-            []() -> std::optional<Value> { return Value(session().FIELD); }, [](const Value &v) {  \
+            []() -> std::optional<Value> { return Value(PLACE().FIELD); }, [](const Value &v) {    \
                 short s = std::get<short>(v);                                                      \
                 if (s < (LO) || s > (HI))                                                          \
                     return false;                                                                  \
-                session().FIELD = s;                                                               \
+                PLACE().FIELD = s;                                                                 \
                 return true;                                                                       \
             }                                                                                      \
     }
 #define TEV_XY_VAR(NAME, FIELD, MIN)                                                               \
     {                                                                                              \
-        NAME, VarType::Point, false, false,                                                        \
+        NAME, VarType::Point2, false, false,                                                       \
             []() -> std::optional<Value> {                                                         \
-                return Value(Point3{session().FIELD[0], session().FIELD[1], 0});                   \
+                return Value(Point3{draftingAids().FIELD[0], draftingAids().FIELD[1], 0});         \
             },                                                                                     \
             [](const Value &v) {                                                                   \
                 Point3 p = std::get<Point3>(v);                                                    \
@@ -129,18 +129,18 @@ const VarDef kVars[] = {
                     std::fabs(p.x) > kMaxCoordinate || std::fabs(p.y) > kMaxCoordinate ||          \
                     !(p.x >= (MIN) && p.y >= (MIN)))                                               \
                     return false;                                                                  \
-                session().FIELD[0] = p.x, session().FIELD[1] = p.y;                                \
+                draftingAids().FIELD[0] = p.x, draftingAids().FIELD[1] = p.y;                      \
                 return true;                                                                       \
             }                                                                                      \
     }
-    // Drafting aids, for the session.
-    TEV_SHORT_VAR("OSMODE", osmode, 0, 32767),
-    TEV_SHORT_VAR("APERTURE", aperture, 1, 50),
-    TEV_SHORT_VAR("ORTHOMODE", orthomode, 0, 1),
-    TEV_SHORT_VAR("AUTOSNAP", autosnap, 0, 63),
-    TEV_SHORT_VAR("POLARMODE", polarmode, 0, 15),
-    TEV_SHORT_VAR("SNAPMODE", snapmode, 0, 1),
-    TEV_SHORT_VAR("GRIDMODE", gridmode, 0, 1),
+    // Drafting aids: kept in the drawing, or for the session.
+    TEV_SHORT_VAR("OSMODE", draftingAids, osmode, 0, 32767),
+    TEV_SHORT_VAR("APERTURE", session, aperture, 1, 50),
+    TEV_SHORT_VAR("ORTHOMODE", draftingAids, orthomode, 0, 1),
+    TEV_SHORT_VAR("AUTOSNAP", session, autosnap, 0, 63),
+    TEV_SHORT_VAR("POLARMODE", session, polarmode, 0, 15),
+    TEV_SHORT_VAR("SNAPMODE", draftingAids, snapmode, 0, 1),
+    TEV_SHORT_VAR("GRIDMODE", draftingAids, gridmode, 0, 1),
     {"POLARANG", VarType::Real, false, false,
      []() -> std::optional<Value> { return Value(session().polarang); },
      [](const Value &v) {
@@ -187,6 +187,7 @@ std::optional<Value> fromResbuf(const VarDef &def, const resbuf &rb) {
             return Value(std::string(rb.resval.rstring));
         return std::nullopt;
     case VarType::Point:
+    case VarType::Point2:
         if (rb.restype == RT3DPOINT)
             return Value(Point3{rb.resval.rpoint[0], rb.resval.rpoint[1], rb.resval.rpoint[2]});
         if (rb.restype == RTPOINT)
@@ -197,7 +198,7 @@ std::optional<Value> fromResbuf(const VarDef &def, const resbuf &rb) {
 }
 
 // Fills rb; false only when the host is out of memory for a string.
-bool toResbuf(const Value &v, resbuf &rb) {
+bool toResbuf(const VarDef &def, const Value &v, resbuf &rb) {
     if (auto s = std::get_if<short>(&v)) {
         rb.restype = RTSHORT;
         rb.resval.rint = *s;
@@ -213,7 +214,7 @@ bool toResbuf(const Value &v, resbuf &rb) {
         rb.resval.rstring = copy;
     } else {
         const Point3 &p = std::get<Point3>(v);
-        rb.restype = RT3DPOINT;
+        rb.restype = def.type == VarType::Point2 ? RTPOINT : RT3DPOINT;
         rb.resval.rpoint[0] = p.x;
         rb.resval.rpoint[1] = p.y;
         rb.resval.rpoint[2] = p.z;
@@ -243,6 +244,8 @@ std::string formatValue(const VarDef &def, const Value &v) {
     if (auto t = std::get_if<std::string>(&v))
         return *t;
     const Point3 &p = std::get<Point3>(v);
+    if (def.type == VarType::Point2)
+        return formatReal(p.x) + "," + formatReal(p.y);
     return formatReal(p.x) + "," + formatReal(p.y) + "," + formatReal(p.z);
 }
 
@@ -263,7 +266,8 @@ std::optional<Value> fromTyped(const VarDef &def, const std::string &text) {
     }
     case VarType::Text:
         return Value(text);
-    case VarType::Point: {
+    case VarType::Point:
+    case VarType::Point2: {
         auto &lp = session().lastPoint;
         auto p = parsePoint(text, Point3{lp[0], lp[1], lp[2]});
         if (!p)
@@ -329,7 +333,7 @@ int acedGetVar(const char *sym, resbuf *result) {
     auto v = def->get();
     if (!v)
         return RTERROR;
-    return toResbuf(*v, *result) ? RTNORM : RTERROR;
+    return toResbuf(*def, *v, *result) ? RTNORM : RTERROR;
 }
 
 int acedSetVar(const char *sym, const resbuf *val) {

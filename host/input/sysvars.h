@@ -2,7 +2,9 @@
 // kept in the drawing and which only for the session, and the rules for setting them.
 //
 // Kept in the working drawing: TILEMODE (short, 1), CECOLOR (text, "BYLAYER"), CLAYER
-// (text, "0"), CELTYPE (text, "BYLAYER"), SNAPANG (real, radians, 0). Of the drawing,
+// (text, "0"), CELTYPE (text, "BYLAYER"), SNAPANG (real, radians, 0), the drafting aids
+// OSMODE, ORTHOMODE, SNAPMODE, GRIDMODE (shorts) and SNAPUNIT, SNAPBASE, GRIDUNIT (2D
+// points, RTPOINT). Of the drawing,
 // read-only: DBMOD (short, 1 while the drawing has changes not yet saved, else 0).
 // Kept for the session: ERRNO (short, 0; read-only for applications: acedSetVar of it
 // is refused with ERRNO 20, as the host documents it read-only), LASTPOINT (3D point,
@@ -12,6 +14,7 @@
 #pragma once
 
 #include "adsdef.h"
+#include "drafting_settings.h"
 
 #include <optional>
 #include <string>
@@ -27,18 +30,13 @@ struct SessionVars {
     ads_real lastPoint[3] = {0, 0, 0};
     short pickbox = 3;
     double pickAperture = kDefaultPickAperture;
-    // Drafting aids (point_snaps.h): running object snaps, ortho, polar tracking, grid snap.
-    short osmode = 4133;  // END, CEN, INT (and extension, which this host has not)
+    // Drafting aids (point_snaps.h) of the session; those the drawing keeps are in
+    // draftingAids().
     short aperture = 10;  // pixels: how far from the cursor a running snap is found
-    short orthomode = 0;  // 1: picked points keep to the axes through the base point
     double polarang = 90; // degrees: the polar tracking increment
     short autosnap = 63;  // bit 8: polar tracking
     short polarmode = 0;  // kept for scripts that set it; increments count from SNAPANG
-    short snapmode = 0;   // 1: picked points go to the snap grid
-    double snapunit[2] = {10, 10};
-    double snapbase[2] = {0, 0};
-    short gridmode = 0; // 1: the page shows the grid
-    double gridunit[2] = {10, 10};
+    tev::db::DraftingSettings noDrawingAids; // the drafting aids while no drawing is open
     // The point prompt waiting now: its base point (for ortho, polar, PER and TAN) and the
     // snap a typed modifier asked for the next point (0 none, -1 NON).
     bool promptHasBase = false;
@@ -54,6 +52,9 @@ void setLastPoint(const ads_point p);
 void getLastPoint(ads_point p);
 // Half the side of the pick aperture, in drawing units.
 double pickAperture();
+// The drafting aids the working drawing keeps (OSMODE, ORTHOMODE, SNAPMODE, SNAPUNIT,
+// SNAPBASE, GRIDMODE, GRIDUNIT): saved with it and read back when it is opened.
+tev::db::DraftingSettings &draftingAids();
 
 // Whether a equals upperName (upper case ASCII) in any case.
 bool sameNameIgnoringCase(std::string_view a, const char *upperName);

@@ -47,21 +47,23 @@ void refuse(Response &res, int status, const char *why) {
 
 // On the command thread.
 std::string aidsJson() {
-    const SessionVars &v = CommandLine::current().vars();
+    const SessionVars &s = CommandLine::current().vars();
+    const tev::db::DraftingSettings &v = draftingAids();
     auto xy = [](const double *p) { return "[" + num(p[0]) + "," + num(p[1]) + "]"; };
     return std::string("{\"osnap\":") + ((v.osmode & tev::db::kSnapOff) ? "false" : "true") +
            ",\"ortho\":" + (v.orthomode ? "true" : "false") +
-           ",\"polar\":" + ((v.autosnap & 8) ? "true" : "false") +
+           ",\"polar\":" + ((s.autosnap & 8) ? "true" : "false") +
            ",\"snap\":" + (v.snapmode ? "true" : "false") +
            ",\"grid\":" + (v.gridmode ? "true" : "false") +
            ",\"snapang\":" + num(detail::getSnapAngle().value_or(0)) +
            ",\"snapunit\":" + xy(v.snapunit) + ",\"snapbase\":" + xy(v.snapbase) +
-           ",\"gridunit\":" + xy(v.gridunit) + ",\"aperture\":" + std::to_string(v.aperture) + "}";
+           ",\"gridunit\":" + xy(v.gridunit) + ",\"aperture\":" + std::to_string(s.aperture) + "}";
 }
 
 // Toggles one aid and says so in the transcript, as the function keys do. False: no such.
 bool toggle(const std::string &what) {
-    SessionVars &v = CommandLine::current().vars();
+    SessionVars &s = CommandLine::current().vars();
+    tev::db::DraftingSettings &v = draftingAids();
     const char *said = nullptr;
     if (what == "osnap") {
         v.osmode ^= tev::db::kSnapOff;
@@ -69,13 +71,13 @@ bool toggle(const std::string &what) {
     } else if (what == "ortho") {
         v.orthomode = !v.orthomode;
         if (v.orthomode)
-            v.autosnap &= ~8; // ortho and polar tracking exclude each other
+            s.autosnap &= ~8; // ortho and polar tracking exclude each other
         said = v.orthomode ? i18n::N_("<Ortho on>") : i18n::N_("<Ortho off>");
     } else if (what == "polar") {
-        v.autosnap ^= 8;
-        if (v.autosnap & 8)
+        s.autosnap ^= 8;
+        if (s.autosnap & 8)
             v.orthomode = 0;
-        said = v.autosnap & 8 ? i18n::N_("<Polar on>") : i18n::N_("<Polar off>");
+        said = s.autosnap & 8 ? i18n::N_("<Polar on>") : i18n::N_("<Polar off>");
     } else if (what == "snap") {
         v.snapmode = !v.snapmode;
         said = v.snapmode ? i18n::N_("<Snap on>") : i18n::N_("<Snap off>");

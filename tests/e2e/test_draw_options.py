@@ -23,6 +23,8 @@ CASES = [
     ("tangent arc, line, length, close",
      "PLINE 0,0 10,0 A 10,10 L L 5 C\n", ARC_LINE_CLOSED),
     ("_ before each keyword", "PLINE 0,0 10,0 _A 10,10 _L _L 5 _C\n", ARC_LINE_CLOSED),
+    ("close after one line: back along it", "PLINE 0,0 10,0 C\n",
+     [(True, [(0, 0, 0, 0, 0), (10, 0, 0, 0, 0)])]),
     ("arc closed with an arc", "PLINE 0,0 10,0 A 10,10 CL\n",
      [(True, [(0, 0, 0, 0, 0), (10, 0, 0, 0, 1), (10, 10, 0, 0, T22)])]),
     ("angle, endpoint", "PLINE 0,0 A A 90 10,0\n\n", [(False, [(0, 0, 0, 0, T22), (10, 0, 0, 0, 0)])]),

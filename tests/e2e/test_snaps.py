@@ -23,6 +23,15 @@ def lines(path):
                          text=True, check=True).stdout
     return json.loads(out)
 
+READ_AIDS = """
+import ezdxf, sys
+doc = ezdxf.readfile(sys.argv[1])
+vp = doc.viewports.get('*ACTIVE')[0].dxf
+xy = lambda p: '%g,%g' % (p[0], p[1])
+print(doc.header['$ORTHOMODE'], doc.header['$OSMODE'], xy(vp.snap_spacing), xy(vp.snap_base),
+      xy(vp.grid_spacing), vp.snap_on, vp.grid_on)
+"""
+
 
 class Snaps(unittest.TestCase):
     def assertLine(self, got, want, what):
@@ -61,6 +70,31 @@ class Snaps(unittest.TestCase):
         self.assertEqual(len(got), len(want), got)
         for g, w in zip(got, want):
             self.assertLine(g, w, "line")
+
+    # Test that the drafting settings are saved with the drawing (ORTHOMODE and OSMODE in the
+    # header, grid snap and grid in the *ACTIVE viewport), read back on opening, and that a
+    # drawing saved unchanged stays byte for byte what it was.
+    def test_drafting_settings_are_kept_in_the_drawing(self):
+        names = ["SNAPUNIT", "SNAPBASE", "GRIDUNIT", "SNAPMODE", "GRIDMODE", "ORTHOMODE", "OSMODE"]
+        values = ["2,3", "1,-1", "5,0", "1", "1", "1", "7"]
+        setting = "".join(f"{n} {v}\n" for n, v in zip(names, values))
+        first = run_arxhost(setting + "SAVE a.dxf\nQUIT\n", ["--lang", "en"])
+        self.assertEqual(first.rc, 0, first.err + first.out)
+        saved = first.path("a.dxf")
+        facts = subprocess.run(["/usr/bin/python3", "-c", READ_AIDS, saved], capture_output=True,
+                               text=True, check=True).stdout.split()
+        self.assertEqual(facts, ["1", "7", "2,3", "1,-1", "5,0", "1", "1"])
+        shown = "".join(f"{n}\n\n" for n in names)
+        again = run_arxhost(shown + "SAVE b.dxf\nSNAPMODE 0\nSAVE c.dxf\nQUIT\n",
+                            ["--lang", "en"], drawing=saved)
+        self.assertEqual(again.rc, 0, again.err + again.out)
+        for n, v in zip(names, values):
+            self.assertIn(f"Enter new value for {n} <{v}>: ", again.out)
+        with open(saved, "rb") as a, open(again.path("b.dxf"), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        with open(saved) as a, open(again.path("c.dxf")) as c:
+            changed = [(x, y) for x, y in zip(a.read().split("\n"), c.read().split("\n")) if x != y]
+        self.assertEqual(changed, [("1", "0")])
 
     def test_clicks_follow_snaps_ortho_grid_and_polar_at_30_degrees(self):
         view = View()

@@ -14,11 +14,11 @@ except ImportError:  # pragma: no cover - the suite installs python3-ezdxf
     ezdxf = None
 
 
-def run(script, drawing=None, workdir=None):
+def run(script, drawing=None, workdir=None, lang="en"):
     workdir = workdir or tempfile.mkdtemp(prefix="tev-viewcmd-")
     with open(os.path.join(workdir, "run.scr"), "w", encoding="utf-8") as f:
         f.write(script)
-    cmd = [ARXHOST, "--lang", "en", "--registry", os.path.join(workdir, "r.reg"), "--script",
+    cmd = [ARXHOST, "--lang", lang, "--registry", os.path.join(workdir, "r.reg"), "--script",
            os.path.join(workdir, "run.scr")] + ([drawing] if drawing else [])
     proc = subprocess.run(cmd, capture_output=True, text=True, cwd=workdir,
                           stdin=subprocess.DEVNULL, timeout=120)
@@ -128,6 +128,25 @@ class ViewCommands(unittest.TestCase):
                 self.assertFalse(doc.audit().has_errors)
                 self.assertTrue(check(doc), proc.stdout)
                 shutil.rmtree(wd, ignore_errors=True)
+
+    # Test that a Russian session takes the local names of the options of "Select objects:",
+    # ZOOM and -LAYER (and of the yes/no question), and "_" with the global ones.
+    def test_russian_keywords(self):
+        script = ("ZOOM Г\nERASE ВСЕ У Р 10,10 30,30 Д _W 200,200 300,300\n\n"
+                  "-LAYER О 0 Д Б WALLS разб WALLS\n\nSAVE out.dxf\nQUIT\n")
+        proc, wd = run(script, self.path, lang="ru")
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        self.assertNotIn("Неверн", proc.stdout)
+        for found in ("Найдено: 1, удалено: 1, всего: 1", "Найдено: 0, всего: 1"):
+            self.assertIn(found, proc.stdout)
+        doc = ezdxf.readfile(os.path.join(wd, "out.dxf"))
+        self.assertEqual([e.dxftype() for e in doc.modelspace()], ["CIRCLE"])
+        self.assertTrue(doc.layers.get("0").is_off())
+        self.assertFalse(doc.layers.get("WALLS").is_locked())
+        for got, exp in zip(active_view(os.path.join(wd, "out.dxf")),
+                            (50, 25, max(50, 100 / self.aspect))):
+            self.assertAlmostEqual(got, exp, places=9)
+        shutil.rmtree(wd, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -55,7 +55,7 @@ test('LINE draws its rubber band from the last point to the cursor', async () =>
   await h.clickAt(page, 2000, 2000);
   await page.waitForFunction(() => { const b = window.tevView.state.band; return b && b.kind === 'line' && Math.abs(b.x - 2000) < 30; });
   await moveTo(4000, 6000);
-  assert.ok(await inkNear('overlay', 3000, 4000), 'the band passes halfway to the cursor');
+  assert.ok(await eventually(() => inkNear('overlay', 3000, 4000)), 'the band passes halfway to the cursor');
   await page.keyboard.press('Escape');
   await h.waitWant(page, 'text');
   assert.equal(await page.evaluate(() => window.tevView.state.band), null);

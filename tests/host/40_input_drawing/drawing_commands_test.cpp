@@ -153,12 +153,15 @@ TEST_F(DrawCommandTest, LayerOptions) {
         (void)t->close();
         return id;
     }());
-    type({"U", "doors", ""});
+    type({"U", "doors", "M", "Roof", "?", "", ""});
     host::layerCommand();
     doors = openLayer("Doors");
     ASSERT_NE(doors, nullptr);
     EXPECT_FALSE(doors->isLocked());
     (void)doors->close();
+    // Layers made in the session have the drawing's Continuous linetype, listed by its name.
+    EXPECT_EQ(occurrences(transcript(), "Continuous\n"), 4);
+    EXPECT_EQ(occurrences(transcript(), "CONTINUOUS"), 0);
 }
 
 // Test -LAYER's refusals: an existing name, an unknown layer, a bad colour, an unknown

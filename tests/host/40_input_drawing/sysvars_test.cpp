@@ -1,6 +1,7 @@
 // System variables: types, defaults, case, refusals, the drawing they live in, and a
 // variable typed at the command prompt.
 #include "drawing_fixture.h"
+#include "drafting_settings.h"
 #include "sysvars.h"
 
 #include <cmath>
@@ -156,6 +157,28 @@ TEST_F(SysVarTest, Widening) {
     EXPECT_EQ(got.resval.rpoint[0], 4);
     EXPECT_EQ(got.resval.rpoint[1], 5);
     EXPECT_EQ(got.resval.rpoint[2], 0);
+}
+
+// Test that the 2D point variables come as RTPOINT, take a 2D or a 3D point (its Z dropped),
+// show and take "x,y" typed, refuse what they cannot hold, and live in the drawing.
+TEST_F(SysVarTest, TwoDimensionalPoints) {
+    resbuf rb = get("SNAPUNIT");
+    EXPECT_EQ(rb.restype, RTPOINT);
+    EXPECT_EQ(rb.resval.rpoint[0], 10);
+    EXPECT_EQ(rb.resval.rpoint[2], 0);
+    rb.restype = RT3DPOINT;
+    rb.resval.rpoint[0] = 2, rb.resval.rpoint[1] = 3, rb.resval.rpoint[2] = 7;
+    EXPECT_EQ(acedSetVar("GRIDUNIT", &rb), RTNORM);
+    rb.resval.rpoint[0] = 0;
+    EXPECT_EQ(acedSetVar("SNAPUNIT", &rb), RTERROR); // the snap spacing is positive
+    EXPECT_EQ(tev::db::draftingState(*db).current.gridunit[1], 3);
+    type({"4,5,6"});
+    host::runSystemVariableCommand("SNAPBASE");
+    EXPECT_NE(transcript().find("Enter new value for SNAPBASE <0,0>: "), std::string::npos);
+    rb = get("SNAPBASE");
+    EXPECT_EQ(rb.restype, RTPOINT);
+    EXPECT_EQ(rb.resval.rpoint[1], 5);
+    EXPECT_EQ(rb.resval.rpoint[2], 0);
 }
 
 // Test that without a working drawing its variables are refused and the session's work.
