@@ -34,6 +34,14 @@ std::unique_ptr<AcDbDatabase> &drawing() {
     return db;
 }
 
+// The drawing, or null with the benchmark skipped.
+AcDbDatabase *drawingFor(benchmark::State &state) {
+    auto &db = drawing();
+    if (!db)
+        state.SkipWithError("TEV_BENCH_DRAWING names no drawing");
+    return db.get();
+}
+
 // The page's view at extents: the drawing fitted into 1280 x 800 pixels.
 host::view::ViewBox extentsBox(AcDbDatabase &db) {
     AcGePoint2d lo, hi;
@@ -45,11 +53,9 @@ host::view::ViewBox extentsBox(AcDbDatabase &db) {
 }
 
 void firstPicture(benchmark::State &state) {
-    auto &db = drawing();
-    if (!db) {
-        state.SkipWithError("TEV_BENCH_DRAWING names no drawing");
+    AcDbDatabase *db = drawingFor(state);
+    if (db == nullptr)
         return;
-    }
     const host::view::ViewBox box = extentsBox(*db);
     for (auto _ : state) {
         ++tev::db::drawingEpoch(); // what a write does: the kept pixels are made anew
@@ -59,11 +65,9 @@ void firstPicture(benchmark::State &state) {
 BENCHMARK(firstPicture)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void panAtExtents(benchmark::State &state) {
-    auto &db = drawing();
-    if (!db) {
-        state.SkipWithError("TEV_BENCH_DRAWING names no drawing");
+    AcDbDatabase *db = drawingFor(state);
+    if (db == nullptr)
         return;
-    }
     host::view::ViewBox box = extentsBox(*db);
     (void)host::view::encodeView(*db, box, {});
     for (auto _ : state) {
@@ -75,11 +79,9 @@ void panAtExtents(benchmark::State &state) {
 BENCHMARK(panAtExtents)->Unit(benchmark::kMillisecond);
 
 void workingZoom(benchmark::State &state) {
-    auto &db = drawing();
-    if (!db) {
-        state.SkipWithError("TEV_BENCH_DRAWING names no drawing");
+    AcDbDatabase *db = drawingFor(state);
+    if (db == nullptr)
         return;
-    }
     host::view::ViewBox box = extentsBox(*db);
     double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
     box.pixel /= 50;
