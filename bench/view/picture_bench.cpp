@@ -2,7 +2,8 @@
 // picture of a page 1280 x 800 pixels (what is too small to send as vectors drawn into the
 // kept pixels first), a pan at that scale (the kept pixels cropped) and a picture at a
 // working zoom. The drawing is TEV_BENCH_DRAWING (the shared reference drawing, or one of
-// tev_gen's); without it the benchmarks are skipped.
+// tev_gen's); without it the benchmarks are skipped. TEV_BENCH_PICTURE names a file for the
+// first picture's bytes.
 #include "database_impl.h"
 #include "dbmain.h"
 #include "dxf_io.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -57,10 +59,15 @@ void firstPicture(benchmark::State &state) {
     if (db == nullptr)
         return;
     const host::view::ViewBox box = extentsBox(*db);
+    std::string picture;
     for (auto _ : state) {
         ++tev::db::drawingEpoch(); // what a write does: the kept pixels are made anew
-        benchmark::DoNotOptimize(host::view::encodeView(*db, box, {}));
+        picture = host::view::encodeView(*db, box, {});
+        benchmark::DoNotOptimize(picture);
     }
+    // TEV_BENCH_PICTURE names a file for the picture, to compare what two builds draw.
+    if (const char *keep = std::getenv("TEV_BENCH_PICTURE"))
+        std::ofstream(keep, std::ios::binary) << picture;
 }
 BENCHMARK(firstPicture)->Unit(benchmark::kMillisecond)->Iterations(5);
 

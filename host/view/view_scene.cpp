@@ -9,6 +9,7 @@
 #include "dbapserv.h"
 #include "dbents.h"
 #include "dbmain.h"
+#include "dbpl.h"
 #include "dbsymtb.h"
 #include "layer_table.h"
 #include "scene.h"
@@ -23,6 +24,8 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <thread>
+#include <exception>
 #include <optional>
 #include <map>
 #include <memory>
@@ -250,31 +253,44 @@ public:
     }
     bool usable() const { return w_ > 0 && h_ > 0; }
 
-    // Draws one entity by its shape; one no larger than a couple of pixels by its box.
-    void draw(const tev::db::BoxedEntity &b, render::Rgb colour) {
-        if (!usable())
-            return;
-        if (drawing_.empty()) {
-            if (!grid_.empty())
-                return; // finished
-            drawing_.assign(static_cast<std::size_t>(w_) * h_, 0);
-        }
-        const std::uint64_t order = b.id.stub()->order + 1; // 0: an empty cell
-        const std::uint64_t c = (order << 32) | 0x1000000u | (std::uint32_t(colour.r) << 16) |
-                                (std::uint32_t(colour.g) << 8) | colour.b;
+    // Draws what needs no shape: an entity no larger than a couple of pixels by its box, a
+    // line, a thin straight polyline in the plan. It reads the entity alone, so it may run
+    // beside a pass over other entities. False when the entity needs its shape.
+    bool drawPlain(const tev::db::BoxedEntity &b, const AcDbEntity &e, render::Rgb colour) {
+        if (!begin())
+            return true;
+        const std::uint64_t c = cellValue(b, colour);
         if (std::max(b.x1 - b.x0, b.y1 - b.y0) <= 2 * pixel_) {
             for (double y = b.y0; y <= b.y1 + pixel_ / 2; y += pixel_)
                 for (double x = b.x0; x <= b.x1 + pixel_ / 2; x += pixel_)
                     mark(std::min(x, b.x1), std::min(y, b.y1), c);
-            return;
+            return true;
         }
-        auto *e = tev::db::peekAs<AcDbEntity>(b.id);
-        if (e == nullptr)
-            return;
-        if (auto *l = AcDbLine::cast(e)) { // most of a drawing: no shape to build for them
+        if (auto *l = AcDbLine::cast(&e)) { // most of a drawing
             line({l->startPoint().x, l->startPoint().y}, {l->endPoint().x, l->endPoint().y}, c);
-            return;
+            return true;
         }
+        auto *pl = AcDbPolyline::cast(&e);
+        if (pl == nullptr || pl->numVerts() < 2 || pl->hasBulges() || pl->hasWidth() ||
+            pl->normal() != AcGeVector3d::kZAxis)
+            return false;
+        AcGePoint2d from, to;
+        const unsigned n = pl->numVerts();
+        (void)pl->getPointAt(0, from); // every index below n is in range
+        for (unsigned i = 1; i < n + (pl->isClosed() ? 1 : 0); ++i) {
+            (void)pl->getPointAt(i % n, to);
+            line({from.x, from.y}, {to.x, to.y}, c);
+            from = to;
+        }
+        return true;
+    }
+
+    // Draws one entity, by its shape where drawPlain cannot.
+    void draw(const tev::db::BoxedEntity &b, render::Rgb colour) {
+        auto *e = tev::db::peekAs<AcDbEntity>(b.id);
+        if (e == nullptr || drawPlain(b, *e, colour))
+            return;
+        const std::uint64_t c = cellValue(b, colour);
         tev::db::Shape shape;
         tev::db::collectShape(*e, AcGeMatrix3d(), tev::db::kMaxBlockNesting, shape);
         for (const tev::db::Seg &s : shape.segs)
@@ -291,6 +307,16 @@ public:
             for (const auto &ring : area)
                 for (std::size_t i = 0; i < ring.size(); ++i)
                     line(ring[i], ring[(i + 1) % ring.size()], c);
+    }
+
+    // Takes the cells of other, a raster of the same box, where what it shows is later in
+    // drawing order: two passes over parts of a drawing make the picture one pass makes.
+    void merge(const Raster &other) {
+        if (other.drawing_.empty() || !begin())
+            return;
+        for (std::size_t i = 0; i < drawing_.size(); ++i)
+            if ((other.drawing_[i] >> 32) > (drawing_[i] >> 32))
+                drawing_[i] = other.drawing_[i];
     }
 
     // u32 width, height (0 0: none), f64 left, top (drawing units), f64 cell size, u32
@@ -351,7 +377,20 @@ private:
         double n = std::ceil(extent / pixel_);
         return n >= 1 && n <= 8192 ? static_cast<std::uint32_t>(n) : 0;
     }
-    // c: the drawing order (+ 1) in the upper half, the colour in the lower.
+    // Makes the cells on first use; false when there are none or drawing is over.
+    bool begin() {
+        if (!usable() || (drawing_.empty() && !grid_.empty()))
+            return false;
+        if (drawing_.empty())
+            drawing_.assign(static_cast<std::size_t>(w_) * h_, 0);
+        return true;
+    }
+    static std::uint64_t cellValue(const tev::db::BoxedEntity &b, render::Rgb colour) {
+        const std::uint64_t order = b.id.stub()->order + 1; // 0: an empty cell
+        return (order << 32) | 0x1000000u | (std::uint32_t(colour.r) << 16) |
+               (std::uint32_t(colour.g) << 8) | colour.b;
+    }
+    // c: the drawing order (+ 1) in the upper split, the colour in the lower.
     void mark(double x, double y, std::uint64_t c) {
         double i = std::floor((x - x0_) * perPixel_), j = std::floor((y1_ - y) * perPixel_);
         if (i >= 0 && j >= 0 && i < w_ && j < h_) {
@@ -520,6 +559,12 @@ bool meets(const tev::db::BoxedEntity &b, const ViewBox &box) {
     return b.x0 <= box.x1 && b.x1 >= box.x0 && b.y0 <= box.y1 && b.y1 >= box.y0;
 }
 
+// What a pass over a part of a crowded drawing finds besides its pixels.
+struct KeptPart {
+    std::vector<tev::db::BoxedEntity> lit, marks, drawn;
+    std::vector<tev::db::BoxedEntity> left; // what the command thread is to draw
+};
+
 // The kept picture for box's scale, made when there is none that fits; null when the view
 // shows too little of the drawing for one to pay.
 KeptPicture *keptFor(AcDbDatabase &db, const ViewBox &box,
@@ -576,23 +621,73 @@ KeptPicture *keptFor(AcDbDatabase &db, const ViewBox &box,
     if (!fresh.raster->usable())
         return nullptr;
     const int pointMode = pointModeOf(db);
-    fresh.drawn.reserve(all.size());
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        tev::db::prefetchAhead(all, i);
-        const tev::db::BoxedEntity &b = all[i];
-        auto *e = tev::db::peekAs<AcDbEntity>(b.id);
-        if (e == nullptr)
-            continue;
-        if ((!highlighted.empty() && highlighted.count(b.id)) || e->isHighlighted() ||
-            e->isWriteEnabled()) {
-            fresh.lit.push_back(b);
-            continue;
+    // One pass over a part of them: what is highlighted stays a vector, the rest is drawn.
+    // With plainOnly, only what drawPlain draws; the others are left for the command thread.
+    auto pass = [&](std::size_t from, std::size_t to, Raster &raster, KeptPart &part,
+                    bool plainOnly) {
+        for (std::size_t i = from; i < to; ++i) {
+            tev::db::prefetchAhead(all, i);
+            const tev::db::BoxedEntity &b = all[i];
+            auto *e = tev::db::peekAs<AcDbEntity>(b.id);
+            if (e == nullptr)
+                continue;
+            if ((!highlighted.empty() && highlighted.count(b.id)) || e->isHighlighted() ||
+                e->isWriteEnabled()) {
+                part.lit.push_back(b);
+                continue;
+            }
+            if (markedPoint(b.id, pointMode)) // a dot too, for views with more than they send
+                part.marks.push_back(b);
+            const render::Rgb colour = flatColour(*e);
+            if (!plainOnly)
+                raster.draw(b, colour);
+            else if (!raster.drawPlain(b, *e, colour)) {
+                part.left.push_back(b);
+                continue;
+            }
+            part.drawn.push_back(b);
         }
-        if (markedPoint(b.id, pointMode)) // a dot too, for views with more than they send
-            fresh.marks.push_back(b);
-        fresh.raster->draw(b, flatColour(*e));
-        fresh.drawn.push_back(b);
+    };
+    // A crowded drawing is drawn in two parts at once: the second on a thread of its own,
+    // which only reads the entities it draws (what needs a shape, which may build what a
+    // drawing keeps, is left to this thread), into pixels of its own that are then merged.
+    KeptPart mine, theirs;
+    Raster second(whole);
+    // This thread also draws whatever needs a shape, about a third of the work: it takes the
+    // first third of the entities, the other thread the rest.
+    const std::size_t split = all.size() >= twoPassesFrom() ? all.size() / 3 : all.size();
+    std::exception_ptr failed;
+    std::thread helper;
+    if (split < all.size())
+        helper = std::thread([&] {
+            try {
+                pass(split, all.size(), second, theirs, /*plainOnly=*/true);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+    try {
+        pass(0, split, *fresh.raster, mine, /*plainOnly=*/false);
+    } catch (...) {
+        if (helper.joinable())
+            helper.join();
+        throw;
     }
+    if (helper.joinable())
+        helper.join();
+    if (failed)
+        std::rethrow_exception(failed);
+    for (const tev::db::BoxedEntity &b : theirs.left) {
+        fresh.raster->draw(b, flatColour(b.id));
+        theirs.drawn.push_back(b);
+    }
+    fresh.raster->merge(second);
+    fresh.lit = std::move(mine.lit);
+    fresh.lit.insert(fresh.lit.end(), theirs.lit.begin(), theirs.lit.end());
+    fresh.marks = std::move(mine.marks);
+    fresh.marks.insert(fresh.marks.end(), theirs.marks.begin(), theirs.marks.end());
+    fresh.drawn = std::move(mine.drawn);
+    fresh.drawn.insert(fresh.drawn.end(), theirs.drawn.begin(), theirs.drawn.end());
     fresh.raster->finish();
     sortByDrawingOrder(fresh.lit);
     k = std::move(fresh);
@@ -643,6 +738,11 @@ std::optional<std::string> encodeKept(AcDbDatabase &db, const ViewBox &box, Kept
 }
 
 } // namespace
+
+std::size_t &twoPassesFrom() {
+    static std::size_t from = 50000; // where a pass on another thread pays
+    return from;
+}
 
 std::string encodeView(AcDbDatabase &db, const ViewBox &box,
                        const std::unordered_set<AcDbObjectId> &highlighted) {

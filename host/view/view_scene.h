@@ -40,6 +40,10 @@ std::unordered_set<AcDbObjectId> highlightedIds();
 std::string encodeView(AcDbDatabase &db, const ViewBox &box,
                        const std::unordered_set<AcDbObjectId> &highlighted);
 
+// From how many entities a picture draws its pixels in two parts at once, one of them on
+// another thread (the tests lower it to compare the two ways).
+std::size_t &twoPassesFrom();
+
 // The layers as JSON: [{"name", "color": "#rrggbb", "on", "frozen", "locked", "current"}...].
 std::string layersJson(AcDbDatabase &db);
 

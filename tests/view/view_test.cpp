@@ -1,6 +1,7 @@
 // The live view's pieces with a drawing: who may ask, answers posted by the page from its
 // own threads reaching the prompts (picks with the page's pick box, windows), queries run
 // on the command thread while it waits, and pictures that leave out what a pixel hides.
+#include "database_impl.h"
 #include "drawing_fixture.h"
 #include "selection_sets.h"
 #include "view_input.h"
@@ -216,6 +217,31 @@ TEST_F(ViewTest, PictureDrawsEverythingInViewAndGroupsByLook) {
     const std::string after = host::view::encodeView(*db, whole, {});
     EXPECT_EQ(counts(after).first, 12'405u);
     EXPECT_NE(after, before);
+}
+
+// Test a crowded view's pixels drawn in two parts at once, one on another thread, are those
+// one pass draws: overlapping lines, circles and polylines in many colours, the later in
+// drawing order on top, beside the largest sent as vectors.
+TEST_F(ViewTest, PixelsDrawnInTwoPartsAreThoseOfOnePass) {
+    for (int i = 0; i < 15'000; ++i) {
+        double x = i % 53, y = i % 37, size = 1.5 + (i % 5) * 0.5;
+        AcDbObjectId id = i % 3 == 0 ? addCircle(x, y, size / 2) : addLine(x, y, x + size, y + 1);
+        AcDbEntity *e = nullptr;
+        ASSERT_EQ(acdbOpenObject(e, id, AcDb::kForWrite), Acad::eOk);
+        (void)e->setColorIndex(static_cast<Adesk::UInt16>(1 + i % 255));
+        (void)e->close();
+    }
+    const host::view::ViewBox whole{-5, -5, 60, 45, 1};
+    std::string pictures[2];
+    const std::size_t from = host::view::twoPassesFrom();
+    for (std::size_t parts : {1, 2}) {
+        host::view::twoPassesFrom() = parts == 1 ? std::size_t(-1) : 1;
+        pictures[parts - 1] = host::view::encodeView(*db, whole, {});
+        EXPECT_EQ(counts(pictures[parts - 1]).first, 15'000u);
+        ++tev::db::drawingEpoch(); // as after a change: the pixels are drawn again
+    }
+    host::view::twoPassesFrom() = from;
+    EXPECT_EQ(pictures[0], pictures[1]);
 }
 
 // Test that the page's JSON carries no infinity or NaN (which it cannot parse), whatever the
