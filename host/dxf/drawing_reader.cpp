@@ -222,7 +222,9 @@ private:
 
     // Handles: the record's own (5, or 105 for DIMSTYLE), registered for the checks.
     std::uint64_t handleOf(const Record &r, Kind kind, bool kept);
-    void noteOwner(const Record &r, bool child, bool kept = false);
+    // A child kept as bytes that names its own parent (`parent`, as the parent spells its
+    // handle) is its parent's by structure: the writer keeps it so should the parent move.
+    void noteOwner(const Record &r, bool child, bool kept = false, std::uint64_t parent = 0);
     // Moves one of the database's own tables out of the way of a file handle.
     void freeHandle(std::uint64_t handle);
     void placeTable(AcDbObject *table, const Record &r);
@@ -241,8 +243,8 @@ private:
                            AcDbObjectId (Builder::*find)(std::string_view, std::uint32_t));
 
     // The name a table entry defined a second time takes (the first keeps its own), noted.
-    std::string renamedTwice(const char *what, const std::string &name,
-                             const std::unordered_map<std::string, AcDbObjectId> &taken,
+    template <class Taken>
+    std::string renamedTwice(const char *what, const std::string &name, const Taken &taken,
                              std::uint32_t line) {
         std::string renamed;
         for (int n = 2; renamed.empty() || taken.count(upper(renamed)) != 0; ++n)
@@ -317,6 +319,10 @@ private:
     // source kept in leftOut_ until the bytes are copied without them.
     bool noteUnfit(const Record &r);
     std::string_view withoutLeftOut(std::size_t begin, std::size_t end);
+    // The bytes a record kept whole is written back from: as read, less what does not fit.
+    std::string_view keptBytes(const Record &r) {
+        return noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r);
+    }
     std::size_t sectionBodyBegin_ = 0; // where the section under way has its first record
     struct LeftOut {
         std::size_t from, to; // a byte span of the source
@@ -360,6 +366,12 @@ private:
     // (a file whose ENTITIES come before its TABLES): the table's record takes them over.
     std::unordered_set<std::string> madeLayers_, madeLinetypes_, madeBlocks_;
     std::unordered_set<std::string> begunBlocks_; // the BLOCK records read, by name
+    // Block records defined a second time, renamed, by the name the file gave them, until
+    // their BLOCK comes.
+    std::unordered_map<std::string, std::vector<AcDbBlockTableRecord *>> renamedBlocks_;
+    // The renamed record a BLOCK of `name` (as the database knows it) defines, taken from
+    // those waiting; nullptr for none.
+    AcDbBlockTableRecord *renamedBlockOf(const Record &r, const std::string &name);
     // Blocks an INSERT named before their BLOCK came (by upper-case name): the name and the
     // INSERT's line. One that never comes is made empty.
     std::unordered_map<std::string, std::pair<std::string, std::uint32_t>> insertedBefore_;
@@ -483,13 +495,13 @@ std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
     return 0;
 }
 
-void Builder::noteOwner(const Record &r, bool child, bool kept) {
+void Builder::noteOwner(const Record &r, bool child, bool kept, std::uint64_t parent) {
     OwnerScan owner;
     for (std::size_t i = 1; i < r.tags.size(); ++i) {
         const Tag &t = r.tags[i];
         if (owner.isOwner(t)) {
             const std::uint64_t h = parseHandle(t, where_);
-            if (h != 0)
+            if (h != 0 && h != parent)
                 // Entities come in runs of one owner: the first of a run is checked for all.
                 if (owners_.empty() || owners_.back().owner != h || owners_.back().child != child ||
                     owners_.back().kept != kept)
@@ -579,17 +591,17 @@ void Builder::sectionBegin(std::string_view name, const Record &start) {
              : u == "OBJECTS"  ? SectionKind::Objects
                                : SectionKind::Other;
     // A section of a name not known is copied as read, with whatever its head holds.
-    s.start = noteUnfit(start) ? withoutLeftOut(start.begin, start.end) : view(start);
+    s.start = keptBytes(start);
     sectionBodyBegin_ = start.end;
     doc_->sections.push_back(std::move(s));
     section_ = &doc_->sections.back();
 }
 
 void Builder::sectionEnd(std::string_view, const Record &endsec) {
-    section_->end = view(endsec);
     const std::size_t bodyBegin = sectionBodyBegin_;
     section_->body =
         leftOut_.empty() ? view(bodyBegin, endsec.begin) : withoutLeftOut(bodyBegin, endsec.begin);
+    section_->end = keptBytes(endsec);
     if (section_->kind == SectionKind::Header)
         codec_ = TextCodec::forFile(doc_->acadver, doc_->codePage);
     section_ = nullptr;
@@ -647,7 +659,7 @@ void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, s
 void Builder::tableBegin(std::string_view name, const Record &r) {
     TableKept t;
     t.name = std::string(name);
-    t.head = view(r);
+    t.head = keptBytes(r);
     section_->tables.push_back(std::move(t));
     table_ = &section_->tables.back();
     const std::string u = upper(name);
@@ -662,7 +674,7 @@ void Builder::tableBegin(std::string_view name, const Record &r) {
 }
 
 void Builder::tableEnd(std::string_view, const Record &endtab) {
-    table_->end = view(endtab);
+    table_->end = keptBytes(endtab);
     table_ = nullptr;
 }
 
@@ -688,7 +700,7 @@ void Builder::tableEntry(std::string_view name, const Record &r) {
         }
         view_ = table_->activeView;
     }
-    table_->entries.push_back(noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+    table_->entries.push_back(keptBytes(r));
 }
 
 bool Builder::noteUnfit(const Record &r) {
@@ -820,7 +832,7 @@ void Builder::readLayer(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     // A value not of its group's type is left out of the bytes kept, as for other records.
-    ObjectAccess::setSource(*layer, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+    ObjectAccess::setSource(*layer, keptBytes(r));
     if (mends_ != mendsBefore)
         mendedRecords_.push_back(layer);
     definedLayers_.push_back(layer);
@@ -872,7 +884,7 @@ void Builder::readLinetype(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     // A value not of its group's type is left out of the bytes kept, as for other records.
-    ObjectAccess::setSource(*lt, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+    ObjectAccess::setSource(*lt, keptBytes(r));
     if (mends_ != mendsBefore)
         mendedRecords_.push_back(lt);
     definedLinetypes_.push_back(lt);
@@ -898,8 +910,12 @@ void Builder::readBlockRecord(const Record &r) {
         adoptedBlock_ = true;
         return;
     }
-    if (blocks_.count(upper(name)) != 0)
-        where_.fail(r.line, "block record \"" + name + "\" is defined twice");
+    // Defined twice: the later one is renamed, and the BLOCK that names it as its owner (or
+    // the later BLOCK of the name) is its block.
+    const std::string asRead = name;
+    const bool twice = blocks_.count(upper(name)) != 0;
+    if (twice)
+        name = renamedTwice("block record", name, blocks_, r.line);
     auto *rec = new AcDbBlockTableRecord;
     if (rec == nullptr)
         refuse(r, Acad::eOutOfMemory);
@@ -914,9 +930,13 @@ void Builder::readBlockRecord(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     // A value not of its group's type is left out of the bytes kept, as for other records.
-    ObjectAccess::setSource(*rec, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+    ObjectAccess::setSource(*rec, keptBytes(r));
     recordDefinesBlock(rec);
     blocks_.emplace(upper(name), rec);
+    if (twice) {
+        renamedBlocks_[upper(asRead)].push_back(rec);
+        mendedRecords_.push_back(rec); // written with its new name
+    }
     if (equalsNoCase(name, "*Model_Space"))
         tev::db::setLayoutName(*rec, "Model");
 }
@@ -944,7 +964,7 @@ void Builder::adoptRecord(AcDbObject &made, const Record &r, std::uint64_t handl
         ObjectAccess::presetHandle(made, AcDbHandle(handle));
     }
     noteGiven(made);
-    ObjectAccess::setSource(made, view(r));
+    ObjectAccess::setSource(made, keptBytes(r));
 }
 
 AcDbObjectId Builder::layerId(std::string_view fileName, std::uint32_t line) {
@@ -1061,6 +1081,10 @@ void Builder::blockBegin(const Record &r) {
     const bool nameless = name.empty();
     if (nameless)
         name = nameForBlock(r);
+    // A BLOCK of a block record defined twice and renamed is written anew, with the new name.
+    const AcDbBlockTableRecord *renamed = nameless ? nullptr : renamedBlockOf(r, name);
+    if (renamed != nullptr)
+        name = renamed->nameRef();
     // The block is known by its first name while the file is read and by its last here: a
     // second name would make the two disagree, and the block be written twice.
     bool named = false;
@@ -1093,10 +1117,36 @@ void Builder::blockBegin(const Record &r) {
     }
     auto kept = std::make_unique<BlockKept>();
     // A block that had no name is written anew, with the one it was given.
-    if (!nameless)
-        kept->blockBegin = view(r);
+    if (!nameless && renamed == nullptr)
+        kept->blockBegin = keptBytes(r);
     blockKept_ = kept.get();
     ObjectAccess::setKept(*block_, std::move(kept));
+}
+
+AcDbBlockTableRecord *Builder::renamedBlockOf(const Record &r, const std::string &name) {
+    const auto it = renamedBlocks_.find(upper(name));
+    if (it == renamedBlocks_.end() || it->second.empty())
+        return nullptr;
+    std::uint64_t owner = 0;
+    OwnerScan scan;
+    for (std::size_t i = 1; i < r.tags.size(); ++i)
+        if (scan.isOwner(r.tags[i])) {
+            (void)toHandle(trimBlanks(r.tags[i].value), owner); // none (0) for a bad one
+            break;
+        }
+    auto &waiting = it->second;
+    auto pick = std::find_if(waiting.begin(), waiting.end(), [&](const AcDbObject *rec) {
+        return owner != 0 && rec->objectId().handle().value() == owner;
+    });
+    // The first BLOCK of the name is the first record's, unless its owner says otherwise.
+    if (pick == waiting.end()) {
+        if (begunBlocks_.count(upper(name)) == 0)
+            return nullptr;
+        pick = waiting.begin();
+    }
+    AcDbBlockTableRecord *rec = *pick;
+    waiting.erase(pick);
+    return rec;
 }
 
 // The name of a BLOCK that has none: its block record's (the one its owner group names),
@@ -1127,7 +1177,7 @@ std::string Builder::nameForBlock(const Record &r) {
 void Builder::blockEnd(const Record &r) {
     handleOf(r, Kind::Other, /*kept=*/true);
     if (!blockKept_->blockBegin.empty())
-        blockKept_->blockEnd = view(r);
+        blockKept_->blockEnd = keptBytes(r);
     block_ = nullptr;
     blockKept_ = nullptr;
 }
@@ -1355,14 +1405,14 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     for (const Record &c : g.children) {
         if (childrenKept) {
             handleOf(c, Kind::Other, true);
-            noteOwner(c, true, /*kept=*/true);
+            noteOwner(c, true, /*kept=*/true, handle);
         }
     }
     AcDbSequenceEnd *seqEnd = nullptr;
     if (g.seqend != nullptr) {
         if (childrenKept) {
             handleOf(*g.seqend, Kind::Other, true);
-            noteOwner(*g.seqend, true, /*kept=*/true);
+            noteOwner(*g.seqend, true, /*kept=*/true, handle);
         } else {
             seqEnd = new AcDbSequenceEnd;
             if (seqEnd == nullptr)
@@ -1441,7 +1491,7 @@ void Builder::object(std::string_view, const Record &r) {
 }
 
 void Builder::endOfFile(const Record &eof) {
-    doc_->eof = view(eof);
+    doc_->eof = keptBytes(eof);
 }
 
 std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {

@@ -1267,17 +1267,46 @@ bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
 }
 
 // The children of an entity kept as bytes (attributes, mesh vertices, their SEQEND): as
-// read, or in the entity's colour when it was given to its sub-entities.
+// read, in the entity's colour when it was given to its sub-entities, and owned by the handle
+// the entity has now when it took another than its bytes spell (its handle was given twice).
 void Writer::writeChildren(const AcDbEntity &ent, std::string_view children) {
     if (children.empty())
         return;
-    if (!ObjectAccess::subentsRecoloured(ent)) {
+    const std::uint64_t own = handleOf(ent);
+    std::uint64_t spelled = 0;
+    const std::string_view src = ObjectAccess::source(ent);
+    for (const Tag &t : tokenize(src.substr(0, recordEnd(src))).tags)
+        if (t.code == 5 && toHandle(trimBlanks(t.value), spelled))
+            break; // its handle: the first group 5
+    const bool reowned = spelled != 0 && spelled != own;
+    const bool recoloured = ObjectAccess::subentsRecoloured(ent);
+    if (!reowned && !recoloured) {
         out_.raw(children);
         return;
     }
+    std::string owned;
     while (!children.empty()) {
         const std::size_t end = recordEnd(children);
-        recolourRecord(out_.tags(), children.substr(0, end), ent.colorIndex());
+        std::string_view record = children.substr(0, end);
+        if (reowned) {
+            owned.clear();
+            TagWriter w(owned, out_.tags().crlf());
+            const RawTags tags = tokenize(record);
+            OwnerScan owner;
+            std::uint64_t h = 0;
+            for (std::size_t i = 0; i < tags.tags.size(); ++i) {
+                const Tag &t = tags.tags[i];
+                if (i > 0 && owner.isOwner(t) && toHandle(trimBlanks(t.value), h) && h == spelled)
+                    w.handle(330, own);
+                else
+                    owned.append(tags.raw(i));
+            }
+            record = owned;
+        }
+        if (recoloured)
+            recolourRecord(out_.tags(), record, ent.colorIndex());
+        else
+            out_.raw(record);
         children.remove_prefix(end);
     }
 }

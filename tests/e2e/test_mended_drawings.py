@@ -88,6 +88,25 @@ def given_twice(data, kind, earlier_kind):
     return edit(data, (head % kind) + rb"\w+", rb"\n  0\n%s\n  5\n%s" % (kind, handle))
 
 
+def two_parts(doc):
+    doc.blocks.new("PART").add_line((0, 9), (1, 9))
+    doc.blocks.new("PARTX").add_circle((0, 9), 3)
+    doc.modelspace().add_blockref("PART", (0, 9))
+    doc.modelspace().add_blockref("PARTX", (5, 9))
+
+
+def tagged(doc):
+    doc.blocks.new("TAG").add_attdef("T", (0, 0))
+    doc.modelspace().add_blockref("TAG", (2, 2)).add_attrib("T", "v", (2, 2))
+
+
+def owned_by_insert(data):
+    """data with the attributes of the first insert and their SEQEND owned by it."""
+    insert = re.search(rb"\n  0\r?\nINSERT\r?\n  5\r?\n(\w+)", data).group(1)
+    return edit(data, rb"(\n  0\r?\n(?:ATTRIB|SEQEND)\r?\n  5\r?\n\w+\r?\n330\r?\n)\w+",
+                rb"\g<1>" + insert, 2)
+
+
 def toleranced_style(doc):
     doc.dimstyles.get("Standard").dxf.dimtol = 1
 
@@ -139,8 +158,8 @@ class MendedDrawings(unittest.TestCase):
     def test_groups_read_as_their_code_says(self):
         """A group means what its code means where it stands: a DIMSTYLE's group 5 names a
         block, a later group 5 is data, a true colour's name is text (in binary files too), a
-        binary string may hold a line break, a 330 in a hatch's boundary names its source,
-        and an integer written "1.0" is that integer."""
+        binary string may hold a line break (a CR within a line of text is read as ^M), a 330
+        in a hatch's boundary names its source, and an integer written "1.0" is that integer."""
         def dimblk(text, doc):
             self.assertEqual(doc.dimstyles.get("STANDARD").dxf.dimblk, "")
             self.assertIn((5, b""), record(text, b"DIMSTYLE", (2, b"STANDARD")))
@@ -158,6 +177,9 @@ class MendedDrawings(unittest.TestCase):
 
         def line_break(text, doc):
             self.assertEqual(doc.modelspace().query("TEXT")[0].dxf.text, "FIRST^JLINE")
+
+        def carriage_return(text, doc):
+            self.assertEqual(doc.modelspace().query("TEXT")[0].dxf.text, "FIRST^MLINE")
 
         def sourced(text, doc):
             hatch = doc.modelspace().query("HATCH")[0]
@@ -178,6 +200,8 @@ class MendedDrawings(unittest.TestCase):
             ("line-break-bin.dxf",
              edit(drawing(fmt="bin", build=marked_text), rb"FIRSTxLINE", b"FIRST\nLINE"),
              ADD_LINE, line_break, None),
+            ("cr-inside.dxf", edit(drawing(build=marked_text), rb"FIRSTxLINE", b"FIRST\rLINE"),
+             ADD_LINE, carriage_return, r"a carriage return within a line: read as the text \^M"),
             ("hatch-source.dxf",
              edit(drawing(build=hatch_of_a_line), rb"(HATCH\r?\n  5\r?\n\w+\r?\n)330\r?\n\w+\r?\n",
                   rb"\1"), ADD_LINE, sourced, None),
@@ -201,7 +225,9 @@ class MendedDrawings(unittest.TestCase):
         drawing saved after a command is whole: a missing EOF, groups before the first
         SECTION, a layer or a linetype defined twice, lines ending in LF and CRLF mixed, a
         group code -1, a second ENTITIES section, an owner of the wrong kind, a handle given
-        twice; a file of the oldest versions is written back in R12 form."""
+        twice (an insert's attributes follow it), a block record defined twice (its block
+        follows the later one's new name); a file of the oldest versions is written back in R12
+        form."""
         plain = drawing()
 
         def ends_with_eof(text, doc):
@@ -244,6 +270,17 @@ class MendedDrawings(unittest.TestCase):
                        for r in records(text, kind)]
             self.assertEqual(len(set(handles)), len(handles), handles)
 
+        def blocks_apart(text, doc):
+            self.assertEqual([e.dxftype() for e in doc.blocks.get("PART")], ["LINE"])
+            self.assertEqual([e.dxftype() for e in doc.blocks.get("PART_2")], ["CIRCLE"])
+            self.assertEqual({e.dxf.name for e in doc.modelspace().query("INSERT")}, {"PART"})
+
+        def attributes_follow(text, doc):
+            insert = doc.modelspace().query("INSERT")[0]
+            self.assertNotEqual(insert.dxf.handle, doc.modelspace().query("CIRCLE")[0].dxf.handle)
+            owners = [dict(r)[330] for kind in (b"ATTRIB", b"SEQEND") for r in records(text, kind)]
+            self.assertEqual(owners, [insert.dxf.handle.encode()] * 2)
+
         def with_layers(doc):
             doc.layers.add("WALLS", color=1)
             doc.layers.add("WALLS_X", color=5)
@@ -283,6 +320,11 @@ class MendedDrawings(unittest.TestCase):
             ("handle-twice.dxf", given_twice(drawing(build=polyline), b"POLYLINE", b"CIRCLE"),
              apart, r"duplicate handle \w+ \(also at line \d+\): the later object given "
              r"handle \w+"),
+            ("block-twice.dxf", drawing(build=two_parts).replace(b"PARTX", b"PART"), blocks_apart,
+             r'block record "PART" is defined twice: the later one renamed "PART_2"'),
+            ("insert-twice.dxf",
+             owned_by_insert(given_twice(drawing(build=tagged), b"INSERT", b"CIRCLE")),
+             attributes_follow, r"duplicate handle \w+ \(also at line \d+\): the later object given"),
             ("block-owner.dxf", owned_by(owned_by(plain, b"LINE", b"BLOCK"), b"CIRCLE", b"BLOCK"),
              owned, r"owner \w+ is not a block record: given"),
         ]
