@@ -366,6 +366,7 @@ private:
     // (a file whose ENTITIES come before its TABLES): the table's record takes them over.
     std::unordered_set<std::string> madeLayers_, madeLinetypes_, madeBlocks_;
     std::unordered_set<std::string> begunBlocks_; // the BLOCK records read, by name
+    std::unordered_set<std::string> classNames_;  // the CLASS records read, by name
     // Block records defined a second time, renamed, by the name the file gave them, until
     // their BLOCK comes.
     std::unordered_map<std::string, std::vector<AcDbBlockTableRecord *>> renamedBlocks_;
@@ -592,6 +593,7 @@ void Builder::sectionBegin(std::string_view name, const Record &start) {
                                : SectionKind::Other;
     // A section of a name not known is copied as read, with whatever its head holds.
     s.start = keptBytes(start);
+    s.line = start.line;
     sectionBodyBegin_ = start.end;
     doc_->sections.push_back(std::move(s));
     section_ = &doc_->sections.back();
@@ -602,6 +604,20 @@ void Builder::sectionEnd(std::string_view, const Record &endsec) {
     section_->body =
         leftOut_.empty() ? view(bodyBegin, endsec.begin) : withoutLeftOut(bodyBegin, endsec.begin);
     section_->end = keptBytes(endsec);
+    // A second CLASSES section: its classes go with the first's, which a save writes once.
+    const auto first =
+        std::find_if(doc_->sections.begin(), doc_->sections.end(),
+                     [](const SectionKept &s) { return s.kind == SectionKind::Classes; });
+    if (section_->kind == SectionKind::Classes && &*first != section_) {
+        where_.note(section_->line, "a second CLASSES section",
+                    "its classes joined to the first's");
+        std::string &joined = doc_->mendedBytes.emplace_back(first->body);
+        joined.append(section_->body);
+        first->body = joined;
+        doc_->sections.pop_back();
+        section_ = nullptr;
+        return;
+    }
     if (section_->kind == SectionKind::Header)
         codec_ = TextCodec::forFile(doc_->acadver, doc_->codePage);
     section_ = nullptr;
@@ -1485,6 +1501,15 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
 void Builder::object(std::string_view, const Record &r) {
     if (section_->kind != SectionKind::Classes) // CLASS records have no handles
         handleOf(r, Kind::Other, /*kept=*/true);
+    // A class is defined once, by its name: a later definition is left out.
+    if (section_->kind == SectionKind::Classes && equalsNoCase(trimBlanks(r.type), "CLASS")) {
+        const std::string name = upper(trimBlanks(r.find(1)));
+        if (!name.empty() && !classNames_.insert(name).second) {
+            where_.repair(r.line, "class " + name + " is defined twice", "the later one left out");
+            leftOut_.push_back({r.begin, r.end, {}});
+            return;
+        }
+    }
     // A damaged section end leaves what follows among the classes: their values are checked
     // as any record's. The section's bytes are copied without what does not fit.
     (void)noteUnfit(r);

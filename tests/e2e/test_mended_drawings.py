@@ -226,7 +226,7 @@ class MendedDrawings(unittest.TestCase):
         SECTION, a layer or a linetype defined twice, lines ending in LF and CRLF mixed, a
         group code -1, a second ENTITIES section, an owner of the wrong kind, a handle given
         twice (an insert's attributes follow it), a block record defined twice (its block
-        follows the later one's new name); a file of the oldest versions is written back in R12
+        follows the later one's new name), a second CLASSES section (each class once); a file of the oldest versions is written back in R12
         form."""
         plain = drawing()
 
@@ -281,6 +281,10 @@ class MendedDrawings(unittest.TestCase):
             owners = [dict(r)[330] for kind in (b"ATTRIB", b"SEQEND") for r in records(text, kind)]
             self.assertEqual(owners, [insert.dxf.handle.encode()] * 2)
 
+        def classes_once(text, doc):
+            names = [dict(r)[1] for r in records(text, b"CLASS")]
+            self.assertEqual(sorted(names), sorted({dict(r)[1] for r in records(plain, b"CLASS")}))
+
         def with_layers(doc):
             doc.layers.add("WALLS", color=1)
             doc.layers.add("WALLS_X", color=5)
@@ -289,6 +293,8 @@ class MendedDrawings(unittest.TestCase):
             doc.linetypes.add("DASHED", [0.75, 0.5, -0.25])
             doc.linetypes.add("DASHED_X", [0.75, 0.5, -0.25])
 
+        classes = re.search(rb"  0\r?\nSECTION\r?\n  2\r?\nCLASSES\r?\n(?:.*\n)*?  0\r?\nENDSEC\r?\n",
+                            plain).group(0)
         second = edit(plain, rb"(\n  0\r?\nENDSEC\r?\n)(  0\r?\nSECTION\r?\n  2\r?\nOBJECTS)",
                       rb"\1  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n"
                       rb" 30\n0\n 11\n1\n 21\n1\n 31\n0\n  0\nENDSEC\n\2")
@@ -325,6 +331,9 @@ class MendedDrawings(unittest.TestCase):
             ("insert-twice.dxf",
              owned_by_insert(given_twice(drawing(build=tagged), b"INSERT", b"CIRCLE")),
              attributes_follow, r"duplicate handle \w+ \(also at line \d+\): the later object given"),
+            ("classes-twice.dxf", plain.replace(classes, classes * 2), classes_once,
+             r"a second CLASSES section: its classes joined to the first's(?s:.*)class \w+ is "
+             r"defined twice: the later one left out"),
             ("block-owner.dxf", owned_by(owned_by(plain, b"LINE", b"BLOCK"), b"CIRCLE", b"BLOCK"),
              owned, r"owner \w+ is not a block record: given"),
         ]
