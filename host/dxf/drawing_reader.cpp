@@ -360,6 +360,11 @@ private:
     // bytes would leave them without one again, the next read would give them another, and
     // the seed would move with every save.
     std::vector<AcDbObject *> unhandled_;
+    // Entities kept with their children's bytes (attributes, mesh vertices) where a child has
+    // no handle: in a file whose saves give handles, each such child is given one (from seed
+    // up) and, in the R13 form, its parent as owner, in the bytes kept.
+    std::vector<AcDbObject *> unhandledChildren_;
+    void handleChildren(AcDbObject &ent, std::uint64_t &seed);
 
     std::unordered_map<std::string, AcDbObjectId> layers_, linetypes_;
     // Layers and linetypes made up for an entity read before the table that defines them
@@ -1479,6 +1484,10 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         if (g.seqend != nullptr)
             (void)noteUnfit(*g.seqend);
         keep(*ent, r, fit(g.begin, g.end));
+        const auto unhandled = [](const Record &c) { return c.find(5).empty(); };
+        if (std::any_of(g.children.begin(), g.children.end(), unhandled) ||
+            (g.seqend != nullptr && unhandled(*g.seqend)))
+            unhandledChildren_.push_back(ent);
     } else {
         (void)noteUnfit(r);
         keep(*ent, r, fit(r.begin, r.end));
@@ -1663,7 +1672,6 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             seed = h + 1;
         (void)ObjectAccess::rehandle(*table, AcDbHandle(h)); // free: checked just now
     }
-    tev::db::setHandseed(*db_, AcDbHandle(seed));
     // A file of entities alone whose records are of the R13 form is saved whole in that form
     // (a header, tables and blocks, handles and owners): its entities cannot be written as
     // R12 ones, and R13 records in an R12 file are no file at all.
@@ -1673,12 +1681,51 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     if (headerless && sawSubclassMarker_)
         doc_->acadver = "AC1015";
     if (!doc_->r12() || seedWritten_)
+        for (AcDbObject *ent : unhandledChildren_)
+            handleChildren(*ent, seed);
+    tev::db::setHandseed(*db_, AcDbHandle(seed));
+    if (!doc_->r12() || seedWritten_)
         for (AcDbObject *obj : unhandled_)
             ObjectAccess::markModified(*obj);
     for (AcDbObject *obj : mendedRecords_)
         ObjectAccess::markModified(*obj);
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
+}
+
+void Builder::handleChildren(AcDbObject &ent, std::uint64_t &seed) {
+    const std::string_view src = ObjectAccess::source(ent);
+    static const Locator kSource("<kept source>");
+    TagReader reader(src, kSource, 1, 0);
+    std::vector<Tag> tags;
+    for (Tag t; reader.next(t);)
+        tags.push_back(t);
+    std::string &bytes = doc_->mendedBytes.emplace_back();
+    TagWriter w(bytes, doc_->crlf);
+    const std::uint64_t parent = ent.objectId().handle().value();
+    std::size_t records = 0;
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        const std::size_t end = i + 1 < tags.size() ? tags[i + 1].offset : src.size();
+        bytes.append(src.substr(tags[i].offset, end - tags[i].offset));
+        if (tags[i].code != 0 || records++ == 0)
+            continue;
+        bool handled = false, owned = false;
+        OwnerScan owner;
+        for (std::size_t j = i + 1; j < tags.size() && tags[j].code != 0; ++j) {
+            handled = handled || tags[j].code == 5;
+            owned = owned || owner.isOwner(tags[j]);
+        }
+        if (handled)
+            continue;
+        doc_->keptHandles.push_back(seed);
+        w.handle(5, seed++);
+        if (!owned && !doc_->r12())
+            w.handle(330, parent);
+    }
+    const bool modified = ObjectAccess::modifiedSinceRead(ent);
+    ObjectAccess::setSource(ent, bytes);
+    if (modified)
+        ObjectAccess::markModified(ent);
 }
 
 // A handle given twice: the later object keeps the fresh handle the database gave it and is

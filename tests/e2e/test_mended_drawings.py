@@ -107,6 +107,13 @@ def owned_by_insert(data):
                 rb"\g<1>" + insert, 2)
 
 
+def entities_only(data):
+    """The ENTITIES section of data alone, without handles or owners, as exporters write it."""
+    body = re.search(rb"  0\r?\nSECTION\r?\n  2\r?\nENTITIES\r?\n(?:.*\n)*?  0\r?\nENDSEC\r?\n",
+                     data).group(0)
+    return re.sub(rb"(?<=\n)(?:  5|330)\r?\n\w+\r?\n", b"", body) + b"  0\nEOF\n"
+
+
 def toleranced_style(doc):
     doc.dimstyles.get("Standard").dxf.dimtol = 1
 
@@ -226,7 +233,8 @@ class MendedDrawings(unittest.TestCase):
         SECTION, a layer or a linetype defined twice, lines ending in LF and CRLF mixed, a
         group code -1, a second ENTITIES section, an owner of the wrong kind, a handle given
         twice (an insert's attributes follow it), a block record defined twice (its block
-        follows the later one's new name), a second CLASSES section (each class once); a file of the oldest versions is written back in R12
+        follows the later one's new name), a second CLASSES section (each class once), an insert's attributes without
+        handles in a drawing of entities alone (given handles and their insert as owner); a file of the oldest versions is written back in R12
         form."""
         plain = drawing()
 
@@ -285,6 +293,13 @@ class MendedDrawings(unittest.TestCase):
             names = [dict(r)[1] for r in records(text, b"CLASS")]
             self.assertEqual(sorted(names), sorted({dict(r)[1] for r in records(plain, b"CLASS")}))
 
+        def children_whole(text, doc):
+            insert = dict(records(text, b"INSERT")[0])[5]
+            for kind in (b"ATTRIB", b"SEQEND"):
+                child = dict(records(text, kind)[0])
+                self.assertIn(5, child, kind)
+                self.assertEqual(child.get(330), insert, kind)
+
         def with_layers(doc):
             doc.layers.add("WALLS", color=1)
             doc.layers.add("WALLS_X", color=5)
@@ -334,6 +349,7 @@ class MendedDrawings(unittest.TestCase):
             ("classes-twice.dxf", plain.replace(classes, classes * 2), classes_once,
              r"a second CLASSES section: its classes joined to the first's(?s:.*)class \w+ is "
              r"defined twice: the later one left out"),
+            ("entities-attribs.dxf", entities_only(drawing(build=tagged)), children_whole, None),
             ("block-owner.dxf", owned_by(owned_by(plain, b"LINE", b"BLOCK"), b"CIRCLE", b"BLOCK"),
              owned, r"owner \w+ is not a block record: given"),
         ]
