@@ -596,7 +596,9 @@ void Builder::sectionBegin(std::string_view name, const Record &start) {
              : u == "ENTITIES" ? SectionKind::Entities
              : u == "OBJECTS"  ? SectionKind::Objects
                                : SectionKind::Other;
-    // A section of a name not known is copied as read, with whatever its head holds.
+    // A section of a name not known is copied as read, with whatever its head holds: a
+    // handle there is one as any record's (the save's check counts it).
+    handleOf(start, Kind::Other, /*kept=*/true);
     s.start = keptBytes(start);
     s.line = start.line;
     sectionBodyBegin_ = start.end;
@@ -608,6 +610,7 @@ void Builder::sectionEnd(std::string_view, const Record &endsec) {
     const std::size_t bodyBegin = sectionBodyBegin_;
     section_->body =
         leftOut_.empty() ? view(bodyBegin, endsec.begin) : withoutLeftOut(bodyBegin, endsec.begin);
+    handleOf(endsec, Kind::Other, /*kept=*/true);
     section_->end = keptBytes(endsec);
     // A second CLASSES section: its classes go with the first's, which a save writes once.
     const auto first =
@@ -695,6 +698,7 @@ void Builder::tableBegin(std::string_view name, const Record &r) {
 }
 
 void Builder::tableEnd(std::string_view, const Record &endtab) {
+    handleOf(endtab, Kind::Other, /*kept=*/true);
     table_->end = keptBytes(endtab);
     table_ = nullptr;
 }
@@ -1525,6 +1529,7 @@ void Builder::object(std::string_view, const Record &r) {
 }
 
 void Builder::endOfFile(const Record &eof) {
+    handleOf(eof, Kind::Other, /*kept=*/true);
     doc_->eof = keptBytes(eof);
 }
 
