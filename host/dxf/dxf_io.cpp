@@ -63,7 +63,8 @@ std::shared_ptr<const SourceBuffer> asText(std::shared_ptr<const SourceBuffer> s
 
 // What is amiss with the line ends of `text`, eight bytes at a time, as every read of a file
 // with a CR in it pays for it: a line that ends otherwise than `crlf` says (LF where CRLF, or
-// CRLF where LF), and a CR that ends no line (one not before an LF, but the file's last byte).
+// CRLF where LF), and a CR that ends no line (one not before an LF, but the file's last byte
+// or one before a NUL, which ends a name and the CR with it).
 struct LineEndFaults {
     bool differ = false;
     bool loneCr = false;
@@ -92,7 +93,7 @@ LineEndFaults lineEndFaults(std::string_view text, bool crlf) {
             const std::uint64_t lf = equal(w, '\n'), crBefore = equal(shifted, '\r');
             if ((crlf ? lf & ~crBefore : lf & crBefore) != 0)
                 found.differ = true;
-            if ((equal(w, '\r') & ~equal(ahead, '\n')) != 0)
+            if ((equal(w, '\r') & ~equal(ahead, '\n') & ~equal(ahead, '\0')) != 0)
                 found.loneCr = true;
             before = w;
         }
@@ -100,7 +101,7 @@ LineEndFaults lineEndFaults(std::string_view text, bool crlf) {
     for (; i < n; ++i) {
         if (p[i] == '\n' && (i > 0 && p[i - 1] == '\r') != crlf)
             found.differ = true;
-        if (p[i] == '\r' && i + 1 < n && p[i + 1] != '\n')
+        if (p[i] == '\r' && i + 1 < n && p[i + 1] != '\n' && p[i + 1] != '\0')
             found.loneCr = true;
     }
     return found;
@@ -138,7 +139,7 @@ std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBu
     std::uint32_t line = 1, differLine = 0, loneLine = 0;
     for (std::size_t i = 0;
          i < n && ((faults.differ && differLine == 0) || (faults.loneCr && loneLine == 0)); ++i) {
-        if (p[i] == '\r' && i + 1 < n && p[i + 1] != '\n' && loneLine == 0)
+        if (p[i] == '\r' && i + 1 < n && p[i + 1] != '\n' && p[i + 1] != '\0' && loneLine == 0)
             loneLine = line;
         if (p[i] == '\n') {
             if ((i > 0 && p[i - 1] == '\r') != crlf && differLine == 0)
@@ -154,7 +155,7 @@ std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBu
     std::string copy;
     copy.reserve(crlf ? n + n / 8 : n + 16);
     for (std::size_t i = 0; i < n; ++i) {
-        if (p[i] == '\r' && i + 1 < n && p[i + 1] != '\n') {
+        if (p[i] == '\r' && i + 1 < n && p[i + 1] != '\n' && p[i + 1] != '\0') {
             copy += "^M";
             continue;
         }
