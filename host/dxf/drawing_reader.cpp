@@ -634,30 +634,46 @@ void Builder::sectionEnd(std::string_view, const Record &endsec) {
 void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, std::size_t begin,
                              std::size_t end) {
     // The header's variables are copied as read: one whose value does not fit its group is
-    // left out, as a record's group is.
+    // left out, as a record's group is; an integer written as a real with a whole value
+    // ("1.0") is that integer.
+    const std::size_t before = leftOut_.size();
+    std::string_view first = tags.size() > 1 ? trimBlanks(tags[1].value) : std::string_view();
     for (std::size_t i = 1; i < tags.size(); ++i) {
         const Tag &t = tags[i];
-        if (const char *fault = valueFault(t.code, t.value, false)) {
-            where_.repair(t.line + 1,
-                          "header variable " + std::string(name) + " group " +
-                              std::to_string(t.code) + " holds '" +
-                              std::string(trimBlanks(t.value)) + "', " + fault,
-                          "left out");
-            return;
+        const char *fault = valueFault(t.code, t.value, false);
+        if (fault == nullptr)
+            continue;
+        const std::string what = "header variable " + std::string(name) + " group " +
+                                 std::to_string(t.code) + " holds '" +
+                                 std::string(trimBlanks(t.value)) + "', " + fault;
+        std::int64_t whole = 0;
+        if (isIntegerType(valueType(t.code)) && integralReal(t.value, t.code, whole)) {
+            where_.repair(t.line + 1, what, "taken as " + std::to_string(whole));
+            const std::size_t at = static_cast<std::size_t>(t.value.data() - text_.data());
+            leftOut_.push_back({at, at + t.value.size(), std::to_string(whole)});
+            if (i == 1)
+                first = doc_->mendedBytes.emplace_back(std::to_string(whole));
+            continue;
         }
+        leftOut_.resize(before);
+        where_.repair(t.line + 1, what, "left out");
+        return;
     }
     HeaderVar var;
     var.name = std::string(name);
-    var.raw = view(begin, end);
-    if (tags.size() > 1)
-        var.value = trimBlanks(tags[1].value);
+    var.raw = leftOut_.size() != before ? withoutLeftOut(begin, end) : view(begin, end);
+    var.value = first;
     doc_->header.push_back(var);
     const std::string u = upper(name);
     if (u == "$HANDSEED")
         seedWritten_ = true; // a save writes it, with or without a value here
     if (tags.size() < 2)
         return;
-    const Tag &v = tags[1];
+    Tag v = tags[1];
+    if (first.data() != trimBlanks(v.value).data()) {
+        v.value = first; // as mended above
+        v.number = std::numeric_limits<double>::quiet_NaN();
+    }
     if (u == "$ACADVER")
         doc_->acadver = std::string(trimBlanks(v.value));
     else if (u == "$DWGCODEPAGE")

@@ -196,6 +196,7 @@ class MendedDrawings(unittest.TestCase):
 
         def whole(text, doc):
             self.assertEqual(doc.dimstyles.get("Standard").dxf.dimtol, 1)
+            self.assertEqual(doc.header["$DIMTOL"], 1)
             self.assertIn((71, b"1"), record(text, b"DIMSTYLE", (2, b"Standard")))
             self.assertEqual(doc.modelspace().query("CIRCLE")[0].dxf.color, 1)
 
@@ -213,10 +214,13 @@ class MendedDrawings(unittest.TestCase):
              edit(drawing(build=hatch_of_a_line), rb"(HATCH\r?\n  5\r?\n\w+\r?\n)330\r?\n\w+\r?\n",
                   rb"\1"), ADD_LINE, sourced, None),
             ("whole-real.dxf",
-             edit(edit(drawing(build=toleranced_style), rb"(\n 71\r?\n)1\r?\n", rb"\g<1>1.0\n"),
-                  rb"(CIRCLE\r?\n(?:.*\r?\n)*? 62\r?\n)?(100\r?\nAcDbCircle)", rb" 62\n1.0\n\2"),
-             ADD_LINE, whole, r"group 71.*'1\.0'.*taken as 1(?s:.*)group 62 is not written as "
-             r"a whole number: taken as 1"),
+             edit(edit(edit(drawing(build=toleranced_style), rb"(\n 71\r?\n)1\r?\n",
+                            rb"\g<1>1.0\n"),
+                       rb"(CIRCLE\r?\n(?:.*\r?\n)*? 62\r?\n)?(100\r?\nAcDbCircle)",
+                       rb" 62\n1.0\n\2"),
+                  rb"(\$DIMTOL\r?\n 70\r?\n)0\r?\n", rb"\g<1>1.0\n"),
+             ADD_LINE, whole, r"\$DIMTOL group 70 holds '1\.0'.*taken as 1(?s:.*)group 71.*'1\.0'.*"
+             r"taken as 1(?s:.*)group 62 is not written as a whole number: taken as 1"),
         ]
         for name, data, script, check, repaired in cases:
             with self.subTest(name):
@@ -233,9 +237,9 @@ class MendedDrawings(unittest.TestCase):
         SECTION, a layer or a linetype defined twice, lines ending in LF and CRLF mixed, a
         group code -1, a second ENTITIES section, an owner of the wrong kind, a handle given
         twice (an insert's attributes follow it), a block record defined twice (its block
-        follows the later one's new name), a second CLASSES section (each class once), an insert's attributes without
-        handles in a drawing of entities alone (given handles and their insert as owner); a file of the oldest versions is written back in R12
-        form."""
+        follows the later one's new name), a second CLASSES section (each class once), an
+        insert's attributes without handles in a drawing of entities alone (given handles and
+        their insert as owner); a file of the oldest versions is written back in R12 form."""
         plain = drawing()
 
         def ends_with_eof(text, doc):
@@ -308,8 +312,8 @@ class MendedDrawings(unittest.TestCase):
             doc.linetypes.add("DASHED", [0.75, 0.5, -0.25])
             doc.linetypes.add("DASHED_X", [0.75, 0.5, -0.25])
 
-        classes = re.search(rb"  0\r?\nSECTION\r?\n  2\r?\nCLASSES\r?\n(?:.*\n)*?  0\r?\nENDSEC\r?\n",
-                            plain).group(0)
+        classes = re.search(rb"  0\r?\nSECTION\r?\n  2\r?\nCLASSES\r?\n"
+                            rb"(?:.*\n)*?  0\r?\nENDSEC\r?\n", plain).group(0)
         second = edit(plain, rb"(\n  0\r?\nENDSEC\r?\n)(  0\r?\nSECTION\r?\n  2\r?\nOBJECTS)",
                       rb"\1  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n"
                       rb" 30\n0\n 11\n1\n 21\n1\n 31\n0\n  0\nENDSEC\n\2")
@@ -345,7 +349,8 @@ class MendedDrawings(unittest.TestCase):
              r'block record "PART" is defined twice: the later one renamed "PART_2"'),
             ("insert-twice.dxf",
              owned_by_insert(given_twice(drawing(build=tagged), b"INSERT", b"CIRCLE")),
-             attributes_follow, r"duplicate handle \w+ \(also at line \d+\): the later object given"),
+             attributes_follow,
+             r"duplicate handle \w+ \(also at line \d+\): the later object given"),
             ("classes-twice.dxf", plain.replace(classes, classes * 2), classes_once,
              r"a second CLASSES section: its classes joined to the first's(?s:.*)class \w+ is "
              r"defined twice: the later one left out"),
