@@ -1528,8 +1528,9 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
 }
 
 void Builder::object(std::string_view, const Record &r) {
-    if (section_->kind != SectionKind::Classes) // CLASS records have no handles
-        handleOf(r, Kind::Other, /*kept=*/true);
+    // A CLASS record has no handle; whatever else stands among the classes may (a record
+    // there with a group 5 has a handle as any record, which the save's check counts).
+    handleOf(r, Kind::Other, /*kept=*/true);
     // A class is defined once, by its name: a later definition is left out.
     if (section_->kind == SectionKind::Classes && equalsNoCase(trimBlanks(r.type), "CLASS")) {
         const std::string name = upper(trimBlanks(r.find(1)));
