@@ -845,6 +845,23 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
                      bool head, std::optional<bool> entityPart = std::nullopt) {
     if (src == nullptr)
         return;
+    // A record whose class data follows its AcDbEntity part without a marker of its own has
+    // it all in the second pass, after the class's groups: the first would write the class's
+    // groups before the class wrote them again.
+    bool classMarker = false;
+    if (entityPart.has_value()) {
+        int depth = 0;
+        bool afterEntity = false;
+        for (std::size_t i = 1; i < src->tags.size() && !classMarker; ++i) {
+            const Tag &t = src->tags[i];
+            if (t.code == 102)
+                depth = appGroupDepth(t, depth);
+            else if (t.code == 100 && depth == 0) {
+                classMarker = afterEntity;
+                afterEntity = afterEntity || trimBlanks(t.value) == "AcDbEntity";
+            }
+        }
+    }
     OwnerScan owner;
     bool inEntityPart = false;
     bool handleSeen = false;
@@ -856,7 +873,7 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
         const bool isHandle = !handleSeen && (t.code == 5 || t.code == 105);
         handleSeen = handleSeen || isHandle;
         if (t.code == 100 && !inApp)
-            inEntityPart = trimBlanks(t.value) == "AcDbEntity";
+            inEntityPart = trimBlanks(t.value) == "AcDbEntity" && classMarker;
         if (entityPart.has_value() && !head &&
             (t.code >= 1000 ? *entityPart : inEntityPart != *entityPart))
             continue;
