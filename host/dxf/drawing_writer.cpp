@@ -857,8 +857,9 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
             if (t.code == 102)
                 depth = appGroupDepth(t, depth);
             else if (t.code == 100 && depth == 0) {
-                classMarker = afterEntity;
-                afterEntity = afterEntity || trimBlanks(t.value) == "AcDbEntity";
+                const bool entity = trimBlanks(t.value) == "AcDbEntity";
+                classMarker = afterEntity && !entity;
+                afterEntity = afterEntity || entity;
             }
         }
     }
