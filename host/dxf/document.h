@@ -56,6 +56,7 @@ struct SectionKept {
     std::string_view body;         // Classes, Objects, Other: every record as read
     std::string_view end;          // ENDSEC
     std::vector<TableKept> tables; // Tables only, in file order
+    std::uint32_t line = 0;        // of its SECTION
 };
 
 // Hangs off the block table object of a database read from a file.

@@ -223,7 +223,9 @@ private:
 
     // Handles: the record's own (5, or 105 for DIMSTYLE), registered for the checks.
     std::uint64_t handleOf(const Record &r, Kind kind, bool kept);
-    void noteOwner(const Record &r, bool child, bool kept = false);
+    // A child kept as bytes that names its own parent (`parent`, as the parent spells its
+    // handle) is its parent's by structure: the writer keeps it so should the parent move.
+    void noteOwner(const Record &r, bool child, bool kept = false, std::uint64_t parent = 0);
     // Moves one of the database's own tables out of the way of a file handle.
     void freeHandle(std::uint64_t handle);
     void placeTable(AcDbObject *table, const Record &r);
@@ -242,8 +244,8 @@ private:
                            AcDbObjectId (Builder::*find)(std::string_view, std::uint32_t));
 
     // The name a table entry defined a second time takes (the first keeps its own), noted.
-    std::string renamedTwice(const char *what, const std::string &name,
-                             const std::unordered_map<std::string, AcDbObjectId> &taken,
+    template <class Taken>
+    std::string renamedTwice(const char *what, const std::string &name, const Taken &taken,
                              std::uint32_t line) {
         std::string renamed;
         for (int n = 2; renamed.empty() || taken.count(upper(renamed)) != 0; ++n)
@@ -354,6 +356,10 @@ private:
     // source kept in leftOut_ until the bytes are copied without them.
     bool noteUnfit(const Record &r);
     std::string_view withoutLeftOut(std::size_t begin, std::size_t end);
+    // The bytes a record kept whole is written back from: as read, less what does not fit.
+    std::string_view keptBytes(const Record &r) {
+        return noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r);
+    }
     std::size_t sectionBodyBegin_ = 0; // where the section under way has its first record
     struct LeftOut {
         std::size_t from, to; // a byte span of the source
@@ -391,12 +397,24 @@ private:
     // bytes would leave them without one again, the next read would give them another, and
     // the seed would move with every save.
     std::vector<AcDbObject *> unhandled_;
+    // Entities kept with their children's bytes (attributes, mesh vertices) where a child has
+    // no handle: in a file whose saves give handles, each such child is given one (from seed
+    // up) and, in the R13 form, its parent as owner, in the bytes kept.
+    std::vector<AcDbObject *> unhandledChildren_;
+    void handleChildren(AcDbObject &ent, std::uint64_t &seed);
 
     std::unordered_map<std::string, AcDbObjectId> layers_, linetypes_;
     // Layers and linetypes made up for an entity read before the table that defines them
     // (a file whose ENTITIES come before its TABLES): the table's record takes them over.
     std::unordered_set<std::string> madeLayers_, madeLinetypes_, madeBlocks_;
     std::unordered_set<std::string> begunBlocks_; // the BLOCK records read, by name
+    std::unordered_set<std::string> classNames_;  // the CLASS records read, by name
+    // Block records defined a second time, renamed, by the name the file gave them, until
+    // their BLOCK comes.
+    std::unordered_map<std::string, std::vector<AcDbBlockTableRecord *>> renamedBlocks_;
+    // The renamed record a BLOCK of `name` (as the database knows it) defines, taken from
+    // those waiting; nullptr for none.
+    AcDbBlockTableRecord *renamedBlockOf(const Record &r, const std::string &name);
     // Blocks an INSERT named before their BLOCK came (by upper-case name): the name and the
     // INSERT's line. One that never comes is made empty.
     std::unordered_map<std::string, std::pair<std::string, std::uint32_t>> insertedBefore_;
@@ -521,13 +539,13 @@ std::uint64_t Builder::handleOf(const Record &r, Kind kind, bool kept) {
     return 0;
 }
 
-void Builder::noteOwner(const Record &r, bool child, bool kept) {
+void Builder::noteOwner(const Record &r, bool child, bool kept, std::uint64_t parent) {
     OwnerScan owner;
     for (std::size_t i = 1; i < r.tags.size(); ++i) {
         const Tag &t = r.tags[i];
         if (owner.isOwner(t)) {
             const std::uint64_t h = parseHandle(t, where_);
-            if (h != 0)
+            if (h != 0 && h != parent)
                 // Entities come in runs of one owner: the first of a run is checked for all.
                 if (owners_.empty() || owners_.back().owner != h || owners_.back().child != child ||
                     owners_.back().kept != kept)
@@ -616,18 +634,36 @@ void Builder::sectionBegin(std::string_view name, const Record &start) {
              : u == "ENTITIES" ? SectionKind::Entities
              : u == "OBJECTS"  ? SectionKind::Objects
                                : SectionKind::Other;
-    // A section of a name not known is copied as read, with whatever its head holds.
-    s.start = noteUnfit(start) ? withoutLeftOut(start.begin, start.end) : view(start);
+    // A section of a name not known is copied as read, with whatever its head holds: a
+    // handle there is one as any record's (the save's check counts it).
+    handleOf(start, Kind::Other, /*kept=*/true);
+    s.start = keptBytes(start);
+    s.line = start.line;
     sectionBodyBegin_ = start.end;
     doc_->sections.push_back(std::move(s));
     section_ = &doc_->sections.back();
 }
 
 void Builder::sectionEnd(std::string_view, const Record &endsec) {
-    section_->end = view(endsec);
     const std::size_t bodyBegin = sectionBodyBegin_;
     section_->body =
         leftOut_.empty() ? view(bodyBegin, endsec.begin) : withoutLeftOut(bodyBegin, endsec.begin);
+    handleOf(endsec, Kind::Other, /*kept=*/true);
+    section_->end = keptBytes(endsec);
+    // A second CLASSES section: its classes go with the first's, which a save writes once.
+    const auto first =
+        std::find_if(doc_->sections.begin(), doc_->sections.end(),
+                     [](const SectionKept &s) { return s.kind == SectionKind::Classes; });
+    if (section_->kind == SectionKind::Classes && &*first != section_) {
+        where_.note(section_->line, "a second CLASSES section",
+                    "its classes joined to the first's");
+        std::string &joined = doc_->mendedBytes.emplace_back(first->body);
+        joined.append(section_->body);
+        first->body = joined;
+        doc_->sections.pop_back();
+        section_ = nullptr;
+        return;
+    }
     if (section_->kind == SectionKind::Header)
         codec_ = TextCodec::forFile(doc_->acadver, doc_->codePage);
     section_ = nullptr;
@@ -636,30 +672,46 @@ void Builder::sectionEnd(std::string_view, const Record &endsec) {
 void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, std::size_t begin,
                              std::size_t end) {
     // The header's variables are copied as read: one whose value does not fit its group is
-    // left out, as a record's group is.
+    // left out, as a record's group is; an integer written as a real with a whole value
+    // ("1.0") is that integer.
+    const std::size_t before = leftOut_.size();
+    std::string_view first = tags.size() > 1 ? trimBlanks(tags[1].value) : std::string_view();
     for (std::size_t i = 1; i < tags.size(); ++i) {
         const Tag &t = tags[i];
-        if (const char *fault = valueFault(t.code, t.value, false)) {
-            where_.repair(t.line + 1,
-                          "header variable " + std::string(name) + " group " +
-                              std::to_string(t.code) + " holds '" +
-                              std::string(trimBlanks(t.value)) + "', " + fault,
-                          "left out");
-            return;
+        const char *fault = valueFault(t.code, t.value, false);
+        if (fault == nullptr)
+            continue;
+        const std::string what = "header variable " + std::string(name) + " group " +
+                                 std::to_string(t.code) + " holds '" +
+                                 std::string(trimBlanks(t.value)) + "', " + fault;
+        std::int64_t whole = 0;
+        if (isIntegerType(valueType(t.code)) && integralReal(t.value, t.code, whole)) {
+            where_.repair(t.line + 1, what, "taken as " + std::to_string(whole));
+            const std::size_t at = static_cast<std::size_t>(t.value.data() - text_.data());
+            leftOut_.push_back({at, at + t.value.size(), std::to_string(whole)});
+            if (i == 1)
+                first = doc_->mendedBytes.emplace_back(std::to_string(whole));
+            continue;
         }
+        leftOut_.resize(before);
+        where_.repair(t.line + 1, what, "left out");
+        return;
     }
     HeaderVar var;
     var.name = std::string(name);
-    var.raw = view(begin, end);
-    if (tags.size() > 1)
-        var.value = trimBlanks(tags[1].value);
+    var.raw = leftOut_.size() != before ? withoutLeftOut(begin, end) : view(begin, end);
+    var.value = first;
     doc_->header.push_back(var);
     const std::string u = upper(name);
     if (u == "$HANDSEED")
         seedWritten_ = true; // a save writes it, with or without a value here
     if (tags.size() < 2)
         return;
-    const Tag &v = tags[1];
+    Tag v = tags[1];
+    if (first.data() != trimBlanks(v.value).data()) {
+        v.value = first; // as mended above
+        v.number = std::numeric_limits<double>::quiet_NaN();
+    }
     if (u == "$ACADVER")
         doc_->acadver = std::string(trimBlanks(v.value));
     else if (u == "$DWGCODEPAGE")
@@ -707,7 +759,7 @@ void Builder::headerVariable(std::string_view name, std::span<const Tag> tags, s
 void Builder::tableBegin(std::string_view name, const Record &r) {
     TableKept t;
     t.name = std::string(name);
-    t.head = view(r);
+    t.head = keptBytes(r);
     section_->tables.push_back(std::move(t));
     table_ = &section_->tables.back();
     const std::string u = upper(name);
@@ -722,7 +774,8 @@ void Builder::tableBegin(std::string_view name, const Record &r) {
 }
 
 void Builder::tableEnd(std::string_view, const Record &endtab) {
-    table_->end = view(endtab);
+    handleOf(endtab, Kind::Other, /*kept=*/true);
+    table_->end = keptBytes(endtab);
     table_ = nullptr;
 }
 
@@ -749,7 +802,7 @@ void Builder::tableEntry(std::string_view name, const Record &r) {
         }
         view_ = table_->activeView;
     }
-    table_->entries.push_back(noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+    table_->entries.push_back(keptBytes(r));
 }
 
 bool Builder::noteUnfit(const Record &r) {
@@ -881,7 +934,7 @@ void Builder::readLayer(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     // A value not of its group's type is left out of the bytes kept, as for other records.
-    ObjectAccess::setSource(*layer, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+    ObjectAccess::setSource(*layer, keptBytes(r));
     if (mends_ != mendsBefore)
         mendedRecords_.push_back(layer);
     definedLayers_.push_back(layer);
@@ -933,7 +986,7 @@ void Builder::readLinetype(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     // A value not of its group's type is left out of the bytes kept, as for other records.
-    ObjectAccess::setSource(*lt, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+    ObjectAccess::setSource(*lt, keptBytes(r));
     if (mends_ != mendsBefore)
         mendedRecords_.push_back(lt);
     definedLinetypes_.push_back(lt);
@@ -959,8 +1012,12 @@ void Builder::readBlockRecord(const Record &r) {
         adoptedBlock_ = true;
         return;
     }
-    if (blocks_.count(upper(name)) != 0)
-        where_.fail(r.line, "block record \"" + name + "\" is defined twice");
+    // Defined twice: the later one is renamed, and the BLOCK that names it as its owner (or
+    // the later BLOCK of the name) is its block.
+    const std::string asRead = name;
+    const bool twice = blocks_.count(upper(name)) != 0;
+    if (twice)
+        name = renamedTwice("block record", name, blocks_, r.line);
     auto *rec = new AcDbBlockTableRecord;
     if (rec == nullptr)
         refuse(r, Acad::eOutOfMemory);
@@ -975,9 +1032,13 @@ void Builder::readBlockRecord(const Record &r) {
         refuse(r, es);
     noteGiven(*guard.release());
     // A value not of its group's type is left out of the bytes kept, as for other records.
-    ObjectAccess::setSource(*rec, noteUnfit(r) ? withoutLeftOut(r.begin, r.end) : view(r));
+    ObjectAccess::setSource(*rec, keptBytes(r));
     recordDefinesBlock(rec);
     blocks_.emplace(upper(name), rec);
+    if (twice) {
+        renamedBlocks_[upper(asRead)].push_back(rec);
+        mendedRecords_.push_back(rec); // written with its new name
+    }
     if (equalsNoCase(name, "*Model_Space"))
         tev::db::setLayoutName(*rec, "Model");
 }
@@ -1005,7 +1066,7 @@ void Builder::adoptRecord(AcDbObject &made, const Record &r, std::uint64_t handl
         ObjectAccess::presetHandle(made, AcDbHandle(handle));
     }
     noteGiven(made);
-    ObjectAccess::setSource(made, view(r));
+    ObjectAccess::setSource(made, keptBytes(r));
 }
 
 AcDbObjectId Builder::layerId(std::string_view fileName, std::uint32_t line) {
@@ -1122,6 +1183,10 @@ void Builder::blockBegin(const Record &r) {
     const bool nameless = name.empty();
     if (nameless)
         name = nameForBlock(r);
+    // A BLOCK of a block record defined twice and renamed is written anew, with the new name.
+    const AcDbBlockTableRecord *renamed = nameless ? nullptr : renamedBlockOf(r, name);
+    if (renamed != nullptr)
+        name = renamed->nameRef();
     // The block is known by its first name while the file is read and by its last here: a
     // second name would make the two disagree, and the block be written twice.
     bool named = false;
@@ -1154,10 +1219,36 @@ void Builder::blockBegin(const Record &r) {
     }
     auto kept = std::make_unique<BlockKept>();
     // A block that had no name is written anew, with the one it was given.
-    if (!nameless)
-        kept->blockBegin = view(r);
+    if (!nameless && renamed == nullptr)
+        kept->blockBegin = keptBytes(r);
     blockKept_ = kept.get();
     ObjectAccess::setKept(*block_, std::move(kept));
+}
+
+AcDbBlockTableRecord *Builder::renamedBlockOf(const Record &r, const std::string &name) {
+    const auto it = renamedBlocks_.find(upper(name));
+    if (it == renamedBlocks_.end() || it->second.empty())
+        return nullptr;
+    std::uint64_t owner = 0;
+    OwnerScan scan;
+    for (std::size_t i = 1; i < r.tags.size(); ++i)
+        if (scan.isOwner(r.tags[i])) {
+            (void)toHandle(trimBlanks(r.tags[i].value), owner); // none (0) for a bad one
+            break;
+        }
+    auto &waiting = it->second;
+    auto pick = std::find_if(waiting.begin(), waiting.end(), [&](const AcDbObject *rec) {
+        return owner != 0 && rec->objectId().handle().value() == owner;
+    });
+    // The first BLOCK of the name is the first record's, unless its owner says otherwise.
+    if (pick == waiting.end()) {
+        if (begunBlocks_.count(upper(name)) == 0)
+            return nullptr;
+        pick = waiting.begin();
+    }
+    AcDbBlockTableRecord *rec = *pick;
+    waiting.erase(pick);
+    return rec;
 }
 
 // The name of a BLOCK that has none: its block record's (the one its owner group names),
@@ -1188,7 +1279,7 @@ std::string Builder::nameForBlock(const Record &r) {
 void Builder::blockEnd(const Record &r) {
     handleOf(r, Kind::Other, /*kept=*/true);
     if (!blockKept_->blockBegin.empty())
-        blockKept_->blockEnd = view(r);
+        blockKept_->blockEnd = keptBytes(r);
     block_ = nullptr;
     blockKept_ = nullptr;
 }
@@ -1416,14 +1507,14 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
     for (const Record &c : g.children) {
         if (childrenKept) {
             handleOf(c, Kind::Other, true);
-            noteOwner(c, true, /*kept=*/true);
+            noteOwner(c, true, /*kept=*/true, handle);
         }
     }
     AcDbSequenceEnd *seqEnd = nullptr;
     if (g.seqend != nullptr) {
         if (childrenKept) {
             handleOf(*g.seqend, Kind::Other, true);
-            noteOwner(*g.seqend, true, /*kept=*/true);
+            noteOwner(*g.seqend, true, /*kept=*/true, handle);
         } else {
             seqEnd = new AcDbSequenceEnd;
             if (seqEnd == nullptr)
@@ -1474,6 +1565,10 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
         if (g.seqend != nullptr)
             (void)noteUnfit(*g.seqend);
         keep(*ent, r, fit(g.begin, g.end));
+        const auto unhandled = [](const Record &c) { return c.find(5).empty(); };
+        if (std::any_of(g.children.begin(), g.children.end(), unhandled) ||
+            (g.seqend != nullptr && unhandled(*g.seqend)))
+            unhandledChildren_.push_back(ent);
     } else {
         (void)noteUnfit(r);
         keep(*ent, r, fit(r.begin, r.end));
@@ -1494,15 +1589,26 @@ void Builder::entity(const EntityGroup &g, bool inBlock) {
 }
 
 void Builder::object(std::string_view, const Record &r) {
-    if (section_->kind != SectionKind::Classes) // CLASS records have no handles
-        handleOf(r, Kind::Other, /*kept=*/true);
+    // A CLASS record has no handle; whatever else stands among the classes may (a record
+    // there with a group 5 has a handle as any record, which the save's check counts).
+    handleOf(r, Kind::Other, /*kept=*/true);
+    // A class is defined once, by its name: a later definition is left out.
+    if (section_->kind == SectionKind::Classes && equalsNoCase(trimBlanks(r.type), "CLASS")) {
+        const std::string name = upper(trimBlanks(r.find(1)));
+        if (!name.empty() && !classNames_.insert(name).second) {
+            where_.repair(r.line, "class " + name + " is defined twice", "the later one left out");
+            leftOut_.push_back({r.begin, r.end, {}});
+            return;
+        }
+    }
     // A damaged section end leaves what follows among the classes: their values are checked
     // as any record's. The section's bytes are copied without what does not fit.
     (void)noteUnfit(r);
 }
 
 void Builder::endOfFile(const Record &eof) {
-    doc_->eof = view(eof);
+    handleOf(eof, Kind::Other, /*kept=*/true);
+    doc_->eof = keptBytes(eof);
 }
 
 std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
@@ -1650,7 +1756,6 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
             seed = h + 1;
         (void)ObjectAccess::rehandle(*table, AcDbHandle(h)); // free: checked just now
     }
-    tev::db::setHandseed(*db_, AcDbHandle(seed));
     // A file of entities alone whose records are of the R13 form is saved whole in that form
     // (a header, tables and blocks, handles and owners): its entities cannot be written as
     // R12 ones, and R13 records in an R12 file are no file at all.
@@ -1660,12 +1765,51 @@ std::unique_ptr<AcDbDatabase> Builder::finish(const StructureFacts &facts) {
     if (headerless && sawSubclassMarker_)
         doc_->acadver = "AC1015";
     if (!doc_->r12() || seedWritten_)
+        for (AcDbObject *ent : unhandledChildren_)
+            handleChildren(*ent, seed);
+    tev::db::setHandseed(*db_, AcDbHandle(seed));
+    if (!doc_->r12() || seedWritten_)
         for (AcDbObject *obj : unhandled_)
             ObjectAccess::markModified(*obj);
     for (AcDbObject *obj : mendedRecords_)
         ObjectAccess::markModified(*obj);
     ObjectAccess::setKept(*blockTable_, std::move(doc_));
     return std::move(db_);
+}
+
+void Builder::handleChildren(AcDbObject &ent, std::uint64_t &seed) {
+    const std::string_view src = ObjectAccess::source(ent);
+    static const Locator kSource("<kept source>");
+    TagReader reader(src, kSource, 1, 0);
+    std::vector<Tag> tags;
+    for (Tag t; reader.next(t);)
+        tags.push_back(t);
+    std::string &bytes = doc_->mendedBytes.emplace_back();
+    TagWriter w(bytes, doc_->crlf);
+    const std::uint64_t parent = ent.objectId().handle().value();
+    std::size_t records = 0;
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        const std::size_t end = i + 1 < tags.size() ? tags[i + 1].offset : src.size();
+        bytes.append(src.substr(tags[i].offset, end - tags[i].offset));
+        if (tags[i].code != 0 || records++ == 0)
+            continue;
+        bool handled = false, owned = false;
+        OwnerScan owner;
+        for (std::size_t j = i + 1; j < tags.size() && tags[j].code != 0; ++j) {
+            handled = handled || tags[j].code == 5;
+            owned = owned || owner.isOwner(tags[j]);
+        }
+        if (handled)
+            continue;
+        doc_->keptHandles.push_back(seed);
+        w.handle(5, seed++);
+        if (!owned && !doc_->r12())
+            w.handle(330, parent);
+    }
+    const bool modified = ObjectAccess::modifiedSinceRead(ent);
+    ObjectAccess::setSource(ent, bytes);
+    if (modified)
+        ObjectAccess::markModified(ent);
 }
 
 // A handle given twice: the later object keeps the fresh handle the database gave it and is

@@ -900,6 +900,24 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
                      bool head, std::optional<bool> entityPart = std::nullopt) {
     if (src == nullptr)
         return;
+    // A record whose class data follows its AcDbEntity part without a marker of its own has
+    // it all in the second pass, after the class's groups: the first would write the class's
+    // groups before the class wrote them again.
+    bool classMarker = false;
+    if (entityPart.has_value()) {
+        int depth = 0;
+        bool afterEntity = false;
+        for (std::size_t i = 1; i < src->tags.size() && !classMarker; ++i) {
+            const Tag &t = src->tags[i];
+            if (t.code == 102)
+                depth = appGroupDepth(t, depth);
+            else if (t.code == 100 && depth == 0) {
+                const bool entity = trimBlanks(t.value) == "AcDbEntity";
+                classMarker = afterEntity && !entity;
+                afterEntity = afterEntity || entity;
+            }
+        }
+    }
     OwnerScan owner;
     bool inEntityPart = false;
     bool handleSeen = false;
@@ -911,7 +929,7 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
         const bool isHandle = !handleSeen && (t.code == 5 || t.code == 105);
         handleSeen = handleSeen || isHandle;
         if (t.code == 100 && !inApp)
-            inEntityPart = trimBlanks(t.value) == "AcDbEntity";
+            inEntityPart = trimBlanks(t.value) == "AcDbEntity" && classMarker;
         if (entityPart.has_value() && !head &&
             (t.code >= 1000 ? *entityPart : inEntityPart != *entityPart))
             continue;
@@ -1371,17 +1389,46 @@ bool Writer::patchColour(const AcDbEntity &ent, std::string_view src) {
 }
 
 // The children of an entity kept as bytes (attributes, mesh vertices, their SEQEND): as
-// read, or in the entity's colour when it was given to its sub-entities.
+// read, in the entity's colour when it was given to its sub-entities, and owned by the handle
+// the entity has now when it took another than its bytes spell (its handle was given twice).
 void Writer::writeChildren(const AcDbEntity &ent, std::string_view children) {
     if (children.empty())
         return;
-    if (!ObjectAccess::subentsRecoloured(ent)) {
+    const std::uint64_t own = handleOf(ent);
+    std::uint64_t spelled = 0;
+    const std::string_view src = ObjectAccess::source(ent);
+    for (const Tag &t : tokenize(src.substr(0, recordEnd(src))).tags)
+        if (t.code == 5 && toHandle(trimBlanks(t.value), spelled))
+            break; // its handle: the first group 5
+    const bool reowned = spelled != 0 && spelled != own;
+    const bool recoloured = ObjectAccess::subentsRecoloured(ent);
+    if (!reowned && !recoloured) {
         out_.raw(children);
         return;
     }
+    std::string owned;
     while (!children.empty()) {
         const std::size_t end = recordEnd(children);
-        recolourRecord(out_.tags(), children.substr(0, end), ent.colorIndex());
+        std::string_view record = children.substr(0, end);
+        if (reowned) {
+            owned.clear();
+            TagWriter w(owned, out_.tags().crlf());
+            const RawTags tags = tokenize(record);
+            OwnerScan owner;
+            std::uint64_t h = 0;
+            for (std::size_t i = 0; i < tags.tags.size(); ++i) {
+                const Tag &t = tags.tags[i];
+                if (i > 0 && owner.isOwner(t) && toHandle(trimBlanks(t.value), h) && h == spelled)
+                    w.handle(330, own);
+                else
+                    owned.append(tags.raw(i));
+            }
+            record = owned;
+        }
+        if (recoloured)
+            recolourRecord(out_.tags(), record, ent.colorIndex());
+        else
+            out_.raw(record);
         children.remove_prefix(end);
     }
 }

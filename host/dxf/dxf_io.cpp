@@ -61,9 +61,25 @@ std::shared_ptr<const SourceBuffer> asText(std::shared_ptr<const SourceBuffer> s
     return text;
 }
 
-// Whether a line of `text` ends otherwise than `crlf` says (LF where CRLF, or CRLF where LF):
-// eight bytes at a time, as every read of a file with a CR in it pays for it.
-bool lineEndsDiffer(std::string_view text, bool crlf) {
+// What is amiss with the line ends of `text`, eight bytes at a time, as every read of a file
+// with a CR in it pays for it: a line that ends otherwise than `crlf` says (LF where CRLF, or
+// CRLF where LF), a CR that ends no line (one before neither an LF nor a NUL, nor the file's
+// last byte), and a CR before a NUL.
+struct LineEndFaults {
+    bool differ = false;
+    bool loneCr = false;
+    bool crNul = false;
+};
+
+// What a CR at p[i] is: 0 a line end (before an LF, or the last byte), 1 before a NUL, 2 one
+// within a line.
+int crKind(const char *p, std::size_t i, std::size_t n) {
+    if (i + 1 == n || p[i + 1] == '\n')
+        return 0;
+    return p[i + 1] == '\0' ? 1 : 2;
+}
+
+LineEndFaults lineEndFaults(std::string_view text, bool crlf) {
     constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL, kOnes = 0x0101010101010101ULL;
     // The top bit of each byte of w that equals c, exactly.
     const auto equal = [](std::uint64_t w, unsigned char c) {
@@ -72,29 +88,43 @@ bool lineEndsDiffer(std::string_view text, bool crlf) {
     };
     const char *p = text.data();
     const std::size_t n = text.size();
+    LineEndFaults found;
     std::uint64_t before = 0; // the byte before the word, in the top byte
     std::size_t i = 0;
     if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= n; i += 8) {
+        for (; i + 9 <= n && !(found.differ && found.loneCr && found.crNul); i += 8) {
             std::uint64_t w = 0;
             std::memcpy(&w, p + i, 8);
-            // Byte k of shifted is byte k - 1 of the text.
+            // Byte k of shifted is byte k - 1 of the text, byte k of ahead byte k + 1.
             const std::uint64_t shifted = (w << 8) | (before >> 56);
+            const std::uint64_t ahead =
+                (w >> 8) | (std::uint64_t{static_cast<unsigned char>(p[i + 8])} << 56);
             const std::uint64_t lf = equal(w, '\n'), crBefore = equal(shifted, '\r');
-            if ((crlf ? lf & ~crBefore : lf & crBefore) != 0)
-                return true;
+            const std::uint64_t cr = equal(w, '\r'), nulAhead = equal(ahead, '\0');
+            found.differ = found.differ || (crlf ? lf & ~crBefore : lf & crBefore) != 0;
+            found.loneCr = found.loneCr || (cr & ~equal(ahead, '\n') & ~nulAhead) != 0;
+            found.crNul = found.crNul || (cr & nulAhead) != 0;
             before = w;
         }
     }
-    for (; i < n; ++i)
+    for (; i < n; ++i) {
         if (p[i] == '\n' && (i > 0 && p[i - 1] == '\r') != crlf)
-            return true;
-    return false;
+            found.differ = true;
+        if (p[i] == '\r') {
+            const int kind = crKind(p, i, n);
+            found.loneCr = found.loneCr || kind == 2;
+            found.crNul = found.crNul || kind == 1;
+        }
+    }
+    return found;
 }
 
 // A file whose lines end in CR alone (old Mac files) becomes one with LF line ends; a CR
 // before an LF stays. A file whose lines end in LF and CRLF mixed becomes one whose lines
-// all end as its first does: a save copies lines as read, and a file's lines end one way.
+// all end as its first does: a save copies lines as read, and a file's lines end one way. A
+// CR within a line (no line end) is read as the text ^M, as a binary file's is, and one
+// before a NUL (which ends a name or a text, and a CR there with it) is left out: no line of
+// a file holds one.
 std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBuffer> source,
                                                   const Locator &where) {
     const std::string_view text = source->text;
@@ -115,21 +145,47 @@ std::shared_ptr<const SourceBuffer> withLineFeeds(std::shared_ptr<const SourceBu
         return source;
     const char *const p = text.data();
     const std::size_t n = text.size();
-    if (!lineEndsDiffer(text, crlf))
+    const LineEndFaults faults = lineEndFaults(text, crlf);
+    if (!faults.differ && !faults.loneCr && !faults.crNul)
         return source;
-    // The first line that ends the other way, for the note.
-    std::uint32_t line = 1;
-    for (std::size_t i = 0; i < n; ++i)
+    // The first line of each fault, for the notes.
+    std::uint32_t line = 1, differLine = 0, loneLine = 0, nulLine = 0;
+    for (std::size_t i = 0;
+         i < n && ((faults.differ && differLine == 0) || (faults.loneCr && loneLine == 0) ||
+                   (faults.crNul && nulLine == 0));
+         ++i) {
+        if (p[i] == '\r') {
+            const int kind = crKind(p, i, n);
+            if (kind == 2 && loneLine == 0)
+                loneLine = line;
+            if (kind == 1 && nulLine == 0)
+                nulLine = line;
+        }
         if (p[i] == '\n') {
-            if ((i > 0 && p[i - 1] == '\r') != crlf)
-                break;
+            if ((i > 0 && p[i - 1] == '\r') != crlf && differLine == 0)
+                differLine = line;
             ++line;
         }
-    where.repair(line, std::string("lines end in LF and CRLF mixed"),
-                 crlf ? "all read as ending in CRLF" : "all read as ending in LF");
+    }
+    if (faults.differ)
+        where.repair(differLine, std::string("lines end in LF and CRLF mixed"),
+                     crlf ? "all read as ending in CRLF" : "all read as ending in LF");
+    if (faults.loneCr)
+        where.repair(loneLine, "a carriage return within a line", "read as the text ^M");
+    if (faults.crNul)
+        where.note(nulLine, "a carriage return before a NUL", "left out");
     std::string copy;
-    copy.reserve(crlf ? n + n / 8 : n);
+    copy.reserve(crlf ? n + n / 8 : n + 16);
     for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] == '\r') {
+            const int kind = crKind(p, i, n);
+            if (kind == 1)
+                continue;
+            if (kind == 2) {
+                copy += "^M";
+                continue;
+            }
+        }
         if (p[i] == '\n') {
             const bool hasCr = !copy.empty() && copy.back() == '\r' && i > 0 && p[i - 1] == '\r';
             if (crlf && !hasCr)

@@ -4,6 +4,7 @@
 #include "progress.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace dxf {
 
@@ -294,7 +295,10 @@ void StructureReader::readTables(StructureSink &sink) {
                !pendingEndsSection()) {
             scratch_.clear();
             readRecordInto(scratch_);
-            sink.tableEntry(name, makeRecord(scratch_, 0, scratch_.size()));
+            const Record entry = makeRecord(scratch_, 0, scratch_.size());
+            if (equalsNoCase(name, "BLOCK_RECORD"))
+                ++blockRecords_[blockKey(trimBlanks(entry.find(2)))];
+            sink.tableEntry(name, entry);
         }
         if (!pendingIs("ENDTAB"))
             missing("ENDTAB", "TABLE " + name, tableLine);
@@ -315,8 +319,15 @@ void StructureReader::readBlocks(StructureSink &sink) {
         const std::string name(trimBlanks(block.find(2)));
         // A BLOCK without a name (the builder names it) cannot be inserted by one: a key of
         // its own that no name spells.
-        const std::string key = name.empty() ? "\n" + std::to_string(blockLine) : blockKey(name);
+        std::string key = name.empty() ? "\n" + std::to_string(blockLine) : blockKey(name);
         auto [it, fresh] = blocks_.try_emplace(key);
+        // A block record given twice has a BLOCK of each: the later one's own key no INSERT
+        // spells (the builder renames its block).
+        if (const auto records = blockRecords_.find(key);
+            !fresh && records != blockRecords_.end() && laterBlocks_[key] + 1 < records->second) {
+            key += "\n" + std::to_string(++laterBlocks_[key]);
+            std::tie(it, fresh) = blocks_.try_emplace(key);
+        }
         if (!fresh)
             where_.fail(blockLine, "block " + quoted(name) + " is defined twice (first at " +
                                        where_.at(it->second.line) + ")");

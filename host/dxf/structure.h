@@ -149,6 +149,9 @@ private:
         std::vector<std::pair<std::string, std::uint32_t>> inserts; // name and line
     };
     std::unordered_map<std::string, BlockUse> blocks_;
+    // Block records by name (a name the table gives twice allows a BLOCK of it as often; the
+    // builder renames the later record), and the BLOCKs of such a name read after the first.
+    std::unordered_map<std::string, std::uint32_t> blockRecords_, laterBlocks_;
     std::vector<std::pair<std::string, std::uint32_t>> topInserts_;
     BlockUse *currentBlock_ = nullptr;
 };

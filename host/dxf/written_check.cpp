@@ -317,7 +317,8 @@ void WrittenCheck::tag(std::string_view value) {
     const bool dataFive = inDimstyle_ || handleSeen_;
     if (const char *fault = valueFault(code, value, dataFive))
         fail("group " + std::to_string(code) + " holds '" + std::string(value) + "', " + fault);
-    if ((code == 5 && !dataFive) || (code == 105 && inDimstyle_ && !handleSeen_)) {
+    // The header's values name no object ($HANDSEED is the next handle free): not counted.
+    if (((code == 5 && !dataFive) || (code == 105 && inDimstyle_ && !handleSeen_)) && !inHeader_) {
         std::uint64_t h = 0;
         (void)toHandle(value, h); // a handle: valueFault said so
         handles_.push_back(h);
@@ -326,6 +327,7 @@ void WrittenCheck::tag(std::string_view value) {
     if (place_ == Place::SectionName) {
         if (code != 2)
             fail("SECTION without its name");
+        inHeader_ = trimBlanks(value) == "HEADER";
         place_ = Place::InSection;
         return;
     }
@@ -334,6 +336,7 @@ void WrittenCheck::tag(std::string_view value) {
     const std::string_view v = trimBlanks(value);
     inDimstyle_ = v == "DIMSTYLE";
     handleSeen_ = false;
+    inHeader_ = false; // a record, even in the HEADER section, is no variable
     if (place_ == Place::BeforeSection) {
         if (v == "SECTION")
             place_ = Place::SectionName;

@@ -59,6 +59,7 @@ private:
     // In a DIMSTYLE record group 5 is a block's name (its handle is 105).
     bool inDimstyle_ = false;
     bool handleSeen_ = false; // the record's handle was given: a later group 5 is data
+    bool inHeader_ = false;   // among the HEADER's variables, whose values name no object
     bool asRead_ = false;     // the lines being looked at are copied as read
 };
 

@@ -88,6 +88,32 @@ def given_twice(data, kind, earlier_kind):
     return edit(data, (head % kind) + rb"\w+", rb"\n  0\n%s\n  5\n%s" % (kind, handle))
 
 
+def two_parts(doc):
+    doc.blocks.new("PART").add_line((0, 9), (1, 9))
+    doc.blocks.new("PARTX").add_circle((0, 9), 3)
+    doc.modelspace().add_blockref("PART", (0, 9))
+    doc.modelspace().add_blockref("PARTX", (5, 9))
+
+
+def tagged(doc):
+    doc.blocks.new("TAG").add_attdef("T", (0, 0))
+    doc.modelspace().add_blockref("TAG", (2, 2)).add_attrib("T", "v", (2, 2))
+
+
+def owned_by_insert(data):
+    """data with the attributes of the first insert and their SEQEND owned by it."""
+    insert = re.search(rb"\n  0\r?\nINSERT\r?\n  5\r?\n(\w+)", data).group(1)
+    return edit(data, rb"(\n  0\r?\n(?:ATTRIB|SEQEND)\r?\n  5\r?\n\w+\r?\n330\r?\n)\w+",
+                rb"\g<1>" + insert, 2)
+
+
+def entities_only(data):
+    """The ENTITIES section of data alone, without handles or owners, as exporters write it."""
+    body = re.search(rb"  0\r?\nSECTION\r?\n  2\r?\nENTITIES\r?\n(?:.*\n)*?  0\r?\nENDSEC\r?\n",
+                     data).group(0)
+    return re.sub(rb"(?<=\n)(?:  5|330)\r?\n\w+\r?\n", b"", body) + b"  0\nEOF\n"
+
+
 def toleranced_style(doc):
     doc.dimstyles.get("Standard").dxf.dimtol = 1
 
@@ -139,8 +165,8 @@ class MendedDrawings(unittest.TestCase):
     def test_groups_read_as_their_code_says(self):
         """A group means what its code means where it stands: a DIMSTYLE's group 5 names a
         block, a later group 5 is data, a true colour's name is text (in binary files too), a
-        binary string may hold a line break, a 330 in a hatch's boundary names its source,
-        and an integer written "1.0" is that integer."""
+        binary string may hold a line break (a CR within a line of text is read as ^M), a 330
+        in a hatch's boundary names its source, and an integer written "1.0" is that integer."""
         def dimblk(text, doc):
             self.assertEqual(doc.dimstyles.get("STANDARD").dxf.dimblk, "")
             self.assertIn((5, b""), record(text, b"DIMSTYLE", (2, b"STANDARD")))
@@ -159,6 +185,9 @@ class MendedDrawings(unittest.TestCase):
         def line_break(text, doc):
             self.assertEqual(doc.modelspace().query("TEXT")[0].dxf.text, "FIRST^JLINE")
 
+        def carriage_return(text, doc):
+            self.assertEqual(doc.modelspace().query("TEXT")[0].dxf.text, "FIRST^MLINE")
+
         def sourced(text, doc):
             hatch = doc.modelspace().query("HATCH")[0]
             edge = [e for e in doc.modelspace().query("LINE") if e.dxf.start.y == 20]
@@ -167,6 +196,7 @@ class MendedDrawings(unittest.TestCase):
 
         def whole(text, doc):
             self.assertEqual(doc.dimstyles.get("Standard").dxf.dimtol, 1)
+            self.assertEqual(doc.header["$DIMTOL"], 1)
             self.assertIn((71, b"1"), record(text, b"DIMSTYLE", (2, b"Standard")))
             self.assertEqual(doc.modelspace().query("CIRCLE")[0].dxf.color, 1)
 
@@ -178,14 +208,19 @@ class MendedDrawings(unittest.TestCase):
             ("line-break-bin.dxf",
              edit(drawing(fmt="bin", build=marked_text), rb"FIRSTxLINE", b"FIRST\nLINE"),
              ADD_LINE, line_break, None),
+            ("cr-inside.dxf", edit(drawing(build=marked_text), rb"FIRSTxLINE", b"FIRST\rLINE"),
+             ADD_LINE, carriage_return, r"a carriage return within a line: read as the text \^M"),
             ("hatch-source.dxf",
              edit(drawing(build=hatch_of_a_line), rb"(HATCH\r?\n  5\r?\n\w+\r?\n)330\r?\n\w+\r?\n",
                   rb"\1"), ADD_LINE, sourced, None),
             ("whole-real.dxf",
-             edit(edit(drawing(build=toleranced_style), rb"(\n 71\r?\n)1\r?\n", rb"\g<1>1.0\n"),
-                  rb"(CIRCLE\r?\n(?:.*\r?\n)*? 62\r?\n)?(100\r?\nAcDbCircle)", rb" 62\n1.0\n\2"),
-             ADD_LINE, whole, r"group 71.*'1\.0'.*taken as 1(?s:.*)group 62 is not written as "
-             r"a whole number: taken as 1"),
+             edit(edit(edit(drawing(build=toleranced_style), rb"(\n 71\r?\n)1\r?\n",
+                            rb"\g<1>1.0\n"),
+                       rb"(CIRCLE\r?\n(?:.*\r?\n)*? 62\r?\n)?(100\r?\nAcDbCircle)",
+                       rb" 62\n1.0\n\2"),
+                  rb"(\$DIMTOL\r?\n 70\r?\n)0\r?\n", rb"\g<1>1.0\n"),
+             ADD_LINE, whole, r"\$DIMTOL group 70 holds '1\.0'.*taken as 1(?s:.*)group 71.*'1\.0'.*"
+             r"taken as 1(?s:.*)group 62 is not written as a whole number: taken as 1"),
         ]
         for name, data, script, check, repaired in cases:
             with self.subTest(name):
@@ -201,7 +236,10 @@ class MendedDrawings(unittest.TestCase):
         drawing saved after a command is whole: a missing EOF, groups before the first
         SECTION, a layer or a linetype defined twice, lines ending in LF and CRLF mixed, a
         group code -1, a second ENTITIES section, an owner of the wrong kind, a handle given
-        twice; a file of the oldest versions is written back in R12 form."""
+        twice (an insert's attributes follow it), a block record defined twice (its block
+        follows the later one's new name), a second CLASSES section (each class once), an
+        insert's attributes without handles in a drawing of entities alone (given handles and
+        their insert as owner); a file of the oldest versions is written back in R12 form."""
         plain = drawing()
 
         def ends_with_eof(text, doc):
@@ -244,6 +282,28 @@ class MendedDrawings(unittest.TestCase):
                        for r in records(text, kind)]
             self.assertEqual(len(set(handles)), len(handles), handles)
 
+        def blocks_apart(text, doc):
+            self.assertEqual([e.dxftype() for e in doc.blocks.get("PART")], ["LINE"])
+            self.assertEqual([e.dxftype() for e in doc.blocks.get("PART_2")], ["CIRCLE"])
+            self.assertEqual({e.dxf.name for e in doc.modelspace().query("INSERT")}, {"PART"})
+
+        def attributes_follow(text, doc):
+            insert = doc.modelspace().query("INSERT")[0]
+            self.assertNotEqual(insert.dxf.handle, doc.modelspace().query("CIRCLE")[0].dxf.handle)
+            owners = [dict(r)[330] for kind in (b"ATTRIB", b"SEQEND") for r in records(text, kind)]
+            self.assertEqual(owners, [insert.dxf.handle.encode()] * 2)
+
+        def classes_once(text, doc):
+            names = [dict(r)[1] for r in records(text, b"CLASS")]
+            self.assertEqual(sorted(names), sorted({dict(r)[1] for r in records(plain, b"CLASS")}))
+
+        def children_whole(text, doc):
+            insert = dict(records(text, b"INSERT")[0])[5]
+            for kind in (b"ATTRIB", b"SEQEND"):
+                child = dict(records(text, kind)[0])
+                self.assertIn(5, child, kind)
+                self.assertEqual(child.get(330), insert, kind)
+
         def with_layers(doc):
             doc.layers.add("WALLS", color=1)
             doc.layers.add("WALLS_X", color=5)
@@ -252,6 +312,8 @@ class MendedDrawings(unittest.TestCase):
             doc.linetypes.add("DASHED", [0.75, 0.5, -0.25])
             doc.linetypes.add("DASHED_X", [0.75, 0.5, -0.25])
 
+        classes = re.search(rb"  0\r?\nSECTION\r?\n  2\r?\nCLASSES\r?\n"
+                            rb"(?:.*\n)*?  0\r?\nENDSEC\r?\n", plain).group(0)
         second = edit(plain, rb"(\n  0\r?\nENDSEC\r?\n)(  0\r?\nSECTION\r?\n  2\r?\nOBJECTS)",
                       rb"\1  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n"
                       rb" 30\n0\n 11\n1\n 21\n1\n 31\n0\n  0\nENDSEC\n\2")
@@ -283,6 +345,16 @@ class MendedDrawings(unittest.TestCase):
             ("handle-twice.dxf", given_twice(drawing(build=polyline), b"POLYLINE", b"CIRCLE"),
              apart, r"duplicate handle \w+ \(also at line \d+\): the later object given "
              r"handle \w+"),
+            ("block-twice.dxf", drawing(build=two_parts).replace(b"PARTX", b"PART"), blocks_apart,
+             r'block record "PART" is defined twice: the later one renamed "PART_2"'),
+            ("insert-twice.dxf",
+             owned_by_insert(given_twice(drawing(build=tagged), b"INSERT", b"CIRCLE")),
+             attributes_follow,
+             r"duplicate handle \w+ \(also at line \d+\): the later object given"),
+            ("classes-twice.dxf", plain.replace(classes, classes * 2), classes_once,
+             r"a second CLASSES section: its classes joined to the first's(?s:.*)class \w+ is "
+             r"defined twice: the later one left out"),
+            ("entities-attribs.dxf", entities_only(drawing(build=tagged)), children_whole, None),
             ("block-owner.dxf", owned_by(owned_by(plain, b"LINE", b"BLOCK"), b"CIRCLE", b"BLOCK"),
              owned, r"owner \w+ is not a block record: given"),
         ]

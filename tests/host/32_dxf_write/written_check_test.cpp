@@ -70,7 +70,7 @@ TEST(WrittenCheck, WholeDrawingPassesInAnyPieces) {
 TEST(WrittenCheck, EachFaultIsCaught) {
     const std::string text = drawingText();
     const std::string eof = "  0\nEOF\n";
-    const std::size_t h = text.find("  5\n") + 4;
+    const std::size_t h = text.find("  5\n", text.find("ENDSEC")) + 4; // not the header's
     const std::string handle = text.substr(h, text.find('\n', h) - h); // the first one given
     struct Case {
         const char *what;
@@ -108,7 +108,7 @@ TEST(WrittenCheck, EachFaultIsCaught) {
 TEST(WrittenCheck, BytesAsReadKeepTheStructureAndHandleChecks) {
     const std::string text = drawingText();
     ASSERT_NE(text.find("ENTITIES\n"), std::string::npos);
-    const std::size_t h = text.find("  5\n") + 4;
+    const std::size_t h = text.find("  5\n", text.find("ENDSEC")) + 4; // not the header's
     const std::string handle = text.substr(h, text.find('\n', h) - h);
     // The record goes after some lines copied as read, so that its fault lies well inside
     // what is looked at in one go.
