@@ -912,8 +912,11 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
             if (t.code == 102)
                 depth = appGroupDepth(t, depth);
             else if (t.code == 100 && depth == 0) {
-                const bool entity = trimBlanks(t.value) == "AcDbEntity";
-                classMarker = afterEntity && !entity;
+                // A class's marker is spelt AcDb...: one spelt otherwise marks nothing the
+                // class's groups could be told apart by.
+                const std::string_view name = trimBlanks(t.value);
+                const bool entity = name == "AcDbEntity";
+                classMarker = afterEntity && !entity && name.starts_with("AcDb");
                 afterEntity = afterEntity || entity;
             }
         }
