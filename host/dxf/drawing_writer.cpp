@@ -889,6 +889,13 @@ void Writer::writeRecord(const AcDbObject &rec, std::string_view, std::uint64_t 
         writeBlockRecordEntry(*block, table, k);
 }
 
+// The subclass markers the modelled entity classes write after AcDbEntity.
+constexpr std::string_view kClassMarkers[] = {
+    "AcDbLine",       "AcDbCircle",          "AcDbArc",
+    "AcDbText",       "AcDbBlockReference",  "AcDbPolyline",
+    "AcDb2dPolyline", "AcDb3dPolyline",      "AcDbVertex",
+    "AcDb2dVertex",   "AcDb3dPolylineVertex"};
+
 // Writes the tags of a kept record the generated part did not write: application groups
 // before the owner, other groups after, extended data last.
 //
@@ -912,11 +919,13 @@ void writeKeptExtras(Out &out, const RawTags *src, const std::bitset<kMaxGroupCo
             if (t.code == 102)
                 depth = appGroupDepth(t, depth);
             else if (t.code == 100 && depth == 0) {
-                // A class's marker is spelt AcDb...: one spelt otherwise marks nothing the
-                // class's groups could be told apart by.
+                // Only a marker a modelled class writes begins its groups: one misspelt marks
+                // nothing the class's groups could be told apart by.
                 const std::string_view name = trimBlanks(t.value);
                 const bool entity = name == "AcDbEntity";
-                classMarker = afterEntity && !entity && name.starts_with("AcDb");
+                classMarker = afterEntity &&
+                              std::find(std::begin(kClassMarkers), std::end(kClassMarkers), name) !=
+                                  std::end(kClassMarkers);
                 afterEntity = afterEntity || entity;
             }
         }
